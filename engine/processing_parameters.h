@@ -1,0 +1,113 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+#include "platform/critical_section.h"
+#include "platform/event.h"
+
+namespace engine {
+
+inline constexpr int kChannels = 2;  // the chain holds state for left (0) and right (1)
+inline constexpr int kBandCount = 8;
+inline constexpr std::array<int, kBandCount> kBandFrequencies = {25, 63, 160, 400, 1000, 2500, 6300, 16000};
+
+// Side choices, stored as the ids of the panels' radio buttons; also select the monitored channel.
+inline constexpr int kSideLeft = 1025;
+inline constexpr int kSideRight = 1026;
+inline constexpr int kSideBoth = 1027;
+
+// Full scale (amplitude 1.0) in dB SPL, and with an external amplifier connected.
+inline constexpr double kFullScaleDbSpl = 96.0;
+inline constexpr double kAmplifiedFullScaleDbSpl = 116.0;
+
+// Record index of a band: channel + 2 * band.
+constexpr int BandIndex(int band, int channel) { return channel + 2 * band; }
+
+// Values the user interface writes under `lock` and the processing thread reads after only trying it.
+// `dirty` and the flags the processing thread tests without the lock are atomic.
+struct EqualizerBand {
+  int frequency = 0;
+  double gain = 0.0;  // dB
+  std::atomic<uint8_t> dirty{0};
+  std::atomic<uint8_t> enabled{1};  // managed by the processing thread
+};
+
+struct EqualizerParameters {
+  EqualizerParameters();
+  std::array<EqualizerBand, 2 * kBandCount> bands;
+  platform::CriticalSection lock;  // equalizerLock
+};
+
+struct CompressorChannel {
+  // log10 of amplitude; read by every sample without the lock, so they act at once.
+  std::atomic<double> threshold{0.0};
+  std::atomic<double> center{0.0};
+  std::atomic<double> rate{0.0};
+  double attack = 0.0;   // s
+  double release = 0.0;  // s
+  std::atomic<uint8_t> dirty{0};
+};
+
+struct CompressorSettings {
+  std::array<CompressorChannel, kChannels> channel;
+  platform::CriticalSection lock;  // compressorLock
+};
+
+struct LimiterChannel {
+  int level = 96;  // dB SPL
+  double attack = 0.001;
+  double release = 0.5;
+  std::atomic<uint8_t> dirty{0};
+  double limit = 0.0;        // linear; derived by the processing thread at each redesign
+  int amplificatorSeen = 0;  // processing thread only
+};
+
+struct LimiterSettings {
+  std::array<LimiterChannel, kChannels> channel;
+  platform::CriticalSection lock;  // limiterLock
+};
+
+// Single aligned values, written by the user interface and read by the processing thread without a lock.
+struct VolumeSettings {
+  std::array<std::atomic<double>, kChannels> gain{};  // linear
+  std::atomic<int> gather{0};
+};
+
+// A one-reading exchange between the monitor (asks, waits up to 80 ms) and the processing thread (answers).
+struct MonitorExchange {
+  std::atomic<uint8_t> request{0};
+  std::atomic<int> side{kSideLeft};
+  std::atomic<uint8_t> secondPending{0};
+  platform::Event reply{platform::Event::Mode::AutoReset};
+  // Results: written by the processing thread, read by the monitor; `resultsLock` keeps a late answer
+  // from being read while the next one is written.
+  platform::CriticalSection resultsLock;
+  std::array<double, kBandCount> bandLevel{};
+  double total = 0.0;
+};
+
+// Every shared block through which the user interface steers the engine.
+struct ProcessingParameters {
+  EqualizerParameters equalizer;
+  CompressorSettings compressor;
+  LimiterSettings limiter;
+  VolumeSettings volume;
+  std::atomic<int> amplificator{0};
+  MonitorExchange monitor;
+
+  // Writers: each takes its block's lock (blocking), stores, and marks the channel dirty.
+  void SetEqualizerBandGain(int band, double gainDb, int channel);
+  void SetCompressorChannel(int thresholdDbSpl, double rate, double attack, double release, int centerDbSpl,
+                            int channel);
+  void SetLimiterChannel(int levelDbSpl, int channel, double attack, double release);
+};
+
+// The process-wide blocks that the application's panels and its engine share.
+ProcessingParameters& Parameters();
+
+void SetEqualizerBandGain(int band, double gainDb, int channel);
+void SetCompressorChannel(int thresholdDbSpl, double rate, double attack, double release, int centerDbSpl, int channel);
+void SetLimiterChannel(int levelDbSpl, int channel, double attack, double release);
+
+}  // namespace engine

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstddef>
+#include <memory>
+
+namespace engine {
+
+// One channel of one block as doubles. Sized once; resizing within the capacity never allocates.
+class CSignalBuffer {
+ public:
+  explicit CSignalBuffer(int capacity = 0);
+  virtual ~CSignalBuffer() = default;
+  CSignalBuffer(const CSignalBuffer&) = delete;
+  CSignalBuffer& operator=(const CSignalBuffer&) = delete;
+
+  // Grows the storage only when `count` exceeds the capacity.
+  void Resize(int count);
+  void Reserve(int capacity);
+  int Count() const { return count_; }
+  int Capacity() const { return capacity_; }
+  double* Data() { return data_.get(); }
+  const double* Data() const { return data_.get(); }
+  double& operator[](int i) { return data_[i]; }
+  double operator[](int i) const { return data_[i]; }
+
+  void Scale(double gain);
+  // 10 * log10(mean square) over the samples in use.
+  double Power();
+
+ private:
+  std::unique_ptr<double[]> data_;
+  int capacity_ = 0;
+  int count_ = 0;
+  double power_ = 0.0;
+};
+
+}  // namespace engine

@@ -1,0 +1,85 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "engine/driver_protocol.h"
+#include "platform/critical_section.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+
+namespace engine {
+
+class CWaveOutput;
+
+inline constexpr int kRingSlots = 24;
+
+struct InputSlot {
+  int32_t ready = 0;  // guarded by ringLock
+  uint32_t length = 0;
+  uint8_t data[kMaxBlockBytes] = {};
+};
+
+// Capture states.
+enum CaptureState : int32_t {
+  kCaptureOpened = 0,     // no format seen yet
+  kCaptureFormatted = 1,  // format received, output reopened, ring emptied
+  kCaptureStreaming = 2,
+  kCaptureStopped = 3,  // the driver reported that playback stopped
+  kCaptureFault = 4,    // data refused until the next format report
+};
+
+// The driver link: opens the driver, runs the capture thread that pulls PCM blocks into a ring of
+// 24 fixed slots, and follows format reports by reopening the output.
+class CUserMode {
+ public:
+  CUserMode(IDriverOpener& opener, CWaveOutput& output);
+  virtual ~CUserMode();
+  CUserMode(const CUserMode&) = delete;
+  CUserMode& operator=(const CUserMode&) = delete;
+
+  // Opens the driver, registers the event and starts the capture thread; throws Exception.
+  void Open();
+  // Ends the capture thread (waits up to 10 s).
+  void Stop();
+
+  // One pass of the capture thread after its wait: exposed so tests can step the capture side.
+  void CapturePass();
+
+  // Consumer side, for the processing thread.
+  platform::CriticalSection& RingLock() { return ringLock_; }
+  // Under RingLock().
+  InputSlot& ReadSlot() { return ring_[readIndex_]; }
+  bool ReadSlotReady() const { return ring_[readIndex_].ready == 1; }
+  // Under RingLock(): frees the slot at the read index if it is still ready.
+  void ConsumeReadSlot();
+  // Under RingLock().
+  int32_t& SkipCounter() { return skipCounter_; }
+
+  int32_t State() const { return state_; }
+  const StreamFormat& Format() const { return format_; }
+  int ReadyCount();  // takes the lock; for diagnostics and tests
+
+ private:
+  uint32_t CaptureThread();
+  void OnFormatReport();
+  void OnData(uint32_t bytes);
+  bool FormatSupported() const;
+
+  IDriverOpener& opener_;
+  CWaveOutput& output_;
+  std::unique_ptr<IDriverDevice> device_;
+  std::shared_ptr<platform::Event> driverEvent_;
+  std::array<InputSlot, kRingSlots> ring_{};
+  int32_t writeIndex_ = 0;
+  int32_t readIndex_ = 0;
+  int32_t skipCounter_ = 0;
+  std::atomic<int32_t> state_{kCaptureOpened};
+  std::atomic<uint8_t> stopFlag_{0};
+  StreamFormat format_{};
+  platform::Thread thread_;
+  platform::CriticalSection ringLock_;
+};
+
+}  // namespace engine

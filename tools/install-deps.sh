@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Tonvex need.
+# Does nothing when everything is already there, so it is cheap to call from every script.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config        # compiler and build
+  libgtest-dev libbenchmark-dev           # tests and benchmarks
+  clang libclang-rt-14-dev                # libFuzzer targets
+  libpulse-dev                            # PulseAudio / PipeWire client
+  libsndfile1-dev                         # WAV and other audio files
+  pulseaudio pulseaudio-utils sox         # private audio server and signal tools for end-to-end tests
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo_cmd apt-get update -qq
+$sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
