@@ -1,5 +1,7 @@
 #pragma once
 #include <array>
+#include <chrono>
+#include <thread>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -41,6 +43,8 @@ class CUserMode {
 
   // Opens the driver, registers the event and starts the capture thread; throws Exception.
   void Open();
+  // Open without starting the capture thread, for callers that step CapturePass themselves.
+  void OpenDevice();
   // Ends the capture thread (waits up to 10 s).
   void Stop();
 
@@ -60,6 +64,8 @@ class CUserMode {
   int32_t State() const { return state_; }
   const StreamFormat& Format() const { return format_; }
   int ReadyCount();  // takes the lock; for diagnostics and tests
+  // Data blocks dropped on the output's request since Open (under RingLock()).
+  uint64_t BlocksSkipped() const { return blocksSkipped_; }
 
  private:
   uint32_t CaptureThread();
@@ -75,6 +81,7 @@ class CUserMode {
   int32_t writeIndex_ = 0;
   int32_t readIndex_ = 0;
   int32_t skipCounter_ = 0;
+  uint64_t blocksSkipped_ = 0;
   std::atomic<int32_t> state_{kCaptureOpened};
   std::atomic<uint8_t> stopFlag_{0};
   StreamFormat format_{};

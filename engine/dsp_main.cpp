@@ -1,0 +1,106 @@
+#include "engine/dsp_main.h"
+
+#include "engine/exceptions.h"
+#include "platform/system_error.h"
+
+namespace engine {
+
+std::atomic<int> warningPending{0};
+
+namespace {
+constexpr uint32_t kPollMs = 10;
+}
+
+CDspMain::CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
+                   ProcessingParameters& parameters)
+    : link_(driver, output_),
+      output_(devices, link_),
+      chain_(parameters),
+      reporter_(reporter),
+      buffers_{CSignalBuffer(kChannelBufferFrames), CSignalBuffer(kChannelBufferFrames)} {
+  parameters.monitor.request = 0;
+  parameters.monitor.secondPending = 0;
+}
+
+CDspMain::~CDspMain() { Stop(); }
+
+void CDspMain::Start() {
+  started_ = true;
+  try {
+    link_.Open();
+    if (!thread_.Start([this] { return ProcessingThread(); }))
+      throw Exception("CDspMain: CreateThread failed" + platform::SystemErrorText(EAGAIN), "Error");
+  } catch (const Exception& e) {
+    reporter_.ShowError(e.Text());
+  }
+}
+
+void CDspMain::Stop() {
+  if (!started_) return;
+  started_ = false;
+  stopFlag_ = 1;
+  platform::WaitForThreadEnd(thread_);
+  thread_.Join();
+  link_.Stop();
+  // The device must hand every buffer back before the buffers are freed.
+  output_.Close();
+  output_.ReleaseBuffers();
+}
+
+uint32_t CDspMain::ProcessingThread() {
+  while (!stopFlag_) {
+    const uint32_t waited = output_.BlockReady().Wait(kPollMs);
+    if (waited != platform::kWaitSignalled && waited != platform::kWaitTimeout) continue;
+    // Drain everything that is ready: one wake-up may stand for several blocks.
+    while (!stopFlag_ && ProcessPendingBlock()) {
+    }
+  }
+  return 1;
+}
+
+bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
+  platform::Guard ring(link_.RingLock());
+  if (!link_.ReadSlotReady()) return false;
+  if (warningPending) warningPending = 0;
+  // Reading under the ring lock keeps a format report from emptying the ring (and refilling this slot)
+  // while its bytes are converted; the lock is held for microseconds.
+  *format = output_.Format();
+  *frames = 0;
+  try {
+    for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
+      *frames = output_.ReadChannel(buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
+      buffers_[ch].Resize(*frames);
+    }
+  } catch (...) {
+    link_.ConsumeReadSlot();  // an unreadable block must not stall the ring
+    throw;
+  }
+  link_.ConsumeReadSlot();
+  return true;
+}
+
+bool CDspMain::ProcessPendingBlock() {
+  try {
+    WaveFormat format;
+    int frames = 0;
+    if (!ReadBlock(&format, &frames)) return false;
+    if (frames == 0) return true;
+
+    chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
+    if (output_.TakeFormatChanged()) chain_.ResetState();
+    output_.Regulate();
+
+    int written = 0;
+    for (int ch = 0; ch < format.channels; ++ch) {
+      chain_.Process(buffers_[ch], ch, format.channels);
+      written = output_.WriteChannel(buffers_[ch].Data(), buffers_[ch].Count(), ch);
+      if (written == 0) break;  // the device still holds the buffer: this block is dropped
+    }
+    output_.Submit(written);
+  } catch (const Exception& e) {
+    reporter_.ShowError(e.Text());
+  }
+  return true;
+}
+
+}  // namespace engine

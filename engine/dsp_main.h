@@ -1,0 +1,61 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "engine/channel_chain.h"
+#include "engine/driver_protocol.h"
+#include "engine/engine_reporter.h"
+#include "engine/processing_parameters.h"
+#include "engine/signal_buffer.h"
+#include "engine/user_mode.h"
+#include "engine/wave_device.h"
+#include "engine/wave_output.h"
+#include "platform/thread.h"
+
+namespace engine {
+
+// Set while the audio-program warning waits for sound; the processing thread clears it when a block arrives.
+extern std::atomic<int> warningPending;
+
+// Channel buffers hold the largest block the driver can deliver (16-bit mono: 8192 frames; 8-bit mono: 16384).
+inline constexpr int kChannelBufferFrames = 16384;
+
+// The audio engine: the driver link, the output and the processing thread that runs every block
+// through the channel chain.
+class CDspMain {
+ public:
+  CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
+           ProcessingParameters& parameters = Parameters());
+  virtual ~CDspMain();
+  CDspMain(const CDspMain&) = delete;
+  CDspMain& operator=(const CDspMain&) = delete;
+
+  // Opens the driver and starts both threads. Failures are shown through the reporter; the program
+  // then runs on without audio.
+  void Start();
+  // Ends both threads, closes the output and releases its buffers. Does nothing unless started.
+  void Stop();
+
+  // One pass of the processing thread after its wait; false when no block was waiting.
+  // Exposed so tests can step the engine without threads.
+  bool ProcessPendingBlock();
+
+  CUserMode& DriverLink() { return link_; }
+  CWaveOutput& Output() { return output_; }
+  CChannelChain& Chain() { return chain_; }
+
+ private:
+  uint32_t ProcessingThread();
+  bool ReadBlock(WaveFormat* format, int* frames);
+
+  CUserMode link_;
+  CWaveOutput output_;
+  CChannelChain chain_;
+  IEngineReporter& reporter_;
+  CSignalBuffer buffers_[kChannels];
+  platform::Thread thread_;
+  std::atomic<uint8_t> stopFlag_{0};
+  bool started_ = false;
+};
+
+}  // namespace engine

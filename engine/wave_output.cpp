@@ -1,0 +1,291 @@
+#include "engine/wave_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/exceptions.h"
+#include "engine/sample_conversion.h"
+#include "engine/user_mode.h"
+
+namespace engine {
+namespace {
+constexpr const char* kNoDevice = "No output device found";
+}
+
+CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
+
+CWaveOutput::~CWaveOutput() {
+  Close();
+  ReleaseBuffers();
+}
+
+void CWaveOutput::CheckDeviceIndex() {
+  if (deviceIndex_ > static_cast<int>(devices_.DeviceCount()) - 1) throw ParamException(kNoDevice);
+}
+
+void CWaveOutput::SelectDevice(int index) {
+  deviceIndex_ = index;
+  CheckDeviceIndex();
+}
+
+void CWaveOutput::GetDeviceName(int index, char* buffer, int size) {
+  if (!buffer) throw ParamException("Invalid arguments");
+  std::string name;
+  if (index < 0 || devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError) throw ParamException(kNoDevice);
+  if (size <= 0) return;
+  const size_t n = std::min(name.size(), static_cast<size_t>(size - 1));
+  std::memcpy(buffer, name.data(), n);
+  buffer[n] = '\0';
+}
+
+std::string CWaveOutput::GetDeviceName(int index) {
+  char name[256];
+  GetDeviceName(index, name, sizeof name);
+  return name;
+}
+
+namespace {
+// Opens the device with a fixed format just long enough to set its volumes.
+void SetDeviceVolumes(IWaveOutSystem& devices, int index, uint32_t waveVolume, unsigned mixerPercent) {
+  WaveFormat format{kWaveFormatPcm, 2, 44100, 88200, 2, 8, 0};
+  std::unique_ptr<IWaveOutStream> stream;
+  if (devices.Open(static_cast<unsigned>(index), format, &stream) != kMmNoError || !stream) return;
+  stream->SetVolume(waveVolume);
+  devices.SetMixerVolume(static_cast<unsigned>(index), mixerPercent);
+  stream->Close();
+}
+}  // namespace
+
+void CWaveOutput::MuteDevice() {
+  CheckDeviceIndex();
+  if (deviceIndex_ >= 0) SetDeviceVolumes(devices_, deviceIndex_, 0, 0);
+}
+
+void CWaveOutput::RestoreDeviceVolume() {
+  CheckDeviceIndex();
+  if (deviceIndex_ >= 0) SetDeviceVolumes(devices_, deviceIndex_, 0x10001000, 50);
+}
+
+void CWaveOutput::SetMixerVolume(unsigned percent) {
+  if (deviceIndex_ < 0) return;
+  CheckDeviceIndex();
+  devices_.SetMixerVolume(static_cast<unsigned>(deviceIndex_.load()), percent);
+}
+
+std::string CWaveOutput::ErrorText(MmResult code) {
+  switch (code) {
+    case kMmNoError: return "";
+    case kMmBadDeviceId: return "Specified device identifier is out of range.";
+    case kMmAllocated: return "Specified resource is already allocated.";
+    case kMmInvalidHandle: return "Specified device handle is invalid.";
+    case kMmNoDriver: return "No device driver is present.";
+    case kMmNoMemory: return "Unable to allocate or lock memory.";
+    case kWaveBadFormat: return "Attempted to open with an unsupported waveform-audio format.";
+    case kWaveStillPlaying: return "The buffer pointed to by the pwh parameter is still in the queue.";
+    case kWaveUnprepared: return "The buffer pointed to by the pwh parameter hasn't been prepared.";
+    default: return "Unknown error";
+  }
+}
+
+void CWaveOutput::SetFormat(int bits, int rate, int channels) {
+  blockReady_.Reset();
+  // Both locks: the processing thread reads the format under either while it converts a block.
+  platform::Guard output(outputLock_);
+  platform::Guard ring(input_.RingLock());
+  format_.formatTag = kWaveFormatPcm;
+  format_.channels = static_cast<uint16_t>(channels);
+  format_.bitsPerSample = static_cast<uint16_t>(bits);
+  format_.blockAlign = static_cast<uint16_t>(channels * bits / 8);
+  format_.samplesPerSec = static_cast<uint32_t>(rate);
+  format_.avgBytesPerSec = format_.blockAlign * format_.samplesPerSec;
+  format_.extraSize = 0;
+  formatChanged_ = 1;
+}
+
+void CWaveOutput::Open(uint32_t blockBytes) {
+  if (blockBytes == 0) throw ParamException("Invalid state. Input device is not initialized.");
+  platform::Guard guard(outputLock_);
+  blockBytes_ = blockBytes;
+  if (blockBytes > 16384) throw ParamException("Invalid size for output buffer.");
+  CheckDeviceIndex();
+  for (int i = 0; i < kOutputBuffers; ++i) {
+    WaveHeader& header = headers_[i];
+    if (!buffers_[i]) {
+      buffers_[i].reset(new (std::nothrow) uint8_t[16384]);
+      if (!buffers_[i]) throw MemoryException("Out of memory");
+    }
+    header.data = buffers_[i].get();
+    header.bufferLength = blockBytes;
+    header.bytesRecorded = 0;
+    header.user = 0;
+    header.flags = 0;
+    header.loops = 0;
+  }
+  currentHeader_ = 0;
+  lastQueued_ = 0;
+  if (deviceIndex_ < 0) return;
+
+  std::unique_ptr<IWaveOutStream> stream;
+  const MmResult result = devices_.Open(static_cast<unsigned>(deviceIndex_.load()), format_, &stream);
+  if (result != kMmNoError || !stream) {
+    stream_.reset();
+    throw ParamException("waveOutOpen failed." + ErrorText(result == kMmNoError ? kMmInvalidHandle : result));
+  }
+  stream_ = std::move(stream);
+  stream_->SetVolume(0xFFFFFFFF);
+  devices_.SetMixerVolume(static_cast<unsigned>(deviceIndex_.load()), 100);
+  UnprepareAllLocked();
+}
+
+void CWaveOutput::UnprepareAllLocked() {
+  for (WaveHeader& header : headers_) {
+    if (stream_ && header.data) stream_->Unprepare(header);
+    header.flags = 0;
+  }
+}
+
+void CWaveOutput::Close() {
+  IWaveOutStream* stream;
+  {
+    platform::Guard guard(outputLock_);
+    stream = stream_.get();
+  }
+  if (!stream) return;
+  // Reset outside the lock: the device may take a while to hand every buffer back.
+  stream->Reset();
+  platform::Guard guard(outputLock_);
+  UnprepareAllLocked();
+  stream_->Close();
+  stream_.reset();
+  blockBytes_ = 0;
+}
+
+bool CWaveOutput::IsOpen() {
+  platform::Guard guard(outputLock_);
+  return stream_ != nullptr;
+}
+
+int CWaveOutput::ReadChannel(double* destination, int capacity, int channel) {
+  const InputSlot& slot = input_.ReadSlot();
+  if (format_.blockAlign == 0) return 0;
+  const int frames = static_cast<int>(slot.length / format_.blockAlign);
+  if (capacity < frames) throw ParamException("vector is too small");
+  const int sampleBytes = format_.blockAlign / format_.channels;
+  pcm::ReadChannel(slot.data + sampleBytes * channel, format_.blockAlign, frames, format_.bitsPerSample, destination);
+  return frames;
+}
+
+int CWaveOutput::WriteChannel(const double* source, int frames, int channel) {
+  platform::Guard guard(outputLock_);
+  WaveHeader& header = headers_[currentHeader_];
+  if (stream_ && (header.flags & kHeaderPrepared)) {
+    if (!(header.flags & kHeaderDone)) {
+      ++droppedBusy_;
+      return 0;
+    }
+    if (stream_->Unprepare(header) != kMmNoError) return 0;
+  }
+  header.flags = 0;
+  if (format_.blockAlign == 0 || frames > static_cast<int>(MaxFrames()))
+    throw ParamException("vector is greater than expected");
+  if (!header.data) return 0;  // never opened: nowhere to write
+  const int sampleBytes = format_.blockAlign / format_.channels;
+  pcm::WriteChannel(header.data + sampleBytes * channel, format_.blockAlign, frames, format_.bitsPerSample, source);
+  return frames;
+}
+
+void CWaveOutput::Submit(int frames) {
+  if (format_.blockAlign == 0 || frames > static_cast<int>(MaxFrames()))
+    throw ParamException("items is greater than expected");
+  if (frames <= 0) return;
+  platform::Guard guard(outputLock_);
+  WaveHeader& header = headers_[currentHeader_];
+  if (!stream_ || header.flags != 0) return;
+  header.bufferLength = format_.blockAlign * static_cast<uint32_t>(frames);
+  if (stream_->Prepare(header) != kMmNoError || stream_->Write(header) != kMmNoError) {
+    header.flags |= kHeaderDone;  // recycled by the next WriteChannel
+    return;
+  }
+  currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
+}
+
+void CWaveOutput::Regulate() {
+  if (deviceIndex_ < 0) return;
+  platform::Guard guard(outputLock_);
+  if (!stream_) return;
+
+  int queued = 0;
+  bool stoppedAtFree = false;
+  int index = currentHeader_;
+  for (int step = 0; step < kOutputBuffers - 1; ++step) {
+    index = (index + kOutputBuffers - 1) % kOutputBuffers;
+    const uint32_t flags = headers_[index].flags;
+    if (flags & kHeaderDone) break;
+    if (flags == 0) {
+      if (step == 0 && currentHeader_ == 0) return;  // the queue has never been used
+      stoppedAtFree = true;
+      break;
+    }
+    ++queued;
+  }
+  lastQueued_ = queued;
+
+  if (queued <= 1 && !stoppedAtFree) {
+    {
+      platform::Guard ring(input_.RingLock());
+      input_.SkipCounter() = 0;
+    }
+    InsertSilenceLocked(3 - queued);
+  } else if (queued >= 8) {
+    platform::Guard ring(input_.RingLock());
+    if (input_.SkipCounter() == 0) input_.SkipCounter() = queued - 6;
+  } else {
+    platform::Guard ring(input_.RingLock());
+    input_.SkipCounter() = 0;
+  }
+}
+
+void CWaveOutput::InsertSilence(int count) {
+  platform::Guard guard(outputLock_);
+  InsertSilenceLocked(count);
+}
+
+void CWaveOutput::InsertSilenceLocked(int count) {
+  if (!stream_) return;
+  for (int i = 0; i < count; ++i) {
+    WaveHeader& header = headers_[currentHeader_];
+    const uint32_t flags = header.flags;
+    if ((flags & kHeaderPrepared) && !(flags & kHeaderDone)) return;
+    if ((flags & kHeaderPrepared) && stream_->Unprepare(header) != kMmNoError) return;
+    header.flags = 0;
+    std::memset(header.data, pcm::SilenceByte(format_.bitsPerSample), blockBytes_);
+    header.bufferLength = blockBytes_;
+    if (stream_->Prepare(header) != kMmNoError || stream_->Write(header) != kMmNoError) {
+      header.flags |= kHeaderDone;
+      return;
+    }
+    ++silentInserted_;
+    currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
+  }
+}
+
+void CWaveOutput::ReleaseBuffers() {
+  platform::Guard guard(outputLock_);
+  for (int i = 0; i < kOutputBuffers; ++i) {
+    headers_[i].data = nullptr;
+    buffers_[i].reset();
+  }
+}
+
+OutputStatistics CWaveOutput::Statistics() {
+  OutputStatistics statistics;
+  platform::Guard guard(outputLock_);
+  statistics.queued = lastQueued_;
+  statistics.silentBuffersInserted = silentInserted_;
+  statistics.blocksDroppedBusy = droppedBusy_;
+  platform::Guard ring(input_.RingLock());
+  statistics.blocksSkipped = input_.BlocksSkipped();
+  return statistics;
+}
+
+}  // namespace engine

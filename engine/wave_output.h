@@ -1,0 +1,90 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/wave_device.h"
+#include "platform/critical_section.h"
+#include "platform/event.h"
+
+namespace engine {
+
+class CUserMode;
+
+inline constexpr int kOutputBuffers = 48;
+
+// Counters for status lines and diagnostics.
+struct OutputStatistics {
+  int queued = 0;                     // buffers the device held at the last regulation
+  uint64_t silentBuffersInserted = 0;  // since the output was constructed
+  uint64_t blocksSkipped = 0;          // input blocks dropped to drain an over-full queue (since Open)
+  uint64_t blocksDroppedBusy = 0;      // blocks dropped because the device still held the next buffer
+};
+
+// Plays the processed sound on an output device through a queue of 48 fixed buffers, converts between
+// PCM and doubles, and keeps the queue 2 to 7 buffers deep: silence is inserted when the device runs
+// dry, and the driver link is asked to drop input when too much is queued.
+class CWaveOutput {
+ public:
+  CWaveOutput(IWaveOutSystem& devices, CUserMode& input);
+  virtual ~CWaveOutput();
+  CWaveOutput(const CWaveOutput&) = delete;
+  CWaveOutput& operator=(const CWaveOutput&) = delete;
+
+  // Device helpers.
+  void SelectDevice(int index);
+  int SelectedDevice() const { return deviceIndex_; }
+  void GetDeviceName(int index, char* buffer, int size);
+  std::string GetDeviceName(int index);
+  void MuteDevice();
+  void RestoreDeviceVolume();
+  void SetMixerVolume(unsigned percent);
+  static std::string ErrorText(MmResult code);
+
+  // Stream operations.
+  void SetFormat(int bits, int rate, int channels);
+  void Open(uint32_t blockBytes);
+  void Close();
+  // Reads one channel of the ring slot at the read index; call with the ring lock held.
+  int ReadChannel(double* destination, int capacity, int channel);
+  // 0 when the device still holds the current buffer.
+  int WriteChannel(const double* source, int frames, int channel);
+  void Submit(int frames);
+  void Regulate();
+  void InsertSilence(int count);
+  void ReleaseBuffers();
+
+  platform::Event& BlockReady() { return blockReady_; }
+  // Reads and clears the flag that SetFormat sets.
+  bool TakeFormatChanged() { return formatChanged_.exchange(0) != 0; }
+  // Under the ring lock (or the output lock) the format is consistent with the ring's contents.
+  const WaveFormat& Format() const { return format_; }
+  bool IsOpen();
+  OutputStatistics Statistics();
+
+ private:
+  void CheckDeviceIndex();
+  uint32_t MaxFrames() const { return 16384u / format_.blockAlign; }
+  void InsertSilenceLocked(int count);
+  void UnprepareAllLocked();
+
+  IWaveOutSystem& devices_;
+  CUserMode& input_;
+  std::array<WaveHeader, kOutputBuffers> headers_;
+  std::array<std::unique_ptr<uint8_t[]>, kOutputBuffers> buffers_;
+  uint32_t blockBytes_ = 0;
+  WaveFormat format_{};
+  platform::Event blockReady_{platform::Event::Mode::AutoReset};
+  std::unique_ptr<IWaveOutStream> stream_;
+  int currentHeader_ = 0;
+  std::atomic<int> formatChanged_{0};
+  std::atomic<int> deviceIndex_{-2};
+  int lastQueued_ = 0;
+  uint64_t silentInserted_ = 0;
+  uint64_t droppedBusy_ = 0;
+  platform::CriticalSection outputLock_;
+};
+
+}  // namespace engine

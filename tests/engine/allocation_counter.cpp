@@ -1,0 +1,21 @@
+#include "tests/engine/allocation_counter.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace engine_tests {
+std::atomic<std::thread::id> watchedThread{};
+std::atomic<uint64_t> watchedAllocations{0};
+}  // namespace engine_tests
+
+void* operator new(std::size_t size) {
+  if (engine_tests::watchedThread.load(std::memory_order_relaxed) == std::this_thread::get_id())
+    ++engine_tests::watchedAllocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }

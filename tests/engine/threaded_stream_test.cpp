@@ -1,0 +1,120 @@
+// The engine with both of its threads running against a paced driver and a device that plays in step
+// with it, the way a sound card's clock drives a real stream.
+#include <atomic>
+#include <cmath>
+
+#include "tests/engine/allocation_counter.h"
+#include "tests/engine/engine_fixture.h"
+
+namespace engine_tests {
+namespace {
+
+using namespace engine;
+
+constexpr int kBlocksPerRate = 5000;
+constexpr double kGain = 0.7;
+
+// A known signal that differs in every block, so a lost or repeated block shows.
+std::vector<int16_t> Block(int index, int frames) {
+  std::vector<int16_t> samples(static_cast<size_t>(frames) * 2);
+  for (int i = 0; i < frames; ++i) {
+    const double t = index * frames + i;
+    samples[2 * i] = static_cast<int16_t>(30000 * std::sin(t * 0.013 + index * 0.1));
+    samples[2 * i + 1] = static_cast<int16_t>(((index * 7919 + i * 31) % 60001) - 30000);
+  }
+  return samples;
+}
+
+TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
+  testing_support::ScriptedDriver driver;
+  testing_support::TestWaveOutSystem devices;
+  CapturingReporter reporter;
+  auto parameters = std::make_unique<ProcessingParameters>();
+  parameters->volume.gain[0] = parameters->volume.gain[1] = kGain;
+  // No other stage may change the signal here: flat equalizer, ratio 1, limits far above the signal.
+  for (int ch = 0; ch < kChannels; ++ch) {
+    parameters->SetCompressorChannel(60, 1.0, 0.01, 0.2, 80, ch);
+    parameters->SetLimiterChannel(120, ch, 0.001, 0.5);
+  }
+
+  // The driver may run at most a few blocks ahead of what the device has played.
+  constexpr uint64_t kLead = 5;
+  std::atomic<uint64_t> credits{kLead};
+  std::atomic<bool> draining{false};
+  driver.SetDataGate([&](uint64_t delivered) { return delivered < credits.load(); });
+
+  std::vector<int16_t> expectedInput;
+  const struct {
+    uint32_t rate;
+    int frames;
+  } segments[] = {{44100, 441}, {48000, 480}};
+  int blockIndex = 0;
+  for (const auto& segment : segments) {
+    driver.PushFormat(2, 16, segment.rate, static_cast<uint32_t>(segment.frames * 4));
+    for (int i = 0; i < kBlocksPerRate; ++i, ++blockIndex) {
+      auto block = Block(blockIndex, segment.frames);
+      expectedInput.insert(expectedInput.end(), block.begin(), block.end());
+      driver.PushData(Pcm16(block));
+    }
+    // Before the stream changes format, everything delivered is processed and played out.
+    driver.PushBarrier([&devices, &draining](uint64_t delivered) {
+      if (devices.BuffersWritten() < delivered) return false;
+      draining = true;
+      if (devices.BuffersPlayed() < delivered) return false;
+      draining = false;
+      return true;
+    });
+  }
+
+  CDspMain dsp(driver, devices, reporter, *parameters);
+  dsp.Output().SelectDevice(0);
+
+  std::atomic<bool> finished{false};
+  std::thread player([&] {
+    while (!finished) {
+      if (watchedThread.load() == std::thread::id{} && devices.BuffersWritten() > 0)
+        watchedThread = devices.WriterThread();
+      const int queued = devices.Queued();
+      // Plays one buffer whenever five are queued, so the engine sees four or five: within 2 to 7.
+      if (queued >= static_cast<int>(kLead) || (draining && queued > 0)) {
+        devices.Play(1);
+        ++credits;
+        driver.Poke();
+      } else {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+      }
+    }
+  });
+
+  dsp.Start();
+  for (int i = 0; i < 60000 && driver.Pending() > 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  const bool scriptDone = driver.Pending() == 0;
+  const OutputStatistics statistics = dsp.Output().Statistics();
+  dsp.Stop();
+  finished = true;
+  player.join();
+  const std::thread::id watched = watchedThread.exchange(std::thread::id{});
+
+  ASSERT_TRUE(scriptDone) << "driver still had " << driver.Pending() << " steps";
+  EXPECT_TRUE(reporter.Shown().empty());
+  EXPECT_EQ(statistics.silentBuffersInserted, 0u);
+  EXPECT_EQ(statistics.blocksSkipped, 0u);
+  EXPECT_EQ(statistics.blocksDroppedBusy, 0u);
+  EXPECT_NE(watched, std::thread::id{}) << "the processing thread was never watched";
+  EXPECT_EQ(watchedAllocations.load(), 0u) << "the processing thread allocated after its first block";
+
+  const auto played = Samples16(devices.Played());
+  ASSERT_EQ(played.size(), expectedInput.size()) << "blocks lost or repeated";
+  size_t mismatches = 0;
+  for (size_t i = 0; i < played.size(); ++i)
+    if (std::abs(played[i] - expectedInput[i] * kGain) > 1.0 && ++mismatches < 5)
+      ADD_FAILURE() << "sample " << i << ": " << played[i] << " vs " << expectedInput[i] * kGain;
+  EXPECT_EQ(mismatches, 0u);
+  const auto formats = devices.OpenedFormats();
+  ASSERT_EQ(formats.size(), 2u);
+  EXPECT_EQ(formats[0].samplesPerSec, 44100u);
+  EXPECT_EQ(formats[1].samplesPerSec, 48000u);
+}
+
+}  // namespace
+}  // namespace engine_tests

@@ -1,0 +1,171 @@
+#include "tests/support/test_wave_device.h"
+
+namespace testing_support {
+
+using namespace engine;
+
+TestWaveOutStream::TestWaveOutStream(TestWaveOutSystem& system, unsigned index, const WaveFormat& format)
+    : system_(system), index_(index), format_(format) {}
+
+TestWaveOutStream::~TestWaveOutStream() {
+  std::lock_guard<std::mutex> lock(system_.mutex_);
+  if (system_.current_ == this) system_.current_ = nullptr;
+}
+
+MmResult TestWaveOutStream::Prepare(WaveHeader& header) {
+  if (failPrepare) return kMmNoMemory;
+  header.flags = (header.flags | kHeaderPrepared) & ~kHeaderDone;
+  return kMmNoError;
+}
+
+MmResult TestWaveOutStream::Unprepare(WaveHeader& header) {
+  const uint32_t flags = header.flags;
+  if ((flags & kHeaderInQueue) && !(flags & kHeaderDone)) return kWaveStillPlaying;
+  header.flags = flags & ~kHeaderPrepared;
+  return kMmNoError;
+}
+
+MmResult TestWaveOutStream::Write(WaveHeader& header) {
+  if (!(header.flags & kHeaderPrepared)) return kWaveUnprepared;
+  if (failWrite) return kMmNoMemory;
+  system_.writer_ = std::this_thread::get_id();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (count_ == static_cast<int>(queue_.size())) return kMmNoMemory;
+  header.flags = (header.flags | kHeaderInQueue) & ~kHeaderDone;
+  queue_[(head_ + count_) % queue_.size()] = &header;
+  ++count_;
+  ++system_.written_;
+  return kMmNoError;
+}
+
+MmResult TestWaveOutStream::Reset() {
+  {
+    std::lock_guard<std::mutex> lock(system_.mutex_);
+    ++system_.resets_;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (; count_ > 0; --count_, head_ = (head_ + 1) % queue_.size())
+    queue_[head_]->flags = (queue_[head_]->flags | kHeaderDone) & ~kHeaderInQueue;
+  return kMmNoError;
+}
+
+MmResult TestWaveOutStream::Close() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (count_ > 0) return kWaveStillPlaying;
+  }
+  std::lock_guard<std::mutex> lock(system_.mutex_);
+  ++system_.closes_;
+  if (system_.current_ == this) system_.current_ = nullptr;
+  return kMmNoError;
+}
+
+MmResult TestWaveOutStream::SetVolume(uint32_t volume) {
+  std::lock_guard<std::mutex> lock(system_.mutex_);
+  system_.waveVolumes_[index_] = volume;
+  return kMmNoError;
+}
+
+int TestWaveOutStream::Play(int count) {
+  std::lock_guard<std::mutex> systemLock(system_.mutex_);
+  return PlayLocked(count);
+}
+
+int TestWaveOutStream::PlayLocked(int count) {
+  int played = 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (; played < count && count_ > 0; ++played, --count_, head_ = (head_ + 1) % queue_.size()) {
+    WaveHeader* header = queue_[head_];
+    system_.played_.insert(system_.played_.end(), header->data, header->data + header->bufferLength);
+    header->flags = (header->flags | kHeaderDone) & ~kHeaderInQueue;
+    ++system_.playedBuffers_;
+  }
+  return played;
+}
+
+int TestWaveOutStream::Queued() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return count_;
+}
+
+TestWaveOutSystem::TestWaveOutSystem(std::vector<std::string> names) : names_(std::move(names)) {}
+
+unsigned TestWaveOutSystem::DeviceCount() { return static_cast<unsigned>(names_.size()); }
+
+MmResult TestWaveOutSystem::DeviceName(unsigned index, std::string* name) {
+  if (index >= names_.size()) return kMmBadDeviceId;
+  *name = names_[index];
+  return kMmNoError;
+}
+
+MmResult TestWaveOutSystem::Open(unsigned index, const WaveFormat& format, std::unique_ptr<IWaveOutStream>* stream) {
+  if (index >= names_.size()) return kMmBadDeviceId;
+  if (openResult != kMmNoError) return openResult;
+  auto opened = std::make_unique<TestWaveOutStream>(*this, index, format);
+  std::lock_guard<std::mutex> lock(mutex_);
+  current_ = opened.get();
+  formats_.push_back(format);
+  ++opens_;
+  *stream = std::move(opened);
+  return kMmNoError;
+}
+
+bool TestWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (index >= names_.size()) return false;
+  mixer_[index] = percent;
+  return true;
+}
+
+TestWaveOutStream* TestWaveOutSystem::Current() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return current_;
+}
+
+// Under the system lock, so the engine cannot close (and destroy) the stream meanwhile.
+int TestWaveOutSystem::Play(int count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return current_ ? current_->PlayLocked(count) : 0;
+}
+
+int TestWaveOutSystem::Queued() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return current_ ? current_->Queued() : 0;
+}
+
+std::vector<uint8_t> TestWaveOutSystem::Played() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return played_;
+}
+
+int TestWaveOutSystem::OpenCount() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return opens_;
+}
+
+int TestWaveOutSystem::CloseCount() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return closes_;
+}
+
+int TestWaveOutSystem::ResetCount() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return resets_;
+}
+
+std::vector<WaveFormat> TestWaveOutSystem::OpenedFormats() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return formats_;
+}
+
+std::map<unsigned, unsigned> TestWaveOutSystem::MixerVolumes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return mixer_;
+}
+
+std::map<unsigned, uint32_t> TestWaveOutSystem::WaveVolumes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waveVolumes_;
+}
+
+}  // namespace testing_support

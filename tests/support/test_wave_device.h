@@ -1,0 +1,100 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/wave_device.h"
+
+namespace testing_support {
+
+class TestWaveOutSystem;
+
+// An output device that plays only when the test says so, and records every byte it played.
+class TestWaveOutStream : public engine::IWaveOutStream {
+ public:
+  TestWaveOutStream(TestWaveOutSystem& system, unsigned index, const engine::WaveFormat& format);
+  ~TestWaveOutStream() override;
+
+  engine::MmResult Prepare(engine::WaveHeader& header) override;
+  engine::MmResult Unprepare(engine::WaveHeader& header) override;
+  engine::MmResult Write(engine::WaveHeader& header) override;
+  engine::MmResult Reset() override;
+  engine::MmResult Close() override;
+  engine::MmResult SetVolume(uint32_t volume) override;
+
+  // Plays the oldest `count` queued buffers (fewer if fewer are queued); returns how many it played.
+  int Play(int count);
+  int Queued();
+  const engine::WaveFormat& Format() const { return format_; }
+  unsigned Index() const { return index_; }
+
+  bool failPrepare = false;
+  bool failWrite = false;
+
+ private:
+  friend class TestWaveOutSystem;
+  int PlayLocked(int count);  // with the system's lock held
+
+  TestWaveOutSystem& system_;
+  const unsigned index_;
+  const engine::WaveFormat format_;
+  std::mutex mutex_;
+  // A fixed ring, so writing never allocates on the caller's thread.
+  std::array<engine::WaveHeader*, 64> queue_{};
+  int head_ = 0;
+  int count_ = 0;
+};
+
+class TestWaveOutSystem : public engine::IWaveOutSystem {
+ public:
+  explicit TestWaveOutSystem(std::vector<std::string> names = {"Speakers", "Headphones"});
+
+  unsigned DeviceCount() override;
+  engine::MmResult DeviceName(unsigned index, std::string* name) override;
+  engine::MmResult Open(unsigned index, const engine::WaveFormat& format,
+                        std::unique_ptr<engine::IWaveOutStream>* stream) override;
+  bool SetMixerVolume(unsigned index, unsigned percent) override;
+
+  // The stream open now, or null.
+  TestWaveOutStream* Current();
+  int Play(int count);
+  int Queued();
+
+  std::vector<uint8_t> Played();   // every byte played, in order, across opens
+  int OpenCount();
+  int CloseCount();
+  int ResetCount();
+  std::vector<engine::WaveFormat> OpenedFormats();
+  std::map<unsigned, unsigned> MixerVolumes();
+  std::map<unsigned, uint32_t> WaveVolumes();
+  // The thread that last wrote a buffer (the engine's processing thread).
+  std::thread::id WriterThread() const { return writer_.load(); }
+  uint64_t BuffersWritten() const { return written_.load(); }
+  uint64_t BuffersPlayed() const { return playedBuffers_.load(); }
+
+  engine::MmResult openResult = engine::kMmNoError;
+
+ private:
+  friend class TestWaveOutStream;
+  std::vector<std::string> names_;
+  std::mutex mutex_;
+  TestWaveOutStream* current_ = nullptr;
+  std::vector<uint8_t> played_;
+  std::vector<engine::WaveFormat> formats_;
+  std::map<unsigned, unsigned> mixer_;
+  std::map<unsigned, uint32_t> waveVolumes_;
+  int opens_ = 0;
+  int closes_ = 0;
+  int resets_ = 0;
+  std::atomic<std::thread::id> writer_{};
+  std::atomic<uint64_t> written_{0};
+  std::atomic<uint64_t> playedBuffers_{0};
+};
+
+}  // namespace testing_support
