@@ -3,14 +3,32 @@
 namespace engine {
 
 CChannelChain::CChannelChain(ProcessingParameters& parameters)
-    : parameters_(parameters), volume_(parameters.volume) {}
+    : parameters_(parameters),
+      equalizer_(parameters.equalizer),
+      compressor_(parameters.compressor),
+      volume_(parameters.volume),
+      limiter_(parameters),
+      analysis_(parameters.monitor) {}
 
-void CChannelChain::FollowSampleRate(int sampleRate) { sampleRate_ = sampleRate; }
+void CChannelChain::FollowSampleRate(int sampleRate) {
+  sampleRate_ = sampleRate;
+  equalizer_.FollowSampleRate(sampleRate);
+  compressor_.FollowSampleRate(sampleRate);
+  limiter_.FollowSampleRate(sampleRate);
+}
 
-void CChannelChain::ResetState() {}
+void CChannelChain::ResetState() {
+  equalizer_.Unprime();
+  compressor_.Reset();
+  limiter_.Reset();
+}
 
-void CChannelChain::Process(CSignalBuffer& buffer, int channel, int /*channels*/) {
+void CChannelChain::Process(CSignalBuffer& buffer, int channel, int channels) {
+  equalizer_.Run(buffer, channel);
+  compressor_.Run(buffer, channel);
   buffer.Scale(volume_.EffectiveGain(channel));
+  limiter_.Run(buffer, channel);
+  analysis_.Analyse(buffer, channel, channels, sampleRate_);
 }
 
 }  // namespace engine

@@ -1,4 +1,8 @@
 #pragma once
+#include "engine/compressor.h"
+#include "engine/equalizer_bank.h"
+#include "engine/level_analysis.h"
+#include "engine/limiter.h"
 #include "engine/processing_parameters.h"
 #include "engine/signal_buffer.h"
 #include "engine/volume.h"
@@ -20,10 +24,19 @@ class CChannelChain {
   void Process(CSignalBuffer& buffer, int channel, int channels);
 
   ProcessingParameters& Params() { return parameters_; }
+  int SampleRate() const { return sampleRate_; }
+  const CEqualizerBank& Equalizer() const { return equalizer_; }
+  const CCompressor& Compressor() const { return compressor_; }
+  const CLimiter& Limiter() const { return limiter_; }
+  const CLevelAnalysis& Analysis() const { return analysis_; }
 
  private:
   ProcessingParameters& parameters_;
+  CEqualizerBank equalizer_;
+  CCompressor compressor_;
   CVolume volume_;
+  CLimiter limiter_;
+  CLevelAnalysis analysis_;
   int sampleRate_ = 0;
 };
 

@@ -1,0 +1,178 @@
+#include "engine/biquad.h"
+
+#include <cmath>
+
+namespace engine {
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+// Octave-bandwidth factor: ln 2 over the log of the rounded constant 2.718282 (not of e itself), as the
+// equalizer's curves have always been computed.
+const double kOctaveFactor = std::log(2.0) / std::log(2.718282);
+}  // namespace
+
+void CBiquad::MakeIdentity() {
+  b0_ = 1.0;
+  b1_ = b2_ = a1_ = a2_ = 0.0;
+}
+
+void CBiquad::Design() {
+  if (frequency >= sampleRate / 2.0) {
+    MakeIdentity();
+    return;
+  }
+  if (widthForm < kQuality || widthForm > kSlope || kind < kLowPass || kind > kHighShelf) return;
+
+  double a = 1.0;
+  if (widthForm == kSlope || kind == kPeaking || kind == kLowShelf || kind == kHighShelf)
+    a = std::pow(10.0, gain * 0.025);
+  const double w0 = kTwoPi * frequency / sampleRate;
+  const double sw = std::sin(w0);
+  const double cw = std::cos(w0);
+  double alpha = 0.0;
+  switch (widthForm) {
+    case kQuality:
+      alpha = sw / (2.0 * q);
+      break;
+    case kBandwidth:
+      alpha = sw * std::sinh(kOctaveFactor * bandwidth * w0 * 0.5 / sw);
+      break;
+    case kSlope:
+      alpha = sw / 2.0 * std::sqrt((a + 1.0 / a) * (1.0 / slope - 1.0) + 2.0);
+      break;
+  }
+
+  double b0 = 1.0, b1 = 0.0, b2 = 0.0, a0 = 1.0, a1 = 0.0, a2 = 0.0;
+  const double ra = std::sqrt(a);
+  switch (kind) {
+    case kLowPass:
+      b0 = (1.0 - cw) / 2.0;
+      b1 = 1.0 - cw;
+      b2 = (1.0 - cw) / 2.0;
+      a0 = 1.0 + alpha;
+      a1 = -2.0 * cw;
+      a2 = 1.0 - alpha;
+      break;
+    case kHighPass:
+      b0 = (1.0 + cw) / 2.0;
+      b1 = -(1.0 + cw);
+      b2 = (1.0 + cw) / 2.0;
+      a0 = 1.0 + alpha;
+      a1 = -2.0 * cw;
+      a2 = 1.0 - alpha;
+      break;
+    case kBandPass:
+      b0 = alpha;
+      b1 = 0.0;
+      b2 = -alpha;
+      a0 = 1.0 + alpha;
+      a1 = -2.0 * cw;
+      a2 = 1.0 - alpha;
+      break;
+    case kNotch:
+      b0 = 1.0;
+      b1 = -2.0 * cw;
+      b2 = 1.0;
+      a0 = 1.0 + alpha;
+      a1 = -2.0 * cw;
+      a2 = 1.0 - alpha;
+      break;
+    case kPeaking:
+      b0 = 1.0 + alpha * a;
+      b1 = -2.0 * cw;
+      b2 = 1.0 - alpha * a;
+      a0 = 1.0 + alpha / a;
+      a1 = -2.0 * cw;
+      a2 = 1.0 - alpha / a;
+      break;
+    case kLowShelf:
+      b0 = a * ((a + 1.0) - (a - 1.0) * cw + 2.0 * ra * alpha);
+      b1 = 2.0 * a * ((a - 1.0) - (a + 1.0) * cw);
+      b2 = a * ((a + 1.0) - (a - 1.0) * cw - 2.0 * ra * alpha);
+      a0 = (a + 1.0) + (a - 1.0) * cw + 2.0 * ra * alpha;
+      a1 = -2.0 * ((a - 1.0) + (a + 1.0) * cw);
+      a2 = (a + 1.0) + (a - 1.0) * cw - 2.0 * ra * alpha;
+      break;
+    case kHighShelf:
+      b0 = a * ((a + 1.0) + (a - 1.0) * cw + 2.0 * ra * alpha);
+      b1 = -2.0 * a * ((a - 1.0) + (a + 1.0) * cw);
+      b2 = a * ((a + 1.0) + (a - 1.0) * cw - 2.0 * ra * alpha);
+      a0 = (a + 1.0) - (a - 1.0) * cw + 2.0 * ra * alpha;
+      a1 = 2.0 * ((a - 1.0) - (a + 1.0) * cw);
+      a2 = (a + 1.0) - (a - 1.0) * cw - 2.0 * ra * alpha;
+      break;
+  }
+  b0_ = b0 / a0;
+  b1_ = b1 / a0;
+  b2_ = b2 / a0;
+  a1_ = a1 / a0;
+  a2_ = a2 / a0;
+}
+
+void CBiquad::DesignPeaking(double rate, double centre, double gainDb, double octaves) {
+  sampleRate = rate;
+  frequency = centre;
+  gain = gainDb;
+  bandwidth = octaves;
+  widthForm = kBandwidth;
+  kind = kPeaking;
+  Design();
+}
+
+void CBiquad::DesignLowPass(double rate, double cutoff, double quality) {
+  sampleRate = rate;
+  frequency = cutoff;
+  q = quality;
+  widthForm = kQuality;
+  kind = kLowPass;
+  Design();
+}
+
+void CBiquad::ProcessBlock(double* samples, int count) {
+  if (count <= 0) return;
+  if (!primed_) {
+    x1_ = x2_ = y1_ = y2_ = 0.0;
+    primed_ = true;
+  }
+  const double b0 = b0_, b1 = b1_, b2 = b2_, a1 = a1_, a2 = a2_;
+  double x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
+  for (int i = 0; i < count; ++i) {
+    const double x = samples[i];
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    samples[i] = y;
+  }
+  x1_ = x1;
+  x2_ = x2;
+  y1_ = y1;
+  y2_ = y2;
+}
+
+double CBiquad::ProcessSumOfSquares(const double* in, int count) {
+  if (!primed_) {
+    x1_ = x2_ = y1_ = y2_ = 0.0;
+    primed_ = true;
+  }
+  const double b0 = b0_, b1 = b1_, b2 = b2_, a1 = a1_, a2 = a2_;
+  double x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
+  double sum = 0.0;
+  for (int i = 0; i < count; ++i) {
+    const double x = in[i];
+    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    sum += y * y;
+  }
+  x1_ = x1;
+  x2_ = x2;
+  y1_ = y1;
+  y2_ = y2;
+  return sum;
+}
+
+}  // namespace engine

@@ -1,0 +1,78 @@
+#pragma once
+
+namespace engine {
+
+// One second-order IIR section (Audio EQ Cookbook coefficients, Direct Form I on doubles). Every filter of
+// the engine is one of these: the equalizer's peaking bands, the envelope smoothers of the compressor and
+// the limiter, and the band-pass sections of the level analysis.
+class CBiquad {
+ public:
+  enum Kind { kLowPass = 0, kHighPass = 1, kBandPass = 2, kNotch = 3, kPeaking = 4, kLowShelf = 5, kHighShelf = 6 };
+  enum WidthForm { kQuality = 0, kBandwidth = 1, kSlope = 2 };
+
+  CBiquad() = default;  // the identity, unprimed
+  virtual ~CBiquad() = default;
+  CBiquad(const CBiquad&) = default;
+  CBiquad& operator=(const CBiquad&) = default;
+
+  // Design inputs: the caller fills them and calls Design.
+  double gain = 0.0;  // dB; peaking and shelf kinds, and the slope form
+  double sampleRate = 0.0;
+  double frequency = 0.0;
+  int widthForm = kQuality;
+  double q = 0.0;
+  double bandwidth = 0.0;  // octaves
+  double slope = 0.0;
+  int kind = kLowPass;
+
+  // Recomputes the coefficients from the design inputs. A frequency at or above half the sample rate
+  // gives the identity. An unknown width form or kind leaves the coefficients as they were. Never touches
+  // the history.
+  void Design();
+  void DesignPeaking(double rate, double centre, double gainDb, double octaves);
+  // A low-pass section of quality factor `quality` (the envelope smoothers).
+  void DesignLowPass(double rate, double cutoff, double quality);
+
+  double Process(double x) {
+    if (!primed_) {
+      x1_ = x2_ = y1_ = y2_ = 0.0;
+      primed_ = true;
+    }
+    const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+    x2_ = x1_;
+    x1_ = x;
+    y2_ = y1_;
+    y1_ = y;
+    return y;
+  }
+  // Process over `count` samples in place; the same arithmetic, with the state kept in registers.
+  void ProcessBlock(double* samples, int count);
+  // Filters `count` samples of `in` without changing them and returns the sum of the squared outputs,
+  // accumulated in sample order.
+  double ProcessSumOfSquares(const double* in, int count);
+
+  // Restarts the section from silence at its next sample, keeping its coefficients.
+  void Unprime() { primed_ = false; }
+  bool Primed() const { return primed_; }
+  // Continues from a steady level: both past inputs and outputs become `level`.
+  void HoldAt(double level) {
+    x1_ = x2_ = y1_ = y2_ = level;
+    primed_ = true;
+  }
+
+  double B0() const { return b0_; }
+  double B1() const { return b1_; }
+  double B2() const { return b2_; }
+  double A1() const { return a1_; }
+  double A2() const { return a2_; }
+  bool IsIdentity() const { return b0_ == 1.0 && b1_ == 0.0 && b2_ == 0.0 && a1_ == 0.0 && a2_ == 0.0; }
+
+ private:
+  void MakeIdentity();
+
+  bool primed_ = false;
+  double b0_ = 1.0, b1_ = 0.0, b2_ = 0.0, a1_ = 0.0, a2_ = 0.0;
+  double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
+};
+
+}  // namespace engine

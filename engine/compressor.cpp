@@ -1,0 +1,106 @@
+#include "engine/compressor.h"
+
+#include <cmath>
+
+namespace engine {
+
+namespace {
+
+// The curve's gain, 10^out / envelope, rearranged so that each region costs at most one pow:
+//   below T: 10^(L + (T - P)/R + P - T) / 10^L   = 10^((T - P)/R + P - T), a constant;
+//   above T: 10^(P + (L - P)/R) / 10^L           = 10^(P (1 - 1/R)) * envelope^(1/R - 1);
+//   flat:    10^P / envelope.
+// The regions are told apart by comparing the envelope with 10^T instead of log10(envelope) with T.
+struct CurveGain {
+  double threshold = 0.0, center = 0.0, ratio = 0.0;  // the values the constants were made from
+  bool transparent = true;
+  bool flat = false;
+  double thresholdAmplitude = 0.0;
+  double belowGain = 1.0;
+  double aboveScale = 1.0;
+  double aboveExponent = 0.0;
+  double centerAmplitude = 1.0;
+
+  void Update(double t, double p, double r) {
+    threshold = t;
+    center = p;
+    ratio = r;
+    // A ratio of 0 (the block before it was ever written) or below leaves the curve undefined; pass the
+    // signal unchanged rather than emit infinities.
+    transparent = !(r > 0.0);
+    if (transparent) return;
+    flat = r >= CCompressor::kFlatRatio;
+    thresholdAmplitude = std::pow(10.0, t);
+    belowGain = std::pow(10.0, (t - p) / r + p - t);
+    aboveScale = std::pow(10.0, p * (1.0 - 1.0 / r));
+    aboveExponent = 1.0 / r - 1.0;
+    centerAmplitude = std::pow(10.0, p);
+  }
+
+  bool Matches(double t, double p, double r) const { return t == threshold && p == center && r == ratio; }
+
+  double Gain(double envelope) const {
+    if (envelope < thresholdAmplitude) return belowGain;
+    if (flat) return centerAmplitude / envelope;
+    return aboveScale * std::pow(envelope, aboveExponent);
+  }
+};
+
+}  // namespace
+
+CCompressor::CCompressor(CompressorSettings& settings) : settings_(settings) {}
+
+void CCompressor::FollowSampleRate(int sampleRate) {
+  if (sampleRate_ == sampleRate) return;
+  sampleRate_ = sampleRate;
+  for (CompressorChannel& channel : settings_.channel) channel.dirty = 1;
+}
+
+void CCompressor::Reset() {
+  for (EnvelopeFollower& follower : followers_) follower.Reset();
+}
+
+double CCompressor::OutputLevel(double level, double threshold, double center, double ratio) {
+  if (level < threshold) return level + (threshold - center) / ratio + center - threshold;
+  if (ratio < kFlatRatio) return center + (level - center) / ratio;
+  return center;
+}
+
+void CCompressor::Redesign(int channel) {
+  CompressorChannel& record = settings_.channel[channel];
+  EnvelopeFollower& follower = followers_[channel];
+  follower.attack.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.attack, kMinimumTime), 0.5);
+  follower.release.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.release, kMinimumTime), 0.5);
+}
+
+void CCompressor::Run(CSignalBuffer& buffer, int channel) {
+  CompressorChannel& record = settings_.channel[channel];
+  if (record.dirty && settings_.lock.TryEnter()) {
+    Redesign(channel);
+    record.dirty = 0;
+    settings_.lock.Leave();
+  }
+
+  // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
+  EnvelopeFollower follower = followers_[channel];
+  CurveGain curve;
+  curve.Update(record.threshold.load(std::memory_order_relaxed), record.center.load(std::memory_order_relaxed),
+               record.rate.load(std::memory_order_relaxed));
+  double* samples = buffer.Data();
+  const int count = buffer.Count();
+  for (int i = 0; i < count; ++i) {
+    const double x = samples[i];
+    const double envelope = follower.Next(std::fabs(x));
+    const double t = record.threshold.load(std::memory_order_relaxed);
+    const double p = record.center.load(std::memory_order_relaxed);
+    const double r = record.rate.load(std::memory_order_relaxed);
+    if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
+    // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
+    // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
+    if (curve.transparent || !(envelope > 0.0)) continue;
+    samples[i] = x * curve.Gain(envelope);
+  }
+  followers_[channel] = follower;
+}
+
+}  // namespace engine

@@ -1,0 +1,35 @@
+#pragma once
+#include <array>
+
+#include "engine/biquad.h"
+#include "engine/processing_parameters.h"
+#include "engine/signal_buffer.h"
+
+namespace engine {
+
+// Eight peaking bands per channel, half an octave wide, run in series lowest first. Section index is
+// channel + 2 * band, the same as the EqualizerBand table's.
+class CEqualizerBank {
+ public:
+  static constexpr double kBandwidthOctaves = 0.5;
+
+  explicit CEqualizerBank(EqualizerParameters& parameters = Parameters().equalizer);
+  virtual ~CEqualizerBank() = default;
+
+  // On a new rate every band is redesigned at the next block; bands at or above twice the rate are switched
+  // off (and any band at or above half the rate designs as the identity anyway).
+  void FollowSampleRate(int sampleRate);
+  void Unprime();
+  // Redesigns the channel's dirty bands whose lock is free, then filters the enabled ones in place.
+  void Run(CSignalBuffer& buffer, int channel);
+
+  int SampleRate() const { return sampleRate_; }
+  const CBiquad& Section(int band, int channel) const { return sections_[BandIndex(band, channel)]; }
+
+ private:
+  EqualizerParameters& parameters_;
+  std::array<CBiquad, 2 * kBandCount> sections_;
+  int sampleRate_ = 0;
+};
+
+}  // namespace engine

@@ -1,0 +1,118 @@
+#include "engine/level_analysis.h"
+
+#include <cmath>
+
+namespace engine {
+
+namespace {
+// The 6300 Hz band needs a rate above 12600 Hz and the 16000 Hz band one above 32000 Hz to be measured.
+bool BandMeasurable(int band, int sampleRate) {
+  if (band == 6) return sampleRate > 12600;
+  if (band == 7) return sampleRate > 32000;
+  return true;
+}
+}  // namespace
+
+CLevelAnalysis::CLevelAnalysis(MonitorExchange& exchange) : exchange_(exchange) {}
+
+CLevelAnalysis::Reading CLevelAnalysis::Measure(const CSignalBuffer& buffer) {
+  const int count = buffer.Count();
+  const double* samples = buffer.Data();
+  Reading reading;
+  for (int band = 0; band < kBandCount; ++band) {
+    if (!BandMeasurable(band, analysisRate_)) {
+      reading.band[band] = 0.0;
+      continue;
+    }
+    // Every block is measured from a zero history. The band signal is only ever summed, so it is not kept.
+    CBiquad& section = sections_[band];
+    section.Unprime();
+    const double sum = section.ProcessSumOfSquares(samples, count);
+    reading.band[band] = 10.0 * std::log10(sum / count) + kFullScaleDbSpl;
+  }
+  double peak = 0.0;
+  for (int i = 0; i < count; ++i)
+    if (samples[i] > peak) peak = samples[i];
+  const double total = peak > 0.0 ? 20.0 * std::log10(peak) + kFullScaleDbSpl : 0.0;
+  reading.total = total > 0.0 ? total : 0.0;
+  return reading;
+}
+
+bool CLevelAnalysis::Publish(const Reading& reading) {
+  if (!exchange_.resultsLock.TryEnter()) return false;
+  exchange_.bandLevel = reading.band;
+  exchange_.total = reading.total;
+  exchange_.resultsLock.Leave();
+  // Cleared before signalling, so a request the monitor makes as soon as it wakes is not wiped out.
+  exchange_.request = 0;
+  exchange_.reply.Set();
+  return true;
+}
+
+void CLevelAnalysis::Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate) {
+  if (!exchange_.request.load(std::memory_order_acquire)) return;
+  if (buffer.Count() <= 0) return;
+  const int side = exchange_.side.load();
+  if (side != kSideLeft && side != kSideRight && side != kSideBoth) return;
+  if (side != kSideBoth) {
+    const bool wanted = (channel == 0 && side == kSideLeft) || (channel == 1 && side == kSideRight) || channels == 1;
+    if (!wanted) return;
+  }
+
+  if (analysisRate_ != sampleRate) {
+    analysisRate_ = sampleRate;
+    for (int band = 0; band < kBandCount; ++band) {
+      CBiquad& section = sections_[band];
+      section.sampleRate = sampleRate;
+      section.frequency = kBandFrequencies[band];
+      section.widthForm = CBiquad::kQuality;
+      section.q = kBandQuality;
+      section.kind = CBiquad::kBandPass;
+      section.gain = 0.0;
+      section.Design();
+    }
+  }
+
+  Reading reading = Measure(buffer);
+  if (side != kSideBoth) {
+    exchange_.secondPending = 0;  // a half-finished Both reading is void once the side changed
+    Publish(reading);
+    return;
+  }
+  if (!exchange_.secondPending || channels == 1) {
+    if (channels > 1) {
+      first_ = reading;
+      exchange_.secondPending = 1;
+      return;
+    }
+    Publish(reading);
+    return;
+  }
+  // Both channels: the mean of their band levels in dB, and the larger peak.
+  for (int band = 0; band < kBandCount; ++band) reading.band[band] = (reading.band[band] + first_.band[band]) / 2.0;
+  if (reading.total < first_.total) reading.total = first_.total;
+  exchange_.secondPending = 0;
+  Publish(reading);
+}
+
+int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side) {
+  MonitorExchange& exchange = parameters.monitor;
+  exchange.side = side;
+  exchange.request.store(1, std::memory_order_release);
+  if (exchange.reply.Wait(kMonitorWaitMs) != platform::kWaitSignalled) {
+    for (int band = 0; band < kBandCount; ++band) bands[band] = 0.0;
+    *total = 0.0;
+    return 0;
+  }
+  const double offset = parameters.amplificator ? kAmplifiedFullScaleDbSpl - kFullScaleDbSpl : 0.0;
+  platform::Guard guard(exchange.resultsLock);
+  for (int band = 0; band < kBandCount; ++band) bands[band] = exchange.bandLevel[band] + offset;
+  *total = exchange.total + offset;
+  return 1;
+}
+
+int GetMonitorLevels(double* bands, double* total, int side) {
+  return GetMonitorLevels(Parameters(), bands, total, side);
+}
+
+}  // namespace engine

@@ -1,0 +1,47 @@
+#pragma once
+#include <array>
+
+#include "engine/biquad.h"
+#include "engine/processing_parameters.h"
+#include "engine/signal_buffer.h"
+
+namespace engine {
+
+// Measures what goes to the sound card, on request only: eight band levels (mean power through narrow
+// band-pass sections at the equalizer's frequencies) and the block's peak, in dB SPL with 96 = full scale.
+class CLevelAnalysis {
+ public:
+  static constexpr double kBandQuality = 10.0;
+
+  explicit CLevelAnalysis(MonitorExchange& exchange = Parameters().monitor);
+  virtual ~CLevelAnalysis() = default;
+
+  // Answers a pending request from one channel of one block; the buffer is not changed. Costs nothing
+  // while no request is pending and never allocates.
+  void Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate);
+
+  int AnalysisRate() const { return analysisRate_; }
+
+ private:
+  struct Reading {
+    std::array<double, kBandCount> band{};
+    double total = 0.0;
+  };
+  Reading Measure(const CSignalBuffer& buffer);
+  // False when the monitor is reading the previous answer at this moment; the request then stays pending.
+  bool Publish(const Reading& reading);
+
+  MonitorExchange& exchange_;
+  std::array<CBiquad, kBandCount> sections_;
+  int analysisRate_ = 0;
+  Reading first_;  // the first channel's reading while side Both waits for the second
+};
+
+// The monitor's side: asks for one reading of `side` and waits up to kMonitorWaitMs for the processing
+// thread. Returns 1 with the levels (+20 dB with the amplifier), or 0 with zeros on a time-out; the request
+// then stays pending, so the next call returns at once with that late answer.
+inline constexpr uint32_t kMonitorWaitMs = 80;
+int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side);
+int GetMonitorLevels(double* bands, double* total, int side);
+
+}  // namespace engine

@@ -1,0 +1,35 @@
+#pragma once
+#include <array>
+
+#include "engine/envelope_follower.h"
+#include "engine/processing_parameters.h"
+#include "engine/signal_buffer.h"
+
+namespace engine {
+
+// Caps what reaches the sound card: whenever a channel's envelope exceeds its limit, the sample is scaled
+// by limit / envelope. The limit is in dB SPL against 96 (or 116 with an external amplifier) full scale.
+class CLimiter {
+ public:
+  static constexpr double kMinimumAttack = 0.00001;  // s
+  static constexpr double kMinimumRelease = 0.001;   // s
+
+  explicit CLimiter(ProcessingParameters& parameters = Parameters());
+  virtual ~CLimiter() = default;
+
+  void FollowSampleRate(int sampleRate);
+  void Reset();
+  void Run(CSignalBuffer& buffer, int channel);
+
+  int SampleRate() const { return sampleRate_; }
+  double Envelope(int channel) const { return followers_[channel].envelope; }
+  const EnvelopeFollower& Follower(int channel) const { return followers_[channel]; }
+
+ private:
+  LimiterSettings& settings_;
+  std::atomic<int>& amplificator_;
+  std::array<EnvelopeFollower, kChannels> followers_;
+  int sampleRate_ = 0;
+};
+
+}  // namespace engine

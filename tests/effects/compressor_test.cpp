@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "effects_support.h"
+#include "engine/compressor.h"
+
+using namespace engine;
+using namespace effects_test;
+
+namespace {
+
+// A compressor whose smoothers are identities (attack and release 0), so a steady input is its own
+// envelope from the first sample.
+struct InstantCompressor {
+  ProcessingParameters p;
+  CCompressor compressor{p.compressor};
+  explicit InstantCompressor(int thresholdDbSpl, double ratio, int centerDbSpl, int rate = 44100) {
+    for (int ch = 0; ch < kChannels; ++ch) p.SetCompressorChannel(thresholdDbSpl, ratio, 0.0, 0.0, centerDbSpl, ch);
+    compressor.FollowSampleRate(rate);
+  }
+  double Gain(double level, int channel = 0) {
+    CSignalBuffer buffer(32);
+    FillConstant(buffer, 32, level);
+    compressor.Run(buffer, channel);
+    return buffer[31] / level;
+  }
+};
+
+// The curve applied exactly as written, per sample: log10 of the envelope, the output level, and
+// x * 10^out / envelope, with the envelope detector built from plain sections.
+std::vector<double> Reference(const std::vector<double>& in, double t, double p, double r, double attack,
+                              double release, int rate, std::vector<double>* envelopes) {
+  CBiquad up, down;
+  up.DesignLowPass(rate, std::trunc(1.0 / std::max(attack, 0.00001)), 0.5);
+  down.DesignLowPass(rate, std::trunc(1.0 / std::max(release, 0.00001)), 0.5);
+  double e = 0.0;
+  std::vector<double> out;
+  for (double x : in) {
+    const double m = std::fabs(x);
+    if (m > e) {
+      e = up.Process(m);
+      down.HoldAt(e);
+    } else {
+      e = down.Process(m);
+      up.HoldAt(e);
+    }
+    envelopes->push_back(e);
+    if (!(e > 0.0)) {  // silence, or a ringing smoother below zero: no level, sample unchanged
+      out.push_back(x);
+      continue;
+    }
+    const double level = std::log10(e);
+    double o;
+    if (level < t)
+      o = level + (t - p) / r + p - t;
+    else if (r < 30)
+      o = p + (level - p) / r;
+    else
+      o = p;
+    out.push_back(x * std::pow(10.0, o) / e);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(CompressorCurve, WorkedExamplesAboveAndBelowTheThreshold) {
+  // T = 76 dB SPL (-1.0), P = 86 dB SPL (-0.5), R = 2.
+  InstantCompressor c(76, 2.0, 86);
+  EXPECT_DOUBLE_EQ(c.p.compressor.channel[0].threshold, -1.0);
+  EXPECT_DOUBLE_EQ(c.p.compressor.channel[0].center, -0.5);
+  EXPECT_NEAR(20.0 * std::log10(c.Gain(std::pow(10.0, -0.3))), -2.0, 1e-9);
+  EXPECT_NEAR(20.0 * std::log10(c.Gain(std::pow(10.0, -2.0))), 5.0, 1e-9);
+  // Below the threshold the gain is the same at every level.
+  EXPECT_NEAR(20.0 * std::log10(c.Gain(std::pow(10.0, -4.0))), 5.0, 1e-9);
+  // The centre passes with unity gain.
+  EXPECT_NEAR(c.Gain(std::pow(10.0, -0.5)), 1.0, 1e-12);
+  EXPECT_DOUBLE_EQ(CCompressor::OutputLevel(-0.3, -1.0, -0.5, 2.0), -0.4);
+  EXPECT_DOUBLE_EQ(CCompressor::OutputLevel(-2.0, -1.0, -0.5, 2.0), -1.75);
+}
+
+TEST(CompressorCurve, RatioOneIsTransparent) {
+  ProcessingParameters p;
+  CCompressor compressor(p.compressor);
+  p.SetCompressorChannel(40, 1.0, 0.005, 0.2, 90, 1);
+  compressor.FollowSampleRate(48000);
+  const auto noise = Noise(9600, 1.0, 4);
+  CSignalBuffer buffer(9600);
+  Load(buffer, noise);
+  compressor.Run(buffer, 1);
+  for (int i = 0; i < 9600; ++i) EXPECT_NEAR(buffer[i], noise[i], 1e-12 * std::fabs(noise[i]) + 1e-300);
+}
+
+TEST(CompressorCurve, RatioThirtyAndAboveIsFlatAboveTheThreshold) {
+  for (double ratio : {30.0, 45.0}) {
+    InstantCompressor c(60, ratio, 80);
+    const double centre = std::pow(10.0, (80 - 96) * 0.05);
+    for (double level : {0.02, 0.1, 0.5, 1.0}) EXPECT_NEAR(level * c.Gain(level), centre, 1e-12) << level;
+  }
+  // Just under 30 the output still rises, slowly.
+  InstantCompressor c(60, 29.0, 80);
+  EXPECT_LT(0.1 * c.Gain(0.1), 1.0 * c.Gain(1.0));
+}
+
+TEST(CompressorCurve, RearrangedGainMatchesTheCurveAsWritten) {
+  struct Case {
+    int threshold;
+    double ratio;
+    int center;
+    double attack, release;
+  };
+  const Case cases[] = {{76, 2.0, 86, 0.01, 0.1},    {60, 4.0, 90, 0.001, 0.5},  {80, 0.5, 70, 0.02, 0.05},
+                        {50, 29.99, 85, 0.0, 0.3},   {70, 30.0, 80, 0.005, 0.0}, {90, 100.0, 60, 0.01, 0.2},
+                        {85, 1.5, 85, 0.00005, 0.3}, {30, 8.0, 96, 0.1, 1.0}};
+  const int rate = 44100;
+  auto input = Noise(20000, 1.0, 9);
+  for (int i = 0; i < 20000; ++i) input[i] *= 0.5 + 0.5 * std::sin(i * 0.001);  // sweep the level
+  for (const Case& k : cases) {
+    ProcessingParameters p;
+    CCompressor compressor(p.compressor);
+    p.SetCompressorChannel(k.threshold, k.ratio, k.attack, k.release, k.center, 0);
+    compressor.FollowSampleRate(rate);
+    std::vector<double> envelopes;
+    const auto expected = Reference(input, p.compressor.channel[0].threshold, p.compressor.channel[0].center,
+                                    k.ratio, k.attack, k.release, rate, &envelopes);
+    CSignalBuffer buffer(5000);
+    for (int start = 0; start < 20000; start += 5000) {
+      buffer.Resize(5000);
+      for (int i = 0; i < 5000; ++i) buffer[i] = input[start + i];
+      compressor.Run(buffer, 0);
+      for (int i = 0; i < 5000; ++i) {
+        const double want = expected[start + i];
+        ASSERT_NEAR(buffer[i], want, 1e-9 * std::fabs(want) + 1e-300)
+            << "threshold " << k.threshold << " ratio " << k.ratio << " sample " << start + i;
+      }
+      EXPECT_EQ(compressor.Envelope(0), envelopes[start + 4999]);
+    }
+  }
+}
+
+TEST(CompressorCurve, ThresholdCenterAndRatioActWithoutARedesign) {
+  InstantCompressor c(76, 2.0, 86);
+  EXPECT_NEAR(20.0 * std::log10(c.Gain(std::pow(10.0, -0.3))), -2.0, 1e-9);
+  // The panel's values are read for every sample; even while the lock is taken nothing waits for it.
+  c.p.compressor.channel[0].rate = 1.0;
+  EXPECT_NEAR(c.Gain(std::pow(10.0, -0.3)), 1.0, 1e-12);
+  c.p.compressor.channel[0].rate = 2.0;
+  c.p.compressor.channel[0].center = -0.3;
+  EXPECT_NEAR(c.Gain(std::pow(10.0, -0.3)), 1.0, 1e-12);
+}
+
+TEST(CompressorSafety, UnwrittenBlockWithRatioZeroPassesTheSignal) {
+  ProcessingParameters p;  // every compressor value still 0
+  CCompressor compressor(p.compressor);
+  compressor.FollowSampleRate(44100);
+  const auto noise = Noise(2048, 1.0, 6);
+  CSignalBuffer buffer(2048);
+  Load(buffer, noise);
+  compressor.Run(buffer, 0);
+  for (int i = 0; i < 2048; ++i) EXPECT_EQ(buffer[i], noise[i]);
+  p.compressor.channel[0].rate = -3.0;
+  Load(buffer, noise);
+  compressor.Run(buffer, 0);
+  for (int i = 0; i < 2048; ++i) EXPECT_EQ(buffer[i], noise[i]);
+}
+
+TEST(CompressorSafety, DigitalSilenceStaysSilent) {
+  InstantCompressor c(76, 4.0, 86);
+  c.p.SetCompressorChannel(76, 4.0, 0.01, 0.1, 86, 1);
+  CSignalBuffer buffer(1000);
+  FillConstant(buffer, 1000, 0.0);
+  c.compressor.Run(buffer, 1);
+  for (int i = 0; i < 1000; ++i) EXPECT_EQ(buffer[i], 0.0);
+  EXPECT_EQ(c.compressor.Envelope(1), 0.0);
+}
+
+TEST(CompressorSafety, RingingEnvelopeBelowZeroNeverMakesNaN) {
+  // A release time of 50 us puts the smoother at 20 kHz, close to half of 44.1 kHz, where it rings: after
+  // a burst the envelope swings below zero. Those samples have no level and pass unchanged.
+  ProcessingParameters p;
+  CCompressor compressor(p.compressor);
+  p.SetCompressorChannel(76, 2.0, 0.0, 0.00005, 86, 0);
+  compressor.FollowSampleRate(44100);
+  CSignalBuffer buffer(1);
+  bool wentNegative = false;
+  for (int i = 0; i < 400; ++i) {
+    const double x = (i / 20) % 2 == 0 ? 0.9 * ((i % 3) - 1) : 0.01 * ((i % 2) ? 1 : -1);
+    FillConstant(buffer, 1, x);
+    compressor.Run(buffer, 0);
+    ASSERT_TRUE(std::isfinite(buffer[0])) << i;
+    if (compressor.Envelope(0) < 0.0) {
+      wentNegative = true;
+      EXPECT_EQ(buffer[0], x);
+    }
+  }
+  EXPECT_TRUE(wentNegative);
+}
+
+TEST(CompressorSmoothers, TimesBecomeCriticallyDampedLowPassCutoffs) {
+  ProcessingParameters p;
+  CCompressor compressor(p.compressor);
+  p.SetCompressorChannel(76, 2.0, 0.01, 0.3, 86, 0);
+  p.SetCompressorChannel(76, 2.0, 0.0, -1.0, 86, 1);
+  compressor.FollowSampleRate(44100);
+  CSignalBuffer buffer(4);
+  FillConstant(buffer, 4, 0.0);
+  compressor.Run(buffer, 0);
+  compressor.Run(buffer, 1);
+  EXPECT_EQ(compressor.Follower(0).attack.frequency, 100.0);
+  EXPECT_EQ(compressor.Follower(0).release.frequency, 3.0);  // trunc(3.33)
+  EXPECT_EQ(compressor.Follower(0).attack.q, 0.5);
+  EXPECT_EQ(compressor.Follower(0).attack.kind, CBiquad::kLowPass);
+  // 0 and negative times become 10 us, i.e. 100 kHz: above half of any rate, so the identity.
+  EXPECT_EQ(compressor.Follower(1).attack.frequency, 99999.0);  // 1 / 1e-5 lands just below 100000
+  EXPECT_TRUE(compressor.Follower(1).attack.IsIdentity());
+  EXPECT_TRUE(compressor.Follower(1).release.IsIdentity());
+  EXPECT_FALSE(p.compressor.channel[0].dirty);
+  // A new rate redesigns both channels on their next block.
+  compressor.FollowSampleRate(48000);
+  EXPECT_TRUE(p.compressor.channel[0].dirty);
+  EXPECT_TRUE(p.compressor.channel[1].dirty);
+}
+
+TEST(CompressorSmoothers, ReleaseContinuesFromTheEnvelopeWithoutAStep) {
+  ProcessingParameters p;
+  CCompressor compressor(p.compressor);
+  p.SetCompressorChannel(76, 1.0, 0.0, 0.1, 86, 0);
+  compressor.FollowSampleRate(44100);
+  CSignalBuffer buffer(100);
+  FillConstant(buffer, 100, 1.0);
+  compressor.Run(buffer, 0);
+  EXPECT_EQ(compressor.Envelope(0), 1.0);
+  FillConstant(buffer, 1, 0.5);
+  compressor.Run(buffer, 0);
+  // Falling slowly from 1.0, not restarting from 0.
+  EXPECT_GT(compressor.Envelope(0), 0.999);
+  EXPECT_LT(compressor.Envelope(0), 1.0);
+}
+
+TEST(CompressorSmoothers, ResetStartsFromZero) {
+  ProcessingParameters p;
+  CCompressor compressor(p.compressor);
+  p.SetCompressorChannel(76, 2.0, 0.01, 0.1, 86, 0);
+  compressor.FollowSampleRate(44100);
+  CSignalBuffer buffer(500);
+  FillConstant(buffer, 500, 0.7);
+  compressor.Run(buffer, 0);
+  EXPECT_GT(compressor.Envelope(0), 0.1);
+  compressor.Reset();
+  EXPECT_EQ(compressor.Envelope(0), 0.0);
+  EXPECT_FALSE(compressor.Follower(0).attack.Primed());
+  EXPECT_FALSE(compressor.Follower(0).release.Primed());
+}

@@ -1,0 +1,62 @@
+#pragma once
+#include <cmath>
+#include <complex>
+#include <vector>
+
+#include "engine/biquad.h"
+#include "engine/channel_chain.h"
+#include "engine/signal_buffer.h"
+
+namespace effects_test {
+
+inline constexpr double kPi = 3.141592653589793;
+
+// Magnitude of a section's response at `hz`, in dB.
+inline double ResponseDb(const engine::CBiquad& s, double hz, double rate) {
+  const std::complex<double> z1 = std::polar(1.0, -2.0 * kPi * hz / rate);
+  const std::complex<double> z2 = z1 * z1;
+  const std::complex<double> h = (s.B0() + s.B1() * z1 + s.B2() * z2) / (1.0 + s.A1() * z1 + s.A2() * z2);
+  return 20.0 * std::log10(std::abs(h));
+}
+
+inline void FillSine(engine::CSignalBuffer& buffer, int count, double hz, double rate, double amplitude,
+                     long long start = 0) {
+  buffer.Resize(count);
+  for (int i = 0; i < count; ++i) buffer[i] = amplitude * std::sin(2.0 * kPi * hz * double(start + i) / rate);
+}
+
+inline void FillConstant(engine::CSignalBuffer& buffer, int count, double value) {
+  buffer.Resize(count);
+  for (int i = 0; i < count; ++i) buffer[i] = value;
+}
+
+// Deterministic noise in [-amplitude, amplitude].
+inline std::vector<double> Noise(int count, double amplitude, unsigned seed = 1) {
+  std::vector<double> out(count);
+  unsigned state = seed * 2654435761u + 12345u;
+  for (double& v : out) {
+    state = state * 1664525u + 1013904223u;
+    v = amplitude * (double(state >> 8) / double(1u << 24) * 2.0 - 1.0);
+  }
+  return out;
+}
+
+inline void Load(engine::CSignalBuffer& buffer, const std::vector<double>& samples) {
+  buffer.Resize(int(samples.size()));
+  for (size_t i = 0; i < samples.size(); ++i) buffer[int(i)] = samples[i];
+}
+
+inline std::vector<double> Samples(const engine::CSignalBuffer& buffer) {
+  return std::vector<double>(buffer.Data(), buffer.Data() + buffer.Count());
+}
+
+// Parameters as the panels leave them when nothing is boosted: unity volume, a transparent compressor,
+// the limiter at full scale.
+inline void NeutralSettings(engine::ProcessingParameters& p) {
+  for (int ch = 0; ch < engine::kChannels; ++ch) {
+    p.volume.gain[ch] = 1.0;
+    p.SetCompressorChannel(76, 1.0, 0.01, 0.1, 86, ch);
+  }
+}
+
+}  // namespace effects_test
