@@ -1,0 +1,145 @@
+#include "audio/capture_queue.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace audio {
+
+using engine::kMaxBlockBytes;
+
+CaptureQueue::CaptureQueue(size_t capacityBytes) : storage_(std::max<size_t>(capacityBytes, kMaxBlockBytes)) {}
+
+void CaptureQueue::SetEvent(std::shared_ptr<platform::Event> event) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  event_ = std::move(event);
+  UpdateEventLocked();
+}
+
+void CaptureQueue::Start(const engine::StreamFormat& format) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  head_ = size_ = 0;
+  format_ = format;
+  haveFormat_ = true;
+  formatPending_ = true;
+  // A stop that the reader has not seen yet is superseded by the format report that follows it.
+  stopPending_ = false;
+  streaming_ = true;
+  UpdateEventLocked();
+}
+
+void CaptureQueue::Stop() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!streaming_) return;
+  streaming_ = false;
+  // A stream whose format report the reader never took is dropped whole; the stop still goes out, since
+  // the reader may still be streaming an earlier one.
+  if (formatPending_) {
+    formatPending_ = false;
+    head_ = size_ = 0;
+  }
+  stopPending_ = true;
+  UpdateEventLocked();
+}
+
+void CaptureQueue::Push(const uint8_t* data, size_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!streaming_) return;
+  const size_t room = storage_.size() - size_;
+  if (bytes > room) {
+    dropped_ += bytes - room;
+    bytes = room;
+  }
+  size_t tail = (head_ + size_) % storage_.size();
+  size_t first = std::min(bytes, storage_.size() - tail);
+  std::memcpy(storage_.data() + tail, data, first);
+  std::memcpy(storage_.data(), data + first, bytes - first);
+  size_ += bytes;
+  UpdateEventLocked();
+}
+
+bool CaptureQueue::Streaming() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return streaming_;
+}
+
+bool CaptureQueue::Drained() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !streaming_ && !formatPending_ && !stopPending_ && size_ == 0;
+}
+
+uint64_t CaptureQueue::DroppedBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return dropped_;
+}
+
+size_t CaptureQueue::TakeLocked(uint8_t* output, size_t bytes) {
+  size_t first = std::min(bytes, storage_.size() - head_);
+  std::memcpy(output, storage_.data() + head_, first);
+  std::memcpy(output + first, storage_.data(), bytes - first);
+  head_ = (head_ + bytes) % storage_.size();
+  size_ -= bytes;
+  return bytes;
+}
+
+uint32_t CaptureQueue::Read(uint8_t* output, uint32_t capacity) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  uint32_t answer = engine::kReadNothingWaiting;
+  if (formatPending_) {
+    formatPending_ = false;
+    answer = engine::kReadFormatChanged;
+  } else if (haveFormat_ && format_.blockBytes > 0) {
+    const size_t frameBytes = std::max<size_t>(1, size_t(format_.channels) * format_.bitsPerSample / 8);
+    const size_t block = std::min<size_t>(format_.blockBytes, capacity - capacity % frameBytes);
+    if (block > 2 && size_ >= block) {
+      answer = uint32_t(TakeLocked(output, block));
+    } else if (stopPending_) {
+      // The tail of the stream goes out before the stop; a tail too short to tell from an answer is dropped.
+      size_t tail = std::min(size_ - size_ % frameBytes, block);
+      if (tail > 2) {
+        answer = uint32_t(TakeLocked(output, tail));
+      } else {
+        head_ = size_ = 0;
+        stopPending_ = false;
+        answer = engine::kReadStopped;
+      }
+    }
+  }
+  UpdateEventLocked();
+  return answer;
+}
+
+bool CaptureQueue::ReadFormat(engine::StreamFormat* format) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!haveFormat_) return false;
+  *format = format_;
+  return true;
+}
+
+bool CaptureQueue::WaitingLocked() const {
+  if (formatPending_ || stopPending_) return true;
+  return haveFormat_ && format_.blockBytes > 2 && size_ >= format_.blockBytes;
+}
+
+void CaptureQueue::UpdateEventLocked() {
+  if (!event_) return;
+  if (WaitingLocked())
+    event_->Set();
+  else
+    event_->Reset();
+}
+
+engine::StreamFormat MakeStreamFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t samplesPerSec) {
+  engine::StreamFormat format;
+  format.channels = channels;
+  format.bitsPerSample = bitsPerSample;
+  format.samplesPerSec = samplesPerSec;
+  const uint32_t frameBytes = std::max<uint32_t>(1, uint32_t(channels) * bitsPerSample / 8);
+  uint32_t frames = std::max<uint32_t>(1, samplesPerSec / 100);
+  frames = std::min(frames, kMaxBlockBytes / frameBytes);
+  // Blocks of 1 or 2 bytes would read as a format or stop answer.
+  while (frames * frameBytes <= 2) ++frames;
+  format.blockBytes = frames * frameBytes;
+  return format;
+}
+
+}  // namespace audio

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "engine/driver_protocol.h"
+#include "platform/event.h"
+
+namespace audio {
+
+// The driver side of the protocol, independent of where the sound comes from: captured PCM is cut into
+// blocks of whole frames, and the reader is told about format changes and stops in the order they happened.
+// The producer (a capture callback) and the reader (the engine's capture thread) meet under one short lock;
+// the storage is allocated once, so neither side allocates per block.
+class CaptureQueue {
+ public:
+  explicit CaptureQueue(size_t capacityBytes = 64 * engine::kMaxBlockBytes);
+
+  // The event the reader waits on: set whenever something waits, reset by Read when nothing does.
+  void SetEvent(std::shared_ptr<platform::Event> event);
+
+  // Producer side.
+  // Streaming (re)starts in this format: pending data is dropped and the next answer is a format report.
+  // `blockBytes` is a whole number of frames and at most kMaxBlockBytes.
+  void Start(const engine::StreamFormat& format);
+  // Playback ended: what was captured is still delivered, then a stop report; data is refused until Start.
+  void Stop();
+  // Appends captured bytes (the capture's frames); refused while stopped. Full storage drops the newest.
+  void Push(const uint8_t* data, size_t bytes);
+  bool Streaming() const;
+  // Nothing streams and the reader has taken every answer, the last stop included.
+  bool Drained() const;
+  uint64_t DroppedBytes() const;
+
+  // Reader side: the answers of the block and format requests.
+  // kReadFormatChanged, kReadStopped, kReadNothingWaiting or a PCM byte count (> 2, whole frames).
+  uint32_t Read(uint8_t* output, uint32_t capacity);
+  // False while no format has been reported yet.
+  bool ReadFormat(engine::StreamFormat* format) const;
+
+ private:
+  bool WaitingLocked() const;
+  void UpdateEventLocked();
+  size_t TakeLocked(uint8_t* output, size_t bytes);
+
+  mutable std::mutex mutex_;
+  std::vector<uint8_t> storage_;
+  size_t head_ = 0;  // read position
+  size_t size_ = 0;  // bytes stored
+  engine::StreamFormat format_{};
+  bool haveFormat_ = false;
+  bool formatPending_ = false;
+  bool stopPending_ = false;
+  bool streaming_ = false;
+  uint64_t dropped_ = 0;
+  std::shared_ptr<platform::Event> event_;
+};
+
+// Stream format records for the formats the capture produces: blocks of about 10 ms of whole frames.
+engine::StreamFormat MakeStreamFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t samplesPerSec);
+
+}  // namespace audio

@@ -1,0 +1,84 @@
+#pragma once
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "audio/capture_queue.h"
+#include "engine/driver_protocol.h"
+#include "platform/pulse_connection.h"
+
+namespace audio {
+
+// The virtual playback device on the audio server: a null sink described as "Tonvex (Brevalto)" (loaded when
+// the server has none, unloaded again when this device closes) whose monitor is captured and served through
+// the driver protocol. Playback into the sink starts a stream with a format report; the sink going idle,
+// suspended or away stops it. When the server goes away the device answers as a stopped driver and starts
+// again, with a format report, once the server is back. All server work runs on the connection's mainloop
+// thread; Control only takes the queue's short lock.
+class PulseDriverDevice : public engine::IDriverDevice {
+ public:
+  PulseDriverDevice();
+  ~PulseDriverDevice() override;
+
+  // Connects and waits (at most timeoutMs) until the virtual sink exists; false when no server answers.
+  bool Start(int timeoutMs);
+  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
+               uint32_t* error) override;
+
+  bool SinkPresent() const { return sinkPresent_.load(); }
+  bool Streaming() const { return queue_.Streaming(); }
+  uint64_t DroppedBytes() const { return queue_.DroppedBytes(); }
+
+ private:
+  // Mainloop thread, lock held.
+  void Refresh();
+  void OnSinkList(const pa_sink_info* info, int eol);
+  void OnInputList(const pa_sink_input_info* info, int eol);
+  void OnModuleLoaded(uint32_t index);
+  void OpenRecord();
+  void CloseRecord();
+  void SetActive(bool active);
+  void OnLost();
+  void OnRecordState();
+  void OnRecordData();
+
+  CaptureQueue queue_;
+  platform::PulseConnection connection_;
+  std::atomic<bool> sinkPresent_{false};
+
+  // Mainloop state.
+  bool shuttingDown_ = false;
+  bool refreshing_ = false;
+  bool refreshAgain_ = false;
+  bool loading_ = false;
+  bool found_ = false;
+  uint32_t loadedModule_ = PA_INVALID_INDEX;
+  uint32_t sinkIndex_ = PA_INVALID_INDEX;
+  std::string monitorName_;
+  pa_sample_spec sinkSpec_{};
+  pa_sink_state_t sinkState_ = PA_SINK_INVALID_STATE;
+  // Candidate of the list in progress.
+  uint32_t seenIndex_ = PA_INVALID_INDEX;
+  std::string seenMonitor_;
+  pa_sample_spec seenSpec_{};
+  pa_sink_state_t seenState_ = PA_SINK_INVALID_STATE;
+  int playingInputs_ = 0;
+  pa_stream* record_ = nullptr;
+  bool recordReady_ = false;
+  engine::StreamFormat recordFormat_{};
+  bool active_ = false;
+};
+
+// Opens the virtual device under the protocol's device name.
+class PulseDriverOpener : public engine::IDriverOpener {
+ public:
+  explicit PulseDriverOpener(int timeoutMs = 3000) : timeoutMs_(timeoutMs) {}
+  std::unique_ptr<engine::IDriverDevice> Open(const std::string& deviceName) override;
+
+ private:
+  int timeoutMs_;
+};
+
+}  // namespace audio

@@ -1,0 +1,336 @@
+#include "audio/pulse_wave_out.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "platform/debug_output.h"
+
+namespace audio {
+
+using engine::MmResult;
+using engine::WaveHeader;
+
+namespace {
+
+constexpr pa_usec_t kDoneCheckUs = 5000;
+
+bool SpecFor(const engine::WaveFormat& format, pa_sample_spec* spec) {
+  if (format.formatTag != engine::kWaveFormatPcm || format.channels == 0 || format.channels > PA_CHANNELS_MAX)
+    return false;
+  switch (format.bitsPerSample) {
+    case 8: spec->format = PA_SAMPLE_U8; break;
+    case 16: spec->format = PA_SAMPLE_S16LE; break;
+    case 24: spec->format = PA_SAMPLE_S24LE; break;
+    case 32: spec->format = PA_SAMPLE_S32LE; break;
+    default: return false;
+  }
+  spec->rate = format.samplesPerSec;
+  spec->channels = uint8_t(format.channels);
+  if (!pa_sample_spec_valid(spec)) return false;
+  return format.blockAlign == pa_frame_size(spec);
+}
+
+}  // namespace
+
+PulseWaveOutSystem::PulseWaveOutSystem()
+    : connection_("Tonvex output",
+                  {[this](pa_context*) { Refresh(); },
+                   [this] {
+                     std::lock_guard<std::mutex> lock(sinksMutex_);
+                     sinks_.clear();
+                     refreshing_ = refreshAgain_ = false;
+                   },
+                   [this](pa_subscription_event_type_t type, uint32_t) {
+                     if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SINK) Refresh();
+                   }}) {}
+
+PulseWaveOutSystem::~PulseWaveOutSystem() { connection_.Shutdown(); }
+
+bool PulseWaveOutSystem::Start(int timeoutMs) {
+  if (!connection_.Start()) return false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!listed_.load()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+void PulseWaveOutSystem::Refresh() {
+  if (!connection_.Context()) return;
+  if (refreshing_) {
+    refreshAgain_ = true;
+    return;
+  }
+  refreshing_ = true;
+  refreshAgain_ = false;
+  listing_.clear();
+  pa_operation* op = pa_context_get_sink_info_list(
+      connection_.Context(),
+      [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+        auto* self = static_cast<PulseWaveOutSystem*>(userdata);
+        if (!eol && info) {
+          self->listing_.push_back({info->index, info->name ? info->name : "",
+                                    info->description ? info->description : (info->name ? info->name : ""),
+                                    info->sample_spec.channels});
+          return;
+        }
+        self->refreshing_ = false;
+        if (eol > 0) {
+          std::lock_guard<std::mutex> lock(self->sinksMutex_);
+          self->sinks_.swap(self->listing_);
+          self->listed_ = true;
+        }
+        if (self->refreshAgain_) self->Refresh();
+      },
+      this);
+  if (op)
+    pa_operation_unref(op);
+  else
+    refreshing_ = false;
+}
+
+bool PulseWaveOutSystem::SinkAt(unsigned index, Sink* sink) {
+  std::lock_guard<std::mutex> lock(sinksMutex_);
+  if (index >= sinks_.size()) return false;
+  *sink = sinks_[index];
+  return true;
+}
+
+unsigned PulseWaveOutSystem::DeviceCount() {
+  std::lock_guard<std::mutex> lock(sinksMutex_);
+  return unsigned(sinks_.size());
+}
+
+MmResult PulseWaveOutSystem::DeviceName(unsigned index, std::string* name) {
+  Sink sink;
+  if (!SinkAt(index, &sink)) return engine::kMmBadDeviceId;
+  *name = sink.description;
+  return engine::kMmNoError;
+}
+
+std::string PulseWaveOutSystem::SinkName(unsigned index) {
+  Sink sink;
+  return SinkAt(index, &sink) ? sink.name : std::string();
+}
+
+MmResult PulseWaveOutSystem::Open(unsigned index, const engine::WaveFormat& format,
+                                  std::unique_ptr<engine::IWaveOutStream>* stream) {
+  Sink sink;
+  if (!SinkAt(index, &sink)) return engine::kMmBadDeviceId;
+  pa_sample_spec spec;
+  if (!SpecFor(format, &spec)) return engine::kWaveBadFormat;
+  if (!connection_.Ready()) return engine::kMmNoDriver;
+  uint32_t frames = spec.rate / 100;
+  auto created = std::make_unique<PulseWaveOutStream>(connection_, sink.name, spec,
+                                                      uint32_t(frames ? frames : 1) * format.blockAlign);
+  {
+    platform::LoopLock lock(connection_);
+    if (!connection_.Context() || !created->Connect()) return engine::kMmNoDriver;
+  }
+  *stream = std::move(created);
+  return engine::kMmNoError;
+}
+
+bool PulseWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
+  Sink sink;
+  if (!SinkAt(index, &sink) || !connection_.Ready()) return false;
+  pa_cvolume volume;
+  pa_cvolume_set(&volume, sink.channels ? sink.channels : 1,
+                 pa_volume_t(uint64_t(PA_VOLUME_NORM) * std::min(percent, 100u) / 100));
+  platform::LoopLock lock(connection_);
+  if (!connection_.Context()) return false;
+  pa_operation* op = pa_context_set_sink_volume_by_index(connection_.Context(), sink.index, &volume, nullptr, nullptr);
+  if (!op) return false;
+  pa_operation_unref(op);
+  return true;
+}
+
+PulseWaveOutStream::PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
+                                       const pa_sample_spec& spec, uint32_t blockBytes)
+    : connection_(connection), sinkName_(sinkName), spec_(spec), blockBytes_(blockBytes) {}
+
+PulseWaveOutStream::~PulseWaveOutStream() {
+  platform::LoopLock lock(connection_);
+  FinishAll();
+  Disconnect();
+}
+
+bool PulseWaveOutStream::Connect() {
+  pa_channel_map map;
+  if (!pa_channel_map_init_auto(&map, spec_.channels, PA_CHANNEL_MAP_DEFAULT))
+    pa_channel_map_init_extend(&map, spec_.channels, PA_CHANNEL_MAP_DEFAULT);
+  stream_ = pa_stream_new(connection_.Context(), "Tonvex output", &spec_, &map);
+  if (!stream_) return false;
+  pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
+                               this);
+  pa_buffer_attr attr;
+  std::memset(&attr, 0xff, sizeof attr);
+  // A short server buffer: how much is queued is the engine's business (its 2 to 7 buffers).
+  attr.tlength = 3 * blockBytes_;
+  attr.minreq = blockBytes_;
+  attr.prebuf = blockBytes_;
+  const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
+                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+  if (pa_stream_connect_playback(stream_, sinkName_.c_str(), &attr, flags, nullptr, nullptr) < 0) {
+    Disconnect();
+    return false;
+  }
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_.Mainloop());
+  timeval when;
+  pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
+  timer_ = api->time_new(
+      api, &when,
+      [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+        static_cast<PulseWaveOutStream*>(self)->OnTimer();
+      },
+      this);
+  return true;
+}
+
+void PulseWaveOutStream::Disconnect() {
+  if (timer_) {
+    pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
+    timer_ = nullptr;
+  }
+  if (stream_) {
+    pa_stream_set_state_callback(stream_, nullptr, nullptr);
+    if (pa_stream_get_state(stream_) == PA_STREAM_READY || pa_stream_get_state(stream_) == PA_STREAM_CREATING)
+      pa_stream_disconnect(stream_);
+    pa_stream_unref(stream_);
+    stream_ = nullptr;
+  }
+  ready_ = false;
+}
+
+void PulseWaveOutStream::OnState() {
+  switch (pa_stream_get_state(stream_)) {
+    case PA_STREAM_READY:
+      ready_ = true;
+      ApplyVolume();
+      SendUnsent();
+      break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+      platform::OutputDebugText("output stream on " + sinkName_ + " ended");
+      failed_ = true;
+      FinishAll();
+      Disconnect();
+      break;
+    default:
+      break;
+  }
+}
+
+void PulseWaveOutStream::SendUnsent() {
+  if (!ready_) return;
+  for (size_t i = 0; i < count_; ++i) {
+    Queued& item = queue_[(head_ + i) % kQueueCapacity];
+    if (item.end != 0) continue;
+    WaveHeader& header = *item.header;
+    if (pa_stream_write(stream_, header.data, header.bufferLength, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+      failed_ = true;
+      FinishAll();
+      return;
+    }
+    sent_ += header.bufferLength;
+    item.end = sent_;
+  }
+}
+
+void PulseWaveOutStream::OnTimer() {
+  if (timer_) {
+    timeval when;
+    pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
+    pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, &when);
+  }
+  if (!ready_ || count_ == 0) return;
+  pa_usec_t played = 0;
+  if (pa_stream_get_time(stream_, &played) < 0) return;
+  const uint64_t position = pa_usec_to_bytes(played, &spec_);
+  while (count_ > 0) {
+    Queued& item = queue_[head_];
+    if (item.end == 0 || item.end > position) break;
+    item.header->flags.store((item.header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
+  }
+}
+
+void PulseWaveOutStream::FinishAll() {
+  while (count_ > 0) {
+    WaveHeader* header = queue_[head_].header;
+    header->flags.store((header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
+  }
+}
+
+void PulseWaveOutStream::ApplyVolume() {
+  if (!ready_) return;
+  pa_cvolume volume;
+  pa_cvolume_init(&volume);
+  volume.channels = spec_.channels;
+  const double left = double(volume_ & 0xFFFF) / 0xFFFF;
+  const double right = double(volume_ >> 16) / 0xFFFF;
+  for (int c = 0; c < spec_.channels; ++c) volume.values[c] = pa_sw_volume_from_linear(c == 1 ? right : left);
+  pa_operation* op = pa_context_set_sink_input_volume(connection_.Context(), pa_stream_get_index(stream_), &volume,
+                                                      nullptr, nullptr);
+  if (op) pa_operation_unref(op);
+}
+
+MmResult PulseWaveOutStream::Prepare(WaveHeader& header) {
+  if (!header.data) return engine::kMmInvalidHandle;
+  header.flags.store((header.flags.load() | engine::kHeaderPrepared) & ~engine::kHeaderDone);
+  return engine::kMmNoError;
+}
+
+MmResult PulseWaveOutStream::Unprepare(WaveHeader& header) {
+  const uint32_t flags = header.flags.load();
+  if ((flags & engine::kHeaderInQueue) && !(flags & engine::kHeaderDone)) return engine::kWaveStillPlaying;
+  header.flags.store(flags & ~engine::kHeaderPrepared);
+  return engine::kMmNoError;
+}
+
+MmResult PulseWaveOutStream::Write(WaveHeader& header) {
+  if (!(header.flags.load() & engine::kHeaderPrepared)) return engine::kWaveUnprepared;
+  if (!header.data || header.bufferLength == 0 || header.bufferLength % pa_frame_size(&spec_) != 0)
+    return engine::kMmInvalidHandle;
+  platform::LoopLock lock(connection_);
+  if (failed_ || closed_ || !stream_) return engine::kMmInvalidHandle;
+  if (count_ == kQueueCapacity) return engine::kMmNoMemory;
+  header.flags.store((header.flags.load() | engine::kHeaderInQueue) & ~engine::kHeaderDone);
+  queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
+  ++count_;
+  SendUnsent();
+  return failed_ ? engine::kMmInvalidHandle : engine::kMmNoError;
+}
+
+MmResult PulseWaveOutStream::Reset() {
+  platform::LoopLock lock(connection_);
+  FinishAll();
+  if (failed_ || closed_ || !stream_) return engine::kMmNoError;
+  // A flushed stream's clock no longer matches what was sent, so the rest plays on a fresh stream.
+  Disconnect();
+  sent_ = 0;
+  if (!connection_.Context() || !Connect()) failed_ = true;
+  return engine::kMmNoError;
+}
+
+MmResult PulseWaveOutStream::Close() {
+  platform::LoopLock lock(connection_);
+  if (count_ > 0) return engine::kWaveStillPlaying;
+  closed_ = true;
+  Disconnect();
+  return engine::kMmNoError;
+}
+
+MmResult PulseWaveOutStream::SetVolume(uint32_t volume) {
+  platform::LoopLock lock(connection_);
+  volume_ = volume;
+  if (stream_ && !failed_) ApplyVolume();
+  return failed_ ? engine::kMmInvalidHandle : engine::kMmNoError;
+}
+
+}  // namespace audio

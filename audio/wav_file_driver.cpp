@@ -1,0 +1,105 @@
+#include "audio/wav_file_driver.h"
+
+#include <chrono>
+#include <cstring>
+
+#include "platform/event.h"
+
+namespace audio {
+namespace {
+
+bool NarrowFormat(int format) {
+  const int subtype = format & SF_FORMAT_SUBMASK;
+  return subtype == SF_FORMAT_PCM_S8 || subtype == SF_FORMAT_PCM_U8 || subtype == SF_FORMAT_PCM_16 ||
+         subtype == SF_FORMAT_ULAW || subtype == SF_FORMAT_ALAW;
+}
+
+}  // namespace
+
+WavFileDriverDevice::WavFileDriverDevice(SNDFILE* file, const SF_INFO& info, double speed)
+    : file_(file), info_(info), speed_(speed > 0 ? speed : 1.0) {
+  format_ = MakeStreamFormat(uint16_t(info.channels), NarrowFormat(info.format) ? 16 : 32, uint32_t(info.samplerate));
+  block_.resize(format_.blockBytes);
+  sf_command(file_, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+  player_ = std::thread([this] { Play(); });
+}
+
+WavFileDriverDevice::~WavFileDriverDevice() {
+  stop_ = true;
+  if (player_.joinable()) player_.join();
+  sf_close(file_);
+}
+
+void WavFileDriverDevice::Play() {
+  using Clock = std::chrono::steady_clock;
+  const sf_count_t frames = format_.blockBytes / (format_.channels * format_.bitsPerSample / 8);
+  const auto blockTime = std::chrono::duration<double>(double(frames) / info_.samplerate / speed_);
+  queue_.Start(format_);
+  auto due = Clock::now();
+  while (!stop_) {
+    sf_count_t got = format_.bitsPerSample == 16
+                         ? sf_readf_short(file_, reinterpret_cast<short*>(block_.data()), frames)
+                         : sf_readf_int(file_, reinterpret_cast<int*>(block_.data()), frames);
+    if (got <= 0) break;
+    queue_.Push(block_.data(), size_t(got) * format_.channels * format_.bitsPerSample / 8);
+    due += std::chrono::duration_cast<Clock::duration>(blockTime * (double(got) / frames));
+    std::this_thread::sleep_until(due);
+  }
+  queue_.Stop();
+  done_ = true;
+}
+
+bool WavFileDriverDevice::Finished() const { return done_ && queue_.Drained(); }
+
+bool WavFileDriverDevice::Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
+                                  uint32_t* error) {
+  *bytesReturned = 0;
+  switch (code) {
+    case engine::kRequestRegisterEvent: {
+      auto event = platform::OpenNamedEvent(engine::kDriverEventName);
+      if (!event) {
+        *error = 2;
+        return false;
+      }
+      queue_.SetEvent(std::move(event));
+      return true;
+    }
+    case engine::kRequestReadBlock:
+      if (!output || outputBytes == 0) {
+        *error = 87;
+        return false;
+      }
+      *bytesReturned = queue_.Read(static_cast<uint8_t*>(output), std::min(outputBytes, engine::kMaxBlockBytes));
+      return true;
+    case engine::kRequestReadFormat:
+      if (!output || outputBytes < sizeof(engine::StreamFormat)) {
+        *error = 122;
+        return false;
+      }
+      std::memcpy(output, &format_, sizeof format_);
+      *bytesReturned = sizeof format_;
+      return true;
+    default:
+      *error = 1;
+      return false;
+  }
+}
+
+std::unique_ptr<engine::IDriverDevice> WavFileDriverOpener::Open(const std::string&) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path_.c_str(), SFM_READ, &info);
+  if (!file) {
+    error_ = path_ + ": " + sf_strerror(nullptr);
+    return nullptr;
+  }
+  if (info.channels < 1 || info.channels > 2 || info.samplerate <= 0) {
+    error_ = path_ + ": only mono and stereo files can be played";
+    sf_close(file);
+    return nullptr;
+  }
+  auto device = std::make_unique<WavFileDriverDevice>(file, info, speed_);
+  device_ = device.get();
+  return device;
+}
+
+}  // namespace audio

@@ -1,0 +1,155 @@
+#include "platform/pulse_connection.h"
+
+#include <chrono>
+#include <thread>
+
+#include "platform/debug_output.h"
+
+namespace platform {
+namespace {
+constexpr pa_usec_t kRetryDelayUs = 500 * 1000;
+}
+
+PulseConnection::PulseConnection(std::string clientName, Callbacks callbacks)
+    : clientName_(std::move(clientName)), callbacks_(std::move(callbacks)) {}
+
+PulseConnection::~PulseConnection() { Shutdown(); }
+
+bool PulseConnection::Start() {
+  if (mainloop_) return true;
+  mainloop_ = pa_threaded_mainloop_new();
+  if (!mainloop_) return false;
+  Connect();  // the thread is not running yet, so no lock is needed
+  if (pa_threaded_mainloop_start(mainloop_) < 0) {
+    Drop();
+    pa_threaded_mainloop_free(mainloop_);
+    mainloop_ = nullptr;
+    return false;
+  }
+  running_ = true;
+  return true;
+}
+
+void PulseConnection::Shutdown() {
+  if (!mainloop_) return;
+  if (running_) {
+    pa_threaded_mainloop_lock(mainloop_);
+    Drop();
+    if (retry_) {
+      pa_threaded_mainloop_get_api(mainloop_)->time_free(retry_);
+      retry_ = nullptr;
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+    pa_threaded_mainloop_stop(mainloop_);
+    running_ = false;
+  }
+  pa_threaded_mainloop_free(mainloop_);
+  mainloop_ = nullptr;
+}
+
+bool PulseConnection::WaitReady(int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!ready_.load()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+bool PulseConnection::WaitOperation(pa_operation* operation, int timeoutMs) {
+  if (!operation) return false;
+  // pa_threaded_mainloop_wait has no timeout: wait in short unlocked sleeps instead, so a silent server
+  // cannot hold the caller for ever.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) {
+    if (std::chrono::steady_clock::now() >= end) {
+      pa_operation_cancel(operation);
+      break;
+    }
+    pa_threaded_mainloop_unlock(mainloop_);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    pa_threaded_mainloop_lock(mainloop_);
+  }
+  const bool done = pa_operation_get_state(operation) == PA_OPERATION_DONE;
+  pa_operation_unref(operation);
+  return done;
+}
+
+void PulseConnection::Connect() {
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
+  pa_proplist* properties = pa_proplist_new();
+  pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, clientName_.c_str());
+  context_ = pa_context_new_with_proplist(api, clientName_.c_str(), properties);
+  pa_proplist_free(properties);
+  if (!context_) return;
+  pa_context_set_state_callback(context_, &PulseConnection::OnContextState, this);
+  pa_context_set_subscribe_callback(context_, &PulseConnection::OnSubscription, this);
+  // Never spawn a server of our own from here: the caller decides which server runs.
+  if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+    Drop();
+    // Retry from the timer; the state callback will not fire for a context that never connected.
+    if (!retry_)
+      retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, this);
+    timeval when;
+    pa_timeval_add(pa_gettimeofday(&when), kRetryDelayUs);
+    api->time_restart(retry_, &when);
+  }
+}
+
+void PulseConnection::Drop() {
+  const bool wasReady = ready_.exchange(false);
+  if (context_) {
+    pa_context_set_state_callback(context_, nullptr, nullptr);
+    pa_context_set_subscribe_callback(context_, nullptr, nullptr);
+    pa_context_disconnect(context_);
+    pa_context_unref(context_);
+    context_ = nullptr;
+  }
+  if (wasReady && callbacks_.lost) callbacks_.lost();
+  if (mainloop_) pa_threaded_mainloop_signal(mainloop_, 0);
+}
+
+void PulseConnection::OnContextState(pa_context* context, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY: {
+      self->ready_ = true;
+      pa_operation* op = pa_context_subscribe(
+          context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER),
+          nullptr, nullptr);
+      if (op) pa_operation_unref(op);
+      if (self->callbacks_.ready) self->callbacks_.ready(context);
+      pa_threaded_mainloop_signal(self->mainloop_, 0);
+      break;
+    }
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED: {
+      OutputDebugText(std::string("audio server connection lost: ") + pa_strerror(pa_context_errno(context)));
+      // The context is dropped by the retry timer, not inside its own callback.
+      if (self->ready_.exchange(false) && self->callbacks_.lost) self->callbacks_.lost();
+      pa_threaded_mainloop_signal(self->mainloop_, 0);
+      pa_mainloop_api* api = pa_threaded_mainloop_get_api(self->mainloop_);
+      if (!self->retry_) self->retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, self);
+      timeval when;
+      pa_timeval_add(pa_gettimeofday(&when), kRetryDelayUs);
+      api->time_restart(self->retry_, &when);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void PulseConnection::OnSubscription(pa_context*, pa_subscription_event_type_t type, uint32_t index, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  if (self->callbacks_.event) self->callbacks_.event(type, index);
+}
+
+void PulseConnection::OnRetry(pa_mainloop_api* api, pa_time_event* event, const struct timeval*, void* userdata) {
+  auto* self = static_cast<PulseConnection*>(userdata);
+  api->time_restart(event, nullptr);  // disarmed until the next failure
+  self->Drop();
+  self->Connect();
+}
+
+}  // namespace platform

@@ -1,0 +1,73 @@
+#pragma once
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace platform {
+
+// One client connection to the audio server (PulseAudio or PipeWire's pulse server), served by its own
+// mainloop thread. The connection comes back by itself: when the server goes away it retries every
+// half second until the server returns. Whoever uses the context holds the mainloop lock (LoopLock);
+// the callbacks below run on the mainloop thread with the lock held.
+class PulseConnection {
+ public:
+  struct Callbacks {
+    std::function<void(pa_context*)> ready;  // connected (again); subscriptions are set up here
+    std::function<void()> lost;              // the server went away
+    std::function<void(pa_subscription_event_type_t, uint32_t)> event;
+  };
+
+  PulseConnection(std::string clientName, Callbacks callbacks);
+  ~PulseConnection();
+  PulseConnection(const PulseConnection&) = delete;
+  PulseConnection& operator=(const PulseConnection&) = delete;
+
+  // Starts the mainloop thread and the first attempt; false when libpulse cannot start at all.
+  bool Start();
+  // Stops the mainloop thread (callbacks stop before this returns). Called by the destructor too.
+  void Shutdown();
+  // Waits until the connection is ready, at most timeoutMs. Never call it on the mainloop thread.
+  bool WaitReady(int timeoutMs);
+  bool Ready() const { return ready_.load(); }
+
+  // Under the lock, from any thread but the mainloop's.
+  pa_threaded_mainloop* Mainloop() { return mainloop_; }
+  pa_context* Context() { return context_; }
+  // Waits for an operation started under the lock (the caller holds it), at most timeoutMs; cancels it on
+  // timeout. For start-up and shutdown work only, never for the audio path.
+  bool WaitOperation(pa_operation* operation, int timeoutMs);
+  // Wakes WaitOperation; for completion callbacks.
+  void Signal() { pa_threaded_mainloop_signal(mainloop_, 0); }
+
+ private:
+  static void OnContextState(pa_context* context, void* self);
+  static void OnSubscription(pa_context* context, pa_subscription_event_type_t type, uint32_t index, void* self);
+  static void OnRetry(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv, void* self);
+  void Connect();  // mainloop thread or before it runs
+  void Drop();     // forgets the context; lock held
+
+  const std::string clientName_;
+  Callbacks callbacks_;
+  pa_threaded_mainloop* mainloop_ = nullptr;
+  pa_context* context_ = nullptr;
+  pa_time_event* retry_ = nullptr;
+  std::atomic<bool> ready_{false};
+  bool running_ = false;
+};
+
+// Holds the mainloop lock for a scope.
+class LoopLock {
+ public:
+  explicit LoopLock(PulseConnection& connection) : mainloop_(connection.Mainloop()) { pa_threaded_mainloop_lock(mainloop_); }
+  ~LoopLock() { pa_threaded_mainloop_unlock(mainloop_); }
+  LoopLock(const LoopLock&) = delete;
+  LoopLock& operator=(const LoopLock&) = delete;
+
+ private:
+  pa_threaded_mainloop* mainloop_;
+};
+
+}  // namespace platform

@@ -1,0 +1,95 @@
+#include "platform/pulse_sinks.h"
+
+namespace platform {
+namespace {
+
+struct ListRequest {
+  PulseConnection* connection;
+  std::vector<PulseSink>* sinks;
+};
+
+void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
+  auto* request = static_cast<ListRequest*>(userdata);
+  if (eol || !info) {
+    request->connection->Signal();
+    return;
+  }
+  PulseSink sink;
+  sink.index = info->index;
+  sink.name = info->name ? info->name : "";
+  sink.description = info->description ? info->description : sink.name;
+  sink.spec = info->sample_spec;
+  sink.state = info->state;
+  sink.ownerModule = info->owner_module;
+  request->sinks->push_back(std::move(sink));
+}
+
+struct ServerRequest {
+  PulseConnection* connection;
+  std::string* name;
+};
+
+void OnServerInfo(pa_context*, const pa_server_info* info, void* userdata) {
+  auto* request = static_cast<ServerRequest*>(userdata);
+  if (info && info->default_sink_name) *request->name = info->default_sink_name;
+  request->connection->Signal();
+}
+
+struct SuccessRequest {
+  PulseConnection* connection;
+  bool success = false;
+};
+
+void OnSuccess(pa_context*, int success, void* userdata) {
+  auto* request = static_cast<SuccessRequest*>(userdata);
+  request->success = success != 0;
+  request->connection->Signal();
+}
+
+}  // namespace
+
+bool ListSinks(PulseConnection& connection, std::vector<PulseSink>* sinks, int timeoutMs) {
+  sinks->clear();
+  if (!connection.Ready()) return false;
+  LoopLock lock(connection);
+  if (!connection.Context()) return false;
+  ListRequest request{&connection, sinks};
+  return connection.WaitOperation(pa_context_get_sink_info_list(connection.Context(), &OnSinkInfo, &request),
+                                  timeoutMs);
+}
+
+bool GetDefaultSink(PulseConnection& connection, std::string* name, int timeoutMs) {
+  name->clear();
+  if (!connection.Ready()) return false;
+  LoopLock lock(connection);
+  if (!connection.Context()) return false;
+  ServerRequest request{&connection, name};
+  return connection.WaitOperation(pa_context_get_server_info(connection.Context(), &OnServerInfo, &request),
+                                  timeoutMs) &&
+         !name->empty();
+}
+
+bool SetDefaultSink(PulseConnection& connection, const std::string& name, int timeoutMs) {
+  if (!connection.Ready()) return false;
+  LoopLock lock(connection);
+  if (!connection.Context()) return false;
+  SuccessRequest request{&connection};
+  return connection.WaitOperation(
+             pa_context_set_default_sink(connection.Context(), name.c_str(), &OnSuccess, &request), timeoutMs) &&
+         request.success;
+}
+
+bool FindSinkByDescription(PulseConnection& connection, const std::string& description, PulseSink* sink,
+                           int timeoutMs) {
+  std::vector<PulseSink> sinks;
+  if (!ListSinks(connection, &sinks, timeoutMs)) return false;
+  for (auto& candidate : sinks) {
+    if (candidate.description == description) {
+      *sink = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace platform
