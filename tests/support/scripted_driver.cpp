@@ -176,7 +176,7 @@ bool ScriptedDriver::Control(uint32_t code, void* output, uint32_t outputBytes, 
       *bytesReturned = engine::kReadFormatChanged;
       break;
     case Step::Kind::Data:
-      std::memcpy(output, step.data.data(), std::min<size_t>(step.data.size(), outputBytes));
+      if (!step.data.empty()) std::memcpy(output, step.data.data(), std::min<size_t>(step.data.size(), outputBytes));
       *bytesReturned = step.declaredBytes;
       ++delivered_;
       break;
