@@ -1,0 +1,48 @@
+#pragma once
+#include "engine/processing_parameters.h"
+
+namespace settings {
+
+// The four application switches (any non-zero value counts as set). `amplificator` itself lives in
+// the engine's parameters, which the limiter and the monitor read.
+struct SwitchValues {
+  int launch = 0;
+  int minimized = 0;
+  int preferred = 1;
+  int amplificator = 0;
+};
+
+// Where each switch is kept:
+//   launch        presence of "Tonvex" under HKLM "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+//   minimized     HKCU "Software\Brevalto\Tonvex" "minimized", "1" / "0"
+//   preferred     HKCU product key "preferred", "1" / "0"
+//   amplificator  HKLM product key "amplificator", "1" / "0"
+class ApplicationSwitches {
+ public:
+  explicit ApplicationSwitches(engine::ProcessingParameters& parameters);
+
+  // Resets to the defaults and reads the registry; returns the values for the configure dialog.
+  SwitchValues Load();
+  // Writes every switch whose value differs from the running one, in the order launch, minimized,
+  // preferred, amplificator, and takes it over even when the registry could not be written.
+  void Store(const SwitchValues& values);
+
+  int launchOnStartup = 0;
+  int startMinimized = 0;
+  int preferredDevice = 1;
+  int Amplificator() const { return parameters_.amplificator; }
+
+ private:
+  engine::ProcessingParameters& parameters_;
+};
+
+// The process-wide switches, on the process-wide parameters.
+ApplicationSwitches& Switches();
+
+inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// Reads HKLM product key "language" (a decimal number, atoi & 0xFF): 22 gives Portuguese, anything
+// else English (9). Sets the interface language and returns it; this is `uiLanguage`.
+int LoadUiLanguage();
+
+}  // namespace settings

@@ -1,0 +1,138 @@
+#include "settings/preset_selection.h"
+
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "settings/config_file.h"
+#include "settings/configuration_folder.h"
+#include "settings/number_text.h"
+#include "settings/path_text.h"
+#include "settings/string_ids.h"
+
+namespace settings {
+
+PresetSelection::PresetSelection(ConfigurationModel& model, engine::ProcessingParameters& parameters,
+                                 platform::UserPrompt* prompt)
+    : model_(model), parameters_(parameters), prompt_(prompt) {}
+
+platform::UserPrompt& PresetSelection::Prompt() const { return prompt_ ? *prompt_ : platform::Prompt(); }
+
+const std::string& PresetSelection::ConfigFolder() {
+  if (configFolder.empty()) {
+    configFolder = DefaultConfigurationFolder();
+    SeedPresets(ShippedPresetFolder(), configFolder);
+  }
+  return configFolder;
+}
+
+void PresetSelection::LoadSelection() {
+  selectionName.clear();
+  customTitle.clear();
+  pending = 0;
+  platform::RegistryKey key;
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_READ) != 0)
+    return;
+  if (key.QueryString("selection", &selectionName, 1024) == 0 && StartsWithIgnoringCase(selectionName, "Custom"))
+    key.QueryString("selcustom", &customTitle, 1024);
+  std::string pendingText;
+  if (key.QueryString("pending", &pendingText, 1024) == 0) pending = ParseInteger(pendingText);
+}
+
+void PresetSelection::SaveSelection() {
+  platform::RegistryKey key;
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_WRITE) != 0)
+    return;
+  if (!selectionName.empty()) key.SetString("selection", selectionName);
+  else key.DeleteValue("selection");
+  if (!customTitle.empty()) key.SetString("selcustom", customTitle);
+  else key.DeleteValue("selcustom");
+  key.SetString("pending", pending ? "1" : "0");
+}
+
+std::string PresetSelection::CustomEntryText() const {
+  return customTitle.empty() ? selectionName : selectionName + " (" + customTitle + ")";
+}
+
+int PresetSelection::FindCustomItem() const {
+  if (!presetCombo) return -1;
+  const int count = presetCombo->Count();
+  // Starts at the second item and wraps round to the first, as the list box's own search does.
+  for (int step = 1; step <= count; ++step) {
+    int index = step % count;
+    if (StartsWithIgnoringCase(presetCombo->Text(index), "Custom")) return index;
+  }
+  return -1;
+}
+
+void PresetSelection::ReplaceCustomItem(const std::string& text) {
+  if (!presetCombo) return;
+  int index = FindCustomItem();
+  if (index >= 0) {
+    presetCombo->Delete(index);
+    index = presetCombo->Insert(index, text);
+  } else {
+    index = presetCombo->Add(text);
+  }
+  presetCombo->Select(index);
+  selectedIndex = index;
+}
+
+std::string PresetSelection::FileNameFor(const std::string& display) const {
+  for (int i = 0; i < presetCount; ++i)
+    if (EqualIgnoringCase(presetTable[i].display, display)) return presetTable[i].file;
+  return display;
+}
+
+void PresetSelection::MarkModified() {
+  if (pending == 1) return;
+  pending = 1;
+  if (selectionName != "Custom") {
+    selectionName = "Custom";
+    customTitle.clear();
+    ReplaceCustomItem("Custom");
+    SaveSelection();
+  }
+  AddModifiedMarker();
+}
+
+void PresetSelection::AddModifiedMarker() {
+  if (!presetCombo) return;
+  int index = presetCombo->Selected();
+  if (index < 0) return;
+  std::string text = presetCombo->Text(index);
+  if (text.rfind(" *", 0) == 0) return;
+  while (!text.empty() && (text.back() == ' ' || text.back() == '*')) text.pop_back();
+  text += " *";
+  presetCombo->Delete(index);
+  index = presetCombo->Insert(index, text);
+  presetCombo->Select(index);
+  selectedIndex = index;
+}
+
+void PresetSelection::OnPresetSelected() {
+  if (!presetCombo) return;
+  int index = presetCombo->Selected();
+  if (index < 0 || index == selectedIndex) return;
+  if (pending) {
+    // Cancel does not cancel the switch: it answers the question like No.
+    if (Prompt().ShowMessage(platform::LoadString(kStringSaveChanges), platform::PromptButtons::YesNoCancel) ==
+        platform::PromptAnswer::Yes)
+      SaveUserFile(false);
+    pending = 0;
+  }
+  selectedIndex = index;
+  selectionName = presetCombo->Text(index);
+  int custom = FindCustomItem();
+  if (custom >= 0) presetCombo->Delete(custom);
+  presetCombo->Select(selectedIndex);
+  selectionName = FileNameFor(selectionName);
+  customTitle.clear();
+  SaveSelection();
+  CConfigFile(*this).Open(selectionName + ".tvd");
+}
+
+PresetSelection& Selection() {
+  static PresetSelection selection(Configuration(), engine::Parameters());
+  return selection;
+}
+
+}  // namespace settings

@@ -1,0 +1,79 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "engine/processing_parameters.h"
+#include "platform/user_prompt.h"
+#include "settings/configuration_model.h"
+#include "settings/preset_list.h"
+
+namespace settings {
+
+struct PresetEntry {
+  std::string file;     // the preset file's name up to its first "."
+  std::string display;  // the text shown in the list
+};
+
+inline constexpr int kMaxPresets = 100;
+
+// Which configuration is current (a preset, a user file, or the automatically kept "Custom.tvh"),
+// shown in the toolbar's preset list and kept in the registry values "selection", "selcustom" and
+// "pending" under HKEY_CURRENT_USER\Software\Brevalto\Tonvex.
+//
+// States: preset selected (selectionName = the preset's file name, pending 0, no custom item);
+// user file (selectionName "Custom", customTitle = the file's title, item "Custom (title)");
+// modified (pending 1, the selected item carries " *").
+class PresetSelection {
+ public:
+  // `prompt` nullptr: use the process-wide prompt at the moment of asking.
+  PresetSelection(ConfigurationModel& model, engine::ProcessingParameters& parameters,
+                  platform::UserPrompt* prompt = nullptr);
+
+  void LoadSelection();
+  void SaveSelection();
+  std::string CustomEntryText() const;
+  // Fills the list from the configuration folder's *.tvd files (display names for `language`),
+  // selects the configuration that was current at the last exit and loads it.
+  void BuildPresetList(PresetList& list, int language);
+  void OnPresetSelected();
+  void MarkModified();
+  void AddModifiedMarker();
+  // Open dialog and load: 0, -EINTR when cancelled, or the negated errno of a failed open.
+  int OpenUserFile();
+  // Save dialog and store; nothing changes when the user cancels or the file cannot be written.
+  void SaveUserFile(bool keepPending = false);
+  void SaveOnExit();
+  // Moves a file into the configuration folder: 1 moved, 0 already there, <0 failed or declined.
+  int ImportFile(const std::string& path);
+
+  // The configuration folder, found on first need (see configuration_folder.h).
+  const std::string& ConfigFolder();
+  ConfigurationModel& Model() { return model_; }
+  engine::ProcessingParameters& Parameters() { return parameters_; }
+  platform::UserPrompt& Prompt() const;
+
+  std::string configFolder;
+  std::vector<PresetEntry> presetTable;  // presetCount entries
+  int presetCount = 0;
+  PresetList* presetCombo = nullptr;
+  int selectedIndex = -1;
+  std::string selectionName;
+  std::string customTitle;
+  int pending = 0;
+
+ private:
+  int FindCustomItem() const;
+  void ReplaceCustomItem(const std::string& text);
+  std::string FileNameFor(const std::string& display) const;
+  void ScanPresets(int language);
+  void ChooseInitialConfiguration();
+
+  ConfigurationModel& model_;
+  engine::ProcessingParameters& parameters_;
+  platform::UserPrompt* prompt_;
+};
+
+// The process-wide selection, on the process-wide configuration, parameters and prompt.
+PresetSelection& Selection();
+
+}  // namespace settings

@@ -1,0 +1,82 @@
+#include <cerrno>
+#include <cstdio>
+
+#include "platform/string_table.h"
+#include "settings/config_file.h"
+#include "settings/configuration_io.h"
+#include "settings/path_text.h"
+#include "settings/preset_selection.h"
+#include "settings/string_ids.h"
+
+namespace settings {
+namespace {
+
+constexpr unsigned kDialogFlags =
+    platform::kHideReadOnly | platform::kOverwritePrompt | platform::kPathMustExist | platform::kFileMustExist;
+
+bool AskToSave(platform::UserPrompt& prompt) {
+  return prompt.ShowMessage(platform::LoadString(kStringSaveChanges), platform::PromptButtons::YesNoCancel) ==
+         platform::PromptAnswer::Yes;
+}
+
+}  // namespace
+
+int PresetSelection::OpenUserFile() {
+  if (pending && AskToSave(Prompt())) SaveUserFile(false);
+  platform::FileDialogRequest request;
+  request.open = true;
+  request.defaultExtension = "tva";
+  request.initialName = ConfigFolder() + "/*.tva";
+  request.filter = "Tonvex Files (*.tva)|*.tva|Tonvex Pro Files (*.tvx)|*.tvx||";
+  request.flags = kDialogFlags;
+  std::string path;
+  if (!Prompt().ChooseFile(request, &path)) return -EINTR;
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) {
+    int error = errno;
+    Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
+    return -error;
+  }
+  selectionName = "Custom";
+  customTitle = FileTitleOf(path);
+  ReplaceCustomItem(CustomEntryText());
+  pending = 0;
+  SaveSelection();
+  LoadConfiguration(file, model_, parameters_, Prompt());
+  std::fclose(file);
+  return 0;
+}
+
+void PresetSelection::SaveUserFile(bool keepPending) {
+  platform::FileDialogRequest request;
+  request.open = false;
+  request.defaultExtension = "tva";
+  request.initialName = selectionName == "Custom" && !customTitle.empty()
+                            ? ConfigFolder() + "/" + customTitle + ".tva"
+                            : ConfigFolder() + "/*.tva";
+  request.filter = "Tonvex Files (*.tva)|*.tva|Tonvex v0.0 Files (*.tvu)|*.tvu||";
+  request.flags = kDialogFlags;
+  std::string path;
+  if (!Prompt().ChooseFile(request, &path)) return;
+  // Written completely before the selection changes, so a failed save leaves everything as it was.
+  if (WriteConfigurationFile(path, model_, Prompt()) != 0) {
+    Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
+    return;
+  }
+  selectionName = "Custom";
+  customTitle = FileTitleOf(path);
+  ReplaceCustomItem(CustomEntryText());
+  if (!keepPending) pending = 0;
+  SaveSelection();
+}
+
+void PresetSelection::SaveOnExit() {
+  if (!pending) return;
+  if (!customTitle.empty()) {
+    if (AskToSave(Prompt())) SaveUserFile(false);
+    return;
+  }
+  CConfigFile(*this).Save("Custom.tvh", true);
+}
+
+}  // namespace settings
