@@ -1,0 +1,147 @@
+#include "tools/file_processing.h"
+
+#include <sndfile.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/channel_chain.h"
+#include "engine/signal_buffer.h"
+#include "tools/cli_arguments.h"
+
+namespace cli {
+namespace {
+
+struct SoundFile {
+  SNDFILE* file = nullptr;
+  ~SoundFile() {
+    if (file) sf_close(file);
+  }
+};
+
+void OpenInput(const std::string& path, SoundFile* in, SF_INFO* info) {
+  *info = SF_INFO{};
+  in->file = sf_open(path.c_str(), SFM_READ, info);
+  if (!in->file) throw RunError("cannot read " + path + ": " + sf_strerror(nullptr));
+  if (info->channels < 1 || info->channels > engine::kChannels)
+    throw RunError(path + ": " + std::to_string(info->channels) +
+                   " channels are not supported (mono and stereo only)");
+  if (info->samplerate < 1000 || info->samplerate > 768000)
+    throw RunError(path + ": sample rate " + std::to_string(info->samplerate) + " Hz is not supported");
+}
+
+// A temporary name in the target's folder, so the final rename stays on one file system.
+std::string TemporaryName(const std::string& path) { return path + ".tmp-" + std::to_string(::getpid()); }
+
+}  // namespace
+
+void RenderFile(const std::string& input, const std::string& output, engine::ProcessingParameters& parameters) {
+  SoundFile in;
+  SF_INFO info;
+  OpenInput(input, &in, &info);
+  SF_INFO outInfo{};
+  outInfo.samplerate = info.samplerate;
+  outInfo.channels = info.channels;
+  outInfo.format = info.format;
+  if (!sf_format_check(&outInfo)) throw RunError(output + ": the input's format cannot be written");
+  const std::string temporary = TemporaryName(output);
+  auto out = std::make_unique<SoundFile>();
+  out->file = sf_open(temporary.c_str(), SFM_WRITE, &outInfo);
+  if (!out->file) throw RunError("cannot write " + output + ": " + sf_strerror(nullptr));
+  // Integer formats clip what exceeds full scale instead of wrapping round.
+  sf_command(out->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+
+  const int channels = info.channels;
+  const int block = info.samplerate / 100 > 0 ? info.samplerate / 100 : 1;
+  std::vector<double> interleaved(size_t(block) * channels);
+  engine::CSignalBuffer buffers[engine::kChannels] = {engine::CSignalBuffer(block), engine::CSignalBuffer(block)};
+  engine::CChannelChain chain(parameters);
+  chain.FollowSampleRate(info.samplerate);
+  chain.ResetState();
+  bool failed = false;
+  std::string problem;
+  for (;;) {
+    const sf_count_t got = sf_readf_double(in.file, interleaved.data(), block);
+    if (got < 0 || sf_error(in.file) != SF_ERR_NO_ERROR) {
+      failed = true;
+      problem = "cannot read " + input + ": " + sf_strerror(in.file);
+      break;
+    }
+    if (got == 0) break;
+    for (int ch = 0; ch < channels; ++ch) {
+      buffers[ch].Resize(int(got));
+      for (sf_count_t i = 0; i < got; ++i) buffers[ch][int(i)] = interleaved[size_t(i) * channels + ch];
+      chain.Process(buffers[ch], ch, channels);
+      for (sf_count_t i = 0; i < got; ++i) interleaved[size_t(i) * channels + ch] = buffers[ch][int(i)];
+    }
+    if (sf_writef_double(out->file, interleaved.data(), got) != got) {
+      failed = true;
+      problem = "cannot write " + output + ": " + sf_strerror(out->file);
+      break;
+    }
+  }
+  out.reset();  // closes and finishes the header
+  if (failed || std::rename(temporary.c_str(), output.c_str()) != 0) {
+    if (!failed) problem = "cannot write " + output + ": " + std::strerror(errno);
+    std::remove(temporary.c_str());
+    throw RunError(problem);
+  }
+}
+
+void AnalyzeFile(const std::string& input, int side, int frames, engine::ProcessingParameters& parameters,
+                 std::FILE* csv) {
+  SoundFile in;
+  SF_INFO info;
+  OpenInput(input, &in, &info);
+  const int channels = info.channels;
+  std::vector<double> interleaved(size_t(frames) * channels);
+  engine::CSignalBuffer buffers[engine::kChannels] = {engine::CSignalBuffer(frames), engine::CSignalBuffer(frames)};
+  engine::CChannelChain chain(parameters);
+  chain.FollowSampleRate(info.samplerate);
+  chain.ResetState();
+  engine::MonitorExchange& exchange = parameters.monitor;
+  const double offset = parameters.amplificator ? engine::kAmplifiedFullScaleDbSpl - engine::kFullScaleDbSpl : 0.0;
+  std::fprintf(csv, "time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total\n");
+  sf_count_t position = 0;
+  for (;;) {
+    const sf_count_t got = sf_readf_double(in.file, interleaved.data(), frames);
+    if (got < 0 || sf_error(in.file) != SF_ERR_NO_ERROR) throw RunError("cannot read " + input + ": " + sf_strerror(in.file));
+    if (got == 0) break;
+    // Every block is asked for, as the monitor would ask while it is shown.
+    exchange.side = side;
+    exchange.secondPending = 0;
+    exchange.request = 1;
+    for (int ch = 0; ch < channels; ++ch) {
+      buffers[ch].Resize(int(got));
+      for (sf_count_t i = 0; i < got; ++i) buffers[ch][int(i)] = interleaved[size_t(i) * channels + ch];
+      chain.Process(buffers[ch], ch, channels);
+    }
+    exchange.reply.Reset();
+    if (exchange.request == 0) {
+      std::fprintf(csv, "%.6f", double(position) / info.samplerate);
+      for (int band = 0; band < engine::kBandCount; ++band) std::fprintf(csv, ",%.2f", exchange.bandLevel[band] + offset);
+      std::fprintf(csv, ",%.2f\n", exchange.total + offset);
+    }
+    position += got;
+  }
+  if (std::fflush(csv) != 0) throw RunError(std::string("cannot write the analysis: ") + std::strerror(errno));
+}
+
+void WriteFileAtomically(const std::string& path, const std::string& text) {
+  const std::string temporary = TemporaryName(path);
+  std::FILE* file = std::fopen(temporary.c_str(), "w");
+  if (!file) throw RunError("cannot write " + path + ": " + std::strerror(errno));
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int error = errno;
+    std::remove(temporary.c_str());
+    throw RunError("cannot write " + path + ": " + std::strerror(error));
+  }
+}
+
+}  // namespace cli

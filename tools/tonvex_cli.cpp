@@ -1,0 +1,155 @@
+// tonvex-cli: the engine's chain on sound files, and the live engine without a window.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/exceptions.h"
+#include "engine/processing_parameters.h"
+#include "settings/configuration_io.h"
+#include "settings/configuration_model.h"
+#include "tools/cli_arguments.h"
+#include "tools/file_processing.h"
+#include "tools/live_session.h"
+
+namespace {
+
+const char* const kHelp =
+    "Usage: tonvex-cli COMMAND ...\n"
+    "\n"
+    "Commands:\n"
+    "  render IN OUT [--config FILE] [--volume-left DB] [--volume-right DB]\n"
+    "         [--limit-left DBSPL] [--limit-right DBSPL] [--limiter-attack S] [--limiter-release S]\n"
+    "         [--amplificator]\n"
+    "      Runs IN through equalizer, compressor, volume and limiter exactly as the live engine does and\n"
+    "      writes OUT in IN's format. Defaults: flat curves, compressor ratio 1, volume 0 dB, limiter\n"
+    "      96 dB SPL with 0.001 s attack and 0.5 s release.\n"
+    "  analyze IN [--side left|right|both] [--block FRAMES] [--amplificator]\n"
+    "      The monitor's level analysis of every block (default 1024 frames) as CSV.\n"
+    "  bands FILE\n"
+    "      The sixteen band gains (dB) that loading the configuration FILE sends to the engine:\n"
+    "      left 25 Hz to 16 kHz, then right.\n"
+    "  normalize IN OUT\n"
+    "      Loads the configuration IN and stores it to OUT exactly as the program saves it.\n"
+    "  live [--config FILE] [--output DEVICE] [render's volume, limiter and --amplificator options]\n"
+    "      Runs the live engine: the virtual device becomes the default playback device and the sound\n"
+    "      plays on DEVICE (default: the first other device) until SIGINT or SIGTERM.\n"
+    "\n"
+    "Exit status: 0 success, 1 failure while working, 2 bad arguments.\n";
+
+using cli::Arguments;
+using cli::ParseArguments;
+using cli::RunError;
+using cli::UsageError;
+
+std::FILE* OpenConfiguration(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) throw RunError("cannot read " + path + ": " + std::strerror(errno));
+  return file;
+}
+
+int Render(const std::vector<std::string>& args) {
+  std::set<std::string> valued = cli::kProcessingValued;
+  Arguments arguments = ParseArguments(args, valued, {"--amplificator"}, 2);
+  cli::ProcessingOptions options = cli::ReadProcessingOptions(arguments);
+  engine::ProcessingParameters parameters;
+  cli::ApplyProcessingOptions(options, parameters);
+  cli::RenderFile(arguments.positional[0], arguments.positional[1], parameters);
+  return 0;
+}
+
+int Analyze(const std::vector<std::string>& args) {
+  Arguments arguments = ParseArguments(args, {"--side", "--block"}, {"--amplificator"}, 1);
+  const std::string sideText = arguments.Value("--side", "both");
+  int side = engine::kSideBoth;
+  if (sideText == "left")
+    side = engine::kSideLeft;
+  else if (sideText == "right")
+    side = engine::kSideRight;
+  else if (sideText != "both")
+    throw UsageError("--side takes left, right or both, not \"" + sideText + "\"");
+  const double block = arguments.Number("--block", 1024);
+  if (block < 1 || block > 1 << 20 || block != int(block)) throw UsageError("--block needs a whole number of frames from 1");
+  cli::ProcessingOptions options;
+  options.amplificator = arguments.flags.count("--amplificator") > 0;
+  engine::ProcessingParameters parameters;
+  cli::ApplyProcessingOptions(options, parameters);
+  cli::AnalyzeFile(arguments.positional[0], side, int(block), parameters, stdout);
+  return 0;
+}
+
+int Bands(const std::vector<std::string>& args) {
+  Arguments arguments = ParseArguments(args, {}, {}, 1);
+  std::FILE* file = OpenConfiguration(arguments.positional[0]);
+  engine::ProcessingParameters parameters;
+  settings::ConfigurationModel model;
+  platform::ConsolePrompt prompt;
+  settings::LoadConfiguration(file, model, parameters, prompt);
+  std::fclose(file);
+  for (int ch = 0; ch < engine::kChannels; ++ch)
+    for (int band = 0; band < engine::kBandCount; ++band)
+      std::printf("%.2f\n", parameters.equalizer.bands[engine::BandIndex(band, ch)].gain);
+  return 0;
+}
+
+int Normalize(const std::vector<std::string>& args) {
+  Arguments arguments = ParseArguments(args, {}, {}, 2);
+  std::FILE* in = OpenConfiguration(arguments.positional[0]);
+  engine::ProcessingParameters parameters;
+  settings::ConfigurationModel model;
+  platform::ConsolePrompt prompt;
+  settings::LoadConfiguration(in, model, parameters, prompt);
+  std::fclose(in);
+  // Stored into memory first, so a failure leaves no partial file behind.
+  char* text = nullptr;
+  size_t size = 0;
+  std::FILE* memory = open_memstream(&text, &size);
+  if (!memory) throw RunError("out of memory");
+  settings::StoreConfiguration(memory, model, prompt);
+  std::fclose(memory);
+  std::string content(text, size);
+  std::free(text);
+  cli::WriteFileAtomically(arguments.positional[1], content);
+  return 0;
+}
+
+int Live(const std::vector<std::string>& args) {
+  std::set<std::string> valued = cli::kProcessingValued;
+  valued.insert("--output");
+  Arguments arguments = ParseArguments(args, valued, {"--amplificator"}, 0);
+  return cli::RunLive(cli::ReadProcessingOptions(arguments), arguments.Value("--output"));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty()) {
+    std::fputs(kHelp, stderr);
+    return 2;
+  }
+  const std::string command = args.front();
+  args.erase(args.begin());
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  try {
+    if (command == "render") return Render(args);
+    if (command == "analyze") return Analyze(args);
+    if (command == "bands") return Bands(args);
+    if (command == "normalize") return Normalize(args);
+    if (command == "live") return Live(args);
+    throw UsageError("unknown command \"" + command + "\" (see tonvex-cli --help)");
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "tonvex-cli %s: %s\n", command.c_str(), e.what());
+    return 2;
+  } catch (const RunError& e) {
+    std::fprintf(stderr, "tonvex-cli %s: %s\n", command.c_str(), e.what());
+    return 1;
+  } catch (const engine::Exception& e) {
+    std::fprintf(stderr, "tonvex-cli %s: %s\n", command.c_str(), e.Text().c_str());
+    return 1;
+  }
+}
