@@ -1,6 +1,8 @@
 #include "audio/wav_file_driver.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "platform/event.h"
@@ -20,7 +22,10 @@ WavFileDriverDevice::WavFileDriverDevice(SNDFILE* file, const SF_INFO& info, dou
     : file_(file), info_(info), speed_(speed > 0 ? speed : 1.0) {
   format_ = MakeStreamFormat(uint16_t(info.channels), NarrowFormat(info.format) ? 16 : 32, uint32_t(info.samplerate));
   block_.resize(format_.blockBytes);
-  sf_command(file_, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  // Floating-point files are converted here: the library's own float-to-integer scaling follows the file's
+  // peak rather than full scale.
+  if (subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE) floats_.resize(block_.size() / 4);
   player_ = std::thread([this] { Play(); });
 }
 
@@ -37,9 +42,17 @@ void WavFileDriverDevice::Play() {
   queue_.Start(format_);
   auto due = Clock::now();
   while (!stop_) {
-    sf_count_t got = format_.bitsPerSample == 16
-                         ? sf_readf_short(file_, reinterpret_cast<short*>(block_.data()), frames)
-                         : sf_readf_int(file_, reinterpret_cast<int*>(block_.data()), frames);
+    sf_count_t got = 0;
+    if (format_.bitsPerSample == 16) {
+      got = sf_readf_short(file_, reinterpret_cast<short*>(block_.data()), frames);
+    } else if (floats_.empty()) {
+      got = sf_readf_int(file_, reinterpret_cast<int*>(block_.data()), frames);
+    } else {
+      got = sf_readf_double(file_, floats_.data(), frames);
+      auto* samples = reinterpret_cast<int32_t*>(block_.data());
+      for (sf_count_t i = 0; i < got * format_.channels; ++i)
+        samples[i] = int32_t(std::lrint(std::clamp(floats_[size_t(i)], -1.0, 1.0) * 2147483647.0));
+    }
     if (got <= 0) break;
     queue_.Push(block_.data(), size_t(got) * format_.channels * format_.bitsPerSample / 8);
     due += std::chrono::duration_cast<Clock::duration>(blockTime * (double(got) / frames));

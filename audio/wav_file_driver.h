@@ -35,6 +35,7 @@ class WavFileDriverDevice : public engine::IDriverDevice {
   engine::StreamFormat format_{};
   CaptureQueue queue_;
   std::vector<uint8_t> block_;
+  std::vector<double> floats_;  // floating-point files only
   std::atomic<bool> stop_{false};
   std::atomic<bool> done_{false};
   std::thread player_;

@@ -1,0 +1,145 @@
+#include "audio/capture_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+#include <vector>
+
+namespace {
+
+using audio::CaptureQueue;
+using audio::MakeStreamFormat;
+
+std::vector<uint8_t> Ramp(size_t bytes) {
+  std::vector<uint8_t> data(bytes);
+  std::iota(data.begin(), data.end(), uint8_t(1));
+  return data;
+}
+
+TEST(StreamFormatTest, BlocksAreAboutTenMillisecondsOfWholeFramesAndFitTheProtocol) {
+  const auto cd = MakeStreamFormat(2, 16, 44100);
+  EXPECT_EQ(cd.blockBytes, 441u * 4);
+  const auto hiRes = MakeStreamFormat(2, 32, 192000);
+  EXPECT_EQ(hiRes.blockBytes, 1920u * 8);
+  // 10 ms would be 3840 bytes... but never more than one protocol block.
+  const auto wide = MakeStreamFormat(2, 64, 192000);
+  EXPECT_LE(wide.blockBytes, engine::kMaxBlockBytes);
+  EXPECT_EQ(wide.blockBytes % 16, 0u);
+  // Blocks of one or two bytes would read as format and stop answers.
+  EXPECT_GT(MakeStreamFormat(1, 8, 100).blockBytes, 2u);
+}
+
+TEST(CaptureQueueTest, FormatReportComesBeforeDataAndBlocksAreWholeFrames) {
+  CaptureQueue queue(1 << 16);
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  engine::StreamFormat format;
+  EXPECT_FALSE(queue.ReadFormat(&format));
+
+  const auto streamFormat = MakeStreamFormat(2, 16, 48000);  // 1920-byte blocks
+  queue.Start(streamFormat);
+  auto data = Ramp(5000);
+  queue.Push(data.data(), data.size());
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  ASSERT_TRUE(queue.ReadFormat(&format));
+  EXPECT_EQ(format.samplesPerSec, 48000u);
+  EXPECT_EQ(format.blockBytes, 1920u);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + 1920, data.begin()));
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + 1920, data.begin() + 1920));
+  // 1160 bytes are left: less than a block, so nothing is waiting while the stream goes on.
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  // A smaller reader buffer gets whole frames only.
+  queue.Push(data.data(), 800);
+  EXPECT_EQ(queue.Read(out.data(), 1001), 1000u);
+}
+
+TEST(CaptureQueueTest, StopComesAfterTheTailAndDataAfterAStopNeedsAFormatReport) {
+  CaptureQueue queue(1 << 16);
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  ASSERT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  auto data = Ramp(1920 + 402);  // one block and a tail that is not a whole frame
+  queue.Push(data.data(), data.size());
+  queue.Stop();
+  EXPECT_FALSE(queue.Streaming());
+  queue.Push(data.data(), data.size());  // refused while stopped
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 400u);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadStopped);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  EXPECT_TRUE(queue.Drained());
+
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  queue.Push(data.data(), 1920);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+}
+
+TEST(CaptureQueueTest, TailsTooShortToTellFromAnAnswerAreDropped) {
+  CaptureQueue queue(1 << 16);
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  queue.Start(MakeStreamFormat(1, 16, 8000));
+  ASSERT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  auto data = Ramp(2);  // one 16-bit mono frame: 2 bytes would read as "stopped"
+  queue.Push(data.data(), data.size());
+  queue.Stop();
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadStopped);
+}
+
+TEST(CaptureQueueTest, AStreamStoppedBeforeItsFormatWasReadStillReportsTheStop) {
+  CaptureQueue queue(1 << 16);
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  auto data = Ramp(4000);
+  queue.Push(data.data(), data.size());
+  queue.Stop();
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadStopped);
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+}
+
+TEST(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) {
+  auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
+  CaptureQueue queue(1 << 16);
+  queue.SetEvent(event);
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  EXPECT_FALSE(event->IsSet());
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  EXPECT_TRUE(event->IsSet());
+  queue.Read(out.data(), uint32_t(out.size()));
+  EXPECT_FALSE(event->IsSet());
+  auto data = Ramp(1000);
+  queue.Push(data.data(), data.size());
+  EXPECT_FALSE(event->IsSet()) << "half a block is not worth waking the reader";
+  queue.Push(data.data(), data.size());
+  EXPECT_TRUE(event->IsSet());
+  queue.Read(out.data(), uint32_t(out.size()));
+  EXPECT_FALSE(event->IsSet());
+  queue.Stop();
+  EXPECT_TRUE(event->IsSet());
+}
+
+TEST(CaptureQueueTest, AFullStoreDropsTheNewestBytesAndCountsThem) {
+  CaptureQueue queue(engine::kMaxBlockBytes);
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  ASSERT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  auto data = Ramp(10000);
+  queue.Push(data.data(), data.size());
+  queue.Push(data.data(), data.size());
+  EXPECT_EQ(queue.DroppedBytes(), 20000u - engine::kMaxBlockBytes);
+  // What was kept comes out in order, across the ring's wrap.
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_TRUE(std::equal(out.begin(), out.begin() + 1920, data.begin()));
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  queue.Push(data.data(), 5000);  // wraps round the end of the store
+  std::vector<uint8_t> all;
+  for (uint32_t n; (n = queue.Read(out.data(), uint32_t(out.size()))) > 2;) all.insert(all.end(), out.begin(), out.begin() + n);
+  // Left were bytes 1520..6384 of the second copy; the third copy follows them.
+  ASSERT_EQ(all.size(), 1920u * 5);
+  EXPECT_TRUE(std::equal(data.begin() + 1520, data.begin() + 6384, all.begin()));
+  EXPECT_TRUE(std::equal(data.begin(), data.begin() + (9600 - 4864), all.begin() + 4864));
+}
+
+}  // namespace

@@ -1,0 +1,269 @@
+#include "tools/file_processing.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+
+#include "engine/channel_chain.h"
+#include "tests/audio/sound_files.h"
+#include "tools/cli_arguments.h"
+
+namespace {
+
+using audio_test::ReadSound;
+using audio_test::ScratchDir;
+using audio_test::TestSignal;
+using audio_test::WriteSound;
+
+struct FileCase {
+  const char* name;
+  int format;
+  int rate;
+  int channels;
+  double tolerance;  // what the output format's quantisation allows
+};
+
+const FileCase kCases[] = {
+    {"u8_mono_8k", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 2.5 / 128},
+    {"s8_stereo_11k_aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 11025, 2, 2.5 / 128},
+    {"s16_stereo_44k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 2.5 / 32768},
+    {"s16_mono_22k_flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, 2.5 / 32768},
+    {"s24_stereo_96k", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 96000, 2, 2.5 / 8388608},
+    {"s32_mono_192k", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 192000, 1, 1e-8},
+    {"float_stereo_48k", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, 1e-6},
+    {"double_mono_16k", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 16000, 1, 1e-9},
+};
+
+cli::ProcessingOptions BusyOptions(const std::string& config) {
+  cli::ProcessingOptions options;
+  options.configFile = config;
+  options.volumeDb[0] = -6.0;
+  options.volumeDb[1] = -3.0;
+  options.limitDbSpl[0] = 80;  // both limiters act on these signals
+  options.limitDbSpl[1] = 84;
+  options.limiterAttack = 0.002;
+  options.limiterRelease = 0.3;
+  return options;
+}
+
+std::string WriteConfiguration(const ScratchDir& dir) {
+  const std::string path = dir.File("busy.tva");
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  std::fputs(
+      "compress_left_center = 70\ncompress_left_threshold = 60\ncompress_left_rate = 3.00\n"
+      "compress_left_attack = 0.005000\ncompress_left_release = 0.100000\n"
+      "compress_right_center = 80\ncompress_right_threshold = 70\ncompress_right_rate = 2.00\n"
+      "compress_right_attack = 0.010000\ncompress_right_release = 0.200000\n"
+      "equalizer_left = 25=0.00;63=3.00;160=0.00;400=-2.00;1000=6.00;2500=0.00;6300=4.00;16000=0.00;0;\n"
+      "equalizer_right = 25=-6.00;63=0.00;160=2.00;400=0.00;1000=-4.00;2500=5.00;6300=0.00;16000=-3.00;0;\n",
+      file);
+  std::fclose(file);
+  return path;
+}
+
+class RenderFormatTest : public ::testing::TestWithParam<FileCase> {};
+
+// The renderer's output is what the engine's chain makes of the input's samples, in the input's format.
+TEST_P(RenderFormatTest, OutputIsTheChainsResultInTheInputsFormat) {
+  const FileCase& c = GetParam();
+  ScratchDir dir;
+  const int frames = c.rate / 2 + 37;  // half a second and a partial block
+  const std::string in = dir.File("in"), out = dir.File("out");
+  ASSERT_TRUE(WriteSound(in, c.format, c.rate, c.channels, TestSignal(c.rate, c.channels, frames)));
+  const std::string config = WriteConfiguration(dir);
+
+  engine::ProcessingParameters renderParameters;
+  cli::ApplyProcessingOptions(BusyOptions(config), renderParameters);
+  cli::RenderFile(in, out, renderParameters);
+
+  SF_INFO inInfo, outInfo;
+  const std::vector<double> input = ReadSound(in, &inInfo);
+  const std::vector<double> output = ReadSound(out, &outInfo);
+  EXPECT_EQ(outInfo.format, c.format);
+  EXPECT_EQ(outInfo.samplerate, c.rate);
+  EXPECT_EQ(outInfo.channels, c.channels);
+  ASSERT_EQ(outInfo.frames, frames);
+
+  // The chain run here directly, block by block as the live engine gets them from the driver.
+  engine::ProcessingParameters parameters;
+  cli::ApplyProcessingOptions(BusyOptions(config), parameters);
+  engine::CChannelChain chain(parameters);
+  chain.FollowSampleRate(c.rate);
+  chain.ResetState();
+  const int block = c.rate / 100;
+  double largestError = 0.0, loudest = 0.0;
+  engine::CSignalBuffer buffer(block);
+  for (int start = 0; start < frames; start += block) {
+    const int count = std::min(block, frames - start);
+    for (int ch = 0; ch < c.channels; ++ch) {
+      buffer.Resize(count);
+      for (int i = 0; i < count; ++i) buffer[i] = input[size_t(start + i) * c.channels + ch];
+      chain.Process(buffer, ch, c.channels);
+      for (int i = 0; i < count; ++i) {
+        largestError = std::max(largestError, std::fabs(buffer[i] - output[size_t(start + i) * c.channels + ch]));
+        loudest = std::max(loudest, std::fabs(buffer[i]));
+      }
+    }
+  }
+  EXPECT_GT(loudest, 0.1) << "the chain must have let the signal through";
+  ASSERT_LT(loudest, 0.99) << "clipping would hide differences";
+  EXPECT_LE(largestError, c.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, RenderFormatTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
+
+TEST(RenderTest, FlatDefaultsLeaveTheSoundAsItWas) {
+  ScratchDir dir;
+  const std::string in = dir.File("in.wav"), out = dir.File("out.wav");
+  ASSERT_TRUE(WriteSound(in, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, TestSignal(44100, 2, 22050)));
+  engine::ProcessingParameters parameters;
+  cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
+  cli::RenderFile(in, out, parameters);
+  SF_INFO info;
+  const auto input = ReadSound(in, &info);
+  const auto output = ReadSound(out, &info);
+  ASSERT_EQ(input.size(), output.size());
+  double largest = 0;
+  for (size_t i = 0; i < input.size(); ++i) largest = std::max(largest, std::fabs(input[i] - output[i]));
+  EXPECT_LT(largest, 1e-4);
+}
+
+TEST(RenderTest, FailuresNameTheProblemAndLeaveNoFileBehind) {
+  ScratchDir dir;
+  engine::ProcessingParameters parameters;
+  cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
+  // Missing input.
+  try {
+    cli::RenderFile(dir.File("missing.wav"), dir.File("out.wav"), parameters);
+    FAIL() << "rendering a missing file succeeded";
+  } catch (const cli::RunError& e) {
+    EXPECT_NE(std::string(e.what()).find("missing.wav"), std::string::npos);
+  }
+  // Not a sound file.
+  const std::string text = dir.File("notes.wav");
+  std::FILE* file = std::fopen(text.c_str(), "w");
+  std::fputs("not a sound", file);
+  std::fclose(file);
+  EXPECT_THROW(cli::RenderFile(text, dir.File("out.wav"), parameters), cli::RunError);
+  // More channels than the chain holds.
+  const std::string surround = dir.File("surround.wav");
+  ASSERT_TRUE(WriteSound(surround, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6, std::vector<double>(6 * 100, 0.1)));
+  try {
+    cli::RenderFile(surround, dir.File("out.wav"), parameters);
+    FAIL() << "a six-channel file was rendered";
+  } catch (const cli::RunError& e) {
+    EXPECT_NE(std::string(e.what()).find("channels"), std::string::npos);
+  }
+  // An output that cannot be written.
+  EXPECT_THROW(cli::RenderFile(surround, dir.File("no/such/folder/out.wav"), parameters), cli::RunError);
+  auto names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"notes.wav", "surround.wav"}));
+}
+
+std::vector<std::vector<double>> ParseCsv(const std::string& text, std::string* header) {
+  std::istringstream lines(text);
+  std::getline(lines, *header);
+  std::vector<std::vector<double>> rows;
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<double> row;
+    std::istringstream fields(line);
+    for (std::string field; std::getline(fields, field, ',');) row.push_back(std::stod(field));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string Analyze(const std::string& path, int side, int frames, bool amplificator = false) {
+  engine::ProcessingParameters parameters;
+  cli::ProcessingOptions options;
+  options.amplificator = amplificator;
+  cli::ApplyProcessingOptions(options, parameters);
+  char* text = nullptr;
+  size_t size = 0;
+  std::FILE* csv = open_memstream(&text, &size);
+  cli::AnalyzeFile(path, side, frames, parameters, csv);
+  std::fclose(csv);
+  std::string result(text, size);
+  std::free(text);
+  return result;
+}
+
+TEST(AnalyzeTest, BandsAndPeakOfAToneAtKnownLevels) {
+  ScratchDir dir;
+  const int rate = 48000;
+  std::vector<double> samples(size_t(rate) * 2);
+  for (int i = 0; i < rate; ++i) {
+    samples[size_t(i) * 2] = 0.1 * std::sin(2 * M_PI * 1000.0 * i / rate);     // -20 dBFS peak: 76 dB SPL
+    samples[size_t(i) * 2 + 1] = 0.5 * std::sin(2 * M_PI * 400.0 * i / rate);  // 90 dB SPL peak
+  }
+  const std::string path = dir.File("tones.wav");
+  ASSERT_TRUE(WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, rate, 2, samples));
+
+  std::string header;
+  auto left = ParseCsv(Analyze(path, engine::kSideLeft, 2048), &header);
+  EXPECT_EQ(header, "time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total");
+  ASSERT_EQ(left.size(), size_t((rate + 2047) / 2048));
+  for (size_t i = 1; i + 1 < left.size(); ++i) {
+    ASSERT_EQ(left[i].size(), 10u);
+    EXPECT_NEAR(left[i][0], i * 2048.0 / rate, 1e-6);
+    EXPECT_NEAR(left[i][5], 73.0, 1.0) << "1 kHz band of a 0.1 sine: mean power -23 dBFS";
+    EXPECT_LT(left[i][2], left[i][5] - 20) << "the 63 Hz band hears little of a 1 kHz tone";
+    EXPECT_NEAR(left[i][9], 76.0, 0.1);
+  }
+  auto right = ParseCsv(Analyze(path, engine::kSideRight, 2048), &header);
+  auto both = ParseCsv(Analyze(path, engine::kSideBoth, 2048), &header);
+  ASSERT_EQ(right.size(), left.size());
+  ASSERT_EQ(both.size(), left.size());
+  for (size_t i = 1; i + 1 < left.size(); ++i) {
+    // The 400 Hz section starts each block from silence and settles more slowly than the 1 kHz one.
+    EXPECT_NEAR(right[i][4], 87.0, 2.0);
+    EXPECT_NEAR(right[i][9], 90.0, 0.1);
+    // Both sides: the mean of the two sides' band levels in dB and the larger peak.
+    for (int band = 1; band <= 8; ++band) EXPECT_NEAR(both[i][band], (left[i][band] + right[i][band]) / 2, 0.011);
+    EXPECT_NEAR(both[i][9], 90.0, 0.1);
+  }
+  // The amplifier moves every level up by 20 dB.
+  auto amplified = ParseCsv(Analyze(path, engine::kSideLeft, 2048, true), &header);
+  ASSERT_EQ(amplified.size(), left.size());
+  EXPECT_NEAR(amplified[3][5], left[3][5] + 20, 0.011);
+}
+
+TEST(AnalyzeTest, MatchesTheChainsOwnAnalysisAcrossRatesAndWidths) {
+  for (const FileCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    const int frames = c.rate / 4;
+    const std::string path = dir.File("in");
+    ASSERT_TRUE(WriteSound(path, c.format, c.rate, c.channels, TestSignal(c.rate, c.channels, frames)));
+    std::string header;
+    auto rows = ParseCsv(Analyze(path, engine::kSideLeft, 1024), &header);
+    ASSERT_EQ(rows.size(), size_t((frames + 1023) / 1024));
+
+    SF_INFO info;
+    const std::vector<double> input = ReadSound(path, &info);
+    engine::ProcessingParameters parameters;
+    cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
+    engine::CChannelChain chain(parameters);
+    chain.FollowSampleRate(c.rate);
+    engine::CSignalBuffer buffer(1024);
+    for (size_t row = 0; row < rows.size(); ++row) {
+      const int start = int(row) * 1024, count = std::min(1024, frames - start);
+      parameters.monitor.side = engine::kSideLeft;
+      parameters.monitor.request = 1;
+      for (int ch = 0; ch < c.channels; ++ch) {
+        buffer.Resize(count);
+        for (int i = 0; i < count; ++i) buffer[i] = input[size_t(start + i) * c.channels + ch];
+        chain.Process(buffer, ch, c.channels);
+      }
+      ASSERT_EQ(parameters.monitor.request.load(), 0);
+      for (int band = 0; band < 8; ++band) EXPECT_NEAR(rows[row][1 + band], parameters.monitor.bandLevel[band], 0.0051);
+      EXPECT_NEAR(rows[row][9], parameters.monitor.total, 0.0051);
+    }
+  }
+}
+
+}  // namespace
