@@ -1,6 +1,7 @@
 #include "engine/biquad.h"
 
 #include <cmath>
+#include <initializer_list>
 
 namespace engine {
 
@@ -138,7 +139,7 @@ void CBiquad::ProcessBlock(double* samples, int count) {
   double x1 = x1_, x2 = x2_, y1 = y1_, y2 = y2_;
   for (int i = 0; i < count; ++i) {
     const double x = samples[i];
-    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    const double y = Step(b0, b1, b2, a1, a2, x, x1, x2, y1, y2);
     x2 = x1;
     x1 = x;
     y2 = y1;
@@ -151,6 +152,41 @@ void CBiquad::ProcessBlock(double* samples, int count) {
   y2_ = y2;
 }
 
+void CBiquad::ProcessPair(CBiquad& first, CBiquad& second, double* samples, int count) {
+  if (count <= 0) return;
+  for (CBiquad* section : {&first, &second})
+    if (!section->primed_) {
+      section->x1_ = section->x2_ = section->y1_ = section->y2_ = 0.0;
+      section->primed_ = true;
+    }
+  const double pb0 = first.b0_, pb1 = first.b1_, pb2 = first.b2_, pa1 = first.a1_, pa2 = first.a2_;
+  const double qb0 = second.b0_, qb1 = second.b1_, qb2 = second.b2_, qa1 = second.a1_, qa2 = second.a2_;
+  double px1 = first.x1_, px2 = first.x2_, py1 = first.y1_, py2 = first.y2_;
+  double qx1 = second.x1_, qx2 = second.x2_, qy1 = second.y1_, qy2 = second.y2_;
+  for (int i = 0; i < count; ++i) {
+    const double x = samples[i];
+    const double p = Step(pb0, pb1, pb2, pa1, pa2, x, px1, px2, py1, py2);
+    px2 = px1;
+    px1 = x;
+    py2 = py1;
+    py1 = p;
+    const double q = Step(qb0, qb1, qb2, qa1, qa2, p, qx1, qx2, qy1, qy2);
+    qx2 = qx1;
+    qx1 = p;
+    qy2 = qy1;
+    qy1 = q;
+    samples[i] = q;
+  }
+  first.x1_ = px1;
+  first.x2_ = px2;
+  first.y1_ = py1;
+  first.y2_ = py2;
+  second.x1_ = qx1;
+  second.x2_ = qx2;
+  second.y1_ = qy1;
+  second.y2_ = qy2;
+}
+
 double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   if (!primed_) {
     x1_ = x2_ = y1_ = y2_ = 0.0;
@@ -161,7 +197,7 @@ double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   double sum = 0.0;
   for (int i = 0; i < count; ++i) {
     const double x = in[i];
-    const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    const double y = Step(b0, b1, b2, a1, a2, x, x1, x2, y1, y2);
     x2 = x1;
     x1 = x;
     y2 = y1;

@@ -38,15 +38,25 @@ class CBiquad {
       x1_ = x2_ = y1_ = y2_ = 0.0;
       primed_ = true;
     }
-    const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
+    const double y = Step(b0_, b1_, b2_, a1_, a2_, x, x1_, x2_, y1_, y2_);
     x2_ = x1_;
     x1_ = x;
     y2_ = y1_;
     y1_ = y;
     return y;
   }
+  // The Direct Form I difference equation y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2, summed with the
+  // previous output's term last: it is the only one that waits for the sample before, so the recursion
+  // costs one multiply and one subtraction per sample instead of three operations.
+  static double Step(double b0, double b1, double b2, double a1, double a2, double x, double x1, double x2,
+                     double y1, double y2) {
+    return (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
+  }
   // Process over `count` samples in place; the same arithmetic, with the state kept in registers.
   void ProcessBlock(double* samples, int count);
+  // Runs `first` and then `second` over `count` samples in place, in one pass: the two recursions overlap,
+  // which nearly halves the time of two separate passes. The results are those of two ProcessBlock calls.
+  static void ProcessPair(CBiquad& first, CBiquad& second, double* samples, int count);
   // Filters `count` samples of `in` without changing them and returns the sum of the squared outputs,
   // accumulated in sample order.
   double ProcessSumOfSquares(const double* in, int count);

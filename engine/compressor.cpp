@@ -4,49 +4,21 @@
 
 namespace engine {
 
-namespace {
-
-// The curve's gain, 10^out / envelope, rearranged so that each region costs at most one pow:
-//   below T: 10^(L + (T - P)/R + P - T) / 10^L   = 10^((T - P)/R + P - T), a constant;
-//   above T: 10^(P + (L - P)/R) / 10^L           = 10^(P (1 - 1/R)) * envelope^(1/R - 1);
-//   flat:    10^P / envelope.
-// The regions are told apart by comparing the envelope with 10^T instead of log10(envelope) with T.
-struct CurveGain {
-  double threshold = 0.0, center = 0.0, ratio = 0.0;  // the values the constants were made from
-  bool transparent = true;
-  bool flat = false;
-  double thresholdAmplitude = 0.0;
-  double belowGain = 1.0;
-  double aboveScale = 1.0;
-  double aboveExponent = 0.0;
-  double centerAmplitude = 1.0;
-
-  void Update(double t, double p, double r) {
-    threshold = t;
-    center = p;
-    ratio = r;
-    // A ratio of 0 (the block before it was ever written) or below leaves the curve undefined; pass the
-    // signal unchanged rather than emit infinities.
-    transparent = !(r > 0.0);
-    if (transparent) return;
-    flat = r >= CCompressor::kFlatRatio;
-    thresholdAmplitude = std::pow(10.0, t);
-    belowGain = std::pow(10.0, (t - p) / r + p - t);
-    aboveScale = std::pow(10.0, p * (1.0 - 1.0 / r));
-    aboveExponent = 1.0 / r - 1.0;
-    centerAmplitude = std::pow(10.0, p);
-  }
-
-  bool Matches(double t, double p, double r) const { return t == threshold && p == center && r == ratio; }
-
-  double Gain(double envelope) const {
-    if (envelope < thresholdAmplitude) return belowGain;
-    if (flat) return centerAmplitude / envelope;
-    return aboveScale * std::pow(envelope, aboveExponent);
-  }
-};
-
-}  // namespace
+void CompressorCurveGain::Update(double t, double p, double r) {
+  threshold = t;
+  center = p;
+  ratio = r;
+  transparent = !(r > 0.0);
+  if (transparent) return;
+  flat = r >= CCompressor::kFlatRatio;
+  thresholdAmplitude = std::pow(10.0, t);
+  belowGain = std::pow(10.0, (t - p) / r + p - t);
+  aboveScale = std::pow(10.0, p * (1.0 - 1.0 / r));
+  const double exponent = 1.0 / r - 1.0;
+  if (exponent != abovePower.Exponent() || !preparedOnce) abovePower.Prepare(exponent);
+  preparedOnce = true;
+  centerAmplitude = std::pow(10.0, p);
+}
 
 CCompressor::CCompressor(CompressorSettings& settings) : settings_(settings) {}
 
@@ -83,9 +55,7 @@ void CCompressor::Run(CSignalBuffer& buffer, int channel) {
 
   // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
   EnvelopeFollower follower = followers_[channel];
-  CurveGain curve;
-  curve.Update(record.threshold.load(std::memory_order_relaxed), record.center.load(std::memory_order_relaxed),
-               record.rate.load(std::memory_order_relaxed));
+  CurveGain& curve = curves_[channel];
   double* samples = buffer.Data();
   const int count = buffer.Count();
   for (int i = 0; i < count; ++i) {

@@ -2,10 +2,38 @@
 #include <array>
 
 #include "engine/envelope_follower.h"
+#include "engine/power_table.h"
 #include "engine/processing_parameters.h"
 #include "engine/signal_buffer.h"
 
 namespace engine {
+
+// The curve's gain 10^out / envelope, rearranged so that no region needs a logarithm:
+//   below T: 10^(L + (T - P)/R + P - T) / 10^L = 10^((T - P)/R + P - T), a constant;
+//   above T: 10^(P + (L - P)/R) / 10^L         = 10^(P (1 - 1/R)) * envelope^(1/R - 1);
+//   flat:    10^P / envelope.
+// The regions are told apart by comparing the envelope with 10^T instead of log10(envelope) with T.
+struct CompressorCurveGain {
+  double threshold = 0.0, center = 0.0, ratio = 0.0;  // the values the constants were made from
+  // A ratio of 0 (the block before it was ever written) or below leaves the curve undefined: such a curve
+  // passes the signal unchanged rather than emit infinities.
+  bool transparent = true;
+  bool flat = false;
+  double thresholdAmplitude = 0.0;
+  double belowGain = 1.0;
+  double aboveScale = 1.0;
+  CPowerTable abovePower;  // envelope^(1/R - 1), retabulated only when R changes
+  bool preparedOnce = false;
+  double centerAmplitude = 1.0;
+
+  void Update(double t, double p, double r);
+  bool Matches(double t, double p, double r) const { return t == threshold && p == center && r == ratio; }
+  double Gain(double envelope) const {
+    if (envelope < thresholdAmplitude) return belowGain;
+    if (flat) return centerAmplitude / envelope;
+    return aboveScale * abovePower(envelope);
+  }
+};
 
 // Follows each channel's envelope and multiplies every sample by the gain that brings the envelope onto
 // a static curve: slope 1 below the threshold T, ratio R about the centre P above it (all levels in log10
@@ -33,8 +61,10 @@ class CCompressor {
  private:
   void Redesign(int channel);
 
+  using CurveGain = CompressorCurveGain;
   CompressorSettings& settings_;
   std::array<EnvelopeFollower, kChannels> followers_;
+  std::array<CurveGain, kChannels> curves_;
   int sampleRate_ = 0;
 };
 

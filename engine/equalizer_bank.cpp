@@ -20,6 +20,10 @@ void CEqualizerBank::Unprime() {
 }
 
 void CEqualizerBank::Run(CSignalBuffer& buffer, int channel) {
+  // Redesign first, then filter: every band's design depends only on its own record, so the order of the
+  // two loops does not change the result, and the enabled bands can then run two at a time.
+  std::array<CBiquad*, kBandCount> active;
+  int activeCount = 0;
   for (int band = 0; band < kBandCount; ++band) {
     const int index = BandIndex(band, channel);
     EqualizerBand& record = parameters_.bands[index];
@@ -28,8 +32,13 @@ void CEqualizerBank::Run(CSignalBuffer& buffer, int channel) {
       record.dirty = 0;
       parameters_.lock.Leave();
     }
-    if (record.enabled) sections_[index].ProcessBlock(buffer.Data(), buffer.Count());
+    if (record.enabled) active[activeCount++] = &sections_[index];
   }
+  double* samples = buffer.Data();
+  const int count = buffer.Count();
+  int next = 0;
+  for (; next + 1 < activeCount; next += 2) CBiquad::ProcessPair(*active[next], *active[next + 1], samples, count);
+  if (next < activeCount) active[next]->ProcessBlock(samples, count);
 }
 
 }  // namespace engine

@@ -218,6 +218,56 @@ TEST(BiquadState, BlockAndSumPathsMatchSampleBySample) {
   EXPECT_EQ(sum.ProcessSumOfSquares(input.data(), 1500), expectedSum);
 }
 
+TEST(BiquadState, PairPassMatchesTwoSinglePasses) {
+  CBiquad a, b;
+  a.DesignPeaking(44100, 25, 6.0, 0.5);
+  b.DesignPeaking(44100, 16000, -6.0, 0.5);
+  CBiquad a2 = a, b2 = b;
+  auto input = Noise(3000, 1.0, 13);
+  std::vector<double> pair = input;
+  CBiquad::ProcessPair(a, b, pair.data(), 1000);
+  CBiquad::ProcessPair(a, b, pair.data() + 1000, 2000);
+  for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(pair[i], b2.Process(a2.Process(input[i]))) << i;
+}
+
+TEST(BiquadState, CascadeMatchesTheTextbookDifferenceEquation) {
+  // The sections sum the previous output's term last (a shorter recursion); over ten seconds of a loud
+  // signal through all eight bands that stays within 1e-9 of y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
+  const int frequencies[] = {25, 63, 160, 400, 1000, 2500, 6300, 16000};
+  const double gains[] = {12, -12, 9, -9, 6, -6, 12, -12};
+  CBiquad sections[8];
+  struct Textbook {
+    double b0, b1, b2, a1, a2, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double Run(double x) {
+      const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+      x2 = x1;
+      x1 = x;
+      y2 = y1;
+      y1 = y;
+      return y;
+    }
+  };
+  std::vector<Textbook> reference;
+  for (int k = 0; k < 8; ++k) {
+    sections[k].DesignPeaking(44100, frequencies[k], gains[k], 0.5);
+    reference.push_back({sections[k].B0(), sections[k].B1(), sections[k].B2(), sections[k].A1(), sections[k].A2()});
+  }
+  const int count = 441000;
+  std::vector<double> signal = Noise(count, 1.0, 21);
+  for (int i = 0; i < count; ++i) signal[i] = 0.5 * signal[i] + 0.5 * std::sin(2 * kPi * 40 * i / 44100.0);
+  std::vector<double> expected = signal;
+  for (double& x : expected)
+    for (Textbook& t : reference) x = t.Run(x);
+  for (int k = 0; k < 8; k += 2) CBiquad::ProcessPair(sections[k], sections[k + 1], signal.data(), count);
+  double peak = 0.0, worst = 0.0;
+  for (int i = 0; i < count; ++i) {
+    peak = std::max(peak, std::fabs(expected[i]));
+    worst = std::max(worst, std::fabs(signal[i] - expected[i]));
+  }
+  EXPECT_LT(worst / peak, 1e-9);
+  EXPECT_GT(peak, 0.5);
+}
+
 TEST(BiquadState, HoldAtContinuesFromASteadyLevel) {
   CBiquad s;
   s.DesignLowPass(44100, 100, 0.5);
