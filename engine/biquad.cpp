@@ -187,6 +187,45 @@ void CBiquad::ProcessPair(CBiquad& first, CBiquad& second, double* samples, int 
   second.y2_ = qy2;
 }
 
+void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count,
+                                      double* firstSum, double* secondSum) {
+  for (CBiquad* section : {&first, &second})
+    if (!section->primed_) {
+      section->x1_ = section->x2_ = section->y1_ = section->y2_ = 0.0;
+      section->primed_ = true;
+    }
+  const double pb0 = first.b0_, pb1 = first.b1_, pb2 = first.b2_, pa1 = first.a1_, pa2 = first.a2_;
+  const double qb0 = second.b0_, qb1 = second.b1_, qb2 = second.b2_, qa1 = second.a1_, qa2 = second.a2_;
+  double x1 = first.x1_, x2 = first.x2_, py1 = first.y1_, py2 = first.y2_;
+  double qx1 = second.x1_, qx2 = second.x2_, qy1 = second.y1_, qy2 = second.y2_;
+  double pSum = 0.0, qSum = 0.0;
+  for (int i = 0; i < count; ++i) {
+    const double x = in[i];
+    const double p = Step(pb0, pb1, pb2, pa1, pa2, x, x1, x2, py1, py2);
+    const double q = Step(qb0, qb1, qb2, qa1, qa2, x, qx1, qx2, qy1, qy2);
+    x2 = x1;
+    x1 = x;
+    qx2 = qx1;
+    qx1 = x;
+    py2 = py1;
+    py1 = p;
+    qy2 = qy1;
+    qy1 = q;
+    pSum += p * p;
+    qSum += q * q;
+  }
+  first.x1_ = x1;
+  first.x2_ = x2;
+  first.y1_ = py1;
+  first.y2_ = py2;
+  second.x1_ = qx1;
+  second.x2_ = qx2;
+  second.y1_ = qy1;
+  second.y2_ = qy2;
+  *firstSum = pSum;
+  *secondSum = qSum;
+}
+
 double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   if (!primed_) {
     x1_ = x2_ = y1_ = y2_ = 0.0;

@@ -60,6 +60,9 @@ class CBiquad {
   // Filters `count` samples of `in` without changing them and returns the sum of the squared outputs,
   // accumulated in sample order.
   double ProcessSumOfSquares(const double* in, int count);
+  // ProcessSumOfSquares of two independent sections over the same input, in one pass.
+  static void ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count,
+                                      double* firstSum, double* secondSum);
 
   // Restarts the section from silence at its next sample, keeping its coefficients.
   void Unprime() { primed_ = false; }
@@ -69,6 +72,18 @@ class CBiquad {
     x1_ = x2_ = y1_ = y2_ = level;
     primed_ = true;
   }
+
+  void SetHistory(double x1, double x2, double y1, double y2) {
+    x1_ = x1;
+    x2_ = x2;
+    y1_ = y1;
+    y2_ = y2;
+    primed_ = true;
+  }
+  double X1() const { return x1_; }
+  double X2() const { return x2_; }
+  double Y1() const { return y1_; }
+  double Y2() const { return y2_; }
 
   double B0() const { return b0_; }
   double B1() const { return b1_; }

@@ -54,23 +54,18 @@ void CCompressor::Run(CSignalBuffer& buffer, int channel) {
   }
 
   // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
-  EnvelopeFollower follower = followers_[channel];
+  EnvelopeFollower& follower = followers_[channel];
   CurveGain& curve = curves_[channel];
-  double* samples = buffer.Data();
-  const int count = buffer.Count();
-  for (int i = 0; i < count; ++i) {
-    const double x = samples[i];
-    const double envelope = follower.Next(std::fabs(x));
+  follower.Follow(buffer.Data(), buffer.Count(), [&record, &curve](double& x, double envelope) __attribute__((always_inline)) {
     const double t = record.threshold.load(std::memory_order_relaxed);
     const double p = record.center.load(std::memory_order_relaxed);
     const double r = record.rate.load(std::memory_order_relaxed);
     if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
     // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
     // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
-    if (curve.transparent || !(envelope > 0.0)) continue;
-    samples[i] = x * curve.Gain(envelope);
-  }
-  followers_[channel] = follower;
+    if (curve.transparent || !(envelope > 0.0)) return;
+    x *= curve.Gain(envelope);
+  });
 }
 
 }  // namespace engine

@@ -19,17 +19,21 @@ CLevelAnalysis::Reading CLevelAnalysis::Measure(const CSignalBuffer& buffer) {
   const int count = buffer.Count();
   const double* samples = buffer.Data();
   Reading reading;
-  for (int band = 0; band < kBandCount; ++band) {
-    if (!BandMeasurable(band, analysisRate_)) {
-      reading.band[band] = 0.0;
-      continue;
-    }
-    // Every block is measured from a zero history. The band signal is only ever summed, so it is not kept.
-    CBiquad& section = sections_[band];
-    section.Unprime();
-    const double sum = section.ProcessSumOfSquares(samples, count);
-    reading.band[band] = 10.0 * std::log10(sum / count) + kFullScaleDbSpl;
+  // Every block is measured from a zero history. A band signal is only ever summed, so it is not kept;
+  // bands are filtered two at a time from the same samples.
+  std::array<double, kBandCount> sums{};
+  for (int band = 0; band < kBandCount; band += 2) {
+    sections_[band].Unprime();
+    sections_[band + 1].Unprime();
+    if (BandMeasurable(band + 1, analysisRate_))
+      CBiquad::ProcessSumOfSquaresPair(sections_[band], sections_[band + 1], samples, count, &sums[band],
+                                       &sums[band + 1]);
+    else if (BandMeasurable(band, analysisRate_))
+      sums[band] = sections_[band].ProcessSumOfSquares(samples, count);
   }
+  for (int band = 0; band < kBandCount; ++band)
+    reading.band[band] =
+        BandMeasurable(band, analysisRate_) ? 10.0 * std::log10(sums[band] / count) + kFullScaleDbSpl : 0.0;
   double peak = 0.0;
   for (int i = 0; i < count; ++i)
     if (samples[i] > peak) peak = samples[i];

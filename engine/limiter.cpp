@@ -35,15 +35,10 @@ void CLimiter::Run(CSignalBuffer& buffer, int channel) {
     settings_.lock.Leave();
   }
 
-  EnvelopeFollower follower = followers_[channel];
   const double limit = record.limit;
-  double* samples = buffer.Data();
-  const int count = buffer.Count();
-  for (int i = 0; i < count; ++i) {
-    const double envelope = follower.Next(std::fabs(samples[i]));
-    if (envelope > limit) samples[i] *= limit / envelope;
-  }
-  followers_[channel] = follower;
+  followers_[channel].Follow(buffer.Data(), buffer.Count(), [limit](double& x, double envelope) __attribute__((always_inline)) {
+    if (envelope > limit) x *= limit / envelope;
+  });
 }
 
 }  // namespace engine

@@ -216,6 +216,18 @@ TEST(BiquadState, BlockAndSumPathsMatchSampleBySample) {
     expectedSum += y * y;
   }
   EXPECT_EQ(sum.ProcessSumOfSquares(input.data(), 1500), expectedSum);
+
+  CBiquad other, otherAlone, oneAgain = sum;
+  other.DesignPeaking(48000, 63, 7.0, 0.5);
+  otherAlone = other;
+  oneAgain.Unprime();
+  sum.Unprime();
+  double firstSum = 0.0, secondSum = 0.0;
+  CBiquad::ProcessSumOfSquaresPair(sum, other, input.data(), 1500, &firstSum, &secondSum);
+  EXPECT_EQ(firstSum, oneAgain.ProcessSumOfSquares(input.data(), 1500));
+  EXPECT_EQ(secondSum, otherAlone.ProcessSumOfSquares(input.data(), 1500));
+  EXPECT_EQ(sum.Y1(), oneAgain.Y1());
+  EXPECT_EQ(other.Y2(), otherAlone.Y2());
 }
 
 TEST(BiquadState, PairPassMatchesTwoSinglePasses) {
