@@ -111,10 +111,9 @@ void PresetSelection::ChooseInitialConfiguration() {
   int chosen = -1;
   for (int i = 0; i < count && chosen < 0; ++i)
     if (EqualIgnoringCase(FileNameFor(presetCombo->Text(i)), selectionName)) chosen = i;
-  if (chosen < 0) {
-    chosen = 0;
-    selectionName = FileNameFor(presetCombo->Text(0));
-  }
+  if (chosen < 0) chosen = 0;
+  // The file's own spelling: file names are case-sensitive here, unlike the stored selection's match.
+  selectionName = FileNameFor(presetCombo->Text(chosen));
   presetCombo->Select(chosen);
   selectedIndex = chosen;
   CConfigFile(*this).Open(selectionName + ".tvd");

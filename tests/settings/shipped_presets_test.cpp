@@ -1,0 +1,100 @@
+#include <algorithm>
+
+#include "settings/configuration_folder.h"
+#include "settings/configuration_io.h"
+#include "settings/preset_selection.h"
+#include "tests/settings/settings_fixture.h"
+#include "tests/support/memory_preset_list.h"
+
+namespace {
+
+using settings_test::ReadFile;
+
+std::vector<std::string> ShippedPresetFiles() {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(TONVEX_PRESET_FOLDER))
+    if (settings::IsPresetFileName(entry.path().filename().string())) names.push_back(entry.path().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string WithoutDisplayLines(const std::string& text) {
+  std::string kept;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    std::string line = text.substr(start, end - start + 1);
+    if (line.rfind("lang_", 0) != 0) kept += line;
+    start = end + 1;
+  }
+  return kept;
+}
+
+class ShippedPresets : public settings_test::SettingsFixture {
+ protected:
+  std::string LoadAndStore(const std::string& text) {
+    settings::ConfigurationModel fresh;
+    std::FILE* in = settings_test::StreamWith(text);
+    settings::LoadConfiguration(in, fresh, parameters, prompt);
+    std::fclose(in);
+    std::FILE* out = std::tmpfile();
+    settings::StoreConfiguration(out, fresh, prompt);
+    std::string stored = settings_test::StreamContent(out);
+    std::fclose(out);
+    return stored;
+  }
+};
+
+TEST_F(ShippedPresets, EveryPresetLoadsAndStoresBackByteIdentically) {
+  std::vector<std::string> presets = ShippedPresetFiles();
+  ASSERT_GE(presets.size(), 10u);
+  for (const std::string& path : presets) {
+    std::string text = ReadFile(path);
+    std::string once = LoadAndStore(text);
+    EXPECT_EQ(LoadAndStore(once), once) << path;
+    EXPECT_EQ(once, WithoutDisplayLines(text)) << path << " is not written in its normal form";
+    EXPECT_EQ(text.rfind("lang_09_=", 0), 0u) << path;
+    EXPECT_NE(text.find("\nlang_22_="), std::string::npos) << path;
+  }
+  EXPECT_TRUE(prompt.messages.empty());
+}
+
+TEST_F(ShippedPresets, ValuesStayWithinWhatThePanelsOffer) {
+  for (const std::string& path : ShippedPresetFiles()) {
+    settings::ConfigurationModel preset;
+    std::FILE* in = settings_test::StreamWith(ReadFile(path));
+    settings::LoadConfiguration(in, preset, parameters, prompt);
+    std::fclose(in);
+    for (const settings::CompressorValues& side : preset.compressorValues) {
+      EXPECT_TRUE(side.threshold >= 0 && side.threshold <= 60) << path;
+      EXPECT_TRUE(side.center >= 50 && side.center <= 70) << path;
+      EXPECT_TRUE(side.rate >= 1.0f && side.rate <= 30.0f) << path;
+      EXPECT_TRUE(side.attack >= 0.0 && side.attack <= 0.1) << path;
+      EXPECT_TRUE(side.release >= 0.01 && side.release <= 1.0) << path;
+    }
+    for (settings::CCurve* curve : {&preset.leftCurve, &preset.rightCurve}) {
+      EXPECT_EQ(curve->PointCount(), 8u) << path;
+      for (const settings::CurvePoint& point : curve->points) EXPECT_TRUE(point.gain >= -36 && point.gain <= 12) << path;
+    }
+  }
+}
+
+TEST_F(ShippedPresets, FlatComesFirstInBothLanguages) {
+  for (const std::string& path : ShippedPresetFiles())
+    std::filesystem::copy_file(path, configFolder + "/" + std::filesystem::path(path).filename().string());
+  for (int language : {9, 22}) {
+    testing_support::MemoryPresetList list;
+    settings::PresetSelection selection(model, parameters, &prompt);
+    selection.configFolder = configFolder;
+    selection.BuildPresetList(list, language);
+    ASSERT_GE(list.Count(), 10);
+    EXPECT_EQ(list.Text(0), language == 9 ? "Flat" : "Plano");
+    EXPECT_EQ(list.Selected(), 0);
+    for (const std::string& item : list.items) EXPECT_EQ(item.find('_'), std::string::npos) << "no display name: " << item;
+    // Flat is transparent: no band gain, no compression.
+    for (const engine::EqualizerBand& band : parameters.equalizer.bands) EXPECT_DOUBLE_EQ(band.gain, 0.0);
+    EXPECT_DOUBLE_EQ(parameters.compressor.channel[0].rate, 1.0);
+  }
+}
+
+}  // namespace
