@@ -47,6 +47,7 @@ std::string RegistryFilePath(RegistryRoot root) { return RegistryFolder(root) + 
 
 int RegistryKey::Open(RegistryRoot root, std::string_view path, uint32_t access) {
   Close();
+  if (!RegistryDocument::ValidPath(path)) return EINVAL;
   RegistryDocument document;
   if (int error = ReadRegistryFile(RegistryFilePath(root), &document)) return error;
   if (!document.KeyExists(path)) return kRegistryNotFound;
@@ -59,6 +60,7 @@ int RegistryKey::Open(RegistryRoot root, std::string_view path, uint32_t access)
 
 int RegistryKey::Create(RegistryRoot root, std::string_view path) {
   Close();
+  if (!RegistryDocument::ValidPath(path)) return EINVAL;
   std::string normalised = RegistryDocument::NormalisePath(path);
   int error = ModifyRegistryFile(RegistryFilePath(root), Heading(root), [&](RegistryDocument& document) {
     if (document.KeyExists(normalised)) return kUnchanged;

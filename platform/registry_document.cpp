@@ -8,7 +8,7 @@ namespace {
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-void AppendEscaped(std::string& out, std::string_view text, bool inPath) {
+void AppendEscaped(std::string& out, std::string_view text) {
   for (char c : text) {
     unsigned char byte = static_cast<unsigned char>(c);
     switch (c) {
@@ -18,7 +18,7 @@ void AppendEscaped(std::string& out, std::string_view text, bool inPath) {
       case '\r': out += "\\r"; break;
       case '\t': out += "\\t"; break;
       default:
-        if (byte < 0x20 || byte == 0x7F || (inPath && c == ']')) {
+        if (byte < 0x20 || byte == 0x7F) {
           char hex[8];
           std::snprintf(hex, sizeof hex, "\\x%02x", byte);
           out += hex;
@@ -143,6 +143,14 @@ std::string RegistryDocument::NormalisePath(std::string_view path) {
   return normalised;
 }
 
+bool RegistryDocument::ValidPath(std::string_view path) {
+  for (char c : path) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == ']') return false;
+  }
+  return true;
+}
+
 bool RegistryDocument::SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i)
@@ -234,10 +242,11 @@ bool RegistryDocument::Parse(std::string_view text, RegistryDocument* document, 
     while (position < line.size() && (line[position] == ' ' || line[position] == '\t')) ++position;
     if (position == line.size() || line[position] == ';' || line[position] == '#') continue;
     if (line[position] == '[') {
-      ++position;
-      std::string path;
-      if (!ReadEscaped(line, position, ']', &path)) return fail("unterminated key name");
-      if (!OnlyBlanks(line.substr(position))) return fail("text after the key name");
+      size_t close = line.find(']', position);
+      if (close == std::string_view::npos) return fail("unterminated key name");
+      if (!OnlyBlanks(line.substr(close + 1))) return fail("text after the key name");
+      std::string_view path = line.substr(position + 1, close - position - 1);
+      if (!ValidPath(path)) return fail("control character in the key name");
       currentPath = NormalisePath(path);
       if (currentPath.empty()) return fail("empty key name");
       parsed.CreateKey(currentPath);
@@ -267,14 +276,14 @@ std::string RegistryDocument::Serialize(std::string_view heading) const {
   }
   for (const Key& key : keys_) {
     out += "\n[";
-    AppendEscaped(out, key.path, true);
+    out += key.path;
     out += "]\n";
     for (const Value& value : key.values) {
       if (value.name.empty()) {
         out += '@';
       } else {
         out += '"';
-        AppendEscaped(out, value.name, false);
+        AppendEscaped(out, value.name);
         out += '"';
       }
       out += '=';
@@ -286,7 +295,7 @@ std::string RegistryDocument::Serialize(std::string_view heading) const {
         std::string_view textData = value.value.data;
         textData = textData.substr(0, textData.find('\0'));
         out += '"';
-        AppendEscaped(out, textData, false);
+        AppendEscaped(out, textData);
         out += '"';
       }
       out += '\n';

@@ -30,7 +30,8 @@ struct RegistryValue {
 //   "selection"="02_Rock"             a string value
 //   "device"=dword:00000003           a 32-bit value, eight hex digits
 //   @="/usr/local/bin/tonvex"         the default value
-// Inside quotes, \\ \" \n \r \t and \xHH stand for the characters they name.
+// Inside quotes, \\ \" \n \r \t and \xHH stand for the characters they name; key paths stand as
+// they are.
 class RegistryDocument {
  public:
   struct Value {
@@ -57,6 +58,8 @@ class RegistryDocument {
   // "\\A\\\\b\\" → "A\\b": separators collapsed, leading and trailing ones removed.
   static std::string NormalisePath(std::string_view path);
   static bool SameName(std::string_view a, std::string_view b);
+  // Key paths are written as they are, so they may hold neither control characters nor "]".
+  static bool ValidPath(std::string_view path);
 
  private:
   Key* FindKey(std::string_view normalisedPath);
