@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <string>
 
 #include "settings/config_file.h"
@@ -81,10 +82,25 @@ TEST_F(ConfigurationFile, RateIsAFloatWrittenWithTwoDecimals) {
 }
 
 TEST_F(ConfigurationFile, NumbersIgnoreTheProcessLocale) {
+  // A desktop in Portuguese formats "%.2f" as "2,50"; the files must not follow it.
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
   std::string saved = previous ? previous : "C";
-  if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8") && !std::setlocale(LC_NUMERIC, "de_DE.UTF-8"))
-    GTEST_SKIP() << "no locale with a decimal comma installed";
+  if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8")) {
+    std::string locales = root + "/locale";
+    std::filesystem::create_directories(locales);
+    std::string command = "localedef -i pt_BR -f UTF-8 " + locales + "/pt_BR.UTF-8 >/dev/null 2>&1";
+    if (std::system(command.c_str()) == 0) {
+      ::setenv("LOCPATH", locales.c_str(), 1);
+      std::setlocale(LC_NUMERIC, "pt_BR.UTF-8");
+      ::unsetenv("LOCPATH");
+    }
+  }
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.2f", 2.5);
+  if (std::string(probe) != "2,50") {
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    GTEST_SKIP() << "no locale with a decimal comma available";
+  }
   model.compressorValues[0].rate = 2.5f;
   std::string text = Store();
   Load("compress_left_attack = 0.025\n");
