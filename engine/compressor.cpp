@@ -45,27 +45,22 @@ void CCompressor::Redesign(int channel) {
   follower.release.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.release, kMinimumTime), 0.5);
 }
 
-void CCompressor::Run(CSignalBuffer& buffer, int channel) {
+CCompressor::Pass CCompressor::Begin(int channel) {
   CompressorChannel& record = settings_.channel[channel];
   if (record.dirty && settings_.lock.TryEnter()) {
     Redesign(channel);
     record.dirty = 0;
     settings_.lock.Leave();
   }
+  return Pass(followers_[channel], curves_[channel], record);
+}
 
-  // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
-  EnvelopeFollower& follower = followers_[channel];
-  CurveGain& curve = curves_[channel];
-  follower.Follow(buffer.Data(), buffer.Count(), [&record, &curve](double& x, double envelope) __attribute__((always_inline)) {
-    const double t = record.threshold.load(std::memory_order_relaxed);
-    const double p = record.center.load(std::memory_order_relaxed);
-    const double r = record.rate.load(std::memory_order_relaxed);
-    if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
-    // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
-    // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
-    if (curve.transparent || !(envelope > 0.0)) return;
-    x *= curve.Gain(envelope);
-  });
+void CCompressor::Run(CSignalBuffer& buffer, int channel) {
+  Pass pass = Begin(channel);
+  double* samples = buffer.Data();
+  const int count = buffer.Count();
+  for (int i = 0; i < count; ++i) samples[i] = pass(samples[i]);
+  pass.End();
 }
 
 }  // namespace engine

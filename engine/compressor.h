@@ -51,6 +51,11 @@ class CCompressor {
   void Reset();
   void Run(CSignalBuffer& buffer, int channel);
 
+  // One channel's pass over one block, a sample at a time, for callers that interleave stages: Begin
+  // redesigns the smoothers if needed, the pass returns each compressed sample, End stores the state.
+  class Pass;
+  Pass Begin(int channel);
+
   // Output level of the curve for envelope level `level` (all log10 of amplitude).
   static double OutputLevel(double level, double threshold, double center, double ratio);
 
@@ -61,11 +66,37 @@ class CCompressor {
  private:
   void Redesign(int channel);
 
+  friend class Pass;
   using CurveGain = CompressorCurveGain;
   CompressorSettings& settings_;
   std::array<EnvelopeFollower, kChannels> followers_;
   std::array<CurveGain, kChannels> curves_;
   int sampleRate_ = 0;
+};
+
+class CCompressor::Pass {
+ public:
+  Pass(EnvelopeFollower& follower, CompressorCurveGain& curve, CompressorChannel& record)
+      : cursor_(follower), curve_(curve), record_(record) {}
+
+  double operator()(double x) {
+    const double envelope = cursor_.Next(std::fabs(x));
+    // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
+    const double t = record_.threshold.load(std::memory_order_relaxed);
+    const double p = record_.center.load(std::memory_order_relaxed);
+    const double r = record_.rate.load(std::memory_order_relaxed);
+    if (!curve_.Matches(t, p, r)) curve_.Update(t, p, r);
+    // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
+    // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
+    if (curve_.transparent || !(envelope > 0.0)) return x;
+    return x * curve_.Gain(envelope);
+  }
+  void End() { cursor_.Store(); }
+
+ private:
+  EnvelopeCursor cursor_;
+  CompressorCurveGain& curve_;
+  CompressorChannel& record_;
 };
 
 }  // namespace engine

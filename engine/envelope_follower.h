@@ -12,10 +12,12 @@ struct EnvelopeFollower {
   CBiquad attack;
   CBiquad release;
   double envelope = 0.0;
+  bool rising = false;  // the attack smoother ran last; the other one is held at the envelope
 
   double Next(double magnitude) {
     double level;
-    if (magnitude > envelope) {
+    rising = magnitude > envelope;
+    if (rising) {
       level = attack.Process(magnitude);
       release.HoldAt(level);
     } else {
@@ -24,46 +26,6 @@ struct EnvelopeFollower {
     }
     envelope = level;
     return level;
-  }
-
-  // Next over a block: for each sample, envelope = Next(|samples[i]|) and then apply(samples[i], envelope)
-  // may rewrite the sample. The same arithmetic as Next, but the smoother that is not running is only ever
-  // "held at the envelope", so it is not stored per sample: one history is kept in registers and reset to
-  // the envelope when the direction changes.
-  template <typename Apply>
-  void Follow(double* samples, int count, Apply&& apply) {
-    if (count <= 0) return;
-    // The first sample may find unprimed smoothers; the general step handles that and leaves both primed.
-    bool rising = std::fabs(samples[0]) > envelope;
-    apply(samples[0], Next(std::fabs(samples[0])));
-    const CBiquad& first = rising ? attack : release;
-    const double ab0 = attack.B0(), ab1 = attack.B1(), ab2 = attack.B2(), aa1 = attack.A1(), aa2 = attack.A2();
-    const double rb0 = release.B0(), rb1 = release.B1(), rb2 = release.B2(), ra1 = release.A1(), ra2 = release.A2();
-    double x1 = first.X1(), x2 = first.X2(), y1 = first.Y1(), y2 = first.Y2();
-    for (int i = 1; i < count; ++i) {
-      const double magnitude = std::fabs(samples[i]);
-      // Branches rather than selects: predicted, they keep the comparison off the recursion's path.
-      double y;
-      if (magnitude > y1) {
-        if (!rising) x1 = x2 = y2 = y1;  // the attack smoother was held at the envelope
-        rising = true;
-        y = CBiquad::Step(ab0, ab1, ab2, aa1, aa2, magnitude, x1, x2, y1, y2);
-      } else {
-        if (rising) x1 = x2 = y2 = y1;  // the release smoother was held at the envelope
-        rising = false;
-        y = CBiquad::Step(rb0, rb1, rb2, ra1, ra2, magnitude, x1, x2, y1, y2);
-      }
-      x2 = x1;
-      x1 = magnitude;
-      y2 = y1;
-      y1 = y;
-      apply(samples[i], y);
-    }
-    CBiquad& last = rising ? attack : release;
-    CBiquad& other = rising ? release : attack;
-    last.SetHistory(x1, x2, y1, y2);
-    other.HoldAt(y1);
-    envelope = y1;
   }
 
   // Smoother cut-off for a time constant: the integer part of 1 / t, with t at least `minimumTime`.
@@ -77,6 +39,64 @@ struct EnvelopeFollower {
     release.Unprime();
     envelope = 0.0;
   }
+};
+
+// EnvelopeFollower::Next over a block, with the state in registers: the smoother that is not running is
+// only ever held at the envelope, so one history is kept and reset to the envelope when the direction
+// changes. The arithmetic is exactly Next's. Store() writes the state back.
+class EnvelopeCursor {
+ public:
+  explicit EnvelopeCursor(EnvelopeFollower& follower)
+      : follower_(follower),
+        ab0_(follower.attack.B0()), ab1_(follower.attack.B1()), ab2_(follower.attack.B2()),
+        aa1_(follower.attack.A1()), aa2_(follower.attack.A2()),
+        rb0_(follower.release.B0()), rb1_(follower.release.B1()), rb2_(follower.release.B2()),
+        ra1_(follower.release.A1()), ra2_(follower.release.A2()),
+        rising_(follower.rising) {
+    // Unprimed smoothers (a new follower, or one reset for a new format) start from a zero history.
+    const CBiquad& last = rising_ ? follower.attack : follower.release;
+    if (last.Primed()) {
+      x1_ = last.X1();
+      x2_ = last.X2();
+      y1_ = last.Y1();
+      y2_ = last.Y2();
+    }
+  }
+
+  double Next(double magnitude) {
+    // Branches rather than selects: predicted, they keep the comparison off the recursion's path.
+    double y;
+    if (magnitude > y1_) {
+      if (!rising_) x1_ = x2_ = y2_ = y1_;  // the attack smoother was held at the envelope
+      rising_ = true;
+      y = CBiquad::Step(ab0_, ab1_, ab2_, aa1_, aa2_, magnitude, x1_, x2_, y1_, y2_);
+    } else {
+      if (rising_) x1_ = x2_ = y2_ = y1_;  // the release smoother was held at the envelope
+      rising_ = false;
+      y = CBiquad::Step(rb0_, rb1_, rb2_, ra1_, ra2_, magnitude, x1_, x2_, y1_, y2_);
+    }
+    x2_ = x1_;
+    x1_ = magnitude;
+    y2_ = y1_;
+    y1_ = y;
+    return y;
+  }
+
+  void Store() {
+    CBiquad& last = rising_ ? follower_.attack : follower_.release;
+    CBiquad& other = rising_ ? follower_.release : follower_.attack;
+    last.SetHistory(x1_, x2_, y1_, y2_);
+    other.HoldAt(y1_);
+    follower_.envelope = y1_;
+    follower_.rising = rising_;
+  }
+
+ private:
+  EnvelopeFollower& follower_;
+  const double ab0_, ab1_, ab2_, aa1_, aa2_;
+  const double rb0_, rb1_, rb2_, ra1_, ra2_;
+  bool rising_;
+  double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
 };
 
 }  // namespace engine

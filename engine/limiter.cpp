@@ -17,7 +17,7 @@ void CLimiter::Reset() {
   for (EnvelopeFollower& follower : followers_) follower.Reset();
 }
 
-void CLimiter::Run(CSignalBuffer& buffer, int channel) {
+CLimiter::Pass CLimiter::Begin(int channel) {
   LimiterChannel& record = settings_.channel[channel];
   // The full scale moves with the amplifier switch, so a toggle takes effect without any panel action.
   const int amplificator = amplificator_.load();
@@ -35,10 +35,15 @@ void CLimiter::Run(CSignalBuffer& buffer, int channel) {
     settings_.lock.Leave();
   }
 
-  const double limit = record.limit;
-  followers_[channel].Follow(buffer.Data(), buffer.Count(), [limit](double& x, double envelope) __attribute__((always_inline)) {
-    if (envelope > limit) x *= limit / envelope;
-  });
+  return Pass(followers_[channel], record.limit);
+}
+
+void CLimiter::Run(CSignalBuffer& buffer, int channel) {
+  Pass pass = Begin(channel);
+  double* samples = buffer.Data();
+  const int count = buffer.Count();
+  for (int i = 0; i < count; ++i) samples[i] = pass(samples[i]);
+  pass.End();
 }
 
 }  // namespace engine

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cmath>
 
 #include "engine/envelope_follower.h"
 #include "engine/processing_parameters.h"
@@ -20,6 +21,23 @@ class CLimiter {
   void FollowSampleRate(int sampleRate);
   void Reset();
   void Run(CSignalBuffer& buffer, int channel);
+
+  // One channel's pass over one block, a sample at a time (see CCompressor::Pass).
+  class Pass {
+   public:
+    Pass(EnvelopeFollower& follower, double limit) : cursor_(follower), limit_(limit) {}
+    double operator()(double x) {
+      const double envelope = cursor_.Next(std::fabs(x));
+      return envelope > limit_ ? x * (limit_ / envelope) : x;
+    }
+    void End() { cursor_.Store(); }
+
+   private:
+    EnvelopeCursor cursor_;
+    const double limit_;
+  };
+  // Follows `amplificator` and redesigns if needed, then starts the pass.
+  Pass Begin(int channel);
 
   int SampleRate() const { return sampleRate_; }
   double Envelope(int channel) const { return followers_[channel].envelope; }

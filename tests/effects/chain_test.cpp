@@ -48,6 +48,48 @@ TEST(ChannelChain, StagesRunInOrderEqualizerCompressorVolumeLimiter) {
   EXPECT_NEAR(buffer[99], std::pow(10.0, -0.3) * std::pow(10.0, -0.1) * 0.5, 1e-12);
 }
 
+TEST(ChannelChain, GivesExactlyTheStagesRunOneAfterAnother) {
+  auto configure = [](ProcessingParameters& p) {
+    for (int band = 0; band < kBandCount; ++band) p.SetEqualizerBandGain(band, 2.0 * band - 7.0, 1);
+    p.SetCompressorChannel(60, 2.5, 0.003, 0.08, 84, 1);
+    p.SetLimiterChannel(88, 1, 0.0005, 0.05);
+    p.volume.gain[1] = 1.7;
+  };
+  ProcessingParameters chained, staged;
+  configure(chained);
+  configure(staged);
+  CChannelChain chain(chained);
+  chain.FollowSampleRate(44100);
+  CEqualizerBank equalizer(staged.equalizer);
+  CCompressor compressor(staged.compressor);
+  CVolume volume(staged.volume);
+  CLimiter limiter(staged);
+  equalizer.FollowSampleRate(44100);
+  compressor.FollowSampleRate(44100);
+  limiter.FollowSampleRate(44100);
+  CSignalBuffer a(3000), b(3000);
+  for (int block = 0; block < 6; ++block) {
+    auto input = Noise(3000, block % 2 ? 0.9 : 0.05, 30 + block);
+    for (int i = 0; i < 3000; ++i) input[i] *= std::sin(i * 0.002);
+    Load(a, input);
+    Load(b, input);
+    if (block == 3) {  // a reset in the middle, as on a format change
+      chain.ResetState();
+      equalizer.Unprime();
+      compressor.Reset();
+      limiter.Reset();
+    }
+    chain.Process(a, 1, 2);
+    equalizer.Run(b, 1);
+    compressor.Run(b, 1);
+    b.Scale(volume.EffectiveGain(1));
+    limiter.Run(b, 1);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(a[i], b[i]) << "block " << block << " sample " << i;
+  }
+  EXPECT_EQ(chain.Compressor().Envelope(1), compressor.Envelope(1));
+  EXPECT_EQ(chain.Limiter().Envelope(1), limiter.Envelope(1));
+}
+
 TEST(ChannelChain, VolumeBelowTheSilenceGainMutes) {
   ProcessingParameters p;
   NeutralSettings(p);
