@@ -3,7 +3,7 @@
 # half-octave `equalizer` bands at the same frequencies and gains, `compand` with the same curve and times,
 # `vol`) and through Tonvex's own chain (which also runs its limiter), in the same run, and prints the
 # frames per second of each and their ratio. Each side reads and writes raw 16-bit files; the best of
-# three runs counts. Exits 1 when Tonvex is not at least twice as fast.
+# five runs counts. Exits 1 when Tonvex is not at least twice as fast.
 #   bench/sox_compare.sh [path/to/chain_file_bench]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +14,7 @@ command -v sox >/dev/null || { echo "sox is not installed" >&2; exit 2; }
 rate=44100
 seconds=120
 frames=$((rate * seconds))
-runs=3
+runs=5
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 raw=(-t raw -r "$rate" -e signed-integer -b 16 -c 2)

@@ -28,9 +28,10 @@ struct EnvelopeFollower {
     return level;
   }
 
-  // Smoother cut-off for a time constant: the integer part of 1 / t, with t at least `minimumTime`.
+  // Smoother cut-off for a time constant: the integer part of 1 / t, with t at least `minimumTime` (a time
+  // that is not a number, say from a damaged configuration file, counts as the minimum too).
   static double CutoffFor(double seconds, double minimumTime) {
-    if (seconds <= minimumTime) seconds = minimumTime;
+    if (!(seconds > minimumTime)) seconds = minimumTime;
     return std::trunc(1.0 / seconds);
   }
 

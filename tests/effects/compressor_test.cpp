@@ -215,6 +215,10 @@ TEST(CompressorSmoothers, TimesBecomeCriticallyDampedLowPassCutoffs) {
   EXPECT_EQ(compressor.Follower(1).attack.frequency, 99999.0);  // 1 / 1e-5 lands just below 100000
   EXPECT_TRUE(compressor.Follower(1).attack.IsIdentity());
   EXPECT_TRUE(compressor.Follower(1).release.IsIdentity());
+  // A time that is not a number is the minimum too, not a filter full of NaN.
+  p.SetCompressorChannel(76, 2.0, std::nan(""), 0.3, 86, 1);
+  compressor.Run(buffer, 1);
+  EXPECT_TRUE(compressor.Follower(1).attack.IsIdentity());
   EXPECT_FALSE(p.compressor.channel[0].dirty);
   // A new rate redesigns both channels on their next block.
   compressor.FollowSampleRate(48000);
