@@ -112,6 +112,7 @@ int RegistryKey::QueryDword(std::string_view name, uint32_t* value) const {
 int RegistryKey::SetValue(std::string_view name, const RegistryValue& value) {
   if (!open_) return kRegistryInvalidHandle;
   if (!(access_ & KEY_WRITE)) return kRegistryAccessDenied;
+  if (path_.empty()) return EINVAL;  // a root itself holds no values
   return ModifyRegistryFile(RegistryFilePath(root_), Heading(root_), [&](RegistryDocument& document) {
     const RegistryValue* existing = document.Find(path_, name);
     if (existing && *existing == value) return kUnchanged;

@@ -9,7 +9,6 @@
 
 #include "platform/atomic_file.h"
 #include "platform/standard_folders.h"
-#include "settings/path_text.h"
 
 namespace settings {
 namespace {
@@ -34,8 +33,7 @@ std::string ShippedPresetFolder() { return platform::InstallationPrefix() + "/sh
 
 bool IsPresetFileName(const std::string& name) {
   constexpr std::string_view kExtension = ".tvd";
-  return name.size() > kExtension.size() &&
-         EqualIgnoringCase(std::string_view(name).substr(name.size() - kExtension.size()), kExtension);
+  return name.size() > kExtension.size() && std::string_view(name).substr(name.size() - kExtension.size()) == kExtension;
 }
 
 int SeedPresets(const std::string& shippedFolder, const std::string& configFolder) {

@@ -16,7 +16,8 @@ std::string ShippedPresetFolder();
 // `shippedFolder` into it. Returns the number of presets copied.
 int SeedPresets(const std::string& shippedFolder, const std::string& configFolder);
 
-// True for a name that ends in ".tvd", in any case.
+// True for a name that ends in ".tvd". File names are case-sensitive here, and a preset is loaded by
+// its name up to the first "." with ".tvd" appended, so "Rock.TVD" is no preset.
 bool IsPresetFileName(const std::string& name);
 
 }  // namespace settings

@@ -32,6 +32,9 @@ TEST_F(Registry, OpenNeverCreatesAKey) {
   RegistryKey parent;
   EXPECT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "software\\BREVALTO", KEY_READ), 0) << "parents exist, case aside";
   EXPECT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "Software\\Brevalto\\Other", KEY_READ), platform::kRegistryNotFound);
+  RegistryKey rootKey;
+  ASSERT_EQ(rootKey.Open(HKEY_LOCAL_MACHINE, "", KEY_WRITE), 0);
+  EXPECT_EQ(rootKey.SetString("x", "y"), EINVAL) << "a value the file could not hold is refused, not lost";
 }
 
 TEST_F(Registry, StringsCarryTheirTerminatorAndRespectTheBuffer) {

@@ -154,12 +154,14 @@ TEST_F(Switches, ShippedPresetsAreCopiedIntoAFolderWithoutPresets) {
   std::string shipped = root + "/share";
   std::filesystem::create_directories(shipped);
   WriteFile(shipped + "/01_Flat.tvd", "flat");
-  WriteFile(shipped + "/02_Rock.TVD", "rock");
+  WriteFile(shipped + "/02_Rock.tvd", "rock");
+  WriteFile(shipped + "/03_Pop.TVD", "pop");
   WriteFile(shipped + "/readme.txt", "no");
   std::string folder = root + "/fresh/tonvex";
   EXPECT_EQ(settings::SeedPresets(shipped, folder), 2);
   EXPECT_EQ(ReadFile(folder + "/01_Flat.tvd"), "flat");
   EXPECT_FALSE(Exists(folder + "/readme.txt"));
+  EXPECT_FALSE(Exists(folder + "/03_Pop.TVD")) << "it could never be loaded as 03_Pop.tvd";
   std::filesystem::remove(folder + "/01_Flat.tvd");
   EXPECT_EQ(settings::SeedPresets(shipped, folder), 0) << "a folder with any preset is the user's choice";
   EXPECT_FALSE(Exists(folder + "/01_Flat.tvd"));
