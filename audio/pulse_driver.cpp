@@ -251,11 +251,7 @@ void PulseDriverDevice::OpenRecord() {
 
 void PulseDriverDevice::CloseRecord() {
   if (!record_) return;
-  pa_stream_set_state_callback(record_, nullptr, nullptr);
-  pa_stream_set_read_callback(record_, nullptr, nullptr);
-  if (pa_stream_get_state(record_) == PA_STREAM_READY || pa_stream_get_state(record_) == PA_STREAM_CREATING)
-    pa_stream_disconnect(record_);
-  pa_stream_unref(record_);
+  platform::ReleaseStream(record_);
   record_ = nullptr;
   recordReady_ = false;
 }
@@ -292,7 +288,7 @@ void PulseDriverDevice::OnRecordData() {
   size_t bytes = 0;
   while (record_ && pa_stream_readable_size(record_) > 0) {
     if (pa_stream_peek(record_, &data, &bytes) < 0 || bytes == 0) break;
-    if (data && active_) queue_.Push(static_cast<const uint8_t*>(data), bytes);
+      if (data && active_) queue_.Push(static_cast<const uint8_t*>(data), bytes);
     pa_stream_drop(record_);
   }
 }

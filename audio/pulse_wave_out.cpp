@@ -165,6 +165,9 @@ bool PulseWaveOutStream::Connect() {
   if (!stream_) return false;
   pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
                                this);
+  // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
+  pa_stream_set_underflow_callback(
+      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
   // A short server buffer: how much is queued is the engine's business (its 2 to 7 buffers).
@@ -195,10 +198,7 @@ void PulseWaveOutStream::Disconnect() {
     timer_ = nullptr;
   }
   if (stream_) {
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    if (pa_stream_get_state(stream_) == PA_STREAM_READY || pa_stream_get_state(stream_) == PA_STREAM_CREATING)
-      pa_stream_disconnect(stream_);
-    pa_stream_unref(stream_);
+    platform::ReleaseStream(stream_);
     stream_ = nullptr;
   }
   ready_ = false;
@@ -247,12 +247,22 @@ void PulseWaveOutStream::OnTimer() {
   }
   if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
-  if (pa_stream_get_time(stream_, &played) < 0) return;
+  const int timeResult = pa_stream_get_time(stream_, &played);
+  if (timeResult < 0) return;
   const uint64_t position = pa_usec_to_bytes(played, &spec_);
   while (count_ > 0) {
     Queued& item = queue_[head_];
     if (item.end == 0 || item.end > position) break;
     item.header->flags.store((item.header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
+  }
+}
+
+void PulseWaveOutStream::FinishSent() {
+  while (count_ > 0 && queue_[head_].end != 0) {
+    WaveHeader* header = queue_[head_].header;
+    header->flags.store((header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
     head_ = (head_ + 1) % kQueueCapacity;
     --count_;
   }

@@ -83,6 +83,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void OnState();
   void OnTimer();
   void SendUnsent();
+  void FinishSent();
   void FinishAll();
   void ApplyVolume();
   void Disconnect();

@@ -153,3 +153,45 @@ void PulseConnection::OnRetry(pa_mainloop_api* api, pa_time_event* event, const 
 }
 
 }  // namespace platform
+
+namespace platform {
+
+void ReleaseStream(pa_stream* stream) {
+  if (!stream) return;
+  pa_stream_set_read_callback(stream, nullptr, nullptr);
+  pa_stream_set_write_callback(stream, nullptr, nullptr);
+  pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+  switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY:
+      pa_stream_set_state_callback(stream, nullptr, nullptr);
+      pa_stream_disconnect(stream);
+      pa_stream_unref(stream);
+      break;
+    case PA_STREAM_CREATING:
+      // The reference is kept until the stream has ended.
+      pa_stream_set_state_callback(
+          stream,
+          [](pa_stream* s, void*) {
+            switch (pa_stream_get_state(s)) {
+              case PA_STREAM_READY:
+                pa_stream_disconnect(s);
+                break;
+              case PA_STREAM_FAILED:
+              case PA_STREAM_TERMINATED:
+                pa_stream_set_state_callback(s, nullptr, nullptr);
+                pa_stream_unref(s);
+                break;
+              default:
+                break;
+            }
+          },
+          nullptr);
+      break;
+    default:
+      pa_stream_set_state_callback(stream, nullptr, nullptr);
+      pa_stream_unref(stream);
+      break;
+  }
+}
+
+}  // namespace platform

@@ -71,3 +71,12 @@ class LoopLock {
 };
 
 }  // namespace platform
+
+namespace platform {
+
+// Disconnects and releases a stream whatever its state. A stream still being created cannot be
+// disconnected yet (the server would keep it, orphaned, for the life of the connection), so it is
+// disconnected as soon as it is ready and released when it ends. Mainloop lock held.
+void ReleaseStream(pa_stream* stream);
+
+}  // namespace platform
