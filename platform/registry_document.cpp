@@ -225,7 +225,8 @@ bool RegistryDocument::Delete(std::string_view path, std::string_view name) {
 bool RegistryDocument::Parse(std::string_view text, RegistryDocument* document, std::string* error) {
   RegistryDocument parsed;
   std::string currentPath;
-  size_t start = 0;
+  // Editors on some systems put a byte-order mark in front of UTF-8 text.
+  size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   int lineNumber = 0;
   auto fail = [&](const char* reason) {
     if (error) *error = "line " + std::to_string(lineNumber) + ": " + reason;

@@ -120,7 +120,7 @@ TEST_F(Registry, ParserRejectsWhatItCannotRepresent) {
     EXPECT_FALSE(platform::RegistryDocument::Parse(text, &document, &error)) << text;
   }
   ASSERT_TRUE(platform::RegistryDocument::Parse(
-      "; comment\n# another\n\n  [A\\\\B\\]\r\n\"x\"=dword:ff\n@=\"d\"\n[a\\b]\n\"X\"=\"y\"\n", &document, &error))
+      "\xEF\xBB\xBF; comment\n# another\n\n  [A\\\\B\\]\r\n\"x\"=dword:ff\n@=\"d\"\n[a\\b]\n\"X\"=\"y\"\n", &document, &error))
       << error;
   ASSERT_EQ(document.Keys().size(), 1u) << "the same key twice is one key";
   EXPECT_EQ(document.Keys()[0].path, "A\\B");
