@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <random>
 
 namespace platform {
@@ -46,8 +47,17 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 int AtomicFileWriter::Begin(const std::string& targetPath) {
   Abort();
   target_ = targetPath;
+  // Replace the file a link points to, not the link (dotfile managers link settings files).
+  struct stat link {};
+  if (::lstat(targetPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+    char* resolved = ::realpath(targetPath.c_str(), nullptr);
+    if (resolved) {
+      target_ = resolved;
+      std::free(resolved);
+    }
+  }
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = TemporaryPrefixFor(targetPath) + UniqueSuffix();
+    std::string candidate = TemporaryPrefixFor(target_) + UniqueSuffix();
     int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
@@ -55,7 +65,7 @@ int AtomicFileWriter::Begin(const std::string& targetPath) {
     }
     // Keep the permissions of the file being replaced (a user may have made it private).
     struct stat existing {};
-    if (::stat(targetPath.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
+    if (::stat(target_.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
     stream_ = ::fdopen(fd, "w+");
     if (!stream_) {
       int error = errno;

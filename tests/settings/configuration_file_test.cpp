@@ -1,4 +1,5 @@
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <clocale>
 #include <cmath>
@@ -273,6 +274,21 @@ TEST_F(ConfigFileObject, AFailedSaveLeavesTheOldFileWholeAndReportsIt) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(configFolder)) files += entry.is_regular_file();
   EXPECT_EQ(files, 1);
+}
+
+TEST_F(ConfigFileObject, SavingThroughALinkReplacesTheLinkedFile) {
+  std::filesystem::create_directories(root + "/dotfiles");
+  WriteFile(root + "/dotfiles/Custom.tvh", "old\n");
+  ::chmod((root + "/dotfiles/Custom.tvh").c_str(), 0600);
+  std::filesystem::create_symlink(root + "/dotfiles/Custom.tvh", configFolder + "/Custom.tvh");
+  model.leftCurve.ResetToDefaults();
+  model.rightCurve.ResetToDefaults();
+  ASSERT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", true), 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(configFolder + "/Custom.tvh"));
+  EXPECT_EQ(ReadFile(root + "/dotfiles/Custom.tvh"), Store());
+  EXPECT_EQ(std::filesystem::status(root + "/dotfiles/Custom.tvh").permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+      << "the replaced file keeps its permissions";
 }
 
 }  // namespace
