@@ -10,6 +10,7 @@ packages=(
   libpulse-dev                            # PulseAudio / PipeWire client
   libsndfile1-dev                         # WAV and other audio files
   pulseaudio pulseaudio-utils sox         # private audio server and signal tools for end-to-end tests
+  python3                                 # measures the end-to-end recordings
 )
 
 missing=()

@@ -1,0 +1,47 @@
+# Shared by the end-to-end test, the benchmark and the main-job script: a PulseAudio server of our own,
+# with its own runtime, state and configuration folders and socket, and a null sink "Speakers" as the sound
+# card. Source this file, set PRIVATE_AUDIO_DIR, then call private_server_start / private_server_stop.
+# The user's own server (if any) is never contacted: everything here talks to our socket only.
+
+private_server_env() {
+  mkdir -p "$PRIVATE_AUDIO_DIR"/{run,state,config,home}
+  chmod 700 "$PRIVATE_AUDIO_DIR"/run
+  export HOME="$PRIVATE_AUDIO_DIR/home"
+  export XDG_RUNTIME_DIR="$PRIVATE_AUDIO_DIR/run"
+  export PULSE_RUNTIME_PATH="$PRIVATE_AUDIO_DIR/run"
+  export PULSE_STATE_PATH="$PRIVATE_AUDIO_DIR/state"
+  export XDG_CONFIG_HOME="$PRIVATE_AUDIO_DIR/config"
+  export PULSE_SERVER="unix:$PRIVATE_AUDIO_DIR/run/native"
+  cat > "$PRIVATE_AUDIO_DIR/server.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1 socket=$PRIVATE_AUDIO_DIR/run/native
+load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers
+set-default-sink speakers
+PA
+}
+
+# Starts the server and waits until it answers; sets PRIVATE_SERVER_PID.
+private_server_start() {
+  private_server_env
+  rm -f "$PRIVATE_AUDIO_DIR/run/native"
+  # -n: no default script (so no hardware, no autospawned helpers); as root PulseAudio only warns.
+  pulseaudio -n -F "$PRIVATE_AUDIO_DIR/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice &
+  PRIVATE_SERVER_PID=$!
+  for _ in $(seq 100); do
+    pactl info >/dev/null 2>&1 && return 0
+    kill -0 "$PRIVATE_SERVER_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  echo "the private audio server did not start; its log:" >&2
+  cat "$PRIVATE_AUDIO_DIR/pulse.log" >&2 || true
+  return 1
+}
+
+private_server_stop() {
+  [ -n "${PRIVATE_SERVER_PID:-}" ] || return 0
+  kill "$PRIVATE_SERVER_PID" 2>/dev/null || true
+  for _ in $(seq 100); do kill -0 "$PRIVATE_SERVER_PID" 2>/dev/null || break; sleep 0.02; done
+  kill -9 "$PRIVATE_SERVER_PID" 2>/dev/null || true
+  wait "$PRIVATE_SERVER_PID" 2>/dev/null || true
+  PRIVATE_SERVER_PID=
+}

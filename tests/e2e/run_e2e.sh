@@ -1,0 +1,134 @@
+#!/usr/bin/env bash
+# End-to-end test of the live engine on a private PulseAudio server: known signals are played into the
+# default sink (the virtual device, while tonvex-cli live runs) and recorded from the monitor of "Speakers".
+# Usage: run_e2e.sh PATH/TO/tonvex-cli
+set -euo pipefail
+cli=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+check="python3 $here/signal_check.py"
+PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-e2e.XXXXXX)
+work=$PRIVATE_AUDIO_DIR
+# shellcheck source=private_server.sh
+. "$here/private_server.sh"
+
+live_pid=
+failures=0
+cleanup() {
+  [ -n "$live_pid" ] && kill "$live_pid" 2>/dev/null && wait "$live_pid" 2>/dev/null
+  private_server_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+# near VALUE EXPECTED TOLERANCE
+near() { python3 -c "import sys; sys.exit(0 if abs($1 - ($2)) <= $3 else 1)"; }
+below() { python3 -c "import sys; sys.exit(0 if $1 < $2 else 1)"; }
+
+wait_for_default() {  # the virtual device has become the default sink
+  for _ in $(seq 200); do
+    [ "$(pactl get-default-sink 2>/dev/null)" = tonvex_brevalto ] && return 0
+    sleep 0.05
+  done
+  return 1
+}
+
+start_live() {  # options for tonvex-cli live...
+  "$cli" live "$@" >"$work/live.log" 2>&1 &
+  live_pid=$!
+  wait_for_default || { cat "$work/live.log" >&2; echo "live did not take the default sink" >&2; exit 1; }
+  # A null sink made a moment ago renders up to two seconds ahead before it follows its streams.
+  sleep 2.5
+}
+
+stop_live() {
+  kill -TERM "$live_pid"
+  local status=0
+  wait "$live_pid" || status=$?
+  live_pid=
+  return $status
+}
+
+tone() {  # name frequency amplitude seconds
+  sox -q -n -r 48000 -c 2 -b 16 "$work/$1.wav" synth "$4" sine "$2" vol "$3"
+}
+
+record() {  # name: plays $work/name.wav into the default sink and records Speakers while it plays
+  parec -d speakers.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/$1.raw" &
+  local rec=$!
+  sleep 0.3
+  paplay "$work/$1.wav"
+  sleep 0.5
+  kill "$rec"
+  wait "$rec" 2>/dev/null || true
+}
+
+private_server_start
+
+# An equalizer configuration with +6 dB at 1 kHz and every other band flat.
+bands="25=0.00;63=0.00;160=0.00;400=0.00;1000=6.00;2500=0.00;6300=0.00;16000=0.00;0;"
+{
+  for side in left right; do
+    printf 'compress_%s_center = 96\ncompress_%s_threshold = 96\ncompress_%s_rate = 1.00\n' $side $side $side
+    printf 'compress_%s_attack = 0.010000\ncompress_%s_release = 0.200000\n' $side $side
+  done
+  printf 'equalizer_left = %s\nequalizer_right = %s\n' "$bands" "$bands"
+} >"$work/boost.tva"
+
+tone in1k 1000 0.1 3
+tone in100 100 0.1 3
+tone loud 1000 0.9 3
+tone half 1000 0.45 3
+input=$($check level <(sox "$work/in1k.wav" -t raw -) 1000)
+
+echo "--- equalizer: +6 dB at 1000 Hz"
+start_live --config "$work/boost.tva"
+record in1k
+record in100
+stop_live || fail "live did not end cleanly"
+gain1k=$(python3 -c "print($($check level "$work/in1k.raw" 1000) - ($input))")
+gain100=$(python3 -c "print($($check level "$work/in100.raw" 100) - ($input))")
+if near "$gain1k" 6 0.5; then pass "1 kHz raised by $gain1k dB"; else fail "1 kHz raised by $gain1k dB, not 6 +- 0.5"; fi
+if near "$gain100" 0 0.5; then pass "100 Hz changed by $gain100 dB"; else fail "100 Hz changed by $gain100 dB, not within 0.5"; fi
+[ "$(pactl get-default-sink)" = speakers ] && pass "default sink handed back to Speakers" || fail "default sink is $(pactl get-default-sink)"
+pactl list short sinks | grep -q tonvex_brevalto && fail "the virtual sink was left behind" || pass "virtual sink removed at exit"
+
+echo "--- volume at the bottom"
+start_live --volume-left -100 --volume-right -100
+record in1k
+stop_live || fail "live did not end cleanly"
+peak=$($check peak "$work/in1k.raw")
+if below "$peak" -90; then pass "silence (peak $peak dB)"; else fail "peak $peak dB with the volume at the bottom"; fi
+
+echo "--- limiter at 80 dB SPL"
+start_live --limit-left 80 --limit-right 80
+record loud
+record half
+stop_live || fail "live did not end cleanly"
+# The limiter holds the tone's peaks at the limit: 80 - 96 = -16 dB of full scale.
+loudHeld=$($check level "$work/loud.raw" 1000)
+halfHeld=$($check level "$work/half.raw" 1000)
+if near "$loudHeld" -16 0.5; then pass "loud tone held at $loudHeld dB"; else fail "loud tone at $loudHeld dB, not -16 +- 0.5"; fi
+if near "$halfHeld" "$loudHeld" 0.5; then pass "a 6 dB quieter tone is held at the same level ($halfHeld dB)"; else fail "quieter tone at $halfHeld dB"; fi
+
+echo "--- the server restarts under the running program"
+start_live
+record in1k
+before=$($check level "$work/in1k.raw" 1000)
+private_server_stop
+sleep 1
+private_server_start
+wait_for_default || fail "live did not take the default sink of the new server"
+sleep 2.5
+record in1k
+after=$($check level "$work/in1k.raw" 1000)
+kill -0 "$live_pid" 2>/dev/null && pass "live survived the restart" || fail "live ended with the server"
+if near "$after" "$before" 0.5; then pass "sound comes through again ($before -> $after dB)"; else fail "after the restart $after dB, before $before dB"; fi
+stop_live || fail "live did not end cleanly after the restart"
+
+if [ "$failures" -ne 0 ]; then
+  echo "--- live log"; cat "$work/live.log"
+  exit 1
+fi
+echo "all end-to-end checks passed"
