@@ -61,7 +61,6 @@ class ScriptedDriver : public engine::IDriverOpener {
   bool FrontReadyLocked();
   std::shared_ptr<platform::Event> event_;
   engine::StreamFormat reportedFormat_{};
-  bool formatPending_ = false;
   uint32_t formatError_ = 0;
   bool badFormatSize_ = false;
   uint64_t delivered_ = 0;
