@@ -51,8 +51,8 @@ class CCompressor {
   void Reset();
   void Run(CSignalBuffer& buffer, int channel);
 
-  // One channel's pass over one block, a sample at a time, for callers that interleave stages: Begin
-  // redesigns the smoothers if needed, the pass returns each compressed sample, End stores the state.
+  // One channel's pass over one block, a sample at a time: Begin redesigns the smoothers if needed, the
+  // pass returns each compressed sample, End stores the state. Run is exactly that over the buffer.
   class Pass;
   Pass Begin(int channel);
 
@@ -66,7 +66,6 @@ class CCompressor {
  private:
   void Redesign(int channel);
 
-  friend class Pass;
   using CurveGain = CompressorCurveGain;
   CompressorSettings& settings_;
   std::array<EnvelopeFollower, kChannels> followers_;

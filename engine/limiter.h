@@ -22,7 +22,7 @@ class CLimiter {
   void Reset();
   void Run(CSignalBuffer& buffer, int channel);
 
-  // One channel's pass over one block, a sample at a time (see CCompressor::Pass).
+  // One channel's pass over one block, a sample at a time, as CCompressor::Pass; Run is exactly that.
   class Pass {
    public:
     Pass(EnvelopeFollower& follower, double limit) : cursor_(follower), limit_(limit) {}

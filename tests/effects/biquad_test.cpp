@@ -158,14 +158,6 @@ TEST(BiquadDesign, UnknownKindOrWidthFormKeepsTheCoefficients) {
   EXPECT_TRUE(s.IsIdentity());
 }
 
-TEST(BiquadState, NewSectionIsAnUnprimedIdentity) {
-  CBiquad s;
-  EXPECT_TRUE(s.IsIdentity());
-  EXPECT_FALSE(s.Primed());
-  EXPECT_EQ(s.Process(0.25), 0.25);
-  EXPECT_TRUE(s.Primed());
-}
-
 TEST(BiquadState, UnprimedSectionReproducesItsImpulseResponse) {
   CBiquad fresh;
   fresh.DesignPeaking(44100, 63, 9.0, 0.5);
@@ -280,10 +272,3 @@ TEST(BiquadState, CascadeMatchesTheTextbookDifferenceEquation) {
   EXPECT_GT(peak, 0.5);
 }
 
-TEST(BiquadState, HoldAtContinuesFromASteadyLevel) {
-  CBiquad s;
-  s.DesignLowPass(44100, 100, 0.5);
-  s.HoldAt(0.3);
-  // A low-pass with unity gain at DC that has been at 0.3 forever stays there.
-  for (int i = 0; i < 100; ++i) EXPECT_NEAR(s.Process(0.3), 0.3, 1e-12);
-}
