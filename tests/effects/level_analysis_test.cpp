@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <future>
@@ -231,6 +232,33 @@ TEST(LevelAnalysisExchange, TimeOutReturnsZerosThenTheLateAnswerComesOneReadingB
   Reading next = Ask(s.p, kSideLeft);
   EXPECT_EQ(next.answered, 1);
   EXPECT_NEAR(next.total, 76.0, 0.01);  // the quiet block, answered before this call
+}
+
+TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
+  Stream s(44100);
+  FillSine(s.left, 4410, 1000, 44100, 1.0);
+  FillSine(s.right, 4410, 1000, 44100, 0.5);
+  s.p.monitor.side = kSideBoth;
+  s.p.monitor.request = 1;
+  std::atomic<bool> held{false}, release{false};
+  std::thread monitor([&] {  // the monitor copying a previous answer
+    s.p.monitor.resultsLock.Enter();
+    held = true;
+    while (!release) std::this_thread::yield();
+    s.p.monitor.resultsLock.Leave();
+  });
+  while (!held) std::this_thread::yield();
+  s.Block(2);  // the audio path does not wait for the monitor
+  EXPECT_TRUE(s.p.monitor.request);
+  EXPECT_FALSE(s.p.monitor.secondPending);  // the half reading is dropped, the next block starts over
+  EXPECT_FALSE(s.p.monitor.reply.IsSet());
+  release = true;
+  monitor.join();
+  s.Block(2);
+  EXPECT_FALSE(s.p.monitor.request);
+  EXPECT_TRUE(s.p.monitor.reply.IsSet());
+  EXPECT_NEAR(s.p.monitor.total, 96.0, 0.01);
+  EXPECT_NEAR(s.p.monitor.bandLevel[4], 93.0 - 3.0, 0.3);  // mean of 93 and 87
 }
 
 TEST(LevelAnalysisExchange, MonitorAndProcessingRunConcurrently) {
