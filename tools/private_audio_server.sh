@@ -24,7 +24,8 @@ private_server_start() {
   private_server_env
   rm -f "$PRIVATE_AUDIO_DIR/run/native"
   # -n: no default script (so no hardware, no autospawned helpers); as root PulseAudio only warns.
-  pulseaudio -n -F "$PRIVATE_AUDIO_DIR/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+  # Its own session keeps a Ctrl+C meant for the program from taking the server down first.
+  setsid pulseaudio -n -F "$PRIVATE_AUDIO_DIR/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
     --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice &
   PRIVATE_SERVER_PID=$!
   for _ in $(seq 100); do

@@ -8,8 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-e2e.XXXXXX)
 work=$PRIVATE_AUDIO_DIR
-# shellcheck source=private_server.sh
-. "$here/private_server.sh"
+. "$here/../../tools/private_audio_server.sh"
 
 live_pid=
 failures=0
