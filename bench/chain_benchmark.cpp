@@ -22,7 +22,7 @@ void Fill(engine::CSignalBuffer& buffer, long long start, double phase) {
   }
 }
 
-void RunChain(benchmark::State& state, bool analysisPending) {
+void RunChain(benchmark::State& state, bool analysisPending, bool stereo) {
   engine::ProcessingParameters p;
   bench::ConfigureChain(p);
   engine::CChannelChain chain(p);
@@ -46,8 +46,12 @@ void RunChain(benchmark::State& state, bool analysisPending) {
       p.monitor.side = engine::kSideBoth;
       p.monitor.request = 1;
     }
-    chain.Process(left, 0, 2);
-    chain.Process(right, 1, 2);
+    if (stereo) {
+      chain.ProcessStereo(left, right);
+    } else {
+      chain.Process(left, 0, 2);
+      chain.Process(right, 1, 2);
+    }
     benchmark::DoNotOptimize(left.Data());
     benchmark::DoNotOptimize(right.Data());
     block = (block + 1) % kBlocks;
@@ -60,11 +64,17 @@ void RunChain(benchmark::State& state, bool analysisPending) {
   state.SetLabel("items = stereo frames");
 }
 
-void BM_ChainAllStages(benchmark::State& state) { RunChain(state, false); }
-void BM_ChainAllStagesAnalysisPending(benchmark::State& state) { RunChain(state, true); }
+// Channel by channel, as the processing thread runs it.
+void BM_ChainAllStages(benchmark::State& state) { RunChain(state, false, false); }
+void BM_ChainAllStagesAnalysisPending(benchmark::State& state) { RunChain(state, true, false); }
+// Both channels of a block at once, as an offline render can.
+void BM_ChainStereoAllStages(benchmark::State& state) { RunChain(state, false, true); }
+void BM_ChainStereoAllStagesAnalysisPending(benchmark::State& state) { RunChain(state, true, true); }
 
 }  // namespace
 
 BENCHMARK(BM_ChainAllStages);
 BENCHMARK(BM_ChainAllStagesAnalysisPending);
+BENCHMARK(BM_ChainStereoAllStages);
+BENCHMARK(BM_ChainStereoAllStagesAnalysisPending);
 BENCHMARK_MAIN();

@@ -59,9 +59,10 @@ int main(int argc, char** argv) {
     for (int ch = 0; ch < kChannels; ++ch) {
       channel[ch].Resize(n);
       engine::pcm::ReadChannel(block.data() + ch * kBytesPerSample, kFrameBytes, n, 16, channel[ch].Data());
-      chain.Process(channel[ch], ch, kChannels);
-      engine::pcm::WriteChannel(block.data() + ch * kBytesPerSample, kFrameBytes, n, 16, channel[ch].Data());
     }
+    chain.ProcessStereo(channel[0], channel[1]);
+    for (int ch = 0; ch < kChannels; ++ch)
+      engine::pcm::WriteChannel(block.data() + ch * kBytesPerSample, kFrameBytes, n, 16, channel[ch].Data());
     if (std::fwrite(block.data(), kFrameBytes, got, out) != got) {
       std::perror(argv[2]);
       status = 1;

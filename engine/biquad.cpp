@@ -226,6 +226,50 @@ void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const dou
   *secondSum = qSum;
 }
 
+namespace {
+// Two doubles that every arithmetic operator works on lane by lane, with the rounding of scalar code.
+using Lanes = double __attribute__((vector_size(16)));
+}  // namespace
+
+void CBiquad::ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight,
+                                CBiquad& secondRight, double* left, double* right, int count) {
+  if (count <= 0) return;
+  for (CBiquad* section : {&firstLeft, &secondLeft, &firstRight, &secondRight})
+    if (!section->primed_) {
+      section->x1_ = section->x2_ = section->y1_ = section->y2_ = 0.0;
+      section->primed_ = true;
+    }
+  const CBiquad& pl = firstLeft;
+  const CBiquad& pr = firstRight;
+  const CBiquad& ql = secondLeft;
+  const CBiquad& qr = secondRight;
+  const Lanes pb0 = {pl.b0_, pr.b0_}, pb1 = {pl.b1_, pr.b1_}, pb2 = {pl.b2_, pr.b2_};
+  const Lanes pa1 = {pl.a1_, pr.a1_}, pa2 = {pl.a2_, pr.a2_};
+  const Lanes qb0 = {ql.b0_, qr.b0_}, qb1 = {ql.b1_, qr.b1_}, qb2 = {ql.b2_, qr.b2_};
+  const Lanes qa1 = {ql.a1_, qr.a1_}, qa2 = {ql.a2_, qr.a2_};
+  Lanes px1 = {pl.x1_, pr.x1_}, px2 = {pl.x2_, pr.x2_}, py1 = {pl.y1_, pr.y1_}, py2 = {pl.y2_, pr.y2_};
+  Lanes qx1 = {ql.x1_, qr.x1_}, qx2 = {ql.x2_, qr.x2_}, qy1 = {ql.y1_, qr.y1_}, qy2 = {ql.y2_, qr.y2_};
+  for (int i = 0; i < count; ++i) {
+    const Lanes x = {left[i], right[i]};
+    const Lanes p = (pb0 * x + pb1 * px1 + pb2 * px2 - pa2 * py2) - pa1 * py1;  // as Step
+    px2 = px1;
+    px1 = x;
+    py2 = py1;
+    py1 = p;
+    const Lanes q = (qb0 * p + qb1 * qx1 + qb2 * qx2 - qa2 * qy2) - qa1 * qy1;
+    qx2 = qx1;
+    qx1 = p;
+    qy2 = qy1;
+    qy1 = q;
+    left[i] = q[0];
+    right[i] = q[1];
+  }
+  firstLeft.x1_ = px1[0], firstLeft.x2_ = px2[0], firstLeft.y1_ = py1[0], firstLeft.y2_ = py2[0];
+  firstRight.x1_ = px1[1], firstRight.x2_ = px2[1], firstRight.y1_ = py1[1], firstRight.y2_ = py2[1];
+  secondLeft.x1_ = qx1[0], secondLeft.x2_ = qx2[0], secondLeft.y1_ = qy1[0], secondLeft.y2_ = qy2[0];
+  secondRight.x1_ = qx1[1], secondRight.x2_ = qx2[1], secondRight.y1_ = qy1[1], secondRight.y2_ = qy2[1];
+}
+
 double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   if (!primed_) {
     x1_ = x2_ = y1_ = y2_ = 0.0;

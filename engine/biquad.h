@@ -60,6 +60,10 @@ class CBiquad {
   // Filters `count` samples of `in` without changing them and returns the sum of the squared outputs,
   // accumulated in sample order.
   double ProcessSumOfSquares(const double* in, int count);
+  // ProcessPair on two channels at once, the left channel's sections on `left` and the right's on
+  // `right`, each channel's arithmetic exactly as ProcessPair's (the two channels share vector lanes).
+  static void ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight,
+                                CBiquad& secondRight, double* left, double* right, int count);
   // ProcessSumOfSquares of two independent sections over the same input, in one pass.
   static void ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count,
                                       double* firstSum, double* secondSum);

@@ -31,4 +31,16 @@ void CChannelChain::Process(CSignalBuffer& buffer, int channel, int channels) {
   analysis_.Analyse(buffer, channel, channels, sampleRate_);
 }
 
+void CChannelChain::ProcessStereo(CSignalBuffer& left, CSignalBuffer& right) {
+  equalizer_.RunStereo(left, right);
+  CSignalBuffer* buffers[2] = {&left, &right};
+  for (int channel = 0; channel < 2; ++channel) {
+    CSignalBuffer& buffer = *buffers[channel];
+    compressor_.Run(buffer, channel);
+    buffer.Scale(volume_.EffectiveGain(channel));
+    limiter_.Run(buffer, channel);
+    analysis_.Analyse(buffer, channel, 2, sampleRate_);
+  }
+}
+
 }  // namespace engine

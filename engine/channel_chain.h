@@ -22,6 +22,9 @@ class CChannelChain {
   void ResetState();
   // Runs one channel of one block through every stage, in place. `channels` is the stream's channel count.
   void Process(CSignalBuffer& buffer, int channel, int channels);
+  // Process(left, 0, 2) then Process(right, 1, 2), with exactly the same results, the equalizer running
+  // both channels at once: for callers that have the whole stereo block before writing any of it.
+  void ProcessStereo(CSignalBuffer& left, CSignalBuffer& right);
 
   ProcessingParameters& Params() { return parameters_; }
   int SampleRate() const { return sampleRate_; }

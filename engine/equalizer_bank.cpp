@@ -19,11 +19,8 @@ void CEqualizerBank::Unprime() {
   for (CBiquad& section : sections_) section.Unprime();
 }
 
-void CEqualizerBank::Run(CSignalBuffer& buffer, int channel) {
-  // Redesign first, then filter: every band's design depends only on its own record, so the order of the
-  // two loops does not change the result, and the enabled bands can then run two at a time.
-  std::array<CBiquad*, kBandCount> active;
-  int activeCount = 0;
+CEqualizerBank::ActiveBands CEqualizerBank::Prepare(int channel) {
+  ActiveBands active;
   for (int band = 0; band < kBandCount; ++band) {
     const int index = BandIndex(band, channel);
     EqualizerBand& record = parameters_.bands[index];
@@ -32,13 +29,48 @@ void CEqualizerBank::Run(CSignalBuffer& buffer, int channel) {
       record.dirty = 0;
       parameters_.lock.Leave();
     }
-    if (record.enabled) active[activeCount++] = &sections_[index];
+    if (record.enabled) {
+      active.section[active.count] = &sections_[index];
+      active.band[active.count] = band;
+      ++active.count;
+    }
   }
+  return active;
+}
+
+void CEqualizerBank::Filter(const ActiveBands& active, CSignalBuffer& buffer) {
   double* samples = buffer.Data();
   const int count = buffer.Count();
   int next = 0;
-  for (; next + 1 < activeCount; next += 2) CBiquad::ProcessPair(*active[next], *active[next + 1], samples, count);
-  if (next < activeCount) active[next]->ProcessBlock(samples, count);
+  for (; next + 1 < active.count; next += 2)
+    CBiquad::ProcessPair(*active.section[next], *active.section[next + 1], samples, count);
+  if (next < active.count) active.section[next]->ProcessBlock(samples, count);
+}
+
+// Every band's design depends only on its own record, so designing all of a channel's bands before
+// filtering gives the same result as designing each just before it runs; the enabled bands can then run
+// two at a time.
+void CEqualizerBank::Run(CSignalBuffer& buffer, int channel) { Filter(Prepare(channel), buffer); }
+
+void CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
+  const ActiveBands leftBands = Prepare(0);
+  const ActiveBands rightBands = Prepare(1);
+  const bool together = left.Count() == right.Count() && leftBands.count == rightBands.count &&
+                        leftBands.band == rightBands.band;
+  if (!together) {
+    Filter(leftBands, left);
+    Filter(rightBands, right);
+    return;
+  }
+  const int count = left.Count();
+  int next = 0;
+  for (; next + 1 < leftBands.count; next += 2)
+    CBiquad::ProcessPairStereo(*leftBands.section[next], *leftBands.section[next + 1], *rightBands.section[next],
+                               *rightBands.section[next + 1], left.Data(), right.Data(), count);
+  if (next < leftBands.count) {
+    leftBands.section[next]->ProcessBlock(left.Data(), count);
+    rightBands.section[next]->ProcessBlock(right.Data(), count);
+  }
 }
 
 }  // namespace engine

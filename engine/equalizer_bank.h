@@ -22,11 +22,23 @@ class CEqualizerBank {
   void Unprime();
   // Redesigns the channel's dirty bands whose lock is free, then filters the enabled ones in place.
   void Run(CSignalBuffer& buffer, int channel);
+  // Run for channel 0 on `left` and channel 1 on `right` (the same length), with exactly the same results,
+  // filtering both channels together where their enabled bands match.
+  void RunStereo(CSignalBuffer& left, CSignalBuffer& right);
 
   int SampleRate() const { return sampleRate_; }
   const CBiquad& Section(int band, int channel) const { return sections_[BandIndex(band, channel)]; }
 
  private:
+  struct ActiveBands {
+    std::array<CBiquad*, kBandCount> section;
+    std::array<int, kBandCount> band;
+    int count = 0;
+  };
+  // Redesigns the channel's dirty bands whose lock is free; returns its enabled sections, lowest first.
+  ActiveBands Prepare(int channel);
+  static void Filter(const ActiveBands& active, CSignalBuffer& buffer);
+
   EqualizerParameters& parameters_;
   std::array<CBiquad, 2 * kBandCount> sections_;
   int sampleRate_ = 0;

@@ -90,6 +90,61 @@ TEST(ChannelChain, GivesExactlyTheStagesRunOneAfterAnother) {
   EXPECT_EQ(chain.Limiter().Envelope(1), limiter.Envelope(1));
 }
 
+TEST(ChannelChain, StereoBlockGivesExactlyTheChannelByChannelResult) {
+  auto configure = [](ProcessingParameters& p) {
+    for (int band = 0; band < kBandCount; ++band) {
+      p.SetEqualizerBandGain(band, 1.5 * band - 6.0, 0);
+      p.SetEqualizerBandGain(band, 5.0 - band, 1);
+    }
+    p.SetCompressorChannel(60, 2.0, 0.01, 0.2, 86, 0);
+    p.SetCompressorChannel(70, 4.0, 0.002, 0.1, 80, 1);
+    p.SetLimiterChannel(84, 0, 0.001, 0.5);
+    p.SetLimiterChannel(90, 1, 0.001, 0.3);
+    p.volume.gain[0] = 0.8;
+    p.volume.gain[1] = 1.2;
+  };
+  ProcessingParameters one, both;
+  configure(one);
+  configure(both);
+  CChannelChain byChannel(one), stereo(both);
+  byChannel.FollowSampleRate(44100);
+  stereo.FollowSampleRate(44100);
+  CSignalBuffer l1(2000), r1(2000), l2(2000), r2(2000);
+  for (int block = 0; block < 8; ++block) {
+    if (block == 2) {  // a band switched off on one channel only: the channels cannot share lanes
+      one.equalizer.bands[BandIndex(3, 1)].enabled = 0;
+      both.equalizer.bands[BandIndex(3, 1)].enabled = 0;
+    }
+    if (block == 4) {
+      one.equalizer.bands[BandIndex(3, 1)].enabled = 1;
+      both.equalizer.bands[BandIndex(3, 1)].enabled = 1;
+      one.equalizer.bands[BandIndex(7, 0)].enabled = 0;  // an odd number of bands on both channels
+      one.equalizer.bands[BandIndex(7, 1)].enabled = 0;
+      both.equalizer.bands[BandIndex(7, 0)].enabled = 0;
+      both.equalizer.bands[BandIndex(7, 1)].enabled = 0;
+    }
+    if (block == 6) {  // and a monitor reading of both sides
+      one.monitor.side = both.monitor.side = kSideBoth;
+      one.monitor.request = both.monitor.request = 1;
+    }
+    const auto left = Noise(2000, 0.9, 50 + block), right = Noise(2000, 0.4, 60 + block);
+    Load(l1, left);
+    Load(r1, right);
+    Load(l2, left);
+    Load(r2, right);
+    byChannel.Process(l1, 0, 2);
+    byChannel.Process(r1, 1, 2);
+    stereo.ProcessStereo(l2, r2);
+    for (int i = 0; i < 2000; ++i) {
+      ASSERT_EQ(l1[i], l2[i]) << "block " << block << " sample " << i;
+      ASSERT_EQ(r1[i], r2[i]) << "block " << block << " sample " << i;
+    }
+  }
+  EXPECT_FALSE(both.monitor.request);
+  EXPECT_EQ(one.monitor.total, both.monitor.total);
+  EXPECT_EQ(one.monitor.bandLevel, both.monitor.bandLevel);
+}
+
 TEST(ChannelChain, VolumeBelowTheSilenceGainMutes) {
   ProcessingParameters p;
   NeutralSettings(p);
