@@ -24,6 +24,9 @@ void CChannelChain::ResetState() {
 }
 
 void CChannelChain::Process(CSignalBuffer& buffer, int channel, int channels) {
+  // State exists for left and right only; any further channel passes through untouched rather than
+  // reach past the stages' per-channel state.
+  if (channel < 0 || channel >= kChannels) return;
   equalizer_.Run(buffer, channel);
   compressor_.Run(buffer, channel);
   buffer.Scale(volume_.EffectiveGain(channel));

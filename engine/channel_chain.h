@@ -21,6 +21,7 @@ class CChannelChain {
   // Restarts every filter and envelope from silence, so no history crosses a format change.
   void ResetState();
   // Runs one channel of one block through every stage, in place. `channels` is the stream's channel count.
+  // Channels other than 0 and 1 are left unchanged.
   void Process(CSignalBuffer& buffer, int channel, int channels);
   // Process(left, 0, 2) then Process(right, 1, 2), with exactly the same results, the equalizer running
   // both channels at once: for callers that have the whole stereo block before writing any of it.

@@ -145,6 +145,21 @@ TEST(ChannelChain, StereoBlockGivesExactlyTheChannelByChannelResult) {
   EXPECT_EQ(one.monitor.bandLevel, both.monitor.bandLevel);
 }
 
+TEST(ChannelChain, ChannelsBeyondTheSecondPassUnchanged) {
+  ProcessingParameters p;
+  NeutralSettings(p);
+  p.volume.gain[0] = p.volume.gain[1] = 0.5;
+  CChannelChain chain(p);
+  chain.FollowSampleRate(44100);
+  const auto noise = Noise(256, 0.5, 70);
+  CSignalBuffer buffer(256);
+  for (int channel : {2, 5, -1}) {
+    Load(buffer, noise);
+    chain.Process(buffer, channel, 6);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(buffer[i], noise[i]) << channel;
+  }
+}
+
 TEST(ChannelChain, VolumeBelowTheSilenceGainMutes) {
   ProcessingParameters p;
   NeutralSettings(p);
