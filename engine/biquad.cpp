@@ -270,6 +270,51 @@ void CBiquad::ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad
   secondRight.x1_ = qx1[1], secondRight.x2_ = qx2[1], secondRight.y1_ = qy1[1], secondRight.y2_ = qy2[1];
 }
 
+void CBiquad::ProcessSumOfSquaresQuad(const std::array<CBiquad*, 4>& sections, const double* in, int count,
+                                      double* sums) {
+  for (CBiquad* section : sections)
+    if (!section->primed_) {
+      section->x1_ = section->x2_ = section->y1_ = section->y2_ = 0.0;
+      section->primed_ = true;
+    }
+  const CBiquad &a = *sections[0], &b = *sections[1], &c = *sections[2], &d = *sections[3];
+  const Lanes ab0 = {a.b0_, b.b0_}, ab1 = {a.b1_, b.b1_}, ab2 = {a.b2_, b.b2_};
+  const Lanes aa1 = {a.a1_, b.a1_}, aa2 = {a.a2_, b.a2_};
+  const Lanes cb0 = {c.b0_, d.b0_}, cb1 = {c.b1_, d.b1_}, cb2 = {c.b2_, d.b2_};
+  const Lanes ca1 = {c.a1_, d.a1_}, ca2 = {c.a2_, d.a2_};
+  Lanes ax1 = {a.x1_, b.x1_}, ax2 = {a.x2_, b.x2_}, ay1 = {a.y1_, b.y1_}, ay2 = {a.y2_, b.y2_};
+  Lanes cx1 = {c.x1_, d.x1_}, cx2 = {c.x2_, d.x2_}, cy1 = {c.y1_, d.y1_}, cy2 = {c.y2_, d.y2_};
+  Lanes aSum = {0.0, 0.0}, cSum = {0.0, 0.0};
+  for (int i = 0; i < count; ++i) {
+    const Lanes x = {in[i], in[i]};
+    const Lanes ya = (ab0 * x + ab1 * ax1 + ab2 * ax2 - aa2 * ay2) - aa1 * ay1;  // as Step
+    const Lanes yc = (cb0 * x + cb1 * cx1 + cb2 * cx2 - ca2 * cy2) - ca1 * cy1;
+    ax2 = ax1;
+    ax1 = x;
+    ay2 = ay1;
+    ay1 = ya;
+    cx2 = cx1;
+    cx1 = x;
+    cy2 = cy1;
+    cy1 = yc;
+    aSum += ya * ya;
+    cSum += yc * yc;
+  }
+  const Lanes* x1s[2] = {&ax1, &cx1};
+  const Lanes* x2s[2] = {&ax2, &cx2};
+  const Lanes* y1s[2] = {&ay1, &cy1};
+  const Lanes* y2s[2] = {&ay2, &cy2};
+  const Lanes* totals[2] = {&aSum, &cSum};
+  for (int k = 0; k < 4; ++k) {
+    CBiquad& section = *sections[k];
+    section.x1_ = (*x1s[k / 2])[k % 2];
+    section.x2_ = (*x2s[k / 2])[k % 2];
+    section.y1_ = (*y1s[k / 2])[k % 2];
+    section.y2_ = (*y2s[k / 2])[k % 2];
+    sums[k] = (*totals[k / 2])[k % 2];
+  }
+}
+
 double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   if (!primed_) {
     x1_ = x2_ = y1_ = y2_ = 0.0;

@@ -20,17 +20,19 @@ CLevelAnalysis::Reading CLevelAnalysis::Measure(const CSignalBuffer& buffer) {
   const double* samples = buffer.Data();
   Reading reading;
   // Every block is measured from a zero history. A band signal is only ever summed, so it is not kept;
-  // bands are filtered two at a time from the same samples.
+  // bands are filtered four (or two) at a time from the same samples. The measurable bands are the lowest.
   std::array<double, kBandCount> sums{};
-  for (int band = 0; band < kBandCount; band += 2) {
-    sections_[band].Unprime();
-    sections_[band + 1].Unprime();
-    if (BandMeasurable(band + 1, analysisRate_))
-      CBiquad::ProcessSumOfSquaresPair(sections_[band], sections_[band + 1], samples, count, &sums[band],
-                                       &sums[band + 1]);
-    else if (BandMeasurable(band, analysisRate_))
-      sums[band] = sections_[band].ProcessSumOfSquares(samples, count);
-  }
+  int measurable = 0;
+  while (measurable < kBandCount && BandMeasurable(measurable, analysisRate_)) ++measurable;
+  for (CBiquad& section : sections_) section.Unprime();
+  int band = 0;
+  for (; band + 4 <= measurable; band += 4)
+    CBiquad::ProcessSumOfSquaresQuad({&sections_[band], &sections_[band + 1], &sections_[band + 2], &sections_[band + 3]},
+                                     samples, count, &sums[band]);
+  for (; band + 2 <= measurable; band += 2)
+    CBiquad::ProcessSumOfSquaresPair(sections_[band], sections_[band + 1], samples, count, &sums[band],
+                                     &sums[band + 1]);
+  if (band < measurable) sums[band] = sections_[band].ProcessSumOfSquares(samples, count);
   for (int band = 0; band < kBandCount; ++band)
     reading.band[band] =
         BandMeasurable(band, analysisRate_) ? 10.0 * std::log10(sums[band] / count) + kFullScaleDbSpl : 0.0;

@@ -220,6 +220,26 @@ TEST(BiquadState, BlockAndSumPathsMatchSampleBySample) {
   EXPECT_EQ(secondSum, otherAlone.ProcessSumOfSquares(input.data(), 1500));
   EXPECT_EQ(sum.Y1(), oneAgain.Y1());
   EXPECT_EQ(other.Y2(), otherAlone.Y2());
+
+  CBiquad quad[4], alone[4];
+  const int frequencies[4] = {25, 400, 2500, 16000};
+  for (int k = 0; k < 4; ++k) {
+    quad[k].kind = CBiquad::kBandPass;
+    quad[k].q = 10;
+    quad[k].sampleRate = 48000;
+    quad[k].frequency = frequencies[k];
+    quad[k].Design();
+    quad[k].Process(0.1 * k);  // different histories
+    alone[k] = quad[k];
+  }
+  double sums[4];
+  CBiquad::ProcessSumOfSquaresQuad({&quad[0], &quad[1], &quad[2], &quad[3]}, input.data(), 1500, sums);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(sums[k], alone[k].ProcessSumOfSquares(input.data(), 1500)) << k;
+    EXPECT_EQ(quad[k].X2(), alone[k].X2()) << k;
+    EXPECT_EQ(quad[k].Y1(), alone[k].Y1()) << k;
+    EXPECT_EQ(quad[k].Y2(), alone[k].Y2()) << k;
+  }
 }
 
 TEST(BiquadState, PairPassMatchesTwoSinglePasses) {
