@@ -13,7 +13,9 @@ using engine::WaveHeader;
 
 namespace {
 
-constexpr pa_usec_t kDoneCheckUs = 5000;
+// Done marks follow the server's requests for data (one per 10 ms block while playing); the timer only
+// covers the times without requests.
+constexpr pa_usec_t kDoneCheckUs = 20000;
 
 bool SpecFor(const engine::WaveFormat& format, pa_sample_spec* spec) {
   if (format.formatTag != engine::kWaveFormatPcm || format.channels == 0 || format.channels > PA_CHANNELS_MAX)
@@ -166,6 +168,8 @@ bool PulseWaveOutStream::Connect() {
   pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
                                this);
   // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
+  pa_stream_set_write_callback(
+      stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->CheckPlayed(); }, this);
   pa_stream_set_underflow_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
   pa_buffer_attr attr;
@@ -175,7 +179,7 @@ bool PulseWaveOutStream::Connect() {
   attr.minreq = blockBytes_;
   attr.prebuf = blockBytes_;
   const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
   if (pa_stream_connect_playback(stream_, sinkName_.c_str(), &attr, flags, nullptr, nullptr) < 0) {
     Disconnect();
     return false;
@@ -193,6 +197,11 @@ bool PulseWaveOutStream::Connect() {
 }
 
 void PulseWaveOutStream::Disconnect() {
+  if (timingUpdate_) {
+    pa_operation_cancel(timingUpdate_);
+    pa_operation_unref(timingUpdate_);
+    timingUpdate_ = nullptr;
+  }
   if (timer_) {
     pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
     timer_ = nullptr;
@@ -245,11 +254,30 @@ void PulseWaveOutStream::OnTimer() {
     pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
     pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, &when);
   }
+  CheckPlayed();
+}
+
+void PulseWaveOutStream::CheckPlayed() {
   if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
-  const int timeResult = pa_stream_get_time(stream_, &played);
-  if (timeResult < 0) return;
+  if (pa_stream_get_time(stream_, &played) < 0) return;
   const uint64_t position = pa_usec_to_bytes(played, &spec_);
+  // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
+  // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
+  // clock has not moved for a while, so done marks follow the real playback.
+  const pa_usec_t now = pa_rtclock_now();
+  if (position != lastPosition_) {
+    lastPosition_ = position;
+    lastMove_ = now;
+  }
+  if (now - lastMove_ > kDoneCheckUs && now - lastUpdate_ > kDoneCheckUs && !timingUpdate_) {
+    lastUpdate_ = now;
+    timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
+  }
+  if (timingUpdate_ && pa_operation_get_state(timingUpdate_) != PA_OPERATION_RUNNING) {
+    pa_operation_unref(timingUpdate_);
+    timingUpdate_ = nullptr;
+  }
   while (count_ > 0) {
     Queued& item = queue_[head_];
     if (item.end == 0 || item.end > position) break;

@@ -52,8 +52,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 };
 
 // One playback stream on a sink, in exactly the format asked for. Written buffers go to the server at
-// once; a buffer is marked done when the server's clock says it has been played, checked every 5 ms on the
-// mainloop thread. A stream whose sink or server goes away fails: queued buffers are marked done and
+// once; a buffer is marked done when the server's clock says it has been played, checked on the mainloop
+// thread whenever the server asks for data and at least every 20 ms. A stream whose sink or server goes away fails: queued buffers are marked done and
 // writes are refused, so the engine never waits for a device that no longer exists.
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
@@ -82,6 +82,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   // Loop lock held.
   void OnState();
   void OnTimer();
+  void CheckPlayed();
   void SendUnsent();
   void FinishSent();
   void FinishAll();
@@ -102,6 +103,10 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   size_t count_ = 0;
   uint64_t sent_ = 0;
   uint32_t volume_ = 0xFFFFFFFF;
+  pa_operation* timingUpdate_ = nullptr;
+  uint64_t lastPosition_ = 0;
+  pa_usec_t lastMove_ = 0;
+  pa_usec_t lastUpdate_ = 0;
 };
 
 }  // namespace audio

@@ -1,6 +1,7 @@
 # Shared by the end-to-end test, the benchmark and the main-job script: a PulseAudio server of our own,
 # with its own runtime, state and configuration folders and socket, and a null sink "Speakers" as the sound
-# card. Source this file, set PRIVATE_AUDIO_DIR, then call private_server_start / private_server_stop.
+# card. Source this file, set PRIVATE_AUDIO_DIR (and TONVEX_PACER, see below), then call
+# private_server_start / private_server_stop.
 # The user's own server (if any) is never contacted: everything here talks to our socket only.
 
 private_server_env() {
@@ -14,7 +15,7 @@ private_server_env() {
   export PULSE_SERVER="unix:$PRIVATE_AUDIO_DIR/run/native"
   cat > "$PRIVATE_AUDIO_DIR/server.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$PRIVATE_AUDIO_DIR/run/native
-load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers
+load-module module-null-sink sink_name=speakers rate=48000 sink_properties=device.description=Speakers
 set-default-sink speakers
 PA
 }
@@ -29,7 +30,16 @@ private_server_start() {
     --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice &
   PRIVATE_SERVER_PID=$!
   for _ in $(seq 100); do
-    pactl info >/dev/null 2>&1 && return 0
+    if pactl info >/dev/null 2>&1; then
+      # An idle null sink renders two seconds ahead, which no sound card does; a recorder that asks for
+      # 10 ms and stays put whatever becomes the default (TONVEX_PACER, tonvex-latency-probe --pace)
+      # keeps "Speakers" at a card's pace.
+      if [ -n "${TONVEX_PACER:-}" ]; then
+        "$TONVEX_PACER" --pace speakers.monitor &
+        PRIVATE_SERVER_PACER=$!
+      fi
+      return 0
+    fi
     kill -0 "$PRIVATE_SERVER_PID" 2>/dev/null || break
     sleep 0.05
   done
@@ -39,6 +49,8 @@ private_server_start() {
 }
 
 private_server_stop() {
+  [ -n "${PRIVATE_SERVER_PACER:-}" ] && kill "$PRIVATE_SERVER_PACER" 2>/dev/null && wait "$PRIVATE_SERVER_PACER" 2>/dev/null
+  PRIVATE_SERVER_PACER=
   [ -n "${PRIVATE_SERVER_PID:-}" ] || return 0
   kill "$PRIVATE_SERVER_PID" 2>/dev/null || true
   for _ in $(seq 100); do kill -0 "$PRIVATE_SERVER_PID" 2>/dev/null || break; sleep 0.02; done

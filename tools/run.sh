@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 build=${TONVEX_BUILD_DIR:-build/release}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target tonvex-cli
+cmake --build "$build" -j"$(nproc)" --target tonvex-cli tonvex-latency-probe
 cli=$(realpath "$build")/tools/tonvex-cli
 
 if pactl info >/dev/null 2>&1; then
@@ -17,6 +17,7 @@ fi
 
 echo "No audio server is reachable: starting a private one with a null sink \"Speakers\" as its sound card."
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-audio.XXXXXX)
+TONVEX_PACER=$(realpath "$build")/tools/tonvex-latency-probe
 # shellcheck source=private_audio_server.sh
 . tools/private_audio_server.sh
 live_pid=

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # End-to-end test of the live engine on a private PulseAudio server: known signals are played into the
 # default sink (the virtual device, while tonvex-cli live runs) and recorded from the monitor of "Speakers".
-# Usage: run_e2e.sh PATH/TO/tonvex-cli
+# Usage: run_e2e.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe
 set -euo pipefail
 cli=$(realpath "$1")
+TONVEX_PACER=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-e2e.XXXXXX)

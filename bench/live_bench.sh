@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Live-engine benchmark on a private PulseAudio server, 48 kHz 16-bit stereo, every stage active:
+#  - added latency from the virtual device to Speakers (median and maximum over the run), by correlating
+#    tone bursts recorded from both monitors at once (tonvex-latency-probe);
+#  - blocks dropped and silent buffers inserted per minute, counted from the first second on;
+#  - CPU time of tonvex-cli live per second of audio.
+# Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS]   (defaults: build/release, 60)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath "${1:-$root/build/release}")
+seconds=${2:-60}
+cli=$build/tools/tonvex-cli
+probe=$build/tools/tonvex-latency-probe
+[ -x "$cli" ] && [ -x "$probe" ] || { echo "build tonvex-cli and tonvex-latency-probe in $build first" >&2; exit 1; }
+
+PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-bench.XXXXXX)
+TONVEX_PACER=$probe
+work=$PRIVATE_AUDIO_DIR
+# shellcheck source=../tools/private_audio_server.sh
+. "$root/tools/private_audio_server.sh"
+live_pid=
+cleanup() {
+  [ -n "$live_pid" ] && kill -TERM "$live_pid" 2>/dev/null && wait "$live_pid" 2>/dev/null
+  private_server_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+private_server_start
+# The virtual device at 48 kHz (the driver uses a sink that is already there).
+pactl load-module module-null-sink "sink_name=tonvex_brevalto rate=48000 sink_properties='device.description=\"Tonvex (Brevalto)\"'" >/dev/null
+
+bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
+bands_right="25=-2.00;63=1.50;160=-1.00;400=2.00;1000=-3.00;2500=1.00;6300=-2.50;16000=3.00;0;"
+{
+  for side in left right; do
+    printf 'compress_%s_center = 70\ncompress_%s_threshold = 60\ncompress_%s_rate = 2.00\n' $side $side $side
+    printf 'compress_%s_attack = 0.010000\ncompress_%s_release = 0.200000\n' $side $side
+  done
+  printf 'equalizer_left = %s\nequalizer_right = %s\n' "$bands_left" "$bands_right"
+} >"$work/busy.tva"
+
+"$cli" live --config "$work/busy.tva" --volume-left -3 --volume-right -3 --limit-left 90 --limit-right 90 \
+  >"$work/live.log" 2>&1 &
+live_pid=$!
+for _ in $(seq 200); do [ "$(pactl get-default-sink)" = tonvex_brevalto ] && break; sleep 0.05; done
+sleep 2.5  # new null sinks render ahead for up to two seconds
+
+# Bursts of 1 kHz (50 ms) every half second over quiet noise, for the whole run.
+sox -q -n -r 48000 -c 2 -b 16 "$work/unit.wav" synth 0.05 sine 1000 vol 0.5 pad 0 0.45
+sox -q "$work/unit.wav" "$work/bursts.wav" repeat $((seconds * 2 + 3))
+sox -q -n -r 48000 -c 2 -b 16 "$work/noise.wav" synth $((seconds + 3)) whitenoise vol 0.003
+sox -q -m "$work/bursts.wav" "$work/noise.wav" "$work/signal.wav" trim 0 $((seconds + 2))
+
+clock_ticks=$(getconf CLK_TCK)
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$live_pid/stat"; }
+# The probe records both monitors from before the sound starts until after it ends.
+"$probe" tonvex_brevalto.monitor speakers.monitor $((seconds + 4)) >"$work/latency.txt" &
+prober=$!
+sleep 1
+paplay "$work/signal.wav" &
+player=$!
+sleep 1  # counting starts after the first second
+lines_before=$(wc -l <"$work/live.log")
+ticks_before=$(cpu_ticks)
+start=$(date +%s.%N)
+sleep "$seconds"
+ticks_after=$(cpu_ticks)
+end=$(date +%s.%N)
+lines_after=$(wc -l <"$work/live.log")
+wait "$player" || true
+wait "$prober" || true
+
+counter() {  # name of the counter, line number: its value on the last status line up to that line
+  head -n "$2" "$work/live.log" | grep -o "$1 [0-9]*" | tail -n1 | awk '{print $NF}'
+}
+python3 - "$work/latency.txt" "$ticks_before" "$ticks_after" "$clock_ticks" "$start" "$end" \
+  "$(counter 'blocks dropped' "$lines_before")" "$(counter 'blocks dropped' "$lines_after")" \
+  "$(counter 'silent buffers inserted' "$lines_before")" "$(counter 'silent buffers inserted' "$lines_after")" <<'PY'
+import sys
+latency, t0, t1, hz, s0, s1, d0, d1, i0, i1 = sys.argv[1:]
+fields = open(latency).read().split()
+minutes = (float(s1) - float(s0)) / 60
+print("latency virtual device -> Speakers: %s bursts, median %s ms, max %s ms" % (fields[1], fields[3], fields[5]))
+print("blocks dropped per minute: %.2f" % ((int(d1 or 0) - int(d0 or 0)) / minutes))
+print("silent buffers inserted per minute: %.2f" % ((int(i1 or 0) - int(i0 or 0)) / minutes))
+cpu = (int(t1) - int(t0)) / float(hz)
+print("CPU of tonvex-cli live: %.3f s per %.1f s of 48 kHz stereo audio = %.2f %% of one core"
+      % (cpu, minutes * 60, 100 * cpu / (minutes * 60)))
+PY
+echo "status at the end: $(tail -n1 "$work/live.log")"
+[ -n "${BENCH_KEEP_LOG:-}" ] && cp "$work/live.log" "$BENCH_KEEP_LOG"

@@ -1,0 +1,191 @@
+// tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS
+// tonvex-latency-probe --pace SOURCE
+// Records two sources of the audio server at once (the virtual device's monitor and the sound card's) and
+// measures how much later each tone burst played into the first arrives at the second: each burst's
+// onset is found in the first recording, the matching stretch of the second is located by
+// cross-correlation, and both are placed on one clock by the streams' own timing. Prints one line
+// "bursts N median_ms M max_ms X".
+// With --pace it only records SOURCE in 10 ms pieces until it is stopped: a null sink whose monitor is read
+// like this renders at a sound card's pace instead of two seconds ahead. The stream never follows a change
+// of the default device.
+#include <pulse/pulseaudio.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/pulse_connection.h"
+
+namespace {
+
+constexpr uint32_t kRate = 48000;
+
+struct Chunk {
+  size_t first;    // index of its first sample
+  double capture;  // seconds on the process clock when that sample was captured
+};
+
+struct Recording {
+  pa_stream* stream = nullptr;
+  std::vector<float> samples;
+  std::vector<Chunk> chunks;
+
+  double TimeOf(size_t index) const {
+    auto it = std::upper_bound(chunks.begin(), chunks.end(), index, [](size_t i, const Chunk& c) { return i < c.first; });
+    if (it == chunks.begin()) return 0.0;
+    --it;
+    return it->capture + double(index - it->first) / kRate;
+  }
+};
+
+void OnRead(pa_stream* stream, size_t, void* userdata) {
+  auto* recording = static_cast<Recording*>(userdata);
+  const void* data = nullptr;
+  size_t bytes = 0;
+  while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+    pa_usec_t latency = 0;
+    int negative = 0;
+    const double now = double(pa_rtclock_now()) / 1e6;
+    const double delay = pa_stream_get_latency(stream, &latency, &negative) == 0 && !negative ? double(latency) / 1e6 : 0.0;
+    const size_t count = bytes / sizeof(float);
+    if (data) {
+      // The latency covers everything still buffered, the chunk being read included.
+      recording->chunks.push_back({recording->samples.size(), now - delay});
+      const float* floats = static_cast<const float*>(data);
+      recording->samples.insert(recording->samples.end(), floats, floats + count);
+    }
+    pa_stream_drop(stream);
+  }
+}
+
+// Onsets: the first loud sample after at least 100 ms without one.
+std::vector<size_t> Onsets(const std::vector<float>& x) {
+  std::vector<size_t> onsets;
+  size_t lastLoud = 0;
+  bool any = false;
+  for (size_t i = 0; i < x.size(); ++i) {
+    if (std::fabs(x[i]) <= 0.1f) continue;
+    if (any && i - lastLoud > kRate / 10) onsets.push_back(i);
+    any = true;
+    lastLoud = i;
+  }
+  return onsets;
+}
+
+}  // namespace
+
+int Pace(const char* source) {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  platform::PulseConnection connection("Tonvex pacer", {});
+  if (!connection.Start() || !connection.WaitReady(3000)) return 1;
+  pa_stream* stream = nullptr;
+  {
+    platform::LoopLock lock(connection);
+    const pa_sample_spec spec = {PA_SAMPLE_S16LE, kRate, 1};
+    stream = pa_stream_new(connection.Context(), "pacer", &spec, nullptr);
+    pa_stream_set_read_callback(
+        stream,
+        [](pa_stream* s, size_t, void*) {
+          const void* data;
+          size_t bytes;
+          while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0) pa_stream_drop(s);
+        },
+        nullptr);
+    pa_buffer_attr attr;
+    std::fill_n(reinterpret_cast<uint8_t*>(&attr), sizeof attr, 0xff);
+    attr.fragsize = kRate / 100 * 2;
+    if (pa_stream_connect_record(stream, source, &attr, pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)) < 0)
+      return 1;
+  }
+  int signal = 0;
+  sigwait(&stop, &signal);
+  {
+    platform::LoopLock lock(connection);
+    platform::ReleaseStream(stream);
+  }
+  return 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--pace") return Pace(argv[2]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS | --pace SOURCE\n");
+    return 2;
+  }
+  const double seconds = std::atof(argv[3]);
+  platform::PulseConnection connection("Tonvex latency probe", {});
+  if (!connection.Start() || !connection.WaitReady(3000)) {
+    std::fprintf(stderr, "no audio server\n");
+    return 1;
+  }
+  Recording recordings[2];
+  for (auto& r : recordings) r.samples.reserve(size_t(kRate * (seconds + 2)));
+  {
+    platform::LoopLock lock(connection);
+    const pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, kRate, 1};
+    for (int i = 0; i < 2; ++i) {
+      Recording& r = recordings[i];
+      r.stream = pa_stream_new(connection.Context(), i == 0 ? "probe in" : "probe out", &spec, nullptr);
+      pa_stream_set_read_callback(r.stream, &OnRead, &r);
+      pa_buffer_attr attr;
+      std::fill_n(reinterpret_cast<uint8_t*>(&attr), sizeof attr, 0xff);
+      attr.fragsize = kRate / 200 * sizeof(float);  // 5 ms
+      const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
+                                           PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
+      if (pa_stream_connect_record(r.stream, argv[1 + i], &attr, flags) < 0) {
+        std::fprintf(stderr, "cannot record %s\n", argv[1 + i]);
+        return 1;
+      }
+    }
+  }
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  {
+    platform::LoopLock lock(connection);
+    for (auto& r : recordings) platform::ReleaseStream(r.stream);
+  }
+  connection.Shutdown();
+
+  const Recording& in = recordings[0];
+  const Recording& out = recordings[1];
+  std::vector<double> latencies;
+  const size_t window = kRate / 50;       // 20 ms of the burst's start
+  const size_t search = kRate / 4;        // up to 250 ms later
+  for (size_t onset : Onsets(in.samples)) {
+    const size_t from = onset > kRate / 500 ? onset - kRate / 500 : 0;  // from 2 ms before the onset
+    if (from + window > in.samples.size()) break;
+    const double inTime = in.TimeOf(from);
+    // The first sample of the output recording captured at or after the input stretch.
+    size_t start = 0;
+    while (start < out.samples.size() && out.TimeOf(start) < inTime - 0.005) start += kRate / 1000;
+    double best = 0;
+    size_t bestAt = 0;
+    for (size_t at = start; at < start + search && at + window < out.samples.size(); ++at) {
+      double sum = 0;
+      for (size_t k = 0; k < window; ++k) sum += double(in.samples[from + k]) * out.samples[at + k];
+      if (sum > best) {
+        best = sum;
+        bestAt = at;
+      }
+    }
+    if (best <= 0) continue;
+    latencies.push_back((out.TimeOf(bestAt) - inTime) * 1000.0);
+  }
+  if (latencies.empty()) {
+    std::printf("bursts 0 median_ms nan max_ms nan\n");
+    return 1;
+  }
+  std::vector<double> sorted = latencies;
+  std::sort(sorted.begin(), sorted.end());
+  std::printf("bursts %zu median_ms %.1f max_ms %.1f\n", sorted.size(), sorted[sorted.size() / 2], sorted.back());
+  return 0;
+}
