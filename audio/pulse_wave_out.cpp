@@ -248,16 +248,15 @@ void PulseWaveOutStream::SendUnsent() {
   }
 }
 
-void PulseWaveOutStream::OnTimer() {
+void PulseWaveOutStream::OnTimer() { CheckPlayed(); }
+
+void PulseWaveOutStream::CheckPlayed() {
+  // Each check pushes the timer back, so it only fires while the server sends no requests.
   if (timer_) {
     timeval when;
     pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
     pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, &when);
   }
-  CheckPlayed();
-}
-
-void PulseWaveOutStream::CheckPlayed() {
   if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
   if (pa_stream_get_time(stream_, &played) < 0) return;

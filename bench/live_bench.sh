@@ -59,13 +59,17 @@ prober=$!
 sleep 1
 paplay "$work/signal.wav" &
 player=$!
-sleep 1  # counting starts after the first second
+sleep 1  # counting starts with the first status line after the first second
+lines_before=$(wc -l <"$work/live.log")
+while [ "$(wc -l <"$work/live.log")" -eq "$lines_before" ]; do sleep 0.05; done
 lines_before=$(wc -l <"$work/live.log")
 ticks_before=$(cpu_ticks)
 start=$(date +%s.%N)
 sleep "$seconds"
 ticks_after=$(cpu_ticks)
 end=$(date +%s.%N)
+lines_after=$(wc -l <"$work/live.log")
+while [ "$(wc -l <"$work/live.log")" -eq "$lines_after" ]; do sleep 0.05; done
 lines_after=$(wc -l <"$work/live.log")
 wait "$player" || true
 wait "$prober" || true
