@@ -124,9 +124,12 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
     }
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED: {
-      OutputDebugText(std::string("audio server connection lost: ") + pa_strerror(pa_context_errno(context)));
-      // The context is dropped by the retry timer, not inside its own callback.
-      if (self->ready_.exchange(false) && self->callbacks_.lost) self->callbacks_.lost();
+      // The context is dropped by the retry timer, not inside its own callback. Failed attempts to
+      // reconnect are not worth a line each.
+      if (self->ready_.exchange(false)) {
+        OutputDebugText(std::string("audio server connection lost: ") + pa_strerror(pa_context_errno(context)));
+        if (self->callbacks_.lost) self->callbacks_.lost();
+      }
       pa_threaded_mainloop_signal(self->mainloop_, 0);
       pa_mainloop_api* api = pa_threaded_mainloop_get_api(self->mainloop_);
       if (!self->retry_) self->retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, self);
