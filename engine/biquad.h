@@ -35,22 +35,17 @@ class CBiquad {
   void DesignLowPass(double rate, double cutoff, double quality);
 
   double Process(double x) {
-    if (!primed_) {
-      x1_ = x2_ = y1_ = y2_ = 0.0;
-      primed_ = true;
-    }
-    const double y = Step(b0_, b1_, b2_, a1_, a2_, x, x1_, x2_, y1_, y2_);
-    x2_ = x1_;
-    x1_ = x;
-    y2_ = y1_;
-    y1_ = y;
+    Registers<double> s = Load();
+    const double y = s.Next(x);
+    Store(s);
     return y;
   }
   // The Direct Form I difference equation y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2, summed with the
   // previous output's term last: it is the only one that waits for the sample before, so the recursion
-  // costs one multiply and one subtraction per sample instead of three operations.
-  static double Step(double b0, double b1, double b2, double a1, double a2, double x, double x1, double x2,
-                     double y1, double y2) {
+  // costs one multiply and one subtraction per sample instead of three operations. V is double, or a
+  // vector of doubles that runs one section per lane with the same rounding.
+  template <class V>
+  static V Step(V b0, V b1, V b2, V a1, V a2, V x, V x1, V x2, V y1, V y2) {
     return (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
   }
   // Process over `count` samples in place; the same arithmetic, with the state kept in registers.
@@ -103,6 +98,36 @@ class CBiquad {
 
  private:
   void MakeIdentity();
+
+  // A section's coefficients and history as plain values, so that a block loop keeps them in registers.
+  // V is double for one section, or Lanes for two sections side by side.
+  template <class V>
+  struct Registers {
+    V b0, b1, b2, a1, a2;
+    V x1, x2, y1, y2;
+
+    // One sample through Step; the history moves on by one.
+    V Next(V x) {
+      const V y = Step(b0, b1, b2, a1, a2, x, x1, x2, y1, y2);
+      x2 = x1;
+      x1 = x;
+      y2 = y1;
+      y1 = y;
+      return y;
+    }
+  };
+  // Two doubles that every arithmetic operator works on lane by lane, with the rounding of scalar code.
+  using Lanes = double __attribute__((vector_size(16)));
+
+  // Load starts an unprimed section from silence, then copies it out; Store writes the history back.
+  Registers<double> Load() {
+    if (!primed_) HoldAt(0.0);
+    return {b0_, b1_, b2_, a1_, a2_, x1_, x2_, y1_, y2_};
+  }
+  void Store(const Registers<double>& s) { SetHistory(s.x1, s.x2, s.y1, s.y2); }
+  // The same for two sections, `lane0` in the first lane and `lane1` in the second.
+  static Registers<Lanes> Load(CBiquad& lane0, CBiquad& lane1);
+  static void Store(const Registers<Lanes>& s, CBiquad& lane0, CBiquad& lane1);
 
   bool primed_ = false;
   double b0_ = 1.0, b1_ = 0.0, b2_ = 0.0, a1_ = 0.0, a2_ = 0.0;
