@@ -26,7 +26,7 @@ const char* const kHelp =
     "      writes OUT in IN's format. Defaults: flat curves, compressor ratio 1, volume 0 dB, limiter\n"
     "      96 dB SPL with 0.001 s attack and 0.5 s release.\n"
     "  analyze IN [--side left|right|both] [--block FRAMES] [--amplificator]\n"
-    "      The monitor's level analysis of every block (default 1024 frames) as CSV.\n"
+    "      The monitor's level analysis of every block (default 1024 frames, side both) as CSV.\n"
     "  bands FILE\n"
     "      The sixteen band gains (dB) that loading the configuration FILE sends to the engine:\n"
     "      left 25 Hz to 16 kHz, then right.\n"
