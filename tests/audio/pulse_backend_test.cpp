@@ -261,7 +261,17 @@ TEST_F(PulseBackendTest, OutputDevicesAreTheSinksByDescriptionWithTheirErrors) {
   EXPECT_EQ(stream->Reset(), engine::kMmNoError);
   EXPECT_TRUE(header.flags & engine::kHeaderDone);
   EXPECT_EQ(stream->Unprepare(header), engine::kMmNoError);
-  EXPECT_EQ(stream->SetVolume(0x80008000), engine::kMmNoError);
+  // The wave volume is the stream's own volume, linear per channel: half on the left, a quarter on the right.
+  EXPECT_EQ(stream->SetVolume(0x40007FFF), engine::kMmNoError);
+  std::string inputs;
+  for (int wait = 0; wait < 100; ++wait) {
+    inputs = PrivateServer::PactlOutput("list sink-inputs");
+    if (inputs.find("-6.02 dB") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_NE(inputs.find("front-left: "), std::string::npos) << inputs;
+  EXPECT_NE(inputs.find("-6.02 dB"), std::string::npos) << inputs;
+  EXPECT_NE(inputs.find("-12.04 dB"), std::string::npos) << inputs;
   EXPECT_EQ(stream->Close(), engine::kMmNoError);
 }
 
