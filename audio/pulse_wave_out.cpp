@@ -167,9 +167,10 @@ bool PulseWaveOutStream::Connect() {
   if (!stream_) return false;
   pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
                                this);
-  // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
+  // Every request for data means the server has played on: a good moment to look at the clock.
   pa_stream_set_write_callback(
       stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->CheckPlayed(); }, this);
+  // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
   pa_stream_set_underflow_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
   pa_buffer_attr attr;
