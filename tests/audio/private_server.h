@@ -19,7 +19,8 @@ namespace audio_test {
 
 // A PulseAudio server of the test's own: own runtime, state and configuration folders and socket, with a
 // null sink "Speakers" as its only sound card. Everything in this process (and the tools it runs) is
-// pointed at it, so the user's own server is never touched.
+// pointed at it, so the user's own server is never touched. Left without clients for 30 s (say, after a
+// crashed test) it ends by itself.
 class PrivateServer {
  public:
   PrivateServer() {
@@ -51,7 +52,7 @@ class PrivateServer {
     if (dir_.empty()) return false;
     std::remove(socket_.c_str());
     const std::string script = dir_ + "/server.pa";
-    const char* argv[] = {"pulseaudio", "-n", "-F", script.c_str(), "--daemonize=no", "--exit-idle-time=-1",
+    const char* argv[] = {"pulseaudio", "-n", "-F", script.c_str(), "--daemonize=no", "--exit-idle-time=30",
                           "--use-pid-file=no", "--log-target=stderr", "--log-level=error", nullptr};
     if (posix_spawn(&pid_, "/usr/bin/pulseaudio", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
       pid_ = -1;
