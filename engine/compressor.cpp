@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "engine/redesign_when_dirty.h"
+#include "engine/stage_pass.h"
+
 namespace engine {
 
 void CompressorCurveGain::Update(double t, double p, double r) {
@@ -38,29 +41,15 @@ double CCompressor::OutputLevel(double level, double threshold, double center, d
   return center;
 }
 
-void CCompressor::Redesign(int channel) {
-  CompressorChannel& record = settings_.channel[channel];
-  EnvelopeFollower& follower = followers_[channel];
-  follower.attack.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.attack, kMinimumTime), 0.5);
-  follower.release.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.release, kMinimumTime), 0.5);
-}
-
 CCompressor::Pass CCompressor::Begin(int channel) {
   CompressorChannel& record = settings_.channel[channel];
-  if (record.dirty && settings_.lock.TryEnter()) {
-    Redesign(channel);
-    record.dirty = 0;
-    settings_.lock.Leave();
-  }
-  return Pass(followers_[channel], curves_[channel], record);
+  EnvelopeFollower& follower = followers_[channel];
+  RedesignWhenDirty(record.dirty, settings_.lock, [&] {
+    follower.Design(sampleRate_, record.attack, kMinimumTime, record.release, kMinimumTime);
+  });
+  return Pass(follower, curves_[channel], record);
 }
 
-void CCompressor::Run(CSignalBuffer& buffer, int channel) {
-  Pass pass = Begin(channel);
-  double* samples = buffer.Data();
-  const int count = buffer.Count();
-  for (int i = 0; i < count; ++i) samples[i] = pass(samples[i]);
-  pass.End();
-}
+void CCompressor::Run(CSignalBuffer& buffer, int channel) { RunPass(Begin(channel), buffer); }
 
 }  // namespace engine

@@ -64,8 +64,6 @@ class CCompressor {
   const EnvelopeFollower& Follower(int channel) const { return followers_[channel]; }
 
  private:
-  void Redesign(int channel);
-
   using CurveGain = CompressorCurveGain;
   CompressorSettings& settings_;
   std::array<EnvelopeFollower, kChannels> followers_;

@@ -35,6 +35,13 @@ struct EnvelopeFollower {
     return std::trunc(1.0 / seconds);
   }
 
+  // Both smoothers, low-pass of quality 0.5, for attack and release times in seconds, each time at least
+  // its minimum (see CutoffFor).
+  void Design(int sampleRate, double attackTime, double minimumAttack, double releaseTime, double minimumRelease) {
+    attack.DesignLowPass(sampleRate, CutoffFor(attackTime, minimumAttack), 0.5);
+    release.DesignLowPass(sampleRate, CutoffFor(releaseTime, minimumRelease), 0.5);
+  }
+
   void Reset() {
     attack.Unprime();
     release.Unprime();

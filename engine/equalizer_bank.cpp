@@ -1,5 +1,7 @@
 #include "engine/equalizer_bank.h"
 
+#include "engine/redesign_when_dirty.h"
+
 namespace engine {
 
 CEqualizerBank::CEqualizerBank(EqualizerParameters& parameters) : parameters_(parameters) {}
@@ -24,11 +26,9 @@ CEqualizerBank::ActiveBands CEqualizerBank::Prepare(int channel) {
   for (int band = 0; band < kBandCount; ++band) {
     const int index = BandIndex(band, channel);
     EqualizerBand& record = parameters_.bands[index];
-    if (record.dirty && parameters_.lock.TryEnter()) {
+    RedesignWhenDirty(record.dirty, parameters_.lock, [&] {
       sections_[index].DesignPeaking(sampleRate_, record.frequency, record.gain, kBandwidthOctaves);
-      record.dirty = 0;
-      parameters_.lock.Leave();
-    }
+    });
     if (record.enabled) {
       active.section[active.count] = &sections_[index];
       active.band[active.count] = band;

@@ -2,6 +2,9 @@
 
 #include <cmath>
 
+#include "engine/redesign_when_dirty.h"
+#include "engine/stage_pass.h"
+
 namespace engine {
 
 CLimiter::CLimiter(ProcessingParameters& parameters)
@@ -25,25 +28,15 @@ CLimiter::Pass CLimiter::Begin(int channel) {
     record.amplificatorSeen = amplificator;
     record.dirty = 1;
   }
-  if (record.dirty && settings_.lock.TryEnter()) {
-    EnvelopeFollower& follower = followers_[channel];
-    follower.attack.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.attack, kMinimumAttack), 0.5);
-    follower.release.DesignLowPass(sampleRate_, EnvelopeFollower::CutoffFor(record.release, kMinimumRelease), 0.5);
+  EnvelopeFollower& follower = followers_[channel];
+  RedesignWhenDirty(record.dirty, settings_.lock, [&] {
+    follower.Design(sampleRate_, record.attack, kMinimumAttack, record.release, kMinimumRelease);
     const double fullScale = amplificator ? kAmplifiedFullScaleDbSpl : kFullScaleDbSpl;
     record.limit = std::pow(10.0, (record.level - fullScale) * 0.05);
-    record.dirty = 0;
-    settings_.lock.Leave();
-  }
-
-  return Pass(followers_[channel], record.limit);
+  });
+  return Pass(follower, record.limit);
 }
 
-void CLimiter::Run(CSignalBuffer& buffer, int channel) {
-  Pass pass = Begin(channel);
-  double* samples = buffer.Data();
-  const int count = buffer.Count();
-  for (int i = 0; i < count; ++i) samples[i] = pass(samples[i]);
-  pass.End();
-}
+void CLimiter::Run(CSignalBuffer& buffer, int channel) { RunPass(Begin(channel), buffer); }
 
 }  // namespace engine
