@@ -20,26 +20,26 @@ const char* const kSinkArguments =
     "sink_name=tonvex_brevalto sink_properties='device.description=\"Tonvex (Brevalto)\"'";
 
 // The engine takes 16 or 32-bit integer samples and at most two channels; the server converts.
-pa_sample_spec CaptureSpec(const pa_sample_spec& sink) {
-  pa_sample_spec spec;
+pa_sample_spec CaptureSampleFormat(const pa_sample_spec& sink) {
+  pa_sample_spec sampleFormat;
   switch (sink.format) {
     case PA_SAMPLE_U8:
     case PA_SAMPLE_ALAW:
     case PA_SAMPLE_ULAW:
     case PA_SAMPLE_S16LE:
     case PA_SAMPLE_S16BE:
-      spec.format = PA_SAMPLE_S16LE;
+      sampleFormat.format = PA_SAMPLE_S16LE;
       break;
     default:
-      spec.format = PA_SAMPLE_S32LE;
+      sampleFormat.format = PA_SAMPLE_S32LE;
       break;
   }
-  spec.rate = sink.rate;
-  spec.channels = uint8_t(std::clamp<int>(sink.channels, 1, 2));
-  return spec;
+  sampleFormat.rate = sink.rate;
+  sampleFormat.channels = uint8_t(std::clamp<int>(sink.channels, 1, 2));
+  return sampleFormat;
 }
 
-bool SameSpec(const pa_sample_spec& a, const pa_sample_spec& b) {
+bool SameSampleFormat(const pa_sample_spec& a, const pa_sample_spec& b) {
   return a.format == b.format && a.rate == b.rate && a.channels == b.channels;
 }
 
@@ -143,7 +143,7 @@ void PulseDriverDevice::OnSinkList(const pa_sink_info* info, int eol) {
       found_ = true;
       seenIndex_ = info->index;
       seenMonitor_ = info->monitor_source_name ? info->monitor_source_name : "";
-      seenSpec_ = info->sample_spec;
+      seenSampleFormat_ = info->sample_spec;
       seenState_ = info->state;
     }
     return;
@@ -175,9 +175,10 @@ void PulseDriverDevice::OnSinkList(const pa_sink_info* info, int eol) {
     }
     return;
   }
-  const bool changed = sinkIndex_ != seenIndex_ || !SameSpec(sinkSpec_, seenSpec_) || monitorName_ != seenMonitor_;
+  const bool changed = sinkIndex_ != seenIndex_ || !SameSampleFormat(sinkSampleFormat_, seenSampleFormat_) ||
+                       monitorName_ != seenMonitor_;
   sinkIndex_ = seenIndex_;
-  sinkSpec_ = seenSpec_;
+  sinkSampleFormat_ = seenSampleFormat_;
   sinkState_ = seenState_;
   monitorName_ = seenMonitor_;
   sinkPresent_ = true;
@@ -231,12 +232,13 @@ void PulseDriverDevice::OnModuleLoaded(uint32_t index) {
 }
 
 void PulseDriverDevice::OpenRecord() {
-  const pa_sample_spec spec = CaptureSpec(sinkSpec_);
+  const pa_sample_spec sampleFormat = CaptureSampleFormat(sinkSampleFormat_);
   pa_channel_map map;
-  pa_channel_map_init_auto(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
-  record_ = pa_stream_new(connection_.Context(), "Tonvex capture", &spec, &map);
+  pa_channel_map_init_auto(&map, sampleFormat.channels, PA_CHANNEL_MAP_DEFAULT);
+  record_ = pa_stream_new(connection_.Context(), "Tonvex capture", &sampleFormat, &map);
   if (!record_) return;
-  recordFormat_ = MakeStreamFormat(spec.channels, uint16_t(pa_sample_size(&spec) * 8), spec.rate);
+  recordFormat_ =
+      MakeStreamFormat(sampleFormat.channels, uint16_t(pa_sample_size(&sampleFormat) * 8), sampleFormat.rate);
   recordReady_ = false;
   pa_stream_set_state_callback(
       record_, [](pa_stream*, void* self) { static_cast<PulseDriverDevice*>(self)->OnRecordState(); }, this);

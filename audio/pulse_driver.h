@@ -57,12 +57,12 @@ class PulseDriverDevice : public engine::IDriverDevice {
   uint32_t loadedModule_ = PA_INVALID_INDEX;
   uint32_t sinkIndex_ = PA_INVALID_INDEX;
   std::string monitorName_;
-  pa_sample_spec sinkSpec_{};
+  pa_sample_spec sinkSampleFormat_{};
   pa_sink_state_t sinkState_ = PA_SINK_INVALID_STATE;
   // Candidate of the list in progress.
   uint32_t seenIndex_ = PA_INVALID_INDEX;
   std::string seenMonitor_;
-  pa_sample_spec seenSpec_{};
+  pa_sample_spec seenSampleFormat_{};
   pa_sink_state_t seenState_ = PA_SINK_INVALID_STATE;
   int playingInputs_ = 0;
   pa_stream* record_ = nullptr;

@@ -17,20 +17,20 @@ namespace {
 // covers the times without requests.
 constexpr pa_usec_t kDoneCheckUs = 20000;
 
-bool SpecFor(const engine::WaveFormat& format, pa_sample_spec* spec) {
+bool SampleFormatFor(const engine::WaveFormat& format, pa_sample_spec* sampleFormat) {
   if (format.formatTag != engine::kWaveFormatPcm || format.channels == 0 || format.channels > PA_CHANNELS_MAX)
     return false;
   switch (format.bitsPerSample) {
-    case 8: spec->format = PA_SAMPLE_U8; break;
-    case 16: spec->format = PA_SAMPLE_S16LE; break;
-    case 24: spec->format = PA_SAMPLE_S24LE; break;
-    case 32: spec->format = PA_SAMPLE_S32LE; break;
+    case 8: sampleFormat->format = PA_SAMPLE_U8; break;
+    case 16: sampleFormat->format = PA_SAMPLE_S16LE; break;
+    case 24: sampleFormat->format = PA_SAMPLE_S24LE; break;
+    case 32: sampleFormat->format = PA_SAMPLE_S32LE; break;
     default: return false;
   }
-  spec->rate = format.samplesPerSec;
-  spec->channels = uint8_t(format.channels);
-  if (!pa_sample_spec_valid(spec)) return false;
-  return format.blockAlign == pa_frame_size(spec);
+  sampleFormat->rate = format.samplesPerSec;
+  sampleFormat->channels = uint8_t(format.channels);
+  if (!pa_sample_spec_valid(sampleFormat)) return false;
+  return format.blockAlign == pa_frame_size(sampleFormat);
 }
 
 }  // namespace
@@ -121,11 +121,11 @@ MmResult PulseWaveOutSystem::Open(unsigned index, const engine::WaveFormat& form
                                   std::unique_ptr<engine::IWaveOutStream>* stream) {
   Sink sink;
   if (!SinkAt(index, &sink)) return engine::kMmBadDeviceId;
-  pa_sample_spec spec;
-  if (!SpecFor(format, &spec)) return engine::kWaveBadFormat;
+  pa_sample_spec sampleFormat;
+  if (!SampleFormatFor(format, &sampleFormat)) return engine::kWaveBadFormat;
   if (!connection_.Ready()) return engine::kMmNoDriver;
-  uint32_t frames = spec.rate / 100;
-  auto created = std::make_unique<PulseWaveOutStream>(connection_, sink.name, spec,
+  uint32_t frames = sampleFormat.rate / 100;
+  auto created = std::make_unique<PulseWaveOutStream>(connection_, sink.name, sampleFormat,
                                                       uint32_t(frames ? frames : 1) * format.blockAlign);
   {
     platform::LoopLock lock(connection_);
@@ -150,8 +150,8 @@ bool PulseWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
 }
 
 PulseWaveOutStream::PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
-                                       const pa_sample_spec& spec, uint32_t blockBytes)
-    : connection_(connection), sinkName_(sinkName), spec_(spec), blockBytes_(blockBytes) {}
+                                       const pa_sample_spec& sampleFormat, uint32_t blockBytes)
+    : connection_(connection), sinkName_(sinkName), sampleFormat_(sampleFormat), blockBytes_(blockBytes) {}
 
 PulseWaveOutStream::~PulseWaveOutStream() {
   platform::LoopLock lock(connection_);
@@ -161,9 +161,9 @@ PulseWaveOutStream::~PulseWaveOutStream() {
 
 bool PulseWaveOutStream::Connect() {
   pa_channel_map map;
-  if (!pa_channel_map_init_auto(&map, spec_.channels, PA_CHANNEL_MAP_DEFAULT))
-    pa_channel_map_init_extend(&map, spec_.channels, PA_CHANNEL_MAP_DEFAULT);
-  stream_ = pa_stream_new(connection_.Context(), "Tonvex output", &spec_, &map);
+  if (!pa_channel_map_init_auto(&map, sampleFormat_.channels, PA_CHANNEL_MAP_DEFAULT))
+    pa_channel_map_init_extend(&map, sampleFormat_.channels, PA_CHANNEL_MAP_DEFAULT);
+  stream_ = pa_stream_new(connection_.Context(), "Tonvex output", &sampleFormat_, &map);
   if (!stream_) return false;
   pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
                                this);
@@ -261,7 +261,7 @@ void PulseWaveOutStream::CheckPlayed() {
   if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
   if (pa_stream_get_time(stream_, &played) < 0) return;
-  const uint64_t position = pa_usec_to_bytes(played, &spec_);
+  const uint64_t position = pa_usec_to_bytes(played, &sampleFormat_);
   // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
   // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
   // clock has not moved for a while, so done marks follow the real playback.
@@ -309,10 +309,10 @@ void PulseWaveOutStream::ApplyVolume() {
   if (!ready_) return;
   pa_cvolume volume;
   pa_cvolume_init(&volume);
-  volume.channels = spec_.channels;
+  volume.channels = sampleFormat_.channels;
   const double left = double(volume_ & 0xFFFF) / 0xFFFF;
   const double right = double(volume_ >> 16) / 0xFFFF;
-  for (int c = 0; c < spec_.channels; ++c) volume.values[c] = pa_sw_volume_from_linear(c == 1 ? right : left);
+  for (int c = 0; c < sampleFormat_.channels; ++c) volume.values[c] = pa_sw_volume_from_linear(c == 1 ? right : left);
   pa_operation* op = pa_context_set_sink_input_volume(connection_.Context(), pa_stream_get_index(stream_), &volume,
                                                       nullptr, nullptr);
   if (op) pa_operation_unref(op);
@@ -333,7 +333,7 @@ MmResult PulseWaveOutStream::Unprepare(WaveHeader& header) {
 
 MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   if (!(header.flags.load() & engine::kHeaderPrepared)) return engine::kWaveUnprepared;
-  if (!header.data || header.bufferLength == 0 || header.bufferLength % pa_frame_size(&spec_) != 0)
+  if (!header.data || header.bufferLength == 0 || header.bufferLength % pa_frame_size(&sampleFormat_) != 0)
     return engine::kMmInvalidHandle;
   platform::LoopLock lock(connection_);
   if (failed_ || closed_ || !stream_) return engine::kMmInvalidHandle;

@@ -57,8 +57,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // writes are refused, so the engine never waits for a device that no longer exists.
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
-  PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName, const pa_sample_spec& spec,
-                     uint32_t blockBytes);
+  PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
+                     const pa_sample_spec& sampleFormat, uint32_t blockBytes);
   ~PulseWaveOutStream() override;
 
   // Under the caller's loop lock; false when the server refused the stream at once.
@@ -91,7 +91,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
 
   platform::PulseConnection& connection_;
   const std::string sinkName_;
-  const pa_sample_spec spec_;
+  const pa_sample_spec sampleFormat_;
   const uint32_t blockBytes_;
   pa_stream* stream_ = nullptr;
   pa_time_event* timer_ = nullptr;

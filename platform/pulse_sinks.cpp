@@ -18,7 +18,7 @@ void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) 
   sink.index = info->index;
   sink.name = info->name ? info->name : "";
   sink.description = info->description ? info->description : sink.name;
-  sink.spec = info->sample_spec;
+  sink.sampleFormat = info->sample_spec;
   sink.state = info->state;
   sink.ownerModule = info->owner_module;
   request->sinks->push_back(std::move(sink));

@@ -14,7 +14,7 @@ struct PulseSink {
   uint32_t index = PA_INVALID_INDEX;
   std::string name;         // the server's identifier
   std::string description;  // what the user sees; devices are chosen by this text
-  pa_sample_spec spec{};
+  pa_sample_spec sampleFormat{};
   pa_sink_state_t state = PA_SINK_INVALID_STATE;
   uint32_t ownerModule = PA_INVALID_INDEX;
 };

@@ -91,8 +91,8 @@ int Pace(const char* source) {
   pa_stream* stream = nullptr;
   {
     platform::LoopLock lock(connection);
-    const pa_sample_spec spec = {PA_SAMPLE_S16LE, kRate, 1};
-    stream = pa_stream_new(connection.Context(), "pacer", &spec, nullptr);
+    const pa_sample_spec sampleFormat = {PA_SAMPLE_S16LE, kRate, 1};
+    stream = pa_stream_new(connection.Context(), "pacer", &sampleFormat, nullptr);
     pa_stream_set_read_callback(
         stream,
         [](pa_stream* s, size_t, void*) {
@@ -132,10 +132,10 @@ int main(int argc, char** argv) {
   for (auto& r : recordings) r.samples.reserve(size_t(kRate * (seconds + 2)));
   {
     platform::LoopLock lock(connection);
-    const pa_sample_spec spec = {PA_SAMPLE_FLOAT32LE, kRate, 1};
+    const pa_sample_spec sampleFormat = {PA_SAMPLE_FLOAT32LE, kRate, 1};
     for (int i = 0; i < 2; ++i) {
       Recording& r = recordings[i];
-      r.stream = pa_stream_new(connection.Context(), i == 0 ? "probe in" : "probe out", &spec, nullptr);
+      r.stream = pa_stream_new(connection.Context(), i == 0 ? "probe in" : "probe out", &sampleFormat, nullptr);
       pa_stream_set_read_callback(r.stream, &OnRead, &r);
       pa_buffer_attr attr;
       std::fill_n(reinterpret_cast<uint8_t*>(&attr), sizeof attr, 0xff);
