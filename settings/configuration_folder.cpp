@@ -11,9 +11,17 @@
 #include "platform/standard_folders.h"
 
 namespace settings {
-namespace {
 
-std::vector<std::string> PresetNamesIn(const std::string& folder) {
+std::string DefaultConfigurationFolder() { return platform::UserConfigFolder(); }
+
+std::string ShippedPresetFolder() { return platform::InstallationPrefix() + "/share/tonvex/presets"; }
+
+bool IsPresetFileName(const std::string& name) {
+  constexpr std::string_view kExtension = ".tvd";
+  return name.size() > kExtension.size() && std::string_view(name).substr(name.size() - kExtension.size()) == kExtension;
+}
+
+std::vector<std::string> PresetFileNames(const std::string& folder) {
   std::vector<std::string> names;
   DIR* directory = ::opendir(folder.c_str());
   if (!directory) return names;
@@ -25,22 +33,11 @@ std::vector<std::string> PresetNamesIn(const std::string& folder) {
   return names;
 }
 
-}  // namespace
-
-std::string DefaultConfigurationFolder() { return platform::UserConfigFolder(); }
-
-std::string ShippedPresetFolder() { return platform::InstallationPrefix() + "/share/tonvex/presets"; }
-
-bool IsPresetFileName(const std::string& name) {
-  constexpr std::string_view kExtension = ".tvd";
-  return name.size() > kExtension.size() && std::string_view(name).substr(name.size() - kExtension.size()) == kExtension;
-}
-
 int SeedPresets(const std::string& shippedFolder, const std::string& configFolder) {
   if (platform::CreateFolders(configFolder) != 0) return 0;
-  if (!PresetNamesIn(configFolder).empty()) return 0;
+  if (!PresetFileNames(configFolder).empty()) return 0;
   int copied = 0;
-  for (const std::string& name : PresetNamesIn(shippedFolder)) {
+  for (const std::string& name : PresetFileNames(shippedFolder)) {
     std::ifstream source(shippedFolder + "/" + name, std::ios::binary);
     if (!source) continue;
     std::ostringstream content;

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // The configuration folder holds the presets (*.tvd), the user's configurations (*.tva) and the
 // automatically kept "Custom.tvh". It is the user's own folder, $XDG_CONFIG_HOME/tonvex (else
@@ -19,5 +20,9 @@ int SeedPresets(const std::string& shippedFolder, const std::string& configFolde
 // True for a name that ends in ".tvd". File names are case-sensitive here, and a preset is loaded by
 // its name up to the first "." with ".tvd" appended, so "Rock.TVD" is no preset.
 bool IsPresetFileName(const std::string& name);
+
+// The names of the preset files in `folder` (hidden files left out), in the folder's own order; none when
+// the folder cannot be read.
+std::vector<std::string> PresetFileNames(const std::string& folder);
 
 }  // namespace settings

@@ -1,5 +1,3 @@
-#include <dirent.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -17,14 +15,7 @@ namespace {
 // Preset files in the order the list shows them: by name, ignoring case, the way the original
 // platform's file system listed them (folder order on Linux would be arbitrary).
 std::vector<std::string> PresetFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  DIR* directory = ::opendir(folder.c_str());
-  if (!directory) return names;
-  while (dirent* entry = ::readdir(directory)) {
-    std::string name = entry->d_name;
-    if (name[0] != '.' && IsPresetFileName(name)) names.push_back(name);
-  }
-  ::closedir(directory);
+  std::vector<std::string> names = PresetFileNames(folder);
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
       int ca = std::tolower(static_cast<unsigned char>(a[i])), cb = std::tolower(static_cast<unsigned char>(b[i]));
