@@ -152,11 +152,9 @@ TEST(ChannelChain, ChannelsBeyondTheSecondPassUnchanged) {
   CChannelChain chain(p);
   chain.FollowSampleRate(44100);
   const auto noise = Noise(256, 0.5, 70);
-  CSignalBuffer buffer(256);
   for (int channel : {2, 5, -1}) {
-    Load(buffer, noise);
-    chain.Process(buffer, channel, 6);
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(buffer[i], noise[i]) << channel;
+    const auto out = ProcessSamples(chain, channel, 6, noise);
+    for (int i = 0; i < 256; ++i) ASSERT_EQ(out[i], noise[i]) << channel;
   }
 }
 
@@ -190,17 +188,12 @@ TEST(ChannelChain, AfterAResetTheFirstBlockStartsEveryFilterFromZero) {
   used.FollowSampleRate(44100);
   fresh.FollowSampleRate(44100);
 
-  CSignalBuffer buffer(2048);
-  Load(buffer, Noise(2048, 1.0, 8));
-  used.Process(buffer, 0, 1);
+  ProcessSamples(used, 0, 1, Noise(2048, 1.0, 8));
   used.ResetState();
 
   const auto probe = Noise(2048, 0.3, 9);
-  CSignalBuffer a(2048), b(2048);
-  Load(a, probe);
-  Load(b, probe);
-  used.Process(a, 0, 1);
-  fresh.Process(b, 0, 1);
+  const auto a = ProcessSamples(used, 0, 1, probe);
+  const auto b = ProcessSamples(fresh, 0, 1, probe);
   for (int i = 0; i < 2048; ++i) ASSERT_EQ(a[i], b[i]) << i;
   EXPECT_EQ(used.Compressor().Envelope(0), fresh.Compressor().Envelope(0));
   EXPECT_EQ(used.Limiter().Envelope(0), fresh.Limiter().Envelope(0));
@@ -213,11 +206,8 @@ TEST(ChannelChain, ChannelsKeepSeparateState) {
   CChannelChain chain(p);
   chain.FollowSampleRate(44100);
   const auto noise = Noise(4096, 0.2, 10);
-  CSignalBuffer left(4096), right(4096);
-  Load(left, noise);
-  Load(right, noise);
-  chain.Process(left, 0, 2);
-  chain.Process(right, 1, 2);
+  const auto left = ProcessSamples(chain, 0, 2, noise);
+  const auto right = ProcessSamples(chain, 1, 2, noise);
   for (int i = 0; i < 4096; ++i) EXPECT_NEAR(right[i], noise[i], 1e-12);
   double difference = 0.0;
   for (int i = 0; i < 4096; ++i) difference += std::fabs(left[i] - noise[i]);

@@ -10,21 +10,22 @@ using namespace effects_test;
 
 namespace {
 
-// A compressor whose smoothers are identities (attack and release 0), so a steady input is its own
-// envelope from the first sample.
-struct InstantCompressor {
+// A compressor running at `rate` with both channels set alike.
+struct TestCompressor {
   ProcessingParameters p;
   CCompressor compressor{p.compressor};
-  explicit InstantCompressor(int thresholdDbSpl, double ratio, int centerDbSpl, int rate = 44100) {
-    for (int ch = 0; ch < kChannels; ++ch) p.SetCompressorChannel(thresholdDbSpl, ratio, 0.0, 0.0, centerDbSpl, ch);
+  TestCompressor(int thresholdDbSpl, double ratio, double attack, double release, int centerDbSpl, int rate = 44100) {
+    for (int ch = 0; ch < kChannels; ++ch) p.SetCompressorChannel(thresholdDbSpl, ratio, attack, release, centerDbSpl, ch);
     compressor.FollowSampleRate(rate);
   }
-  double Gain(double level, int channel = 0) {
-    CSignalBuffer buffer(32);
-    FillConstant(buffer, 32, level);
-    compressor.Run(buffer, channel);
-    return buffer[31] / level;
-  }
+};
+
+// A compressor whose smoothers are identities (attack and release 0), so a steady input is its own
+// envelope from the first sample.
+struct InstantCompressor : TestCompressor {
+  InstantCompressor(int thresholdDbSpl, double ratio, int centerDbSpl, int rate = 44100)
+      : TestCompressor(thresholdDbSpl, ratio, 0.0, 0.0, centerDbSpl, rate) {}
+  double Gain(double level, int channel = 0) { return RunConstant(compressor, channel, 32, level) / level; }
 };
 
 // The curve applied exactly as written, per sample: log10 of the envelope, the output level, and
@@ -81,15 +82,10 @@ TEST(CompressorCurve, WorkedExamplesAboveAndBelowTheThreshold) {
 }
 
 TEST(CompressorCurve, RatioOneIsTransparent) {
-  ProcessingParameters p;
-  CCompressor compressor(p.compressor);
-  p.SetCompressorChannel(40, 1.0, 0.005, 0.2, 90, 1);
-  compressor.FollowSampleRate(48000);
+  TestCompressor c(40, 1.0, 0.005, 0.2, 90, 48000);
   const auto noise = Noise(9600, 1.0, 4);
-  CSignalBuffer buffer(9600);
-  Load(buffer, noise);
-  compressor.Run(buffer, 1);
-  for (int i = 0; i < 9600; ++i) EXPECT_NEAR(buffer[i], noise[i], 1e-12 * std::fabs(noise[i]) + 1e-300);
+  const auto out = RunSamples(c.compressor, 1, noise);
+  for (int i = 0; i < 9600; ++i) EXPECT_NEAR(out[i], noise[i], 1e-12 * std::fabs(noise[i]) + 1e-300);
 }
 
 TEST(CompressorCurve, RatioThirtyAndAboveIsFlatAboveTheThreshold) {
@@ -117,24 +113,21 @@ TEST(CompressorCurve, RearrangedGainMatchesTheCurveAsWritten) {
   auto input = Noise(20000, 1.0, 9);
   for (int i = 0; i < 20000; ++i) input[i] *= 0.5 + 0.5 * std::sin(i * 0.001);  // sweep the level
   for (const Case& k : cases) {
-    ProcessingParameters p;
-    CCompressor compressor(p.compressor);
-    p.SetCompressorChannel(k.threshold, k.ratio, k.attack, k.release, k.center, 0);
-    compressor.FollowSampleRate(rate);
+    TestCompressor c(k.threshold, k.ratio, k.attack, k.release, k.center, rate);
     std::vector<double> envelopes;
-    const auto expected = Reference(input, p.compressor.channel[0].threshold, p.compressor.channel[0].center,
+    const auto expected = Reference(input, c.p.compressor.channel[0].threshold, c.p.compressor.channel[0].center,
                                     k.ratio, k.attack, k.release, rate, &envelopes);
     CSignalBuffer buffer(5000);
     for (int start = 0; start < 20000; start += 5000) {
       buffer.Resize(5000);
       for (int i = 0; i < 5000; ++i) buffer[i] = input[start + i];
-      compressor.Run(buffer, 0);
+      c.compressor.Run(buffer, 0);
       for (int i = 0; i < 5000; ++i) {
         const double want = expected[start + i];
         ASSERT_NEAR(buffer[i], want, 1e-9 * std::fabs(want) + 1e-300)
             << "threshold " << k.threshold << " ratio " << k.ratio << " sample " << start + i;
       }
-      EXPECT_EQ(compressor.Envelope(0), envelopes[start + 4999]);
+      EXPECT_EQ(c.compressor.Envelope(0), envelopes[start + 4999]);
     }
   }
 }
@@ -155,43 +148,33 @@ TEST(CompressorSafety, UnwrittenBlockWithRatioZeroPassesTheSignal) {
   CCompressor compressor(p.compressor);
   compressor.FollowSampleRate(44100);
   const auto noise = Noise(2048, 1.0, 6);
-  CSignalBuffer buffer(2048);
-  Load(buffer, noise);
-  compressor.Run(buffer, 0);
-  for (int i = 0; i < 2048; ++i) EXPECT_EQ(buffer[i], noise[i]);
-  p.compressor.channel[0].rate = -3.0;
-  Load(buffer, noise);
-  compressor.Run(buffer, 0);
-  for (int i = 0; i < 2048; ++i) EXPECT_EQ(buffer[i], noise[i]);
+  for (double rate : {0.0, -3.0}) {
+    p.compressor.channel[0].rate = rate;
+    const auto out = RunSamples(compressor, 0, noise);
+    for (int i = 0; i < 2048; ++i) EXPECT_EQ(out[i], noise[i]) << rate;
+  }
 }
 
 TEST(CompressorSafety, DigitalSilenceStaysSilent) {
   InstantCompressor c(76, 4.0, 86);
   c.p.SetCompressorChannel(76, 4.0, 0.01, 0.1, 86, 1);
-  CSignalBuffer buffer(1000);
-  FillConstant(buffer, 1000, 0.0);
-  c.compressor.Run(buffer, 1);
-  for (int i = 0; i < 1000; ++i) EXPECT_EQ(buffer[i], 0.0);
+  const auto out = RunSamples(c.compressor, 1, std::vector<double>(1000, 0.0));
+  for (int i = 0; i < 1000; ++i) EXPECT_EQ(out[i], 0.0);
   EXPECT_EQ(c.compressor.Envelope(1), 0.0);
 }
 
 TEST(CompressorSafety, RingingEnvelopeBelowZeroNeverMakesNaN) {
   // A release time of 50 us puts the smoother at 20 kHz, close to half of 44.1 kHz, where it rings: after
   // a burst the envelope swings below zero. Those samples have no level and pass unchanged.
-  ProcessingParameters p;
-  CCompressor compressor(p.compressor);
-  p.SetCompressorChannel(76, 2.0, 0.0, 0.00005, 86, 0);
-  compressor.FollowSampleRate(44100);
-  CSignalBuffer buffer(1);
+  TestCompressor c(76, 2.0, 0.0, 0.00005, 86);
   bool wentNegative = false;
   for (int i = 0; i < 400; ++i) {
     const double x = (i / 20) % 2 == 0 ? 0.9 * ((i % 3) - 1) : 0.01 * ((i % 2) ? 1 : -1);
-    FillConstant(buffer, 1, x);
-    compressor.Run(buffer, 0);
-    ASSERT_TRUE(std::isfinite(buffer[0])) << i;
-    if (compressor.Envelope(0) < 0.0) {
+    const double y = RunConstant(c.compressor, 0, 1, x);
+    ASSERT_TRUE(std::isfinite(y)) << i;
+    if (c.compressor.Envelope(0) < 0.0) {
       wentNegative = true;
-      EXPECT_EQ(buffer[0], x);
+      EXPECT_EQ(y, x);
     }
   }
   EXPECT_TRUE(wentNegative);
@@ -203,10 +186,8 @@ TEST(CompressorSmoothers, TimesBecomeCriticallyDampedLowPassCutoffs) {
   p.SetCompressorChannel(76, 2.0, 0.01, 0.3, 86, 0);
   p.SetCompressorChannel(76, 2.0, 0.0, -1.0, 86, 1);
   compressor.FollowSampleRate(44100);
-  CSignalBuffer buffer(4);
-  FillConstant(buffer, 4, 0.0);
-  compressor.Run(buffer, 0);
-  compressor.Run(buffer, 1);
+  RunConstant(compressor, 0, 4, 0.0);
+  RunConstant(compressor, 1, 4, 0.0);
   EXPECT_EQ(compressor.Follower(0).attack.frequency, 100.0);
   EXPECT_EQ(compressor.Follower(0).release.frequency, 3.0);  // trunc(3.33)
   EXPECT_EQ(compressor.Follower(0).attack.q, 0.5);
@@ -217,7 +198,7 @@ TEST(CompressorSmoothers, TimesBecomeCriticallyDampedLowPassCutoffs) {
   EXPECT_TRUE(compressor.Follower(1).release.IsIdentity());
   // A time that is not a number is the minimum too, not a filter full of NaN.
   p.SetCompressorChannel(76, 2.0, std::nan(""), 0.3, 86, 1);
-  compressor.Run(buffer, 1);
+  RunConstant(compressor, 1, 4, 0.0);
   EXPECT_TRUE(compressor.Follower(1).attack.IsIdentity());
   EXPECT_FALSE(p.compressor.channel[0].dirty);
   // A new rate redesigns both channels on their next block.
@@ -227,32 +208,21 @@ TEST(CompressorSmoothers, TimesBecomeCriticallyDampedLowPassCutoffs) {
 }
 
 TEST(CompressorSmoothers, ReleaseContinuesFromTheEnvelopeWithoutAStep) {
-  ProcessingParameters p;
-  CCompressor compressor(p.compressor);
-  p.SetCompressorChannel(76, 1.0, 0.0, 0.1, 86, 0);
-  compressor.FollowSampleRate(44100);
-  CSignalBuffer buffer(100);
-  FillConstant(buffer, 100, 1.0);
-  compressor.Run(buffer, 0);
-  EXPECT_EQ(compressor.Envelope(0), 1.0);
-  FillConstant(buffer, 1, 0.5);
-  compressor.Run(buffer, 0);
+  TestCompressor c(76, 1.0, 0.0, 0.1, 86);
+  RunConstant(c.compressor, 0, 100, 1.0);
+  EXPECT_EQ(c.compressor.Envelope(0), 1.0);
+  RunConstant(c.compressor, 0, 1, 0.5);
   // Falling slowly from 1.0, not restarting from 0.
-  EXPECT_GT(compressor.Envelope(0), 0.999);
-  EXPECT_LT(compressor.Envelope(0), 1.0);
+  EXPECT_GT(c.compressor.Envelope(0), 0.999);
+  EXPECT_LT(c.compressor.Envelope(0), 1.0);
 }
 
 TEST(CompressorSmoothers, ResetStartsFromZero) {
-  ProcessingParameters p;
-  CCompressor compressor(p.compressor);
-  p.SetCompressorChannel(76, 2.0, 0.01, 0.1, 86, 0);
-  compressor.FollowSampleRate(44100);
-  CSignalBuffer buffer(500);
-  FillConstant(buffer, 500, 0.7);
-  compressor.Run(buffer, 0);
-  EXPECT_GT(compressor.Envelope(0), 0.1);
-  compressor.Reset();
-  EXPECT_EQ(compressor.Envelope(0), 0.0);
-  EXPECT_FALSE(compressor.Follower(0).attack.Primed());
-  EXPECT_FALSE(compressor.Follower(0).release.Primed());
+  TestCompressor c(76, 2.0, 0.01, 0.1, 86);
+  RunConstant(c.compressor, 0, 500, 0.7);
+  EXPECT_GT(c.compressor.Envelope(0), 0.1);
+  c.compressor.Reset();
+  EXPECT_EQ(c.compressor.Envelope(0), 0.0);
+  EXPECT_FALSE(c.compressor.Follower(0).attack.Primed());
+  EXPECT_FALSE(c.compressor.Follower(0).release.Primed());
 }

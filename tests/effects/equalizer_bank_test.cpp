@@ -80,11 +80,9 @@ TEST(EqualizerBank, DefaultGainsAreTransparent) {
   CEqualizerBank bank(p.equalizer);
   bank.FollowSampleRate(44100);
   const auto noise = Noise(4096, 0.9, 2);
-  CSignalBuffer buffer(4096);
-  Load(buffer, noise);
-  bank.Run(buffer, 1);
+  const auto out = RunSamples(bank, 1, noise);
   // The 25 Hz band's poles sit close to the unit circle, so rounding builds up a little over a block.
-  for (int i = 0; i < 4096; ++i) EXPECT_NEAR(buffer[i], noise[i], 1e-9);
+  for (int i = 0; i < 4096; ++i) EXPECT_NEAR(out[i], noise[i], 1e-9);
 }
 
 TEST(EqualizerBank, SixDbBandDoublesASineAtItsCentre) {
@@ -155,12 +153,9 @@ TEST(EqualizerBank, DisabledBandIsSkippedEvenIfItsSectionIsNotAnIdentity) {
   CEqualizerBank bank(p.equalizer);
   bank.FollowSampleRate(44100);
   p.SetEqualizerBandGain(5, 10.0, 0);
-  CSignalBuffer buffer(8);
-  FillConstant(buffer, 8, 0.0);
-  bank.Run(buffer, 0);
+  RunConstant(bank, 0, 8, 0.0);
   p.equalizer.bands[BandIndex(5, 0)].enabled = 0;
   const auto noise = Noise(512, 0.5);
-  Load(buffer, noise);
-  bank.Run(buffer, 0);
-  for (int i = 0; i < 512; ++i) EXPECT_NEAR(buffer[i], noise[i], 1e-12);
+  const auto out = RunSamples(bank, 0, noise);
+  for (int i = 0; i < 512; ++i) EXPECT_NEAR(out[i], noise[i], 1e-12);
 }

@@ -68,6 +68,12 @@ struct Stream {
     chain.Process(left, 0, channels);
     if (channels > 1) chain.Process(right, 1, channels);
   }
+  // Runs one block while the monitor waits for a reading of `side`; returns that reading.
+  Reading ReadBlock(int side, int channels) {
+    Monitor monitor(p, side);
+    Block(channels);
+    return monitor.Get();
+  }
 };
 
 }  // namespace
@@ -76,9 +82,7 @@ TEST(LevelAnalysis, FullScaleSineReadsMinusThreeDbInItsBandAndFullScalePeak) {
   Stream s(44100);
   FillSine(s.left, 4410, 1000, 44100, 1.0);
   FillSine(s.right, 4410, 1000, 44100, 0.1);
-  Monitor monitor(s.p, kSideLeft);
-  s.Block(2);
-  Reading r = monitor.Get();
+  Reading r = s.ReadBlock(kSideLeft, 2);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.bands[4], 93.0, 0.3);
   EXPECT_NEAR(r.total, 96.0, 0.01);
@@ -91,9 +95,7 @@ TEST(LevelAnalysis, FullScaleSineReadsMinusThreeDbInItsBandAndFullScalePeak) {
   // tone is not touched.
   s.p.amplificator = 1;
   for (int ch = 0; ch < 2; ++ch) s.p.SetLimiterChannel(116, ch, 0.001, 0.5);
-  Monitor amplified(s.p, kSideLeft);
-  s.Block(2);
-  r = amplified.Get();
+  r = s.ReadBlock(kSideLeft, 2);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.bands[4], 113.0, 0.3);
   EXPECT_NEAR(r.total, 116.0, 0.01);
@@ -104,9 +106,7 @@ TEST(LevelAnalysis, BandsAboveWhatTheRateCarriesReadZero) {
     Stream s(rate);
     auto noise = Noise(2048, 0.5, 3);
     Load(s.left, noise);
-    Monitor monitor(s.p, kSideLeft);
-    s.Block(1);
-    Reading r = monitor.Get();
+    Reading r = s.ReadBlock(kSideLeft, 1);
     ASSERT_EQ(r.answered, 1);
     EXPECT_EQ(r.bands[7], 0.0) << rate;
     if (rate == 11025)
@@ -121,17 +121,13 @@ TEST(LevelAnalysis, BandsAboveWhatTheRateCarriesReadZero) {
 TEST(LevelAnalysis, NonPositiveBlockReadsZeroTotalAndSilentBandsMinusInfinity) {
   Stream s(48000);
   FillConstant(s.left, 1024, -0.5);
-  Monitor negative(s.p, kSideLeft);
-  s.Block(1);
-  Reading r = negative.Get();
+  Reading r = s.ReadBlock(kSideLeft, 1);
   ASSERT_EQ(r.answered, 1);
   EXPECT_EQ(r.total, 0.0);
 
   Stream quiet(48000);  // a fresh chain: the first one still rings from the block before
   FillConstant(quiet.left, 1024, 0.0);
-  Monitor silent(quiet.p, kSideLeft);
-  quiet.Block(1);
-  r = silent.Get();
+  r = quiet.ReadBlock(kSideLeft, 1);
   ASSERT_EQ(r.answered, 1);
   EXPECT_EQ(r.total, 0.0);
   for (double band : r.bands) EXPECT_TRUE(std::isinf(band) && band < 0);
@@ -166,9 +162,7 @@ TEST(LevelAnalysisSides, RightWaitsForTheSecondChannelAndBothAveragesTheTwo) {
 TEST(LevelAnalysisSides, BothOnAMonoStreamAnswersAfterTheOnlyChannel) {
   Stream s(44100);
   FillSine(s.left, 4410, 1000, 44100, 1.0);
-  Monitor both(s.p, kSideBoth);
-  s.Block(1);
-  Reading r = both.Get();
+  Reading r = s.ReadBlock(kSideBoth, 1);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.bands[4], 93.0, 0.3);
   EXPECT_FALSE(s.p.monitor.secondPending);
@@ -178,9 +172,7 @@ TEST(LevelAnalysisSides, BothOnAMonoStreamAnswersAfterTheOnlyChannel) {
 TEST(LevelAnalysisSides, RightOnAMonoStreamReadsTheOnlyChannel) {
   Stream s(44100);
   FillSine(s.left, 4410, 1000, 44100, 0.5);
-  Monitor right(s.p, kSideRight);
-  s.Block(1);
-  Reading r = right.Get();
+  Reading r = s.ReadBlock(kSideRight, 1);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.total, 96.0 + 20.0 * std::log10(0.5), 0.01);
 }
