@@ -9,6 +9,7 @@
 #include "engine/processing_parameters.h"
 #include "platform/user_prompt.h"
 #include "settings/configuration_io.h"
+#include "tests/support/stream_text.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ class SilentPrompt : public platform::UserPrompt {
 std::string LoadAndStore(const std::string& text, engine::ProcessingParameters& parameters) {
   SilentPrompt prompt;
   settings::ConfigurationModel model;
-  std::FILE* in = std::tmpfile();
-  std::fwrite(text.data(), 1, text.size(), in);
+  std::FILE* in = testing_support::StreamWith(text);
   settings::LoadConfiguration(in, model, parameters, prompt);
   std::fclose(in);
   // The band gains handed over must be numbers the engine can use.
@@ -32,12 +32,7 @@ std::string LoadAndStore(const std::string& text, engine::ProcessingParameters& 
     if (band.gain != band.gain) std::abort();
   std::FILE* out = std::tmpfile();
   settings::StoreConfiguration(out, model, prompt);
-  std::fflush(out);
-  std::rewind(out);
-  std::string stored;
-  char buffer[4096];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, out)) > 0) stored.append(buffer, count);
+  std::string stored = testing_support::StreamContent(out);
   std::fclose(out);
   return stored;
 }

@@ -13,6 +13,7 @@
 #include "platform/string_table.h"
 #include "settings/configuration_model.h"
 #include "tests/support/scripted_prompt.h"
+#include "tests/support/stream_text.h"
 
 namespace settings_test {
 
@@ -30,23 +31,8 @@ inline void WriteFile(const std::string& path, const std::string& content) {
 
 inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
-// A stream holding `text`, as the configuration reader gets it from an opened file.
-inline std::FILE* StreamWith(const std::string& text) {
-  std::FILE* stream = std::tmpfile();
-  std::fwrite(text.data(), 1, text.size(), stream);
-  std::rewind(stream);
-  return stream;
-}
-
-inline std::string StreamContent(std::FILE* stream) {
-  std::fflush(stream);
-  std::rewind(stream);
-  std::string text;
-  char buffer[4096];
-  size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, stream)) > 0) text.append(buffer, count);
-  return text;
-}
+using testing_support::StreamContent;
+using testing_support::StreamWith;
 
 inline const std::string kProductKey = "Software\\Brevalto\\Tonvex";
 
