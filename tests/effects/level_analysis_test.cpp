@@ -159,22 +159,17 @@ TEST(LevelAnalysisSides, RightWaitsForTheSecondChannelAndBothAveragesTheTwo) {
   EXPECT_FALSE(s.p.monitor.secondPending);
 }
 
-TEST(LevelAnalysisSides, BothOnAMonoStreamAnswersAfterTheOnlyChannel) {
-  Stream s(44100);
-  FillSine(s.left, 4410, 1000, 44100, 1.0);
-  Reading r = s.ReadBlock(kSideBoth, 1);
-  ASSERT_EQ(r.answered, 1);
-  EXPECT_NEAR(r.bands[4], 93.0, 0.3);
-  EXPECT_FALSE(s.p.monitor.secondPending);
-  EXPECT_FALSE(s.p.monitor.request);
-}
-
-TEST(LevelAnalysisSides, RightOnAMonoStreamReadsTheOnlyChannel) {
-  Stream s(44100);
-  FillSine(s.left, 4410, 1000, 44100, 0.5);
-  Reading r = s.ReadBlock(kSideRight, 1);
-  ASSERT_EQ(r.answered, 1);
-  EXPECT_NEAR(r.total, 96.0 + 20.0 * std::log10(0.5), 0.01);
+TEST(LevelAnalysisSides, RightOrBothOnAMonoStreamReadTheOnlyChannelAtOnce) {
+  for (int side : {kSideRight, kSideBoth}) {
+    Stream s(44100);
+    FillSine(s.left, 4410, 1000, 44100, 0.5);
+    Reading r = s.ReadBlock(side, 1);
+    ASSERT_EQ(r.answered, 1) << side;
+    EXPECT_NEAR(r.bands[4], 93.0 + 20.0 * std::log10(0.5), 0.3) << side;
+    EXPECT_NEAR(r.total, 96.0 + 20.0 * std::log10(0.5), 0.01) << side;
+    EXPECT_FALSE(s.p.monitor.secondPending) << side;
+    EXPECT_FALSE(s.p.monitor.request) << side;
+  }
 }
 
 TEST(LevelAnalysisExchange, NoRequestMeansNoWorkAndNoAnswer) {
