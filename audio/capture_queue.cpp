@@ -10,13 +10,14 @@ using engine::kMaxBlockBytes;
 CaptureQueue::CaptureQueue(size_t capacityBytes) : storage_(std::max<size_t>(capacityBytes, kMaxBlockBytes)) {}
 
 void CaptureQueue::SetEvent(std::shared_ptr<platform::Event> event) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   event_ = std::move(event);
-  UpdateEventLocked();
+  eventSet_ = false;
+  WakeReader(std::move(lock));
 }
 
 void CaptureQueue::Start(const engine::StreamFormat& format) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   head_ = size_ = 0;
   format_ = format;
   haveFormat_ = true;
@@ -24,11 +25,11 @@ void CaptureQueue::Start(const engine::StreamFormat& format) {
   // A stop that the reader has not seen yet is superseded by the format report that follows it.
   stopPending_ = false;
   streaming_ = true;
-  UpdateEventLocked();
+  WakeReader(std::move(lock));
 }
 
 void CaptureQueue::Stop() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   if (!streaming_) return;
   streaming_ = false;
   // A stream whose format report the reader never took is dropped whole; the stop still goes out, since
@@ -38,11 +39,11 @@ void CaptureQueue::Stop() {
     head_ = size_ = 0;
   }
   stopPending_ = true;
-  UpdateEventLocked();
+  WakeReader(std::move(lock));
 }
 
 void CaptureQueue::Push(const uint8_t* data, size_t bytes) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   if (!streaming_) return;
   const size_t room = storage_.size() - size_;
   if (bytes > room) {
@@ -54,7 +55,7 @@ void CaptureQueue::Push(const uint8_t* data, size_t bytes) {
   std::memcpy(storage_.data() + tail, data, first);
   std::memcpy(storage_.data(), data + first, bytes - first);
   size_ += bytes;
-  UpdateEventLocked();
+  WakeReader(std::move(lock));
 }
 
 bool CaptureQueue::Streaming() const {
@@ -104,7 +105,8 @@ uint32_t CaptureQueue::Read(uint8_t* output, uint32_t capacity) {
       }
     }
   }
-  UpdateEventLocked();
+  // Whatever the reader does to the event wakes nobody but itself.
+  if (auto keep = UpdateEventLocked()) keep->Set();
   return answer;
 }
 
@@ -120,12 +122,24 @@ bool CaptureQueue::WaitingLocked() const {
   return haveFormat_ && format_.blockBytes > 2 && size_ >= format_.blockBytes;
 }
 
-void CaptureQueue::UpdateEventLocked() {
-  if (!event_) return;
-  if (WaitingLocked())
-    event_->Set();
-  else
+std::shared_ptr<platform::Event> CaptureQueue::UpdateEventLocked() {
+  if (!event_) return nullptr;
+  if (!WaitingLocked()) {
     event_->Reset();
+    eventSet_ = false;
+    return nullptr;
+  }
+  if (eventSet_) return nullptr;  // already signalled for what waits: a chunk that adds to it wakes nobody
+  eventSet_ = true;
+  return event_;
+}
+
+void CaptureQueue::WakeReader(std::unique_lock<std::mutex> lock) {
+  std::shared_ptr<platform::Event> wake = UpdateEventLocked();
+  // Set after unlocking: the woken reader goes straight for this lock, and would only be sent back to sleep.
+  // A Set that lands after the reader has emptied the queue costs it one spurious pass, nothing more.
+  lock.unlock();
+  if (wake) wake->Set();
 }
 
 engine::StreamFormat MakeStreamFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t samplesPerSec) {

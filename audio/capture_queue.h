@@ -41,7 +41,10 @@ class CaptureQueue {
 
  private:
   bool WaitingLocked() const;
-  void UpdateEventLocked();
+  // Resets the event when nothing waits; returns it when it is to be set (the caller sets it unlocked).
+  std::shared_ptr<platform::Event> UpdateEventLocked();
+  // Producer side: updates the event, unlocks, then sets it when needed.
+  void WakeReader(std::unique_lock<std::mutex> lock);
   size_t TakeLocked(uint8_t* output, size_t bytes);
 
   mutable std::mutex mutex_;
@@ -55,6 +58,7 @@ class CaptureQueue {
   bool streaming_ = false;
   uint64_t dropped_ = 0;
   std::shared_ptr<platform::Event> event_;
+  bool eventSet_ = false;  // set since the last reset
 };
 
 // Stream format records for the formats the capture produces: blocks of about 10 ms of whole frames.

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -118,6 +120,38 @@ TEST(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) 
   EXPECT_FALSE(event->IsSet());
   queue.Stop();
   EXPECT_TRUE(event->IsSet());
+}
+
+// The producer sets the event after leaving the queue's lock, so a reader may empty the queue between the
+// two. Whatever the interleaving, a reader that sleeps on the event must never sleep through a waiting
+// block: each wait here would otherwise run into its long timeout.
+TEST(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits) {
+  auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
+  CaptureQueue queue(1 << 16);
+  queue.SetEvent(event);
+  const auto format = MakeStreamFormat(2, 16, 48000);
+  queue.Start(format);
+  constexpr int kBlocks = 300;
+  std::thread producer([&] {
+    const auto half = Ramp(format.blockBytes / 2);
+    for (int i = 0; i < 2 * kBlocks; ++i) {
+      queue.Push(half.data(), half.size());
+      if (i % 8 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  int blocks = 0, timeouts = 0;
+  while (blocks < kBlocks && timeouts == 0) {
+    if (event->Wait(2000) == platform::kWaitTimeout) ++timeouts;
+    for (uint32_t n; (n = queue.Read(out.data(), uint32_t(out.size()))) != engine::kReadNothingWaiting;)
+      if (n > 2) ++blocks;
+  }
+  producer.join();
+  EXPECT_EQ(timeouts, 0);
+  EXPECT_EQ(blocks, kBlocks);
+  // The producer's last Set may have come after the last read: one more pass finds nothing and resets.
+  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  EXPECT_FALSE(event->IsSet()) << "an empty queue leaves the reader asleep";
 }
 
 TEST(CaptureQueueTest, AFullStoreDropsTheNewestBytesAndCountsThem) {
