@@ -139,7 +139,9 @@ int main(int argc, char** argv) {
       pa_stream_set_read_callback(r.stream, &OnRead, &r);
       pa_buffer_attr attr;
       std::fill_n(reinterpret_cast<uint8_t*>(&attr), sizeof attr, 0xff);
-      attr.fragsize = kRate / 200 * sizeof(float);  // 5 ms
+      // 10 ms, like the engine's own capture: smaller pieces would make both sinks render (and wake
+      // everything downstream) more often than the program alone does.
+      attr.fragsize = kRate / 100 * sizeof(float);
       const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
                                            PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
       if (pa_stream_connect_record(r.stream, argv[1 + i], &attr, flags) < 0) {
