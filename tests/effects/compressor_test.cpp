@@ -153,6 +153,13 @@ TEST(CompressorSafety, UnwrittenBlockWithRatioZeroPassesTheSignal) {
     const auto out = RunSamples(compressor, 0, noise);
     for (int i = 0; i < 2048; ++i) EXPECT_EQ(out[i], noise[i]) << rate;
   }
+  // A working curve first, then a ratio of 0 with a real threshold and centre: still transparent.
+  p.SetCompressorChannel(70, 2.0, 0.001, 0.1, 86, 0);
+  const auto compressed = RunSamples(compressor, 0, noise);
+  EXPECT_NE(compressed, noise);
+  p.SetCompressorChannel(70, 0.0, 0.001, 0.1, 86, 0);
+  const auto out = RunSamples(compressor, 0, noise);
+  for (int i = 0; i < 2048; ++i) ASSERT_EQ(out[i], noise[i]) << i;
 }
 
 TEST(CompressorSafety, DigitalSilenceStaysSilent) {
