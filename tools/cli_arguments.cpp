@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "settings/configuration_io.h"
-#include "settings/configuration_model.h"
 
 namespace cli {
 
@@ -85,12 +85,16 @@ void ApplyProcessingOptions(const ProcessingOptions& options, engine::Processing
   }
   parameters.amplificator = options.amplificator ? 1 : 0;
   if (options.configFile.empty()) return;
-  std::FILE* file = std::fopen(options.configFile.c_str(), "r");
-  if (!file) throw RunError("cannot read configuration " + options.configFile + ": " + std::strerror(errno));
   settings::ConfigurationModel model;
+  LoadConfigurationFile(options.configFile, model, parameters);
+}
+
+void LoadConfigurationFile(const std::string& path, settings::ConfigurationModel& model,
+                           engine::ProcessingParameters& parameters) {
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"), &std::fclose);
+  if (!file) throw RunError("cannot read configuration " + path + ": " + std::strerror(errno));
   platform::ConsolePrompt prompt;
-  settings::LoadConfiguration(file, model, parameters, prompt);
-  std::fclose(file);
+  settings::LoadConfiguration(file.get(), model, parameters, prompt);
 }
 
 }  // namespace cli

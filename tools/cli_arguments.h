@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/processing_parameters.h"
+#include "settings/configuration_model.h"
 
 namespace cli {
 
@@ -50,5 +51,10 @@ inline const std::set<std::string> kProcessingValued = {"--config",         "--v
 ProcessingOptions ReadProcessingOptions(const Arguments& arguments);
 // Hands the options to the engine's parameter blocks the way the program's panels do.
 void ApplyProcessingOptions(const ProcessingOptions& options, engine::ProcessingParameters& parameters);
+
+// Loads a configuration file the way the program does: into `model`, its gains and compressor values handed
+// to `parameters`. RunError naming the file when it cannot be read.
+void LoadConfigurationFile(const std::string& path, settings::ConfigurationModel& model,
+                           engine::ProcessingParameters& parameters);
 
 }  // namespace cli

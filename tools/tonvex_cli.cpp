@@ -1,7 +1,5 @@
 // tonvex-cli: the engine's chain on sound files, and the live engine without a window.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,12 +41,6 @@ using cli::ParseArguments;
 using cli::RunError;
 using cli::UsageError;
 
-std::FILE* OpenConfiguration(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) throw RunError("cannot read " + path + ": " + std::strerror(errno));
-  return file;
-}
-
 int Render(const std::vector<std::string>& args) {
   std::set<std::string> valued = cli::kProcessingValued;
   Arguments arguments = ParseArguments(args, valued, {"--amplificator"}, 2);
@@ -81,12 +73,9 @@ int Analyze(const std::vector<std::string>& args) {
 
 int Bands(const std::vector<std::string>& args) {
   Arguments arguments = ParseArguments(args, {}, {}, 1);
-  std::FILE* file = OpenConfiguration(arguments.positional[0]);
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel model;
-  platform::ConsolePrompt prompt;
-  settings::LoadConfiguration(file, model, parameters, prompt);
-  std::fclose(file);
+  cli::LoadConfigurationFile(arguments.positional[0], model, parameters);
   for (int ch = 0; ch < engine::kChannels; ++ch)
     for (int band = 0; band < engine::kBandCount; ++band)
       std::printf("%.2f\n", parameters.equalizer.bands[engine::BandIndex(band, ch)].gain);
@@ -95,17 +84,15 @@ int Bands(const std::vector<std::string>& args) {
 
 int Normalize(const std::vector<std::string>& args) {
   Arguments arguments = ParseArguments(args, {}, {}, 2);
-  std::FILE* in = OpenConfiguration(arguments.positional[0]);
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel model;
-  platform::ConsolePrompt prompt;
-  settings::LoadConfiguration(in, model, parameters, prompt);
-  std::fclose(in);
+  cli::LoadConfigurationFile(arguments.positional[0], model, parameters);
   // Stored into memory first, so a failure leaves no partial file behind.
   char* text = nullptr;
   size_t size = 0;
   std::FILE* memory = open_memstream(&text, &size);
   if (!memory) throw RunError("out of memory");
+  platform::ConsolePrompt prompt;
   settings::StoreConfiguration(memory, model, prompt);
   std::fclose(memory);
   std::string content(text, size);
