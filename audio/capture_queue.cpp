@@ -7,6 +7,13 @@ namespace audio {
 
 using engine::kMaxBlockBytes;
 
+namespace {
+constexpr uint32_t kErrorInvalidFunction = 1;
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorInsufficientBuffer = 122;
+}  // namespace
+
 CaptureQueue::CaptureQueue(size_t capacityBytes) : storage_(std::max<size_t>(capacityBytes, kMaxBlockBytes)) {}
 
 void CaptureQueue::SetEvent(std::shared_ptr<platform::Event> event) {
@@ -108,6 +115,46 @@ uint32_t CaptureQueue::Read(uint8_t* output, uint32_t capacity) {
   // Whatever the reader does to the event wakes nobody but itself.
   if (auto keep = UpdateEventLocked()) keep->Set();
   return answer;
+}
+
+bool CaptureQueue::Answer(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
+                          uint32_t* error) {
+  *bytesReturned = 0;
+  switch (code) {
+    case engine::kRequestRegisterEvent: {
+      auto event = platform::OpenNamedEvent(engine::kDriverEventName);
+      if (!event) {
+        *error = kErrorFileNotFound;
+        return false;
+      }
+      SetEvent(std::move(event));
+      return true;
+    }
+    case engine::kRequestReadBlock:
+      if (!output || outputBytes == 0) {
+        *error = kErrorInvalidParameter;
+        return false;
+      }
+      *bytesReturned = Read(static_cast<uint8_t*>(output), std::min(outputBytes, kMaxBlockBytes));
+      return true;
+    case engine::kRequestReadFormat: {
+      if (!output || outputBytes < sizeof(engine::StreamFormat)) {
+        *error = kErrorInsufficientBuffer;
+        return false;
+      }
+      engine::StreamFormat format;
+      if (!ReadFormat(&format)) {
+        *error = engine::kErrorNoAccess;
+        return false;
+      }
+      std::memcpy(output, &format, sizeof format);
+      *bytesReturned = sizeof format;
+      return true;
+    }
+    default:
+      *error = kErrorInvalidFunction;
+      return false;
+  }
 }
 
 bool CaptureQueue::ReadFormat(engine::StreamFormat* format) const {

@@ -33,6 +33,10 @@ class CaptureQueue {
   bool Drained() const;
   uint64_t DroppedBytes() const;
 
+  // The driver's whole answer to one protocol request (register event, read block, read format), with the
+  // system error codes a driver sets on failure.
+  bool Answer(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error);
+
   // Reader side: the answers of the block and format requests.
   // kReadFormatChanged, kReadStopped, kReadNothingWaiting or a PCM byte count (> 2, whole frames).
   uint32_t Read(uint8_t* output, uint32_t capacity);

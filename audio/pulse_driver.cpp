@@ -6,15 +6,9 @@
 #include <thread>
 
 #include "platform/debug_output.h"
-#include "platform/event.h"
 
 namespace audio {
 namespace {
-
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorInvalidFunction = 1;
-constexpr uint32_t kErrorInvalidParameter = 87;
-constexpr uint32_t kErrorInsufficientBuffer = 122;
 
 const char* const kSinkArguments =
     "sink_name=tonvex_brevalto sink_properties='device.description=\"Tonvex (Brevalto)\"'";
@@ -76,42 +70,7 @@ bool PulseDriverDevice::Start(int timeoutMs) {
 
 bool PulseDriverDevice::Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
                                 uint32_t* error) {
-  *bytesReturned = 0;
-  switch (code) {
-    case engine::kRequestRegisterEvent: {
-      auto event = platform::OpenNamedEvent(engine::kDriverEventName);
-      if (!event) {
-        *error = kErrorFileNotFound;
-        return false;
-      }
-      queue_.SetEvent(std::move(event));
-      return true;
-    }
-    case engine::kRequestReadBlock:
-      if (!output || outputBytes == 0) {
-        *error = kErrorInvalidParameter;
-        return false;
-      }
-      *bytesReturned = queue_.Read(static_cast<uint8_t*>(output), std::min(outputBytes, engine::kMaxBlockBytes));
-      return true;
-    case engine::kRequestReadFormat: {
-      if (!output || outputBytes < sizeof(engine::StreamFormat)) {
-        *error = kErrorInsufficientBuffer;
-        return false;
-      }
-      engine::StreamFormat format;
-      if (!queue_.ReadFormat(&format)) {
-        *error = engine::kErrorNoAccess;
-        return false;
-      }
-      std::memcpy(output, &format, sizeof format);
-      *bytesReturned = sizeof format;
-      return true;
-    }
-    default:
-      *error = kErrorInvalidFunction;
-      return false;
-  }
+  return queue_.Answer(code, output, outputBytes, bytesReturned, error);
 }
 
 // Every change of sinks or of the streams playing into them comes here; the lists are read again and the

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
-#include "platform/event.h"
 
 namespace audio {
 namespace {
@@ -66,36 +64,7 @@ bool WavFileDriverDevice::Finished() const { return done_ && queue_.Drained(); }
 
 bool WavFileDriverDevice::Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
                                   uint32_t* error) {
-  *bytesReturned = 0;
-  switch (code) {
-    case engine::kRequestRegisterEvent: {
-      auto event = platform::OpenNamedEvent(engine::kDriverEventName);
-      if (!event) {
-        *error = 2;
-        return false;
-      }
-      queue_.SetEvent(std::move(event));
-      return true;
-    }
-    case engine::kRequestReadBlock:
-      if (!output || outputBytes == 0) {
-        *error = 87;
-        return false;
-      }
-      *bytesReturned = queue_.Read(static_cast<uint8_t*>(output), std::min(outputBytes, engine::kMaxBlockBytes));
-      return true;
-    case engine::kRequestReadFormat:
-      if (!output || outputBytes < sizeof(engine::StreamFormat)) {
-        *error = 122;
-        return false;
-      }
-      std::memcpy(output, &format_, sizeof format_);
-      *bytesReturned = sizeof format_;
-      return true;
-    default:
-      *error = 1;
-      return false;
-  }
+  return queue_.Answer(code, output, outputBytes, bytesReturned, error);
 }
 
 std::unique_ptr<engine::IDriverDevice> WavFileDriverOpener::Open(const std::string&) {

@@ -154,6 +154,35 @@ TEST(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits
   EXPECT_FALSE(event->IsSet()) << "an empty queue leaves the reader asleep";
 }
 
+TEST(CaptureQueueTest, ProtocolRequestsAreAnsweredOrRefusedWithTheDriversErrorCodes) {
+  CaptureQueue queue(1 << 16);
+  uint32_t bytes = 99, error = 0;
+  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+  // Nobody has created the engine's event yet.
+  EXPECT_FALSE(queue.Answer(engine::kRequestRegisterEvent, nullptr, 0, &bytes, &error));
+  EXPECT_EQ(error, 2u);
+  EXPECT_EQ(bytes, 0u);
+  auto event = platform::CreateNamedEvent(engine::kDriverEventName, platform::Event::Mode::ManualReset, false);
+  EXPECT_TRUE(queue.Answer(engine::kRequestRegisterEvent, nullptr, 0, &bytes, &error));
+  engine::StreamFormat format{};
+  EXPECT_FALSE(queue.Answer(engine::kRequestReadFormat, &format, sizeof format, &bytes, &error));
+  EXPECT_EQ(error, engine::kErrorNoAccess) << "no format before the first stream";
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  EXPECT_TRUE(event->IsSet()) << "the registered event is the one signalled";
+  EXPECT_FALSE(queue.Answer(engine::kRequestReadBlock, nullptr, 100, &bytes, &error));
+  EXPECT_EQ(error, 87u);
+  EXPECT_TRUE(queue.Answer(engine::kRequestReadBlock, out.data(), uint32_t(out.size()), &bytes, &error));
+  EXPECT_EQ(bytes, engine::kReadFormatChanged);
+  EXPECT_FALSE(queue.Answer(engine::kRequestReadFormat, &format, sizeof format - 1, &bytes, &error));
+  EXPECT_EQ(error, 122u);
+  ASSERT_TRUE(queue.Answer(engine::kRequestReadFormat, &format, sizeof format, &bytes, &error));
+  EXPECT_EQ(bytes, sizeof format);
+  EXPECT_EQ(format.samplesPerSec, 48000u);
+  EXPECT_FALSE(queue.Answer(0xDEAD, out.data(), uint32_t(out.size()), &bytes, &error));
+  EXPECT_EQ(error, 1u);
+  EXPECT_EQ(bytes, 0u);
+}
+
 TEST(CaptureQueueTest, AFullStoreDropsTheNewestBytesAndCountsThem) {
   CaptureQueue queue(engine::kMaxBlockBytes);
   queue.Start(MakeStreamFormat(2, 16, 48000));
