@@ -1,9 +1,8 @@
 #include "audio/pulse_wave_out.h"
 
-#include <chrono>
 #include <cstring>
-#include <thread>
 
+#include "audio/wave_header_flags.h"
 #include "platform/debug_output.h"
 
 namespace audio {
@@ -50,13 +49,7 @@ PulseWaveOutSystem::PulseWaveOutSystem()
 PulseWaveOutSystem::~PulseWaveOutSystem() { connection_.Shutdown(); }
 
 bool PulseWaveOutSystem::Start(int timeoutMs) {
-  if (!connection_.Start()) return false;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!listed_.load()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+  return connection_.Start() && platform::WaitForFlag(listed_, timeoutMs);
 }
 
 void PulseWaveOutSystem::Refresh() {
@@ -278,32 +271,22 @@ void PulseWaveOutStream::CheckPlayed() {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
+  FinishUpTo(position);
+}
+
+void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
   while (count_ > 0) {
-    Queued& item = queue_[head_];
-    if (item.end == 0 || item.end > position) break;
-    item.header->flags.store((item.header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
+    const Queued& item = queue_[head_];
+    if ((item.end == 0 && !unsentToo) || item.end > position) break;
+    MarkHeaderDone(*item.header);
     head_ = (head_ + 1) % kQueueCapacity;
     --count_;
   }
 }
 
-void PulseWaveOutStream::FinishSent() {
-  while (count_ > 0 && queue_[head_].end != 0) {
-    WaveHeader* header = queue_[head_].header;
-    header->flags.store((header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
-    head_ = (head_ + 1) % kQueueCapacity;
-    --count_;
-  }
-}
+void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
 
-void PulseWaveOutStream::FinishAll() {
-  while (count_ > 0) {
-    WaveHeader* header = queue_[head_].header;
-    header->flags.store((header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
-    head_ = (head_ + 1) % kQueueCapacity;
-    --count_;
-  }
-}
+void PulseWaveOutStream::FinishAll() { FinishUpTo(UINT64_MAX, true); }
 
 void PulseWaveOutStream::ApplyVolume() {
   if (!ready_) return;
@@ -318,18 +301,9 @@ void PulseWaveOutStream::ApplyVolume() {
   if (op) pa_operation_unref(op);
 }
 
-MmResult PulseWaveOutStream::Prepare(WaveHeader& header) {
-  if (!header.data) return engine::kMmInvalidHandle;
-  header.flags.store((header.flags.load() | engine::kHeaderPrepared) & ~engine::kHeaderDone);
-  return engine::kMmNoError;
-}
+MmResult PulseWaveOutStream::Prepare(WaveHeader& header) { return PrepareHeader(header); }
 
-MmResult PulseWaveOutStream::Unprepare(WaveHeader& header) {
-  const uint32_t flags = header.flags.load();
-  if ((flags & engine::kHeaderInQueue) && !(flags & engine::kHeaderDone)) return engine::kWaveStillPlaying;
-  header.flags.store(flags & ~engine::kHeaderPrepared);
-  return engine::kMmNoError;
-}
+MmResult PulseWaveOutStream::Unprepare(WaveHeader& header) { return UnprepareHeader(header); }
 
 MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   if (!(header.flags.load() & engine::kHeaderPrepared)) return engine::kWaveUnprepared;
@@ -338,7 +312,7 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   platform::LoopLock lock(connection_);
   if (failed_ || closed_ || !stream_) return engine::kMmInvalidHandle;
   if (count_ == kQueueCapacity) return engine::kMmNoMemory;
-  header.flags.store((header.flags.load() | engine::kHeaderInQueue) & ~engine::kHeaderDone);
+  MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
   SendUnsent();

@@ -84,6 +84,8 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void OnTimer();
   void CheckPlayed();
   void SendUnsent();
+  // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
+  void FinishUpTo(uint64_t position, bool unsentToo = false);
   void FinishSent();
   void FinishAll();
   void ApplyVolume();

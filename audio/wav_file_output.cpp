@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "audio/wave_header_flags.h"
+
 namespace audio {
 
 using engine::MmResult;
@@ -92,7 +94,7 @@ WavFileWaveOutStream::~WavFileWaveOutStream() {
 }
 
 void WavFileWaveOutStream::FinishLocked(WaveHeader* header) {
-  header->flags.store((header->flags.load() | engine::kHeaderDone) & ~engine::kHeaderInQueue);
+  MarkHeaderDone(*header);
 }
 
 // Plays the queue in order: each buffer takes its own duration, then is written to the file and marked done.
@@ -127,25 +129,16 @@ void WavFileWaveOutStream::Play() {
   }
 }
 
-MmResult WavFileWaveOutStream::Prepare(WaveHeader& header) {
-  if (!header.data) return engine::kMmInvalidHandle;
-  header.flags.store((header.flags.load() | engine::kHeaderPrepared) & ~engine::kHeaderDone);
-  return engine::kMmNoError;
-}
+MmResult WavFileWaveOutStream::Prepare(WaveHeader& header) { return PrepareHeader(header); }
 
-MmResult WavFileWaveOutStream::Unprepare(WaveHeader& header) {
-  const uint32_t flags = header.flags.load();
-  if ((flags & engine::kHeaderInQueue) && !(flags & engine::kHeaderDone)) return engine::kWaveStillPlaying;
-  header.flags.store(flags & ~engine::kHeaderPrepared);
-  return engine::kMmNoError;
-}
+MmResult WavFileWaveOutStream::Unprepare(WaveHeader& header) { return UnprepareHeader(header); }
 
 MmResult WavFileWaveOutStream::Write(WaveHeader& header) {
   if (!(header.flags.load() & engine::kHeaderPrepared)) return engine::kWaveUnprepared;
   if (header.bufferLength % format_.blockAlign != 0) return engine::kMmInvalidHandle;
   std::lock_guard<std::mutex> lock(mutex_);
   if (count_ == queue_.size()) return engine::kMmNoMemory;
-  header.flags.store((header.flags.load() | engine::kHeaderInQueue) & ~engine::kHeaderDone);
+  MarkHeaderQueued(header);
   queue_[(head_ + count_) % queue_.size()] = &header;
   ++count_;
   return engine::kMmNoError;
