@@ -1,9 +1,7 @@
 #include "audio/pulse_driver.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "platform/debug_output.h"
 
@@ -59,13 +57,7 @@ PulseDriverDevice::~PulseDriverDevice() {
 }
 
 bool PulseDriverDevice::Start(int timeoutMs) {
-  if (!connection_.Start()) return false;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!sinkPresent_.load()) {
-    if (std::chrono::steady_clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
+  return connection_.Start() && platform::WaitForFlag(sinkPresent_, timeoutMs);
 }
 
 bool PulseDriverDevice::Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,

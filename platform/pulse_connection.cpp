@@ -47,9 +47,11 @@ void PulseConnection::Shutdown() {
   mainloop_ = nullptr;
 }
 
-bool PulseConnection::WaitReady(int timeoutMs) {
+bool PulseConnection::WaitReady(int timeoutMs) { return WaitForFlag(ready_, timeoutMs); }
+
+bool WaitForFlag(const std::atomic<bool>& flag, int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!ready_.load()) {
+  while (!flag.load()) {
     if (std::chrono::steady_clock::now() >= end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }

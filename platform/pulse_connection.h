@@ -58,6 +58,9 @@ class PulseConnection {
   bool running_ = false;
 };
 
+// Waits until `flag` is set, at most timeoutMs, in short sleeps: for start-up, never the audio path.
+bool WaitForFlag(const std::atomic<bool>& flag, int timeoutMs);
+
 // Holds the mainloop lock for a scope.
 class LoopLock {
  public:

@@ -46,36 +46,42 @@ void OnSuccess(pa_context*, int success, void* userdata) {
   request->connection->Signal();
 }
 
+// Runs one server operation under the mainloop lock and waits for it; `start` returns the operation
+// (null when it could not be started). False when there is no connection or the operation did not finish.
+template <typename Start>
+bool RunOperation(PulseConnection& connection, int timeoutMs, Start start) {
+  if (!connection.Ready()) return false;
+  LoopLock lock(connection);
+  if (!connection.Context()) return false;
+  return connection.WaitOperation(start(connection.Context()), timeoutMs);
+}
+
 }  // namespace
 
 bool ListSinks(PulseConnection& connection, std::vector<PulseSink>* sinks, int timeoutMs) {
   sinks->clear();
-  if (!connection.Ready()) return false;
-  LoopLock lock(connection);
-  if (!connection.Context()) return false;
   ListRequest request{&connection, sinks};
-  return connection.WaitOperation(pa_context_get_sink_info_list(connection.Context(), &OnSinkInfo, &request),
-                                  timeoutMs);
+  return RunOperation(connection, timeoutMs, [&](pa_context* context) {
+    return pa_context_get_sink_info_list(context, &OnSinkInfo, &request);
+  });
 }
 
 bool GetDefaultSink(PulseConnection& connection, std::string* name, int timeoutMs) {
   name->clear();
-  if (!connection.Ready()) return false;
-  LoopLock lock(connection);
-  if (!connection.Context()) return false;
   ServerRequest request{&connection, name};
-  return connection.WaitOperation(pa_context_get_server_info(connection.Context(), &OnServerInfo, &request),
-                                  timeoutMs) &&
+  return RunOperation(connection, timeoutMs,
+                      [&](pa_context* context) {
+                        return pa_context_get_server_info(context, &OnServerInfo, &request);
+                      }) &&
          !name->empty();
 }
 
 bool SetDefaultSink(PulseConnection& connection, const std::string& name, int timeoutMs) {
-  if (!connection.Ready()) return false;
-  LoopLock lock(connection);
-  if (!connection.Context()) return false;
   SuccessRequest request{&connection};
-  return connection.WaitOperation(
-             pa_context_set_default_sink(connection.Context(), name.c_str(), &OnSuccess, &request), timeoutMs) &&
+  return RunOperation(connection, timeoutMs,
+                      [&](pa_context* context) {
+                        return pa_context_set_default_sink(context, name.c_str(), &OnSuccess, &request);
+                      }) &&
          request.success;
 }
 
