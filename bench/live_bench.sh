@@ -19,25 +19,14 @@ work=$PRIVATE_AUDIO_DIR
 # shellcheck source=../tools/private_audio_server.sh
 . "$root/tools/private_audio_server.sh"
 live_pid=
-cleanup() {
-  [ -n "$live_pid" ] && kill -TERM "$live_pid" 2>/dev/null && wait "$live_pid" 2>/dev/null
-  private_server_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'private_session_end "$live_pid"' EXIT
 private_server_start
 # The virtual device at 48 kHz (the driver uses a sink that is already there).
 pactl load-module module-null-sink "sink_name=tonvex_brevalto rate=48000 sink_properties='device.description=\"Tonvex (Brevalto)\"'" >/dev/null
 
 bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
 bands_right="25=-2.00;63=1.50;160=-1.00;400=2.00;1000=-3.00;2500=1.00;6300=-2.50;16000=3.00;0;"
-{
-  for side in left right; do
-    printf 'compress_%s_center = 70\ncompress_%s_threshold = 60\ncompress_%s_rate = 2.00\n' $side $side $side
-    printf 'compress_%s_attack = 0.010000\ncompress_%s_release = 0.200000\n' $side $side
-  done
-  printf 'equalizer_left = %s\nequalizer_right = %s\n' "$bands_left" "$bands_right"
-} >"$work/busy.tva"
+write_configuration "$work/busy.tva" 70 60 2.00 "$bands_left" "$bands_right"
 
 "$cli" live --config "$work/busy.tva" --volume-left -3 --volume-right -3 --limit-left 90 --limit-right 90 \
   >"$work/live.log" 2>&1 &

@@ -1,7 +1,7 @@
 # Shared by the end-to-end test, the benchmark and the main-job script: a PulseAudio server of our own,
 # with its own runtime, state and configuration folders and socket, and a null sink "Speakers" as the sound
 # card. Source this file, set PRIVATE_AUDIO_DIR (and TONVEX_PACER, see below), then call
-# private_server_start / private_server_stop.
+# private_server_start, and private_session_end (or private_server_stop) when done.
 # The user's own server (if any) is never contacted: everything here talks to our socket only.
 
 private_server_env() {
@@ -57,4 +57,26 @@ private_server_stop() {
   kill -9 "$PRIVATE_SERVER_PID" 2>/dev/null || true
   wait "$PRIVATE_SERVER_PID" 2>/dev/null || true
   PRIVATE_SERVER_PID=
+}
+
+# Ends a session on the private server: the program whose process id is $1 (if any), then the server, then
+# the private folder.
+private_session_end() {
+  [ -n "${1:-}" ] && kill -TERM "$1" 2>/dev/null && wait "$1" 2>/dev/null
+  private_server_stop
+  rm -rf "$PRIVATE_AUDIO_DIR"
+}
+
+# write_configuration FILE CENTER THRESHOLD RATE LEFT_CURVE RIGHT_CURVE: a configuration file for
+# tonvex-cli --config with the same compressor on both sides (attack 0.01 s, release 0.2 s) and the two
+# equalizer curves as the file stores them.
+write_configuration() {
+  {
+    for side in left right; do
+      printf 'compress_%s_center = %s\ncompress_%s_threshold = %s\ncompress_%s_rate = %s\n' \
+        $side "$2" $side "$3" $side "$4"
+      printf 'compress_%s_attack = 0.010000\ncompress_%s_release = 0.200000\n' $side $side
+    done
+    printf 'equalizer_left = %s\nequalizer_right = %s\n' "$5" "$6"
+  } >"$1"
 }

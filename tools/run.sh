@@ -21,12 +21,7 @@ TONVEX_PACER=$(realpath "$build")/tools/tonvex-latency-probe
 # shellcheck source=private_audio_server.sh
 . tools/private_audio_server.sh
 live_pid=
-finish() {
-  [ -n "$live_pid" ] && kill -TERM "$live_pid" 2>/dev/null && wait "$live_pid" 2>/dev/null
-  private_server_stop
-  rm -rf "$PRIVATE_AUDIO_DIR"
-}
-trap finish EXIT
+trap 'private_session_end "$live_pid"' EXIT
 private_server_start
 echo "Private server: PULSE_SERVER=$PULSE_SERVER (play into it with: PULSE_SERVER=$PULSE_SERVER paplay FILE)"
 "$cli" live "$@" &

@@ -13,12 +13,7 @@ work=$PRIVATE_AUDIO_DIR
 
 live_pid=
 failures=0
-cleanup() {
-  [ -n "$live_pid" ] && kill "$live_pid" 2>/dev/null && wait "$live_pid" 2>/dev/null
-  private_server_stop
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'private_session_end "$live_pid"' EXIT
 
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
@@ -68,13 +63,7 @@ private_server_start
 
 # An equalizer configuration with +6 dB at 1 kHz and every other band flat.
 bands="25=0.00;63=0.00;160=0.00;400=0.00;1000=6.00;2500=0.00;6300=0.00;16000=0.00;0;"
-{
-  for side in left right; do
-    printf 'compress_%s_center = 96\ncompress_%s_threshold = 96\ncompress_%s_rate = 1.00\n' $side $side $side
-    printf 'compress_%s_attack = 0.010000\ncompress_%s_release = 0.200000\n' $side $side
-  done
-  printf 'equalizer_left = %s\nequalizer_right = %s\n' "$bands" "$bands"
-} >"$work/boost.tva"
+write_configuration "$work/boost.tva" 96 96 1.00 "$bands" "$bands"
 
 tone in1k 1000 0.1 3
 tone in100 100 0.1 3
