@@ -50,7 +50,14 @@ void CaptureQueue::Stop() {
 }
 
 void CaptureQueue::Push(const uint8_t* data, size_t bytes) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  Append(data, bytes);
+  Publish();
+}
+
+void CaptureQueue::Publish() { WakeReader(std::unique_lock<std::mutex>(mutex_)); }
+
+void CaptureQueue::Append(const uint8_t* data, size_t bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (!streaming_) return;
   const size_t room = storage_.size() - size_;
   if (bytes > room) {
@@ -62,7 +69,6 @@ void CaptureQueue::Push(const uint8_t* data, size_t bytes) {
   std::memcpy(storage_.data() + tail, data, first);
   std::memcpy(storage_.data(), data + first, bytes - first);
   size_ += bytes;
-  WakeReader(std::move(lock));
 }
 
 bool CaptureQueue::Streaming() const {

@@ -28,6 +28,10 @@ class CaptureQueue {
   void Stop();
   // Appends captured bytes (the capture's frames); refused while stopped. Full storage drops the newest.
   void Push(const uint8_t* data, size_t bytes);
+  // Push in pieces: Append adds without waking the reader, Publish then wakes it once for all of them, so
+  // the reader does not start on the first piece while the producer still needs the lock for the next.
+  void Append(const uint8_t* data, size_t bytes);
+  void Publish();
   bool Streaming() const;
   // Nothing streams and the reader has taken every answer, the last stop included.
   bool Drained() const;
