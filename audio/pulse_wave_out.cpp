@@ -1,9 +1,5 @@
 #include "audio/pulse_wave_out.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "audio/wave_header_flags.h"
@@ -148,37 +144,15 @@ bool PulseWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
 
 PulseWaveOutStream::PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
                                        const pa_sample_spec& sampleFormat, uint32_t blockBytes)
-    : connection_(connection),
-      sinkName_(sinkName),
-      sampleFormat_(sampleFormat),
-      blockBytes_(blockBytes),
-      wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+    : connection_(connection), sinkName_(sinkName), sampleFormat_(sampleFormat), blockBytes_(blockBytes) {}
 
 PulseWaveOutStream::~PulseWaveOutStream() {
-  {
-    platform::LoopLock lock(connection_);
-    FinishAll();
-    Disconnect();
-    if (wakeEvent_) pa_threaded_mainloop_get_api(connection_.Mainloop())->io_free(wakeEvent_);
-  }
-  if (wakeFd_ >= 0) close(wakeFd_);
+  platform::LoopLock lock(connection_);
+  FinishAll();
+  Disconnect();
 }
 
 bool PulseWaveOutStream::Connect() {
-  pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_.Mainloop());
-  if (wakeFd_ < 0) return false;
-  if (!wakeEvent_) {
-    wakeEvent_ = api->io_new(
-        api, wakeFd_, PA_IO_EVENT_INPUT,
-        [](pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self) {
-          uint64_t count;
-          while (read(fd, &count, sizeof count) > 0) {
-          }
-          static_cast<PulseWaveOutStream*>(self)->SendUnsent();
-        },
-        this);
-    if (!wakeEvent_) return false;
-  }
   pa_channel_map map;
   if (!pa_channel_map_init_auto(&map, sampleFormat_.channels, PA_CHANNEL_MAP_DEFAULT))
     pa_channel_map_init_extend(&map, sampleFormat_.channels, PA_CHANNEL_MAP_DEFAULT);
@@ -204,6 +178,7 @@ bool PulseWaveOutStream::Connect() {
     Disconnect();
     return false;
   }
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_.Mainloop());
   timeval when;
   pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
   timer_ = api->time_new(
@@ -253,21 +228,18 @@ void PulseWaveOutStream::OnState() {
 
 void PulseWaveOutStream::SendUnsent() {
   if (!ready_) return;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    for (size_t i = 0; i < count_; ++i) {
-      Queued& item = queue_[(head_ + i) % kQueueCapacity];
-      if (item.end != 0) continue;
-      WaveHeader& header = *item.header;
-      if (pa_stream_write(stream_, header.data, header.bufferLength, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
-        failed_ = true;
-        break;
-      }
-      sent_ += header.bufferLength;
-      item.end = sent_;
+  for (size_t i = 0; i < count_; ++i) {
+    Queued& item = queue_[(head_ + i) % kQueueCapacity];
+    if (item.end != 0) continue;
+    WaveHeader& header = *item.header;
+    if (pa_stream_write(stream_, header.data, header.bufferLength, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+      failed_ = true;
+      FinishAll();
+      return;
     }
+    sent_ += header.bufferLength;
+    item.end = sent_;
   }
-  if (failed_) FinishAll();
 }
 
 void PulseWaveOutStream::OnTimer() { CheckPlayed(); }
@@ -279,7 +251,7 @@ void PulseWaveOutStream::CheckPlayed() {
     pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
     pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, &when);
   }
-  if (!ready_ || Empty()) return;
+  if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
   if (pa_stream_get_time(stream_, &played) < 0) return;
   const uint64_t position = pa_usec_to_bytes(played, &sampleFormat_);
@@ -302,18 +274,7 @@ void PulseWaveOutStream::CheckPlayed() {
   FinishUpTo(position);
 }
 
-bool PulseWaveOutStream::Closed() {
-  std::lock_guard<std::mutex> lock(queueMutex_);
-  return closed_;
-}
-
-bool PulseWaveOutStream::Empty() {
-  std::lock_guard<std::mutex> lock(queueMutex_);
-  return count_ == 0;
-}
-
 void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
-  std::lock_guard<std::mutex> lock(queueMutex_);
   while (count_ > 0) {
     const Queued& item = queue_[head_];
     if ((item.end == 0 && !unsentToo) || item.end > position) break;
@@ -348,26 +309,20 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   if (!(header.flags.load() & engine::kHeaderPrepared)) return engine::kWaveUnprepared;
   if (!header.data || header.bufferLength == 0 || header.bufferLength % pa_frame_size(&sampleFormat_) != 0)
     return engine::kMmInvalidHandle;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    if (failed_ || closed_) return engine::kMmInvalidHandle;
-    if (count_ == kQueueCapacity) return engine::kMmNoMemory;
-    MarkHeaderQueued(header);
-    queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
-    ++count_;
-  }
-  // The mainloop thread sends it. Writing to the stream from here would wake that thread while this one
-  // holds the loop lock, so it would wake only to block on the lock; its own descriptor, signalled with no
-  // lock held, costs one wake-up per buffer.
-  const uint64_t one = 1;
-  if (write(wakeFd_, &one, sizeof one) < 0 && errno != EAGAIN) return engine::kMmInvalidHandle;
-  return engine::kMmNoError;
+  platform::LoopLock lock(connection_);
+  if (failed_ || closed_ || !stream_) return engine::kMmInvalidHandle;
+  if (count_ == kQueueCapacity) return engine::kMmNoMemory;
+  MarkHeaderQueued(header);
+  queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
+  ++count_;
+  SendUnsent();
+  return failed_ ? engine::kMmInvalidHandle : engine::kMmNoError;
 }
 
 MmResult PulseWaveOutStream::Reset() {
   platform::LoopLock lock(connection_);
   FinishAll();
-  if (failed_ || Closed() || !stream_) return engine::kMmNoError;
+  if (failed_ || closed_ || !stream_) return engine::kMmNoError;
   // A flushed stream's clock no longer matches what was sent, so the rest plays on a fresh stream.
   Disconnect();
   sent_ = 0;
@@ -377,11 +332,8 @@ MmResult PulseWaveOutStream::Reset() {
 
 MmResult PulseWaveOutStream::Close() {
   platform::LoopLock lock(connection_);
-  {
-    std::lock_guard<std::mutex> queueLock(queueMutex_);
-    if (count_ > 0) return engine::kWaveStillPlaying;
-    closed_ = true;
-  }
+  if (count_ > 0) return engine::kWaveStillPlaying;
+  closed_ = true;
   Disconnect();
   return engine::kMmNoError;
 }

@@ -52,10 +52,9 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 };
 
 // One playback stream on a sink, in exactly the format asked for. Written buffers go to the server at
-// once, sent by the mainloop thread; a buffer is marked done when the server's clock says it has been
-// played, checked on the mainloop thread whenever the server asks for data and at least every 20 ms. A
-// stream whose sink or server goes away fails: queued buffers are marked done and writes are refused, so
-// the engine never waits for a device that no longer exists.
+// once; a buffer is marked done when the server's clock says it has been played, checked on the mainloop
+// thread whenever the server asks for data and at least every 20 ms. A stream whose sink or server goes away fails: queued buffers are marked done and
+// writes are refused, so the engine never waits for a device that no longer exists.
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
   PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
@@ -88,8 +87,6 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
   void FinishUpTo(uint64_t position, bool unsentToo = false);
   void FinishSent();
-  bool Empty();
-  bool Closed();
   void FinishAll();
   void ApplyVolume();
   void Disconnect();
@@ -102,15 +99,10 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   pa_time_event* timer_ = nullptr;
   std::atomic<bool> failed_{false};
   bool ready_ = false;
-  // Write (the engine's thread) hands buffers to the mainloop thread through this queue and wakes it with
-  // wakeFd_, without taking the loop lock. Lock order: loop lock, then queueMutex_.
-  std::mutex queueMutex_;
-  bool closed_ = false;                         // queueMutex_
-  std::array<Queued, kQueueCapacity> queue_{};  // queueMutex_
-  size_t head_ = 0;                             // queueMutex_
-  size_t count_ = 0;                            // queueMutex_
-  const int wakeFd_;
-  pa_io_event* wakeEvent_ = nullptr;
+  bool closed_ = false;
+  std::array<Queued, kQueueCapacity> queue_{};
+  size_t head_ = 0;
+  size_t count_ = 0;
   uint64_t sent_ = 0;
   uint32_t volume_ = 0xFFFFFFFF;
   pa_operation* timingUpdate_ = nullptr;
