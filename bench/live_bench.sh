@@ -36,9 +36,11 @@ sleep 2.5  # new null sinks render ahead for up to two seconds
 
 # Bursts of 1 kHz (50 ms) every half second over quiet noise, for the whole run.
 sox -q -n -r 48000 -c 2 -b 16 "$work/unit.wav" synth 0.05 sine 1000 vol 0.5 pad 0 0.45
-sox -q "$work/unit.wav" "$work/bursts.wav" repeat $((seconds * 2 + 3))
-sox -q -n -r 48000 -c 2 -b 16 "$work/noise.wav" synth $((seconds + 3)) whitenoise vol 0.003
-sox -q -m "$work/bursts.wav" "$work/noise.wav" "$work/signal.wav" trim 0 $((seconds + 2))
+# It plays on past the last status line counted: a stream that ends inside the count (the engine running
+# dry, then going idle) is no steady state.
+sox -q "$work/unit.wav" "$work/bursts.wav" repeat $((seconds * 2 + 9))
+sox -q -n -r 48000 -c 2 -b 16 "$work/noise.wav" synth $((seconds + 6)) whitenoise vol 0.003
+sox -q -m "$work/bursts.wav" "$work/noise.wav" "$work/signal.wav" trim 0 $((seconds + 5))
 
 clock_ticks=$(getconf CLK_TCK)
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$live_pid/stat"; }
