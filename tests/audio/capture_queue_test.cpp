@@ -127,11 +127,12 @@ TEST(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) 
 // block: each wait here would otherwise run into its long timeout.
 TEST(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits) {
   auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
-  CaptureQueue queue(1 << 16);
-  queue.SetEvent(event);
-  const auto format = MakeStreamFormat(2, 16, 48000);
-  queue.Start(format);
   constexpr int kBlocks = 300;
+  const auto format = MakeStreamFormat(2, 16, 48000);
+  // Room for the whole stream: a reader descheduled on a busy machine must not lose bytes to overflow.
+  CaptureQueue queue(size_t(kBlocks) * format.blockBytes);
+  queue.SetEvent(event);
+  queue.Start(format);
   std::thread producer([&] {
     const auto half = Ramp(format.blockBytes / 2);
     for (int i = 0; i < 2 * kBlocks; ++i) {
@@ -147,6 +148,7 @@ TEST(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits
       if (n > 2) ++blocks;
   }
   producer.join();
+  EXPECT_EQ(queue.DroppedBytes(), 0u);
   EXPECT_EQ(timeouts, 0);
   EXPECT_EQ(blocks, kBlocks);
   // The producer's last Set may have come after the last read: one more pass finds nothing and resets.
