@@ -11,6 +11,9 @@ packages=(
   libsndfile1-dev                         # WAV and other audio files
   pulseaudio pulseaudio-utils sox         # private audio server and signal tools for end-to-end tests
   python3                                 # measures the end-to-end recordings
+  pipewire pipewire-pulse wireplumber dbus  # a private PipeWire server for the end-to-end tests
+  qt6-base-dev fonts-liberation2          # the desktop program's widgets; Liberation Sans stands in for Arial
+  xvfb xauth                              # a real X display for window tests and screenshots
 )
 
 missing=()
