@@ -26,10 +26,12 @@ int CGraphFrame::LevelColumn(double level) const {
   return plot_.left + static_cast<int>(plot_.Width() * level / kLevelScaleTop);
 }
 
-QFont CGraphFrame::LabelFont(int pixelHeight) {
-  // Liberation Sans has Arial's metrics; fontconfig maps "Arial" to it.
+QFont CGraphFrame::LabelFont(int cellHeight) {
+  // Liberation Sans has Arial's metrics. The graphs' heights are character cell heights (ascent plus
+  // descent, 1.117 em in both fonts), so a 14-pixel cell is a 12.5-pixel em.
+  constexpr double kCellPerEm = (1854.0 + 434.0) / 2048.0;
   QFont font(QStringLiteral("Liberation Sans"));
-  font.setPixelSize(pixelHeight);
+  font.setPixelSize(qRound(cellHeight / kCellPerEm));
   font.setStyleHint(QFont::SansSerif);
   return font;
 }

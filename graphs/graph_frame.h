@@ -54,8 +54,8 @@ class CGraphFrame : public QWidget {
   // Column of a level on a horizontal level axis: left + trunc(W * level / 120).
   int LevelColumn(double level) const;
 
-  // The label font: "Arial" of the given pixel height, Liberation Sans on this platform.
-  static QFont LabelFont(int pixelHeight);
+  // The label font: "Arial" with a character cell `cellHeight` pixels high, Liberation Sans here.
+  static QFont LabelFont(int cellHeight);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
