@@ -18,12 +18,19 @@ void CGraphFrame::resizeEvent(QResizeEvent* event) {
   LayoutChanged();
 }
 
+int CGraphFrame::PixelOffset(double offset) {
+  constexpr double kFar = 1e6;
+  if (!(offset < kFar)) return static_cast<int>(kFar);
+  if (!(offset > -kFar)) return static_cast<int>(-kFar);
+  return static_cast<int>(offset);
+}
+
 int CGraphFrame::LevelRow(double level) const {
-  return plot_.top + static_cast<int>(plot_.Height() * (kLevelScaleTop - level) / kLevelScaleTop);
+  return plot_.top + PixelOffset(plot_.Height() * (kLevelScaleTop - level) / kLevelScaleTop);
 }
 
 int CGraphFrame::LevelColumn(double level) const {
-  return plot_.left + static_cast<int>(plot_.Width() * level / kLevelScaleTop);
+  return plot_.left + PixelOffset(plot_.Width() * level / kLevelScaleTop);
 }
 
 QFont CGraphFrame::LabelFont(int cellHeight) {
