@@ -298,21 +298,6 @@ TEST(LevelAnalysisSides, AMonoBlockEndsAHalfFinishedReadingOfBothSides) {
   EXPECT_NEAR(total, 76.0, 0.01);
 }
 
-TEST(LevelAnalysisExchange, TakeNeverWaitsAndGivesEachAnswerOnceWithTheAmplifierOffset) {
-  Stream s(44100);
-  double bands[kBandCount], total = -1.0;
-  PostMonitorRequest(s.p, kSideLeft);
-  EXPECT_EQ(TakeMonitorReply(s.p, bands, &total), 0);  // nothing processed yet
-  EXPECT_EQ(total, 0.0);
-  for (double band : bands) EXPECT_EQ(band, 0.0);
-  FillSine(s.left, 4410, 1000, 44100, 0.5);
-  s.Block(1);
-  s.p.amplificator = 1;  // the taker adds the amplifier's 20 dB
-  ASSERT_EQ(TakeMonitorReply(s.p, bands, &total), 1);
-  EXPECT_NEAR(total, 116.0 + 20.0 * std::log10(0.5), 0.01);
-  EXPECT_EQ(TakeMonitorReply(s.p, bands, &total), 0);  // already taken
-}
-
 TEST(LevelAnalysisExchange, PostAndTakeRaceTheProcessingThread) {
   // Checked for data races under the thread sanitizer: a monitor that posts and takes without waiting
   // while blocks run on another thread; every answer it gets is whole.

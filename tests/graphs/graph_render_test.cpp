@@ -1,8 +1,5 @@
 // Pixels of the equalizer, compressor and limiter graphs at their panel size that a wrong mapping,
 // clamp or colour choice would move. The plot is (21, 20)-(295, 214): 274 x 194 pixels.
-#include <QCoreApplication>
-#include <QPaintEvent>
-
 #include "graphs/graph_compress.h"
 #include "graphs/graph_equalizer.h"
 #include "graphs/graph_limiter.h"
@@ -143,21 +140,4 @@ TEST(CompressorGraph, RatioAboveTwentyNineIsDrawnAsUnlimited) {
     EXPECT_FALSE(ColumnHas(image, 250, 20, c.row - 1, kBlue)) << c.rate;
     EXPECT_FALSE(ColumnHas(image, 250, c.row + 2, 213, kBlue)) << c.rate;
   }
-}
-
-TEST(GraphFrame, ASetterRepaintsOnlyThePlotNotTheScaleLabels) {
-  struct PaintSpy : QObject {
-    QRegion painted;
-    bool eventFilter(QObject*, QEvent* event) override {
-      if (event->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(event)->region();
-      return false;
-    }
-  } spy;
-  Sized<GraphLimiter> graph;
-  graph.show();
-  QCoreApplication::processEvents();
-  graph.installEventFilter(&spy);
-  graph.SetLevels(60, 70);
-  QCoreApplication::processEvents();
-  EXPECT_EQ(spy.painted.boundingRect(), QRect(21, 20, 274, 194));
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <QColor>
 #include <QImage>
 #include <QWidget>
 
@@ -13,18 +14,11 @@ inline QImage Render(QWidget& graph) { return graph.grab().toImage().convertToFo
 
 inline QRgb At(const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFFu; }
 
-// Colour names, so a failure says what was found.
-inline std::string Name(QRgb rgb) {
-  char text[16];
-  std::snprintf(text, sizeof text, "#%06x", static_cast<unsigned>(rgb & 0xFFFFFFu));
-  return text;
-}
-
 inline ::testing::AssertionResult PixelIs(const QImage& image, int x, int y, QRgb expected) {
   const QRgb found = At(image, x, y);
   if (found == (expected & 0xFFFFFFu)) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "(" << x << "," << y << ") is " << Name(found) << ", expected "
-                                       << Name(expected);
+  return ::testing::AssertionFailure() << "(" << x << "," << y << ") is " << QColor(found).name().toStdString()
+                                       << ", expected " << QColor(expected).name().toStdString();
 }
 
 // True when `color` appears in column x between rows top and bottom (inclusive): for sloped lines,
