@@ -2,11 +2,24 @@
 #include <array>
 #include <functional>
 
+#include <string>
+#include <vector>
+
 #include "engine/processing_parameters.h"
+#include "graphs/monitor_source.h"
 #include "platform/user_prompt.h"
 #include "settings/configuration_model.h"
 
 namespace panels {
+
+class CFormBase;
+struct PanelState;
+
+// One tab of the tab strip: its title and how to make its panel.
+struct PanelTab {
+  std::string title;
+  std::function<CFormBase*(PanelState& state)> create;
+};
 
 // The limiter of one side as the user sets it; kept in the registry, not in configuration files.
 struct LimiterValues {
@@ -19,12 +32,17 @@ struct LimiterValues {
 // rebuilds its controls from here. The application owns one and hands it to every panel it creates.
 struct PanelState {
   PanelState(engine::ProcessingParameters& parameters, settings::ConfigurationModel& configuration,
-             platform::UserPrompt& prompt, std::function<void()> markModified)
-      : parameters(parameters), configuration(configuration), prompt(prompt), markModified(std::move(markModified)) {}
+             platform::UserPrompt& prompt, graphs::IMonitorSource& monitorSource, std::function<void()> markModified)
+      : parameters(parameters),
+        configuration(configuration),
+        prompt(prompt),
+        monitorSource(monitorSource),
+        markModified(std::move(markModified)) {}
 
   engine::ProcessingParameters& parameters;    // the engine's blocks, written through their writers
   settings::ConfigurationModel& configuration;  // the curves and the compressor values
   platform::UserPrompt& prompt;                 // the questions on side changes
+  graphs::IMonitorSource& monitorSource;        // what the monitor's meter reads
   std::function<void()> markModified;           // the current configuration was changed by the user
 
   int volumePositionLeft = 40;  // 0 (+40 dB) .. 80 (-40 dB)
@@ -38,6 +56,7 @@ struct PanelState {
 
   std::array<LimiterValues, 2> limiterValues{};  // left, right
 
+  std::vector<PanelTab> panelTabs;  // in tab order
   int currentPanelTab = 0;
 };
 
