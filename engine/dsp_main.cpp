@@ -58,6 +58,19 @@ uint32_t CDspMain::ProcessingThread() {
   return 1;
 }
 
+WaveFormat CDspMain::PlayingFormat() const {
+  // The capture thread closes the output when the stream stops or a format cannot be played, and reopens
+  // it before it reports Formatted; so these two states are the ones with an open output.
+  const int32_t state = link_.State();
+  if (state != kCaptureFormatted && state != kCaptureStreaming) return {};
+  const uint64_t packed = playingFormat_.load(std::memory_order_relaxed);
+  WaveFormat format;
+  format.samplesPerSec = static_cast<uint32_t>(packed & 0xFFFFFFFFu);
+  format.bitsPerSample = static_cast<uint16_t>(packed >> 32 & 0xFFFFu);
+  format.channels = static_cast<uint16_t>(packed >> 48 & 0xFFFFu);
+  return format;
+}
+
 bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
   platform::Guard ring(link_.RingLock());
   if (!link_.ReadSlotReady()) return false;
@@ -85,6 +98,9 @@ bool CDspMain::ProcessPendingBlock() {
     int frames = 0;
     if (!ReadBlock(&format, &frames)) return false;
     if (frames == 0) return true;
+    playingFormat_.store(uint64_t{format.samplesPerSec} | uint64_t{format.bitsPerSample} << 32 |
+                             uint64_t{format.channels} << 48,
+                         std::memory_order_relaxed);
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
     if (output_.TakeFormatChanged()) chain_.ResetState();

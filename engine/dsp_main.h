@@ -40,6 +40,10 @@ class CDspMain {
   // Exposed so tests can step the engine without threads.
   bool ProcessPendingBlock();
 
+  // The format of the blocks the output plays while it is open; all zero while it is closed or before
+  // the first block. Never waits: the monitor shows it from the user interface every 100 ms.
+  WaveFormat PlayingFormat() const;
+
   CUserMode& DriverLink() { return link_; }
   CWaveOutput& Output() { return output_; }
   CChannelChain& Chain() { return chain_; }
@@ -55,6 +59,7 @@ class CDspMain {
   CSignalBuffer buffers_[kChannels];
   platform::Thread thread_;
   std::atomic<uint8_t> stopFlag_{0};
+  std::atomic<uint64_t> playingFormat_{0};  // of the last block played: rate, bits << 32, channels << 48
   bool started_ = false;
 };
 

@@ -80,18 +80,16 @@ void CLevelAnalysis::Analyse(const CSignalBuffer& buffer, int channel, int chann
   }
 
   Reading reading = Measure(buffer);
-  if (side != kSideBoth) {
-    exchange_.secondPending = 0;  // a half-finished Both reading is void once the side changed
+  if (side != kSideBoth || channels == 1) {
+    // A half-finished Both reading is void once the side changed or a mono block came: left pending, it
+    // would later be averaged with a channel of another moment or another stream.
+    exchange_.secondPending = 0;
     Publish(reading);
     return;
   }
-  if (!exchange_.secondPending || channels == 1) {
-    if (channels > 1) {
-      first_ = reading;
-      exchange_.secondPending = 1;
-      return;
-    }
-    Publish(reading);
+  if (!exchange_.secondPending) {
+    first_ = reading;
+    exchange_.secondPending = 1;
     return;
   }
   // Both channels: the mean of their band levels in dB, and the larger peak.
@@ -101,20 +99,44 @@ void CLevelAnalysis::Analyse(const CSignalBuffer& buffer, int channel, int chann
   Publish(reading);
 }
 
-int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side) {
-  MonitorExchange& exchange = parameters.monitor;
-  exchange.side = side;
-  exchange.request.store(1, std::memory_order_release);
-  if (exchange.reply.Wait(kMonitorWaitMs) != platform::kWaitSignalled) {
-    for (int band = 0; band < kBandCount; ++band) bands[band] = 0.0;
-    *total = 0.0;
-    return 0;
-  }
+namespace {
+int NoReading(double* bands, double* total) {
+  for (int band = 0; band < kBandCount; ++band) bands[band] = 0.0;
+  *total = 0.0;
+  return 0;
+}
+
+// Copies the stored answer, under the results lock the caller holds.
+int CopyReading(ProcessingParameters& parameters, double* bands, double* total) {
+  const MonitorExchange& exchange = parameters.monitor;
   const double offset = parameters.amplificator ? kAmplifiedFullScaleDbSpl - kFullScaleDbSpl : 0.0;
-  platform::Guard guard(exchange.resultsLock);
   for (int band = 0; band < kBandCount; ++band) bands[band] = exchange.bandLevel[band] + offset;
   *total = exchange.total + offset;
   return 1;
+}
+}  // namespace
+
+void PostMonitorRequest(ProcessingParameters& parameters, int side) {
+  parameters.monitor.side = side;
+  parameters.monitor.request.store(1, std::memory_order_release);
+}
+
+int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side) {
+  PostMonitorRequest(parameters, side);
+  if (parameters.monitor.reply.Wait(kMonitorWaitMs) != platform::kWaitSignalled) return NoReading(bands, total);
+  platform::Guard guard(parameters.monitor.resultsLock);
+  return CopyReading(parameters, bands, total);
+}
+
+int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* total) {
+  MonitorExchange& exchange = parameters.monitor;
+  if (exchange.reply.Wait(0) != platform::kWaitSignalled) return NoReading(bands, total);
+  // Busy only while the processing thread stores a newer answer, which signals the reply again: the
+  // next take collects that one rather than this call waiting for it.
+  if (!exchange.resultsLock.TryEnter()) return NoReading(bands, total);
+  const int answered = CopyReading(parameters, bands, total);
+  exchange.resultsLock.Leave();
+  return answered;
 }
 
 int GetMonitorLevels(double* bands, double* total, int side) {

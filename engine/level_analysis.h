@@ -44,4 +44,11 @@ inline constexpr uint32_t kMonitorWaitMs = 80;
 int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side);
 int GetMonitorLevels(double* bands, double* total, int side);
 
+// The same exchange for a caller that must never wait (the monitor graph's timer): PostMonitorRequest
+// asks for a reading of `side`; TakeMonitorReply, called a timer period later, gives the answer if the
+// processing thread has stored it since (1, with the amplifier's offset as above), or zeros (0). An
+// unanswered request stays pending, so the answer is collected by a later take.
+void PostMonitorRequest(ProcessingParameters& parameters, int side);
+int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* total);
+
 }  // namespace engine

@@ -1,0 +1,27 @@
+#include "graphs/engine_monitor.h"
+
+#include "engine/level_analysis.h"
+
+namespace graphs {
+
+CEngineMonitor::CEngineMonitor(engine::CDspMain& dsp, engine::ProcessingParameters& parameters)
+    : dsp_(dsp), parameters_(parameters) {}
+
+void CEngineMonitor::PostRequest(int side) { engine::PostMonitorRequest(parameters_, side); }
+
+bool CEngineMonitor::TakeReply(MonitorReading& reading) {
+  return engine::TakeMonitorReply(parameters_, reading.bands.data(), &reading.total) != 0;
+}
+
+MonitorOutputFormat CEngineMonitor::OutputFormat() {
+  const engine::WaveFormat format = dsp_.PlayingFormat();
+  return {static_cast<int>(format.samplesPerSec), format.bitsPerSample, format.channels};
+}
+
+std::array<int, 2> CEngineMonitor::LimiterLevels() {
+  // The processing thread only tries this lock, so holding it never waits for audio work.
+  platform::Guard guard(parameters_.limiter.lock);
+  return {parameters_.limiter.channel[0].level, parameters_.limiter.channel[1].level};
+}
+
+}  // namespace graphs

@@ -1,0 +1,13 @@
+// Runs the tests inside one QApplication on Qt's offscreen platform, so widgets can be created, shown and
+// rendered without a display.
+#include <QApplication>
+#include <QtGlobal>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
