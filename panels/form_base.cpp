@@ -36,15 +36,12 @@ CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), stat
   setFixedSize(app::DialogRect(0, 0, kWidthUnits, kHeightUnits).size());
 
   // The tab strip stands behind the panel's own controls, so it is made first.
-  auto* pane = new QFrame(this);
-  pane->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+  pane_ = new QFrame(this);
+  pane_->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
   tabs_ = new QTabBar(this);
   tabs_->setDrawBase(false);
+  tabs_->setExpanding(false);  // each tab as wide as its title, as the template's tab control draws them
   tabs_->setFocusPolicy(Qt::StrongFocus);
-  const QRect strip = app::DialogRect(90, 15, 380, 159);
-  const int tabHeight = tabs_->sizeHint().height();
-  tabs_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
-  pane->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
 
   MakeGroupBox(this, QStringLiteral("Volume"), 13, 24, 58, 138);
   const QString left = app::UiText(kStringLeft), right = app::UiText(kStringRight);
@@ -72,6 +69,11 @@ void CFormBase::InitialUpdate() {
     for (const PanelTab& tab : state_.panelTabs) tabs_->addTab(QString::fromStdString(tab.title));
     tabs_->setCurrentIndex(state_.currentPanelTab);
   }
+  // The strip's tabs take the height their font needs; the pane below them is the rest of the control.
+  const QRect strip = app::DialogRect(90, 15, 380, 159);
+  const int tabHeight = tabs_->sizeHint().height();
+  tabs_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
+  pane_->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
   link_->SetUrl(QString::fromLatin1(kSiteUrl));
   link_->EnableTooltip(true);
   link_->SetTooltipText(QStringLiteral("Click Here to go the Website"));

@@ -5,6 +5,7 @@
 #include "panels/panel_state.h"
 
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QSlider;
 class QTabBar;
@@ -50,6 +51,7 @@ class CFormBase : public QWidget {
   void ShowVolumeLabel(int channel);
   int& VolumePosition(int channel);
 
+  QFrame* pane_ = nullptr;
   QTabBar* tabs_ = nullptr;
   QSlider* volume_[2] = {};
   QLabel* volumeLabel_[2] = {};

@@ -170,7 +170,7 @@ TEST_F(MonitorPanel, TextsWithAStringIdFollowTheInterfaceLanguage) {
   platform::SetUiLanguage(platform::kLanguagePortuguese);
   auto* panel = Show<panels::CFormMonitor>(kMonitor);
   EXPECT_EQ(panel->Sides()->button(engine::kSideBoth)->text(), QString::fromUtf8("Ambos"));
-  EXPECT_EQ(panel->GatherBox()->text(), QString::fromUtf8("Agrupar"));
+  EXPECT_EQ(panel->GatherBox()->text(), QString::fromUtf8("Unir"));
   platform::SetUiLanguage(platform::kLanguageEnglish);
 }
 
