@@ -23,11 +23,32 @@ namespace {
 
 constexpr int kVolumePositions = 80;  // 0 = +40 dB .. 80 = -40 dB
 
-// The scale between the volume sliders: 21 ticks 7 pixels apart, a long one every 20 dB.
+// The painted scale between the volume sliders: 21 ticks 7 pixels apart, a long one every 20 dB.
 constexpr QRgb kScaleColour = qRgb(0, 64, 128);
 constexpr int kScaleTop = 77;
 constexpr int kScaleSpacing = 7;
 constexpr int kScaleTicks = 21;
+constexpr int kLongTickLeft = 57, kLongTickWidth = 13;
+constexpr int kShortTickLeft = 61, kShortTickWidth = 5;
+
+// Stands above the "Volume" group box, whose style may shade its inside, so the ticks keep their colour.
+class VolumeScale : public QWidget {
+ public:
+  explicit VolumeScale(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(kLongTickLeft, kScaleTop, kLongTickWidth, kScaleSpacing * (kScaleTicks - 1) + 1);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    for (int tick = 0; tick < kScaleTicks; ++tick) {
+      const bool longTick = tick % 5 == 0;
+      painter.fillRect(longTick ? 0 : kShortTickLeft - kLongTickLeft, kScaleSpacing * tick,
+                       longTick ? kLongTickWidth : kShortTickWidth, 1, QColor(kScaleColour));
+    }
+  }
+};
 
 }  // namespace
 
@@ -44,6 +65,7 @@ CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), stat
   tabs_->setFocusPolicy(Qt::StrongFocus);
 
   MakeGroupBox(this, QStringLiteral("Volume"), 13, 24, 58, 138);
+  new VolumeScale(this);
   const QString left = app::UiText(kStringLeft), right = app::UiText(kStringRight);
   MakeLabel(this, left, 23, 36, 13, 8, Qt::AlignHCenter);
   MakeLabel(this, right, 43, 36, 24, 8, Qt::AlignHCenter);
@@ -119,15 +141,6 @@ void CFormBase::OnGather() {
   state_.gatherChecked = gather_->isChecked() ? 1 : 0;
   engine::CVolume(state_.parameters.volume).SetGather(state_.gatherChecked);
   if (state_.gatherChecked != old) SaveVolumeSettings(state_);
-}
-
-void CFormBase::paintEvent(QPaintEvent* event) {
-  QWidget::paintEvent(event);
-  QPainter painter(this);
-  for (int tick = 0; tick < kScaleTicks; ++tick) {
-    const bool longTick = tick % 5 == 0;
-    painter.fillRect(longTick ? 57 : 61, kScaleTop + kScaleSpacing * tick, longTick ? 13 : 5, 1, QColor(kScaleColour));
-  }
 }
 
 }  // namespace panels

@@ -41,8 +41,6 @@ class CFormBase : public QWidget {
   QTabBar* Tabs() const { return tabs_; }
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
-
   PanelState& state_;
 
  private:

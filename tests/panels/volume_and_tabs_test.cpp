@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
@@ -98,6 +99,17 @@ TEST_F(VolumeControls, EveryControlIsInTheTabChainAndSlidersHaveNames) {
     }
   }
   host.setParent(nullptr);
+}
+
+TEST_F(VolumeControls, ScaleTicksStandBetweenTheSlidersEvery4dBLongEvery20dB) {
+  const QImage image = Show<panels::CFormMonitor>(kMonitor)->grab().toImage();
+  const QColor tick(0, 64, 128);
+  EXPECT_EQ(image.pixelColor(57, 77), tick);        // +40 dB, long
+  EXPECT_EQ(image.pixelColor(69, 77 + 140), tick);  // -40 dB, long, its last pixel
+  EXPECT_EQ(image.pixelColor(61, 84), tick);        // +36 dB, short
+  EXPECT_NE(image.pixelColor(60, 84), tick);
+  EXPECT_NE(image.pixelColor(66, 84), tick);
+  EXPECT_NE(image.pixelColor(61, 78), tick);
 }
 
 using PanelTabs = PanelFixture;
