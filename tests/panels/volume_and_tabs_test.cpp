@@ -56,10 +56,7 @@ TEST_F(VolumeControls, BottomIsMuteAndStoredAsMinus34dBAndGatherOffMovesOneSlide
   panels::LoadVolumeSettings(state);
   EXPECT_EQ(state.volumePositionLeft, 73);
   EXPECT_EQ(state.gatherChecked, 0);
-}
-
-TEST_F(VolumeControls, StoredValuesOutsideTheSlidersReachTheEngineWithinRange) {
-  Store("volume_left", "1e300");
+  Store("volume_left", "1e300");  // stored values beyond the sliders reach the engine within their range
   Store("volume_right", "-3");
   panels::LoadVolumeSettings(state);
   EXPECT_EQ(state.volumePositionLeft, 0);
