@@ -4,6 +4,8 @@
 
 namespace graphs {
 
+static_assert(kMonitorBands == engine::kBandCount);
+
 CEngineMonitor::CEngineMonitor(engine::CDspMain& dsp, engine::ProcessingParameters& parameters)
     : dsp_(dsp), parameters_(parameters) {}
 

@@ -16,10 +16,13 @@ constexpr double kSmallestLabelledRange = 2.0;  // dB; a narrower output range h
 
 GraphCompress::GraphCompress(QWidget* parent) : CGraphFrame(parent, QMargins(21, 20, 23, 18)) {
   setObjectName(QStringLiteral("GraphCompress"));
+  setAccessibleName(QStringLiteral("Graphic Compress"));
 }
 
 void GraphCompress::SetValues(int threshold, int center, double rate) {
   threshold_ = threshold;
+  // A ratio the panel cannot set (zero, negative, not a number) is drawn as the engine runs it: transparent.
+  if (!(rate > 0.0)) rate = 1.0;
   rate_ = rate > kLargestDrawnRate ? kUnlimitedRate : rate;
   outputTop_ = center + (kLevelScaleTop - center) / rate_;
   outputThreshold_ = center - (center - threshold) / rate_;
@@ -33,10 +36,10 @@ void GraphCompress::DrawBackground(QPainter& painter) {
   FillClientAndPlot(painter);
   for (int i = 10; i <= 90; i += 10)
     Fill(painter, plot.left + static_cast<int>(w * i * 0.01), plot.top, 1, h, colors::kGrid);
-  for (int v = kLevelScaleTop; v >= 0; v -= kScaleStep) {
-    const int y = plot.top + static_cast<int>(h * v / kLevelScaleTop);
-    if (v >= 1 && v < kLevelScaleTop) Fill(painter, plot.left, y, w, 1, colors::kGrid);
-    const QString number = QString::number(kLevelScaleTop - v);
+  for (int level = 0; level <= kLevelScaleTop; level += kScaleStep) {
+    const int y = LevelRow(level);
+    if (level > 0 && level < kLevelScaleTop) Fill(painter, plot.left, y, w, 1, colors::kGrid);
+    const QString number = QString::number(level);
     Text(painter, {client.left, y - 6, plot.left - 3, y + 12}, number, Align::Right);
     Text(painter, {plot.right + 5, y - 6, client.right, y + 12}, number, Align::Left);
   }
@@ -53,7 +56,7 @@ void GraphCompress::DrawHatching(QPainter& painter, bool upwards) const {
   painter.setPen(LinePen(kHatching));
   for (int x = 0; x < w; x += kHatchSpacing) {
     // The blue line's row counts down from the top; the red line's is a level on the scale.
-    const int y0 = upwards ? plot.top + static_cast<int>(h * ((kLevelScaleTop - outputTop_) * x / w) / kLevelScaleTop)
+    const int y0 = upwards ? plot.top + PixelOffset(h * ((kLevelScaleTop - outputTop_) * x / w) / kLevelScaleTop)
                            : LevelRow(threshold_ + (outputThreshold_ - threshold_) * x / w);
     const int direction = upwards ? -1 : 1;
     int endX = x + kHatchReach, endY = y0 + direction * 2 * kHatchReach;

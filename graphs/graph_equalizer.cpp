@@ -30,6 +30,7 @@ QString FrequencyLabel(int f) {
 
 GraphEqualizer::GraphEqualizer(QWidget* parent) : CGraphFrame(parent, QMargins(21, 20, 23, 18)) {
   setObjectName(QStringLiteral("GraphEqualizer"));
+  setAccessibleName(QStringLiteral("Graphic Equalizer"));
 }
 
 void GraphEqualizer::SetCurves(const settings::CCurve& left, const settings::CCurve& right) {

@@ -18,18 +18,27 @@ void CGraphFrame::resizeEvent(QResizeEvent* event) {
   LayoutChanged();
 }
 
+int CGraphFrame::PixelOffset(double offset) {
+  constexpr double kFar = 1e6;
+  if (!(offset < kFar)) return static_cast<int>(kFar);
+  if (!(offset > -kFar)) return static_cast<int>(-kFar);
+  return static_cast<int>(offset);
+}
+
 int CGraphFrame::LevelRow(double level) const {
-  return plot_.top + static_cast<int>(plot_.Height() * (kLevelScaleTop - level) / kLevelScaleTop);
+  return plot_.top + PixelOffset(plot_.Height() * (kLevelScaleTop - level) / kLevelScaleTop);
 }
 
 int CGraphFrame::LevelColumn(double level) const {
-  return plot_.left + static_cast<int>(plot_.Width() * level / kLevelScaleTop);
+  return plot_.left + PixelOffset(plot_.Width() * level / kLevelScaleTop);
 }
 
-QFont CGraphFrame::LabelFont(int pixelHeight) {
-  // Liberation Sans has Arial's metrics; fontconfig maps "Arial" to it.
+QFont CGraphFrame::LabelFont(int cellHeight) {
+  // Liberation Sans has Arial's metrics. The graphs' heights are character cell heights (ascent plus
+  // descent, 1.117 em in both fonts), so a 14-pixel cell is a 12.5-pixel em.
+  constexpr double kCellPerEm = (1854.0 + 434.0) / 2048.0;
   QFont font(QStringLiteral("Liberation Sans"));
-  font.setPixelSize(pixelHeight);
+  font.setPixelSize(qRound(cellHeight / kCellPerEm));
   font.setStyleHint(QFont::SansSerif);
   return font;
 }

@@ -2,6 +2,8 @@
 #include <QColor>
 #include <QFont>
 #include <QMargins>
+#include <QPen>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
@@ -54,8 +56,11 @@ class CGraphFrame : public QWidget {
   // Column of a level on a horizontal level axis: left + trunc(W * level / 120).
   int LevelColumn(double level) const;
 
-  // The label font: "Arial" of the given pixel height, Liberation Sans on this platform.
-  static QFont LabelFont(int pixelHeight);
+  // Truncates toward zero; an offset beyond any screen (or not a number) becomes a far but defined pixel.
+  static int PixelOffset(double offset);
+
+  // The label font: "Arial" with a character cell `cellHeight` pixels high, Liberation Sans here.
+  static QFont LabelFont(int cellHeight);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

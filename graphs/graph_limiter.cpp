@@ -11,6 +11,7 @@ constexpr int kScaleStep = 24;                     // dB between grid lines and 
 
 GraphLimiter::GraphLimiter(QWidget* parent) : CGraphFrame(parent, QMargins(21, 20, 23, 18)) {
   setObjectName(QStringLiteral("GraphLimiter"));
+  setAccessibleName(QStringLiteral("Graphic Limiter"));
 }
 
 void GraphLimiter::SetLevels(int left, int right) {
@@ -30,16 +31,18 @@ void GraphLimiter::DrawBackground(QPainter& painter) {
   Fill(painter, plot.left, plot.top, w, band, kUnsafeBand);
 
   for (int v = 0; v <= kLevelScaleTop; v += kScaleStep) {
-    const int x = static_cast<int>((w + 1) * v / kLevelScaleTop);
+    // The input grid spans one column more than the curve's scale, so its 120 dB line would fall just
+    // outside the frame (it is not drawn) and the inner lines sit up to a pixel right of LevelColumn.
+    const int x = (w + 1) * v / kLevelScaleTop;
     if (v >= 1 && v < kLevelScaleTop) Fill(painter, plot.left + x, plot.top, 1, h, colors::kGrid);
     Text(painter, {plot.left + x - 32, plot.bottom, plot.left + x + 36, plot.bottom + 12}, QString::number(v),
          Align::Center);
   }
   Text(painter, {plot.right, plot.bottom - 13, client.right, plot.bottom}, QStringLiteral("IN"), Align::Center);
-  for (int v = kLevelScaleTop; v >= 0; v -= kScaleStep) {
-    const int y = plot.top + static_cast<int>(h * v / kLevelScaleTop);
-    if (v >= 1 && v < kLevelScaleTop) Fill(painter, plot.left, y, w, 1, colors::kGrid);
-    Text(painter, {client.left, y - 6, plot.left - 3, y + 12}, QString::number(kLevelScaleTop - v), Align::Right);
+  for (int level = 0; level <= kLevelScaleTop; level += kScaleStep) {
+    const int y = LevelRow(level);
+    if (level > 0 && level < kLevelScaleTop) Fill(painter, plot.left, y, w, 1, colors::kGrid);
+    Text(painter, {client.left, y - 6, plot.left - 3, y + 12}, QString::number(level), Align::Right);
   }
   Text(painter, {plot.left + 1, plot.top - 14, plot.left + 32, plot.top}, QStringLiteral("OUT"), Align::Left);
   Frame(painter, plot, colors::kFrame);

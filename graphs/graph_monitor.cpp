@@ -31,6 +31,7 @@ constexpr int kSegmentPitch = 4;  // 3-pixel segments and a 1-pixel gap
 GraphMonitor::GraphMonitor(QWidget* parent, IMonitorSource& source)
     : CGraphFrame(parent, QMargins(24, 20, 48, 18)), source_(source) {
   setObjectName(QStringLiteral("GraphMonitor"));
+  setAccessibleName(QStringLiteral("Graphic Monitor"));
 }
 
 void GraphMonitor::LayoutChanged() {
@@ -191,7 +192,7 @@ void GraphMonitor::DrawMarker(QPainter& painter) const {
   const int marker = std::max(leftMarker_, rightMarker_);
   if (marker < 1) return;
   const GraphRect& plot = PlotRect();
-  const int y = static_cast<int>(plot.Height() * (kLevelScaleTop - marker) / kLevelScaleTop);
+  const int y = LevelRow(marker) - plot.top;
   Fill(painter, plot.left, plot.top + y, plot.Width(), 1, kMarker);
   Fill(painter, sat_.left, sat_.top + y, sat_.Width(), 1, kMarker);
 }

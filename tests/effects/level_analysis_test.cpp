@@ -274,3 +274,56 @@ TEST(LevelAnalysisExchange, MonitorAndProcessingRunConcurrently) {
   processing.join();
   EXPECT_GT(answered, 30);
 }
+
+TEST(LevelAnalysisSides, AMonoBlockEndsAHalfFinishedReadingOfBothSides) {
+  // Both sides asked; the left channel of a loud stereo block is measured, then the stream turns mono.
+  Stream s(44100);
+  double bands[kBandCount], total = 0.0;
+  PostMonitorRequest(s.p, kSideBoth);
+  FillSine(s.left, 4410, 1000, 44100, 1.0);
+  s.chain.Process(s.left, 0, 2);
+  FillSine(s.left, 4410, 1000, 44100, 0.1);
+  s.Block(1);
+  ASSERT_EQ(TakeMonitorReply(s.p, bands, &total), 1);
+  EXPECT_NEAR(total, 76.0, 0.01);
+  // Stereo again, quiet: the next reading must wait for both quiet channels, not average the left one
+  // with the loud half left over from before.
+  PostMonitorRequest(s.p, kSideBoth);
+  FillSine(s.right, 4410, 1000, 44100, 0.1);
+  s.chain.Process(s.left, 0, 2);
+  EXPECT_EQ(TakeMonitorReply(s.p, bands, &total), 0);
+  s.chain.Process(s.right, 1, 2);
+  ASSERT_EQ(TakeMonitorReply(s.p, bands, &total), 1);
+  EXPECT_NEAR(bands[4], 73.0, 0.3);
+  EXPECT_NEAR(total, 76.0, 0.01);
+}
+
+TEST(LevelAnalysisExchange, PostAndTakeRaceTheProcessingThread) {
+  // Checked for data races under the thread sanitizer: a monitor that posts and takes without waiting
+  // while blocks run on another thread; every answer it gets is whole.
+  Stream s(44100);
+  std::atomic<bool> stop{false};
+  std::thread processing([&] {
+    long long start = 0;
+    while (!stop) {
+      FillSine(s.left, 441, 1000, 44100, 1.0, start);
+      FillSine(s.right, 441, 1000, 44100, 1.0, start);
+      s.Block(2);
+      start += 441;
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  int answered = 0;
+  double bands[kBandCount], total = 0.0;
+  for (int i = 0; i < 300 && answered < 50; ++i) {
+    if (TakeMonitorReply(s.p, bands, &total)) {
+      ++answered;
+      EXPECT_NEAR(total, 96.0, 0.05);
+    }
+    PostMonitorRequest(s.p, i % 3 == 0 ? kSideBoth : (i % 3 == 1 ? kSideLeft : kSideRight));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  stop = true;
+  processing.join();
+  EXPECT_GT(answered, 10);
+}

@@ -12,7 +12,9 @@ function(tonvex_add_qt_test name)
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE tonvex_qt_test_main ${ARG_LIBRARIES})
-  set(environment "QT_QPA_PLATFORM=offscreen"
-                  "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/qt_support/lsan.supp")
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT "${environment}")
+  # Two properties rather than one two-item list, which the test discovery would split apart.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+                       ENVIRONMENT_MODIFICATION
+                       "LSAN_OPTIONS=set:suppressions=${CMAKE_SOURCE_DIR}/tests/qt_support/lsan.supp")
 endfunction()

@@ -1,0 +1,156 @@
+// The monitor graph's meters from a scripted source, and on a real engine: a tick never waits, draws
+// zeros until the processing thread has answered, and shows the answer on the next tick.
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "graphs/engine_monitor.h"
+#include "graphs/graph_monitor.h"
+#include "tests/engine/engine_fixture.h"
+#include "tests/graphs/graph_test_support.h"
+
+using namespace graphs;
+using namespace graphs_test;
+
+namespace {
+constexpr QRgb kYellow = qRgb(250, 250, 0), kGreen = qRgb(0, 255, 0), kDarkRed = qRgb(180, 0, 0);
+constexpr QRgb kOrange = qRgb(255, 128, 64), kUnlit = qRgb(158, 186, 199), kMarker = qRgb(255, 128, 128);
+constexpr int kLeft = 1025, kRight = 1026, kBoth = 1027;
+
+// The plot is (24, 20)-(312, 214), 194 rows: the segment r rows below its top stands for
+// (1 - r / 190) * 120 dB and covers rows 20 + r .. 22 + r. Rows below sample a segment's middle.
+constexpr int kRow0 = 211, kRow2_5 = 207, kRow7_6 = 199, kRow81 = 83, kRow91 = 67, kRow93_5 = 63, kRow98_5 = 55;
+// Bar centres of the 25 Hz, 63 Hz, 160 Hz and 1 kHz bands; the Sat bar's segments span 329..344.
+constexpr int kBar25 = 41, kBar63 = 77, kBar160 = 113, kBar1k = 185, kSat = 336;
+
+struct ScriptedSource : IMonitorSource {
+  void PostRequest(int side) override { requested = side; }
+  bool TakeReply(MonitorReading& out) override {
+    out = reading;
+    return true;
+  }
+  MonitorOutputFormat OutputFormat() override { return {}; }
+  std::array<int, 2> LimiterLevels() override { return limits; }
+
+  MonitorReading reading;
+  std::array<int, 2> limits{94, 100};
+  int requested = 0;
+};
+
+QImage TickAndRender(GraphMonitor& graph) {
+  graph.Tick();
+  return Render(graph);
+}
+}  // namespace
+
+TEST(MonitorGraph, BandSegmentsAreYellowBelowTwentyGreenUpToNinetySixDarkRedAbove) {
+  ScriptedSource source;
+  source.reading.bands = {10.0, 50.0, 100.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+  GraphMonitor graph(nullptr, source);
+  graph.resize(kMonitorWidth, kGraphHeight);
+  graph.SetSide(kRight);
+  const QImage image = TickAndRender(graph);
+  EXPECT_TRUE(PixelIs(image, kBar25, kRow7_6, kYellow));
+  EXPECT_TRUE(PixelIs(image, kBar25, kRow91, kUnlit));
+  EXPECT_TRUE(PixelIs(image, kBar63, kRow81, kUnlit));
+  EXPECT_TRUE(PixelIs(image, kBar160, kRow81, kGreen));
+  EXPECT_TRUE(PixelIs(image, kBar160, kRow98_5, kDarkRed));
+}
+
+struct SatCase {
+  const char* fault;
+  int side;
+  int markerRow;       // 94 dB: row 20 + trunc(194 * 26 / 120) = 62; 100 dB: row 52
+  QRgb at91, at93_5, at98_5;
+};
+
+class MonitorSatBar : public ::testing::TestWithParam<SatCase> {};
+
+TEST_P(MonitorSatBar, TurnsOrangeFromTwoDecibelsBelowTheShownLimitUpToNinetySix) {
+  const SatCase& c = GetParam();
+  ScriptedSource source;  // limits 94 (left) and 100 (right)
+  source.reading.total = 110.0;
+  GraphMonitor graph(nullptr, source);
+  graph.resize(kMonitorWidth, kGraphHeight);
+  graph.SetSide(c.side);
+  const QImage image = TickAndRender(graph);
+  EXPECT_TRUE(PixelIs(image, kSat, kRow91, c.at91)) << c.fault;
+  EXPECT_TRUE(PixelIs(image, kSat, kRow93_5, c.at93_5)) << c.fault;
+  EXPECT_TRUE(PixelIs(image, kSat, kRow98_5, c.at98_5)) << c.fault;
+  EXPECT_TRUE(PixelIs(image, 60, c.markerRow, kMarker)) << c.fault;   // across the plot
+  EXPECT_TRUE(PixelIs(image, 325, c.markerRow, kMarker)) << c.fault;  // and the Sat bar
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Graphs, MonitorSatBar,
+    ::testing::Values(SatCase{"left limit 94: orange from 92 dB", kLeft, 62, kGreen, kOrange, kDarkRed},
+                      SatCase{"right limit 100: no orange below 96 dB", kRight, 52, kGreen, kGreen, kDarkRed},
+                      SatCase{"both sides: the larger limit, 100", kBoth, 52, kGreen, kGreen, kDarkRed}));
+
+// A real engine on the scripted driver and the test output, with its capture and processing threads.
+class MonitorOnEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parameters.volume.gain[0] = 1.0;
+    parameters.volume.gain[1] = 1.0;
+    dsp.Output().SelectDevice(0);
+    dsp.Start();
+    driver.PushFormat(2, 16, 44100, kBlockBytes);
+    ASSERT_TRUE(WaitFor([&] { return dsp.DriverLink().State() == engine::kCaptureFormatted; }));
+  }
+  void TearDown() override { dsp.Stop(); }
+
+  // A full-scale 1 kHz tone, both channels.
+  void PlayTone() {
+    std::vector<int16_t> samples(kBlockBytes / 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+      samples[i] = static_cast<int16_t>(32767 * std::sin(2 * 3.141592653589793 * 1000.0 * double(i / 2) / 44100));
+    driver.PushData(engine_tests::Pcm16(samples));
+  }
+  template <class Condition>
+  static bool WaitFor(Condition done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  static constexpr uint32_t kBlockBytes = 16000;  // 4000 stereo frames
+  testing_support::ScriptedDriver driver;
+  testing_support::TestWaveOutSystem devices;
+  engine_tests::CapturingReporter reporter;
+  engine::ProcessingParameters parameters;
+  engine::CDspMain dsp{driver, devices, reporter, parameters};
+};
+
+TEST_F(MonitorOnEngine, TicksDrawZerosUntilTheProcessingThreadAnswersThenItsReplyOnce) {
+  for (int channel = 0; channel < 2; ++channel) parameters.SetLimiterChannel(94, channel, 0.001, 0.5);
+  CEngineMonitor source(dsp, parameters);
+  GraphMonitor graph(nullptr, source);
+  graph.resize(kMonitorWidth, kGraphHeight);
+  graph.SetSide(kLeft);
+
+  QImage image = TickAndRender(graph);  // no sound yet: zeros, so only the bottom segments are lit
+  for (int x : {kBar25, kBar1k}) {
+    EXPECT_TRUE(PixelIs(image, x, kRow0, kYellow));
+    EXPECT_TRUE(PixelIs(image, x, kRow2_5, kUnlit));
+  }
+  EXPECT_TRUE(PixelIs(image, kSat, kRow0, kGreen));
+  EXPECT_TRUE(PixelIs(image, kSat, kRow2_5, kUnlit));
+  const QRect caption(64, 5, 248, 14);
+  EXPECT_EQ(Count(image, caption, qRgb(0, 0, 0)), 0);
+
+  PlayTone();
+  ASSERT_TRUE(WaitFor([&] { return parameters.monitor.reply.IsSet(); }));
+  image = TickAndRender(graph);  // the 1 kHz band near 93 dB, the 25 Hz band far below 81 dB
+  EXPECT_TRUE(PixelIs(image, kBar1k, kRow81, kGreen));
+  EXPECT_TRUE(PixelIs(image, kBar1k, kRow98_5, kUnlit));
+  EXPECT_TRUE(PixelIs(image, kBar25, kRow81, kUnlit));
+  EXPECT_TRUE(PixelIs(image, kSat, kRow93_5, kOrange));  // the peak, limited to 94 dB
+  EXPECT_GT(Count(image, caption, qRgb(0, 0, 0)), 20);  // "44100 Hz; 16 Bits; 2 Channels"
+
+  image = TickAndRender(graph);  // nothing played since the last request
+  EXPECT_TRUE(PixelIs(image, kBar1k, kRow81, kUnlit));
+}
