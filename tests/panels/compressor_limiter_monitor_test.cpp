@@ -158,6 +158,9 @@ TEST_F(MonitorPanel, SideIsReadWhenOpeningAndWrittenWhenClosing) {
   Show<panels::CFormLimiter>(kLimiter);
   EXPECT_EQ(Stored("monitor_side"), "1027");
   EXPECT_EQ(Show<panels::CFormMonitor>(kMonitor)->Sides()->checkedId(), engine::kSideBoth);
+  ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideRight);
+  host.ShowFirstPanel();  // the monitor replaced by a new one, as after loading a configuration
+  EXPECT_EQ(dynamic_cast<panels::CFormMonitor*>(host.Current())->Sides()->checkedId(), engine::kSideRight);
 
   platform::SetUiLanguage(platform::kLanguagePortuguese);  // texts with a string id follow the language
   auto* portuguese = Show<panels::CFormMonitor>(kMonitor);
