@@ -169,7 +169,7 @@ void CCustomizeDialog::Refill(int availableRow, int currentRow) {
     const ToolbarButton* button = toolbar_.Find(command);
     auto* item = new QListWidgetItem(button ? button->label : app::UiText(kStringSeparator), list);
     item->setData(Qt::UserRole, command);
-    if (button) item->setIcon(ToolbarIcon(command, palette()));
+    item->setIcon(ToolbarIcon(command, palette()));
   };
   const std::vector<int> layout = toolbar_.Layout();
   addItem(available_, kSeparatorCommand);

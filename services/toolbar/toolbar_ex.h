@@ -32,6 +32,7 @@ struct ToolbarResourceEntry {
 };
 
 // The main window's customizable toolbar. The window builds it in this order:
+//   (CreateMainToolbar does this for the main window)
 //   CToolBarEx toolbar(window);
 //   toolbar.LoadButtons({{kCommandOpen, open}, {kCommandSave, save}, {}, ...});
 //   toolbar.InsertControl(kCommandPresetList, presetCombo);

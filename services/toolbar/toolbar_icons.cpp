@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "services/toolbar/toolbar_commands.h"
+#include "services/toolbar/toolbar_layout.h"
 
 namespace services {
 namespace {
@@ -101,8 +102,15 @@ void DrawAbout(QPainter& p, const ButtonColours& c) {
   p.drawRect(QRectF(7, 7, 2, 5.5));
 }
 
+// A groove, as the toolbar draws between groups of buttons.
+void DrawSeparator(QPainter& p, const ButtonColours& c) {
+  p.fillRect(QRectF(7, 2, 1, 12), c.shadow);
+  p.fillRect(QRectF(8, 2, 1, 12), c.highlight);
+}
+
 Painter PainterFor(int command) {
   switch (command) {
+    case kSeparatorCommand: return DrawSeparator;
     case kCommandOpen: return DrawOpen;
     case kCommandSave: return DrawSave;
     case kCommandSelection: return DrawSelection;

@@ -5,14 +5,16 @@
 #include <QListWidget>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <cstdio>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/string_table.h"
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/preset_combo_box.h"
-#include "services/toolbar/toolbar_commands.h"
+#include "services/toolbar/main_toolbar.h"
 #include "services/toolbar/toolbar_ex.h"
 
 namespace {
@@ -25,30 +27,12 @@ struct Window {
 };
 
 void Build(Window& window) {
-  using namespace services;
-  auto action = [&](int command) {
-    auto* result = new QAction(&window.frame);
-    result->setData(command);
-    return result;
-  };
-  window.toolbar = new CToolBarEx(&window.frame);
-  window.toolbar->LoadButtons({{kCommandOpen, action(kCommandOpen)},
-                               {kCommandSave, action(kCommandSave)},
-                               {},
-                               {kCommandSelection, action(kCommandSelection)},
-                               {kCommandPresetList, nullptr},
-                               {},
-                               {kCommandConfig, action(kCommandConfig)},
-                               {},
-                               {kCommandAbout, action(kCommandAbout)}});
-  auto* presets = new PresetComboBox;
+  auto action = [&] { return new QAction(&window.frame); };
+  auto* presets = new services::PresetComboBox;
   for (const char* name : {"Flat", "Rock", "Pop"}) presets->Add(name);
   presets->Select(1);
-  window.toolbar->InsertControl(kCommandPresetList, presets);
-  window.toolbar->AddDropDownButton(kCommandConfig, {action(32774), action(32772)}, true);
-  window.toolbar->SetupButtons();
-  window.toolbar->MarkPresentButtons();
-  window.frame.addToolBar(window.toolbar);
+  window.toolbar = services::CreateMainToolbar(
+      window.frame, {action(), action(), action(), action(), action(), action(), action()}, presets);
   auto* client = new QWidget;
   client->setFixedSize(723, 40);
   window.frame.setCentralWidget(client);
@@ -78,12 +62,29 @@ int main(int argc, char** argv) {
     platform::SetUiLanguage(language);
     Window window;
     Build(window);
+    // One sheet: the six text and icon options from top to bottom.
+    std::vector<QPixmap> options;
     for (int icon = 0; icon < 2; ++icon)
       for (int text = 0; text < 3; ++text) {
         window.toolbar->SetTextOptions(text);
         window.toolbar->SetIconOptions(icon);
-        saved &= Save(*window.toolbar, QStringLiteral("%1/toolbar-%2-text%3-icon%4.png").arg(folder, code).arg(text).arg(icon));
+        QApplication::processEvents();
+        options.push_back(window.toolbar->grab());
       }
+    int height = 0;
+    for (const QPixmap& option : options) height += option.height() + 4;
+    QPixmap sheet(window.frame.width(), height);
+    sheet.fill(Qt::white);
+    QPainter painter(&sheet);
+    int top = 0;
+    for (const QPixmap& option : options) {
+      painter.drawPixmap(0, top, option);
+      top += option.height() + 4;
+    }
+    painter.end();
+    const QString sheetPath = QStringLiteral("%1/toolbar-options-%2.png").arg(folder, code);
+    saved &= sheet.save(sheetPath);
+    std::printf("wrote %s\n", qPrintable(sheetPath));
     window.toolbar->SetTextOptions(1);
     window.toolbar->SetIconOptions(0);
     saved &= Save(window.frame, QStringLiteral("%1/window-%2.png").arg(folder, code));
