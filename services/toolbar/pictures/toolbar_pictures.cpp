@@ -34,7 +34,7 @@ void Build(Window& window) {
   window.toolbar = services::CreateMainToolbar(
       window.frame, {action(), action(), action(), action(), action(), action(), action()}, presets);
   auto* client = new QWidget;
-  client->setFixedSize(723, 40);
+  client->setFixedSize(723, 160);
   window.frame.setCentralWidget(client);
   window.frame.show();
 }
@@ -55,11 +55,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString folder = QString::fromLocal8Bit(argv[1]);
-  // Nothing the pictures do may reach the user's own settings.
-  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, (folder + "/registry").toStdString());
   bool saved = true;
   for (auto [language, code] : {std::pair{platform::kLanguageEnglish, "en"}, {platform::kLanguagePortuguese, "pt"}}) {
     platform::SetUiLanguage(language);
+    // Nothing the pictures do may reach the user's own settings, nor one language's pictures the other's.
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, QStringLiteral("%1/registry-%2").arg(folder, code).toStdString());
     Window window;
     Build(window);
     // One sheet: the six text and icon options from top to bottom.
@@ -97,6 +97,8 @@ int main(int argc, char** argv) {
     menu->popup(window.frame.geometry().topLeft());
     saved &= Save(*menu, QStringLiteral("%1/context-menu-%2.png").arg(folder, code));
     dialog.reject();
+    window.frame.addToolBar(Qt::LeftToolBarArea, window.toolbar);  // the preset list hides on a side
+    saved &= Save(window.frame, QStringLiteral("%1/window-left-%2.png").arg(folder, code));
   }
   return saved ? 0 : 1;
 }
