@@ -66,7 +66,8 @@ void CToolBarEx::InsertControl(int command, QWidget* control) {
 }
 
 void CToolBarEx::AddDropDownButton(int command, const QList<QAction*>& items, bool arrow) {
-  auto found = std::find_if(dropDowns_.begin(), dropDowns_.end(), [&](const DropDown& d) { return d.command == command; });
+  auto found =
+      std::find_if(dropDowns_.begin(), dropDowns_.end(), [&](const DropDown& d) { return d.command == command; });
   QMenu* menu = found != dropDowns_.end() ? found->menu : new QMenu(this);
   menu->clear();
   menu->addActions(items);

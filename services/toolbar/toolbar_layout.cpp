@@ -52,7 +52,8 @@ std::optional<ToolbarLayout> ReadToolbarLayout(const std::string& valueName) {
 
 void WriteToolbarLayout(const std::string& valueName, const ToolbarLayout& layout) {
   platform::RegistryKey key;
-  if (key.Create(platform::HKEY_CURRENT_USER, SettingsKey()) == 0) key.SetString(valueName, FormatToolbarLayout(layout));
+  if (key.Create(platform::HKEY_CURRENT_USER, SettingsKey()) == 0)
+    key.SetString(valueName, FormatToolbarLayout(layout));
 }
 
 }  // namespace services

@@ -109,7 +109,8 @@ TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
       {"About up", -1, 8, -1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"first cannot go up", -1, 0, -1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"last cannot go down", -1, 8, 1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
-      {"a second separator after Open", kSep, 0, 0, {kOpen, kSep, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
+      {"a second separator after Open", kSep, 0, 0,
+       {kOpen, kSep, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"remove the preset list", -1, 5, 9, {kOpen, kSep, kSel, kSave, kSep, kSep, kConfig, kAbout, kSep}},
   };
   for (const Step& step : steps) {

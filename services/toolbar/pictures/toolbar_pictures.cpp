@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
   for (auto [language, code] : {std::pair{platform::kLanguageEnglish, "en"}, {platform::kLanguagePortuguese, "pt"}}) {
     platform::SetUiLanguage(language);
     // Nothing the pictures do may reach the user's own settings, nor one language's pictures the other's.
-    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, QStringLiteral("%1/registry-%2").arg(folder, code).toStdString());
+    const QString registry = QStringLiteral("%1/registry-%2").arg(folder, code);
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, registry.toStdString());
     Window window;
     Build(window);
     // One sheet: the six text and icon options from top to bottom.
