@@ -164,6 +164,12 @@ int SetLaunchOnLogOn(const std::string& program) {
   return ReplaceFileContent(AutostartFilePath(), content);
 }
 
+std::string RunningProgramPath() {
+  char path[4096];
+  ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+}
+
 int RemoveLaunchOnLogOn() {
   if (::unlink(AutostartFilePath().c_str()) == 0 || errno == ENOENT) return 0;
   return errno;

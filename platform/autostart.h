@@ -17,6 +17,10 @@ int SetLaunchOnLogOn(const std::string& program);
 // Removes the entry; 0 when it is gone (or was never there), else an errno value.
 int RemoveLaunchOnLogOn();
 
+// The running program's full path (from /proc/self/exe), the program an entry written now should start;
+// empty when it cannot be read.
+std::string RunningProgramPath();
+
 // The Exec value that runs `program` without arguments, quoted and escaped as desktop entries require,
 // and the program that an Exec value runs (its first word, unquoted); empty when the value is malformed.
 std::string ExecValueFor(const std::string& program);

@@ -1,30 +1,20 @@
 #pragma once
-#include <QByteArray>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QVector>
 
-// An HTTP server on 127.0.0.1 in the test's own event loop, playing the update endpoint. It reads each
-// request whole (headers and the Content-Length body), records it, then behaves as told.
+// The update endpoint on 127.0.0.1, in the test's own event loop: it takes each request whole (headers
+// and the Content-Length body), records it, then answers, streams without end, or stays silent.
 class LocalHttpServer : public QTcpServer {
  public:
   enum class Behaviour { Answer, Endless, Silent };
-
-  struct Request {
-    QByteArray head;  // request line and headers
-    QByteArray body;
-  };
 
   LocalHttpServer() {
     listen(QHostAddress::LocalHost, 0);
     connect(this, &QTcpServer::newConnection, this, [this] {
       while (QTcpSocket* socket = nextPendingConnection()) {
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { OnData(socket); });
-        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
-          ++closedByClient;
-          socket->deleteLater();
-        });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] { ++closedByClient, socket->deleteLater(); });
       }
     });
   }
@@ -34,39 +24,31 @@ class LocalHttpServer : public QTcpServer {
   Behaviour behaviour = Behaviour::Answer;
   int status = 200;
   QByteArray answer;  // the body; for Endless the start of an answer that never ends
-  QVector<Request> requests;
+  QList<QByteArray> requests;
   int closedByClient = 0;
-  qint64 endlessBytesSent = 0;
 
  private:
   void OnData(QTcpSocket* socket) {
     QByteArray& received = pending_[socket];
     received += socket->readAll();
     const qsizetype headEnd = received.indexOf("\r\n\r\n");
-    if (headEnd < 0) return;
-    const QByteArray head = received.left(headEnd);
-    qsizetype length = 0;
-    for (const QByteArray& line : head.split('\n'))
-      if (line.toLower().startsWith("content-length:")) length = line.mid(15).trimmed().toLongLong();
-    if (received.size() < headEnd + 4 + length) return;
-    requests.push_back({head, received.mid(headEnd + 4, length)});
+    const QByteArray lower = received.toLower();
+    const qsizetype field = lower.indexOf("\r\ncontent-length:");
+    const qsizetype length =
+        field < 0 ? 0 : lower.mid(field + 17, lower.indexOf("\r\n", field + 2) - field - 17).trimmed().toInt();
+    if (headEnd < 0 || received.size() < headEnd + 4 + length) return;
+    requests.push_back(received);
     pending_.remove(socket);
-    Respond(socket);
-  }
-
-  void Respond(QTcpSocket* socket) {
     if (behaviour == Behaviour::Silent) return;
-    const QByteArray reason = status == 200 ? "OK" : "Not Found";
     if (behaviour == Behaviour::Answer) {
-      socket->write("HTTP/1.1 " + QByteArray::number(status) + " " + reason + "\r\nContent-Type: text/plain\r\n" +
-                    "Content-Length: " + QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
+      socket->write("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
+                    "\r\nContent-Length: " + QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
       socket->disconnectFromHost();
       return;
     }
-    // No length and no end: more data each time the last piece has left.
-    socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n" + answer);
-    connect(socket, &QTcpSocket::bytesWritten, this, [this, socket](qint64 written) {
-      endlessBytesSent += written;
+    // No length and no end: another piece each time the last one has left.
+    socket->write("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + answer);
+    connect(socket, &QTcpSocket::bytesWritten, this, [socket] {
       if (socket->bytesToWrite() == 0) socket->write(QByteArray(16384, 'x'));
     });
   }

@@ -1,6 +1,6 @@
 // Renders the services' windows to PNG files for looking at them: the warning dialog, the update dialog
 // in each state (against a local endpoint) and the tray menu, in English and Portuguese.
-//   services_pictures OUTPUT_FOLDER   (run with QT_QPA_PLATFORM=offscreen or under Xvfb)
+//   services_pictures OUTPUT_FOLDER   (with QT_QPA_PLATFORM=offscreen, or under Xvfb)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
