@@ -8,7 +8,6 @@ cli=$(realpath "$1")
 TONVEX_PACER=$(realpath "$2")
 export PRIVATE_AUDIO_KIND=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
-check="python3 $here/signal_check.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-life.XXXXXX)
 work=$PRIVATE_AUDIO_DIR
 . "$here/../../tools/private_audio_server.sh"
@@ -62,7 +61,7 @@ echo "--- a second instance is refused and changes nothing"
 start_live first.log
 before="$(default_sink) / $(virtual_sinks)"
 status=0
-"$cli" live >"$work/second.log" 2>&1 || status=$?
+timeout 10 "$cli" live >"$work/second.log" 2>&1 || status=$?
 after="$(default_sink) / $(virtual_sinks)"
 [ "$status" -ne 0 ] && grep -q "already running (process $live_pid)" "$work/second.log" &&
   pass "second instance refused: $(cat "$work/second.log")" || fail "second instance: status $status, $(cat "$work/second.log")"
@@ -92,9 +91,11 @@ start_live again.log
 stopped_orderly HUP
 
 echo "--- SIGPIPE: live | head"
-( "$cli" live 2>"$work/pipe.err"; echo $? >"$work/pipe.status" ) | head -n 3 >"$work/head.out" &
+( "$cli" live 2>"$work/pipe.err" & echo $! >"$work/pipe.pid"; wait $!; echo $? >"$work/pipe.status" ) |
+  head -n 3 >"$work/head.out" &
 pipeline=$!
 for _ in $(seq 400); do [ -s "$work/pipe.status" ] && break; sleep 0.025; done
+[ -s "$work/pipe.status" ] || kill -TERM "$(cat "$work/pipe.pid")" 2>/dev/null || true
 wait "$pipeline" 2>/dev/null || true
 [ "$(cat "$work/pipe.status" 2>/dev/null)" = 0 ] && pass "live | head ends live with status 0" ||
   fail "live | head: status '$(cat "$work/pipe.status" 2>/dev/null)', $(cat "$work/pipe.err")"
@@ -141,8 +142,8 @@ for freq in 20 1000 19000; do
   sleep 0.5
   kill "$rec"
   wait "$rec" 2>/dev/null || true
-  input=$($check level <(sox "$work/in$freq.wav" -t raw -) "$freq")
-  gain=$(python3 -c "print('%.2f' % ($($check level "$work/out$freq.raw" "$freq") - ($input)))")
+  input=$(python3 "$here/median_level.py" <(sox "$work/in$freq.wav" -t raw -) "$freq")
+  gain=$(python3 -c "print('%.2f' % ($(python3 "$here/median_level.py" "$work/out$freq.raw" "$freq") - ($input)))")
   if near "$gain" 0 0.5; then pass "$freq Hz through flat settings: $gain dB"; else fail "$freq Hz: $gain dB, not within 0.5"; fi
 done
 stopped_orderly TERM
