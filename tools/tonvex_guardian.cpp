@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -23,14 +24,17 @@ int main() {
   signal(SIGHUP, SIG_IGN);
   signal(SIGINT, SIG_IGN);
   signal(SIGPIPE, SIG_IGN);
+  // Whatever else the program left open (its server connection's shared memory, pipes of whoever started
+  // it) must not be held up by this process.
+  close_range(4, ~0U, 0);
 
   audio::DesktopHandBack handBack;
   std::string pending;
   char buffer[512];
   for (;;) {
     const ssize_t got = read(0, buffer, sizeof buffer);
-    if (got < 0) continue;  // interrupted
-    if (got == 0) break;
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;  // the program's end closed the socket (or it was never there)
     pending.append(buffer, size_t(got));
     for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
       const std::string line = pending.substr(0, end);
