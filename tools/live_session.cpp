@@ -12,8 +12,8 @@
 #include "engine/dsp_main.h"
 #include "engine/exceptions.h"
 #include "engine/engine_reporter.h"
-#include "platform/pulse_connection.h"
 #include "platform/instance_lock.h"
+#include "platform/pulse_connection.h"
 #include "platform/pulse_sinks.h"
 
 namespace cli {
