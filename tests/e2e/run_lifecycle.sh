@@ -133,7 +133,7 @@ flat="25=0.00;63=0.00;160=0.00;400=0.00;1000=0.00;2500=0.00;6300=0.00;16000=0.00
 write_configuration "$work/flat.tva" 96 96 1.00 "$flat" "$flat"
 start_live flat.log --config "$work/flat.tva"
 sleep 2.5  # a null sink made a moment ago renders ahead before it follows its streams
-for freq in 20 1000 19000; do
+for freq in 20 1000 19000 20000; do
   sox -q -n -r 48000 -c 2 -b 16 "$work/in$freq.wav" synth 3 sine "$freq" vol 0.1
   parec -d speakers.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/out$freq.raw" &
   rec=$!
