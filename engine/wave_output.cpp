@@ -24,6 +24,12 @@ void CWaveOutput::CheckDeviceIndex() {
 }
 
 void CWaveOutput::SelectDevice(int index) {
+  std::string name;
+  if (index >= 0 && devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError) name.clear();
+  {
+    platform::Guard guard(outputLock_);
+    deviceName_ = name;
+  }
   deviceIndex_ = index;
   CheckDeviceIndex();
 }
@@ -107,7 +113,8 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   platform::Guard guard(outputLock_);
   blockBytes_ = blockBytes;
   if (blockBytes > 16384) throw ParamException("Invalid size for output buffer.");
-  CheckDeviceIndex();
+  // A device known by name is looked up again below; its old number may be out of range by now.
+  if (deviceName_.empty()) CheckDeviceIndex();
   for (int i = 0; i < kOutputBuffers; ++i) {
     WaveHeader& header = headers_[i];
     if (!buffers_[i]) {
@@ -126,7 +133,9 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   if (deviceIndex_ < 0) return;
 
   std::unique_ptr<IWaveOutStream> stream;
-  const MmResult result = devices_.Open(static_cast<unsigned>(deviceIndex_.load()), format_, &stream);
+  const MmResult result = deviceName_.empty()
+                              ? devices_.Open(static_cast<unsigned>(deviceIndex_.load()), format_, &stream)
+                              : devices_.OpenNamed(deviceName_, format_, &stream);
   if (result != kMmNoError || !stream) {
     stream_.reset();
     throw ParamException("waveOutOpen failed." + ErrorText(result == kMmNoError ? kMmInvalidHandle : result));

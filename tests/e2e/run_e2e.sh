@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# End-to-end test of the live engine on a private PulseAudio server: known signals are played into the
-# default sink (the virtual device, while tonvex-cli live runs) and recorded from the monitor of "Speakers".
-# Usage: run_e2e.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe
+# End-to-end test of the live engine on a private audio server: known signals are played into the default
+# sink (the virtual device, while tonvex-cli live runs) and recorded from the monitor of "Speakers".
+# Usage: run_e2e.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe [pulseaudio|pipewire]
 set -euo pipefail
 cli=$(realpath "$1")
 TONVEX_PACER=$(realpath "$2")
+PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-e2e.XXXXXX)
