@@ -14,9 +14,12 @@ using engine::WaveHeader;
 
 namespace {
 
-// Done marks follow the server's requests for data (one per 10 ms block while playing); the timer only
-// covers the times without requests.
-constexpr pa_usec_t kDoneCheckUs = 20000;
+// Done marks follow the stream's clock, read whenever the engine writes (once per block) and when the server
+// asks for data or runs dry; the timer only covers the times without writes. Every check from the mainloop
+// thread is a wake-up of its own, so it is slow.
+constexpr pa_usec_t kDoneCheckUs = 100000;
+// A clock that has not moved for this long while buffers are queued asks the server for a timing report.
+constexpr pa_usec_t kClockStallUs = 20000;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
 
@@ -48,9 +51,7 @@ PulseWaveOutSystem::PulseWaveOutSystem()
                      }
                      refreshing_ = refreshAgain_ = false;
                    },
-                   [this](pa_subscription_event_type_t type, uint32_t) {
-                     if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SINK) Refresh();
-                   }}) {}
+                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK}) {}
 
 PulseWaveOutSystem::~PulseWaveOutSystem() { connection_.Shutdown(); }
 
@@ -217,7 +218,7 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
                                this);
   // Every request for data means the server has played on: a good moment to look at the clock.
   pa_stream_set_write_callback(
-      stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->CheckPlayed(); }, this);
+      stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->OnRequest(); }, this);
   // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
   pa_stream_set_underflow_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
@@ -309,16 +310,20 @@ void PulseWaveOutStream::SendUnsent() {
 
 void PulseWaveOutStream::OnTimer() {
   if (stream_) {
-    CheckPlayed();
+    OnRequest();
   } else if (!closed_ && connection_.Ready()) {
     retryAt_ = 0;
     Follow(system_.Candidates());
   }
 }
 
-void PulseWaveOutStream::CheckPlayed() {
-  // Each check pushes the timer back, so it only fires while the server sends no requests.
+void PulseWaveOutStream::OnRequest() {
+  // Each check on the mainloop thread pushes the timer back, so it only fires while nothing else checks.
   ArmTimer(kDoneCheckUs);
+  CheckPlayed();
+}
+
+void PulseWaveOutStream::CheckPlayed() {
   if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
   if (pa_stream_get_time(stream_, &played) < 0) return;
@@ -331,7 +336,7 @@ void PulseWaveOutStream::CheckPlayed() {
     lastPosition_ = position;
     lastMove_ = now;
   }
-  if (now - lastMove_ > kDoneCheckUs && now - lastUpdate_ > kDoneCheckUs && !timingUpdate_) {
+  if (now - lastMove_ > kClockStallUs && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
     lastUpdate_ = now;
     timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
   }
@@ -391,6 +396,7 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
   SendUnsent();
+  CheckPlayed();  // here, on the engine's thread, rather than in a wake-up of the mainloop thread
   return engine::kMmNoError;
 }
 
