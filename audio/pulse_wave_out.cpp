@@ -50,6 +50,7 @@ PulseWaveOutSystem::PulseWaveOutSystem()
                        sinks_.clear();
                      }
                      refreshing_ = refreshAgain_ = false;
+                     Follow();
                    },
                    [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK}) {}
 
@@ -179,7 +180,7 @@ PulseWaveOutStream::~PulseWaveOutStream() {
 
 std::string PulseWaveOutStream::SinkName() {
   platform::LoopLock lock(connection_);
-  return stream_ ? sinkName_ : std::string();
+  return sinkName_;
 }
 
 void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks) {
@@ -191,19 +192,28 @@ void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks) {
   }
   const OutputChoice choice = ChooseOutputDevice(sinks, description_, startDefault);
   const std::string target = choice.index >= 0 ? sinks[size_t(choice.index)].name : std::string();
-  if (stream_ && target == sinkName_) return;
-  if (!stream_ && target == sinkName_ && pa_rtclock_now() < retryAt_) return;  // refused a moment ago
-  if (stream_ || !target.empty())
-    platform::OutputDebugText(target.empty() ? std::string("output: no real sink to play on")
-                                             : "output plays on \"" + target + "\"");
-  // What was queued on the old sink is lost with it; the engine tops its queue up again.
-  FinishAll();
-  Disconnect();
-  sinkName_ = target;
-  if (!target.empty() && connection_.Ready() && connection_.Context() && !Connect(target)) {
-    retryAt_ = pa_rtclock_now() + kRetryUs;
-    ArmTimer(kRetryUs);
+  if (target != sinkName_) {
+    // What was queued on the old sink is lost with it; the engine tops its queue up again.
+    FinishAll();
+    Disconnect();
+    sinkName_ = target;
+    retryAt_ = 0;
+    if (target.empty() && !announced_.empty()) {
+      platform::OutputDebugText("output: no real sink to play on");
+      announced_.clear();
+    }
   }
+  if (!stream_ && wanted_ && !sinkName_.empty() && pa_rtclock_now() >= retryAt_) TryConnect();
+}
+
+void PulseWaveOutStream::TryConnect() {
+  if (connection_.Ready() && connection_.Context() && Connect(sinkName_)) {
+    if (announced_ != sinkName_) platform::OutputDebugText("output plays on \"" + sinkName_ + "\"");
+    announced_ = sinkName_;
+    return;
+  }
+  retryAt_ = pa_rtclock_now() + kRetryUs;
+  ArmTimer(kRetryUs);
 }
 
 bool PulseWaveOutStream::Connect(const std::string& sinkName) {
@@ -311,7 +321,7 @@ void PulseWaveOutStream::SendUnsent() {
 void PulseWaveOutStream::OnTimer() {
   if (stream_) {
     OnRequest();
-  } else if (!closed_ && connection_.Ready()) {
+  } else if (!closed_ && wanted_ && connection_.Ready()) {
     retryAt_ = 0;
     Follow(system_.Candidates());
   }
@@ -331,12 +341,15 @@ void PulseWaveOutStream::CheckPlayed() {
   // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
   // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
   // clock has not moved for a while, so done marks follow the real playback.
+  // Past an underrun it runs on beyond everything sent, which no playback can: then it says nothing about
+  // what was written since, and a report is asked for at once.
   const pa_usec_t now = pa_rtclock_now();
+  const bool overrun = position > sent_;
   if (position != lastPosition_) {
     lastPosition_ = position;
     lastMove_ = now;
   }
-  if (now - lastMove_ > kClockStallUs && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
+  if ((overrun || now - lastMove_ > kClockStallUs) && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
     lastUpdate_ = now;
     timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
   }
@@ -344,7 +357,7 @@ void PulseWaveOutStream::CheckPlayed() {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
-  FinishUpTo(position);
+  if (!overrun) FinishUpTo(position);
 }
 
 void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
@@ -390,7 +403,13 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
     return engine::kMmInvalidHandle;
   platform::LoopLock lock(connection_);
   if (closed_) return engine::kMmInvalidHandle;
-  if (!stream_) return engine::kMmNoDriver;  // no sink to play on
+  if (!stream_) {
+    // Connected at the first write, so a stream opened only to set volumes never touches a sink.
+    wanted_ = true;
+    if (sinkName_.empty() || pa_rtclock_now() < retryAt_) return engine::kMmNoDriver;  // nowhere to play now
+    TryConnect();
+    if (!stream_) return engine::kMmNoDriver;
+  }
   if (count_ == kQueueCapacity) return engine::kMmNoMemory;
   MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
@@ -404,12 +423,10 @@ MmResult PulseWaveOutStream::Reset() {
   platform::LoopLock lock(connection_);
   FinishAll();
   if (closed_ || !stream_) return engine::kMmNoError;
-  // A flushed stream's clock no longer matches what was sent, so the rest plays on a fresh stream.
+  // A flushed stream's clock no longer matches what was sent, so the rest plays on a fresh stream, connected
+  // at the next write.
   Disconnect();
-  if (!connection_.Context() || !Connect(sinkName_)) {
-    retryAt_ = pa_rtclock_now() + kRetryUs;
-    ArmTimer(kRetryUs);
-  }
+  wanted_ = false;
   return engine::kMmNoError;
 }
 

@@ -75,7 +75,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
                      uint32_t blockBytes);
   ~PulseWaveOutStream() override;
 
-  // The server's name of the sink it plays on now; empty while it has none.
+  // The server's name of the sink it plays on (connected at the first write); empty while it has none.
   std::string SinkName();
 
   engine::MmResult Prepare(engine::WaveHeader& header) override;
@@ -95,6 +95,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
 
   // Loop lock held.
   void Follow(const std::vector<OutputCandidate>& sinks);
+  void TryConnect();  // to sinkName_; on failure the same sink is tried again after a pause
   bool Connect(const std::string& sinkName);
   void OnState();
   void OnTimer();
@@ -115,7 +116,9 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   const std::string description_;
   const pa_sample_spec sampleFormat_;
   const uint32_t blockBytes_;
-  std::string sinkName_;  // where the stream plays (or is being connected); empty = nowhere
+  std::string sinkName_;   // where the stream plays (or is to play); empty = nowhere
+  std::string announced_;  // the sink last reported on stderr
+  bool wanted_ = false;    // written to since the last reset: it should be connected
   pa_stream* stream_ = nullptr;
   pa_time_event* timer_ = nullptr;
   bool ready_ = false;

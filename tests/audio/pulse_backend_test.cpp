@@ -250,6 +250,10 @@ TEST_F(PulseBackendTest, OutputDevicesAreTheSinksByDescriptionWithTheirErrors) {
       << "the program never plays into its own virtual device";
 
   ASSERT_EQ(outputs.Open(unsigned(speakers), Player::Format(), &stream), engine::kMmNoError);
+  EXPECT_EQ(stream->SetVolume(0), engine::kMmNoError);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(PrivateServer::PactlOutput("list sink-inputs"), "") << "a stream that plays nothing touches no sink";
+  EXPECT_EQ(stream->SetVolume(0xFFFFFFFF), engine::kMmNoError);
   Player player;
   const double seconds = player.Play(*stream, 50);  // half a second
   EXPECT_GT(seconds, 0.4) << "buffers are done when played, not when sent";
@@ -263,9 +267,6 @@ TEST_F(PulseBackendTest, OutputDevicesAreTheSinksByDescriptionWithTheirErrors) {
   ASSERT_EQ(stream->Write(header), engine::kMmNoError);
   EXPECT_EQ(stream->Unprepare(header), engine::kWaveStillPlaying);
   EXPECT_EQ(stream->Close(), engine::kWaveStillPlaying);
-  EXPECT_EQ(stream->Reset(), engine::kMmNoError);
-  EXPECT_TRUE(header.flags & engine::kHeaderDone);
-  EXPECT_EQ(stream->Unprepare(header), engine::kMmNoError);
   // The wave volume is the stream's own volume, linear per channel (half on the left, a quarter on the right),
   // and the mixer volume a factor on it (50 % of the range: -18.06 dB); the sink's own volume stays.
   EXPECT_EQ(stream->SetVolume(0x40007FFF), engine::kMmNoError);
@@ -281,6 +282,9 @@ TEST_F(PulseBackendTest, OutputDevicesAreTheSinksByDescriptionWithTheirErrors) {
   EXPECT_NE(inputs.find("-30.10 dB"), std::string::npos) << inputs;
   EXPECT_NE(PrivateServer::PactlOutput("get-sink-volume speakers").find(" 100% "), std::string::npos);
   ASSERT_TRUE(outputs.SetMixerVolume(unsigned(speakers), 100));
+  EXPECT_EQ(stream->Reset(), engine::kMmNoError);
+  EXPECT_TRUE(header.flags & engine::kHeaderDone);
+  EXPECT_EQ(stream->Unprepare(header), engine::kMmNoError);
   EXPECT_EQ(stream->Close(), engine::kMmNoError);
 }
 
@@ -346,7 +350,7 @@ TEST_F(PulseBackendTest, DriverAndOutputStreamOutliveTheServerAndStartAgainAfter
     ASSERT_FALSE(gone.answers.empty());
     EXPECT_EQ(gone.answers.back(), engine::kReadStopped);
     EXPECT_FALSE(device->SinkPresent());
-    EXPECT_EQ(stream.SinkName(), "");
+    EXPECT_EQ(stream.SinkName(), "") << "no server, no sink";
   }
 
   ASSERT_TRUE(server_->Start());
@@ -355,6 +359,8 @@ TEST_F(PulseBackendTest, DriverAndOutputStreamOutliveTheServerAndStartAgainAfter
   for (int wait = 0; wait < 300 && stream.SinkName().empty(); ++wait)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_EQ(stream.SinkName(), "speakers") << "the output stream plays on the new server's sink";
+  Player player;
+  EXPECT_GT(player.Play(stream, 10), 0.05) << "and takes buffers again";
   LetNewSinksSettle();
   Capture after;
   {
