@@ -20,6 +20,8 @@ CWaveOutput::~CWaveOutput() {
 }
 
 void CWaveOutput::CheckDeviceIndex() {
+  // A device selected while it existed is known by name; its number may be out of range by now.
+  if (!deviceName_.empty()) return;
   if (deviceIndex_ > static_cast<int>(devices_.DeviceCount()) - 1) throw ParamException(kNoDevice);
 }
 
@@ -113,8 +115,7 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   platform::Guard guard(outputLock_);
   blockBytes_ = blockBytes;
   if (blockBytes > 16384) throw ParamException("Invalid size for output buffer.");
-  // A device known by name is looked up again below; its old number may be out of range by now.
-  if (deviceName_.empty()) CheckDeviceIndex();
+  CheckDeviceIndex();
   for (int i = 0; i < kOutputBuffers; ++i) {
     WaveHeader& header = headers_[i];
     if (!buffers_[i]) {
