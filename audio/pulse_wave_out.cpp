@@ -410,12 +410,14 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
     TryConnect();
     if (!stream_) return engine::kMmNoDriver;
   }
+  // Done marks are brought up to date here, on the engine's thread, rather than in a wake-up of the mainloop
+  // thread; before the write, since the write wakes that thread, which then waits for this lock.
+  CheckPlayed();
   if (count_ == kQueueCapacity) return engine::kMmNoMemory;
   MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
   SendUnsent();
-  CheckPlayed();  // here, on the engine's thread, rather than in a wake-up of the mainloop thread
   return engine::kMmNoError;
 }
 
