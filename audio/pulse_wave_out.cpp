@@ -234,9 +234,12 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
-  // A short server buffer: how much is queued is the engine's business (its 2 to 7 buffers).
-  attr.tlength = 3 * blockBytes_;
-  attr.minreq = blockBytes_;
+  // How much is queued is the engine's business (its 2 to 7 buffers). The server's own latency is what both
+  // PulseAudio and PipeWire's pulse server make of these: (tlength - 2 minreq) / 2, half a block, which keeps
+  // PipeWire's quantum small; a request for data needs two blocks of room, so requests (each a wake-up of the
+  // mainloop thread, and the engine writes on its own anyway) come seldom.
+  attr.tlength = 5 * blockBytes_;
+  attr.minreq = 2 * blockBytes_;
   attr.prebuf = blockBytes_;
   // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
   // where it plays when its sink goes is decided here.
