@@ -1,0 +1,12 @@
+#pragma once
+#include <QDialog>
+
+namespace desktop {
+
+// "About Tonvex": the icon, the program's name and version, and a link to the maker's web site.
+class CAboutDialog : public QDialog {
+ public:
+  explicit CAboutDialog(QWidget* parent = nullptr);
+};
+
+}  // namespace desktop

@@ -1,0 +1,57 @@
+#include "app/desktop/configure_dialog.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/ui_text.h"
+#include "platform/autostart.h"
+
+namespace desktop {
+namespace {
+constexpr int kCaptions[4] = {61446, 61447, 61465, 61475};
+constexpr int kStringTitle = 62301;
+constexpr int kStringCancel = 62303;
+}  // namespace
+
+CConfigureDialog::CConfigureDialog(settings::ApplicationSwitches& switches, QWidget* parent)
+    : QDialog(parent), switches_(switches) {
+  setWindowTitle(app::UiText(kStringTitle));
+  auto* layout = new QVBoxLayout(this);
+  for (int i = 0; i < 4; ++i) layout->addWidget(boxes_[i] = new QCheckBox(app::UiText(kCaptions[i]), this));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(kStringCancel));
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  Load();
+}
+
+void CConfigureDialog::Load() {
+  switches_.launchOnStartup = platform::IsLaunchOnLogOnSet(platform::RunningProgramPath()) ? 1 : 0;
+  const int values[4] = {switches_.launchOnStartup, switches_.startMinimized, switches_.preferredDevice,
+                         switches_.Amplificator()};
+  for (int i = 0; i < 4; ++i) boxes_[i]->setChecked(values[i] != 0);
+}
+
+void CConfigureDialog::accept() {
+  settings::SwitchValues values;
+  values.launch = switches_.launchOnStartup;  // kept by the autostart entry below, not by the store
+  values.minimized = boxes_[1]->isChecked() ? 1 : 0;
+  values.preferred = boxes_[2]->isChecked() ? 1 : 0;
+  values.amplificator = boxes_[3]->isChecked() ? 1 : 0;
+  switches_.Store(values);
+  const int launch = boxes_[0]->isChecked() ? 1 : 0;
+  if (launch != switches_.launchOnStartup) {
+    // A failed write is not reported; the box follows the entry the next time the dialog opens.
+    if (launch)
+      platform::SetLaunchOnLogOn(platform::RunningProgramPath());
+    else
+      platform::RemoveLaunchOnLogOn();
+    switches_.launchOnStartup = launch;
+  }
+  QDialog::accept();
+}
+
+}  // namespace desktop

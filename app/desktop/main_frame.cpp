@@ -1,0 +1,202 @@
+#include "app/desktop/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/desktop/about_dialog.h"
+#include "app/desktop/start_up.h"
+#include "app/ui_text.h"
+#include "engine/dsp_main.h"
+#include "platform/menu_table.h"
+#include "platform/string_table.h"
+#include "services/toolbar/main_toolbar.h"
+#include "services/update_dialog.h"
+#include "settings/config_file.h"
+
+namespace desktop {
+namespace {
+
+// Command identifiers of the toolbar and the tray menu.
+constexpr int kExit = 32771;
+constexpr int kConfigure = 32772;
+constexpr int kOpenWindow = 32773;
+constexpr int kDevices = 32774;
+constexpr int kSelection = 32781;
+constexpr int kConfig = 32786;
+constexpr int kUpdates = 32787;
+constexpr int kOpenFile = 57601;
+constexpr int kSave = 57603;
+constexpr int kAbout = 57664;
+constexpr int kTrayMenu = 130;
+
+constexpr int kStringCaption = 57344;
+constexpr int kStringAskExit = 61464;
+constexpr QSize kOuterSize(740, 370);
+
+QString MenuText(int command) {
+  for (const platform::MenuItem& item : platform::LoadMenu(kTrayMenu))
+    if (item.command == command) return QString::fromStdString(item.text);
+  return QString();
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame(FrameParts parts)
+    : parts_(std::move(parts)),
+      configure_(parts_.switches, this),
+      devices_(parts_.outputs, parts_.output, this) {
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setWindowTitle(app::UiText(kStringCaption));
+
+  auto action = [this](int command, const QString& text) {
+    auto* made = new QAction(text, this);
+    connect(made, &QAction::triggered, this, [this, command] { OnCommand(command); });
+    return made;
+  };
+  services::MainToolbarActions actions;
+  actions.open = action(kOpenFile, QString());
+  actions.save = action(kSave, QString());
+  actions.selection = action(kSelection, QString());
+  actions.config = action(kConfig, QString());
+  actions.devices = action(kDevices, MenuText(kDevices));
+  actions.configure = action(kConfigure, MenuText(kConfigure));
+  actions.about = action(kAbout, QString());
+  presets_ = new services::PresetComboBox(this);
+  services::CreateMainToolbar(*this, actions, presets_);
+  parts_.selection.BuildPresetList(*presets_, platform::UiLanguage());
+  connect(presets_, &QComboBox::activated, this, [this] {
+    parts_.selection.OnPresetSelected();
+    host_->ShowFirstPanel();
+  });
+
+  host_ = new panels::PanelHost(parts_.panelState, this);
+  setCentralWidget(host_);
+
+  // The audio-program warning is decided now and shown once, 25 s later, if still due.
+  warning_ = std::make_unique<settings::AudioProgramWarning>(engine::warningPending, parts_.switches.preferredDevice,
+                                                              processes_, settings::TodayUtcDayOfMonth());
+  warningDialog_ = std::make_unique<services::CWarningDialog>(*warning_, this);
+  warningDialog_->StartTimer();
+
+  trayShown_ = tray_.Create(this, QApplication::windowIcon(), kStringCaption);
+  connect(&tray_, &services::CTrayIcon::Command, this, &CMainFrame::OnCommand);
+
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    const FramePlace place = PlaceFrame(screen->size().width(), screen->size().height());
+    move(place.left, place.top);
+  }
+  resize(kOuterSize);
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The outer size includes the window manager's frame, known only once the window is shown.
+  const QSize frame = frameGeometry().size() - size();
+  setFixedSize(kOuterSize - frame);
+}
+
+void CMainFrame::OnCommand(int command) {
+  switch (command) {
+    case kExit:
+      Exit();
+      break;
+    case kConfigure:
+    case kConfig:
+      configure_.Load();
+      configure_.exec();
+      break;
+    case kOpenWindow:
+      Restore();
+      break;
+    case kDevices:
+      devices_.Fill(parts_.outputDevice);
+      devices_.exec();
+      parts_.outputDevice = devices_.Chosen();
+      break;
+    case kUpdates: {
+      services::CUpdateDialog dialog(parts_.prompt, this);
+      dialog.exec();
+      break;
+    }
+    case kOpenFile:
+      parts_.selection.OpenUserFile();
+      host_->ShowFirstPanel();
+      break;
+    case kSave:
+      parts_.selection.SaveUserFile();
+      break;
+    case kAbout: {
+      CAboutDialog about(this);
+      about.exec();
+      break;
+    }
+    default:  // the Selection button does nothing
+      break;
+  }
+}
+
+void CMainFrame::ShowAtStart(bool minimized) {
+  if (!minimized) {
+    Restore();
+  } else if (!tray_.isAvailable()) {
+    showMinimized();  // without a notification area a hidden window could not be found again
+  }
+}
+
+void CMainFrame::Restore() {
+  host_->ShowFirstPanel();
+  setWindowTitle(app::UiText(kStringCaption));
+  showNormal();
+  raise();
+  activateWindow();
+}
+
+void CMainFrame::HideToTray() {
+  // Decided each time: a notification area may appear (or go) after log-on.
+  if (tray_.isAvailable()) {
+    if (!trayShown_) trayShown_ = tray_.Create(this, QApplication::windowIcon(), kStringCaption);
+    hide();
+  } else if (!isMinimized()) {
+    showMinimized();
+  }
+}
+
+void CMainFrame::Exit() {
+  parts_.selection.SaveOnExit();
+  if (parts_.prompt.ShowMessage(platform::LoadString(kStringAskExit), platform::PromptButtons::YesNoCancel) !=
+      platform::PromptAnswer::Yes)
+    return;
+  ending_ = true;
+  QApplication::quit();
+}
+
+void CMainFrame::EndSession() {
+  if (ending_) return;
+  ending_ = true;
+  settings::PresetSelection& selection = parts_.selection;
+  if (selection.pending) settings::CConfigFile(selection).Save("Custom.tvh", true);
+  QApplication::quit();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (ending_) {
+    event->accept();
+    return;
+  }
+  event->ignore();
+  HideToTray();
+}
+
+void CMainFrame::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_.isAvailable())
+    QMetaObject::invokeMethod(this, [this] { HideToTray(); }, Qt::QueuedConnection);
+}
+
+}  // namespace desktop

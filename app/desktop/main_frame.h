@@ -1,0 +1,72 @@
+#pragma once
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "app/desktop/configure_dialog.h"
+#include "app/desktop/output_device_dialog.h"
+#include "panels/panel_host.h"
+#include "services/toolbar/preset_combo_box.h"
+#include "services/tray_icon.h"
+#include "services/warning_dialog.h"
+#include "settings/audio_program_warning.h"
+#include "settings/preset_selection.h"
+
+namespace desktop {
+
+// What the main window works on; the application owns all of it.
+struct FrameParts {
+  panels::PanelState& panelState;
+  settings::PresetSelection& selection;
+  settings::ApplicationSwitches& switches;
+  platform::UserPrompt& prompt;
+  audio::PulseWaveOutSystem* outputs;  // nullptr without an audio server
+  engine::CWaveOutput* output;
+  std::string outputDevice;            // the device chosen at start
+};
+
+// The only top-level window: fixed at 740 x 370 without a maximize button, the toolbar above the panel
+// host. Closing or minimizing hides it into the notification area, or, where the desktop shows none,
+// minimizes it to the task bar. Exit (tray menu) keeps unsaved changes, asks, and ends the program.
+class CMainFrame : public QMainWindow {
+ public:
+  explicit CMainFrame(FrameParts parts);
+  ~CMainFrame() override;
+
+  // The commands of the toolbar and the tray menu, by their identifiers.
+  void OnCommand(int command);
+  // Shows the window as the start-up asks: restored, or hidden (minimized without a notification area).
+  void ShowAtStart(bool minimized);
+  // Ends the program without questions (end of the desktop session, SIGTERM, SIGHUP): unsaved changes are
+  // kept in "Custom.tvh".
+  void EndSession();
+
+  panels::PanelHost& Host() { return *host_; }
+  services::PresetComboBox& Presets() { return *presets_; }
+  services::CTrayIcon& Tray() { return tray_; }
+  bool TrayShown() const { return trayShown_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void HideToTray();
+  void Restore();
+  void Exit();
+
+  FrameParts parts_;
+  panels::PanelHost* host_;
+  services::PresetComboBox* presets_;
+  services::CTrayIcon tray_;
+  bool trayShown_ = false;
+  bool ending_ = false;
+  std::unique_ptr<settings::AudioProgramWarning> warning_;
+  platform::CProcessList processes_;
+  CConfigureDialog configure_;
+  COutputDeviceDialog devices_;
+  std::unique_ptr<services::CWarningDialog> warningDialog_;
+};
+
+}  // namespace desktop

@@ -1,0 +1,32 @@
+#pragma once
+#include <QDialog>
+
+#include "audio/pulse_wave_out.h"
+#include "engine/wave_output.h"
+
+class QComboBox;
+
+namespace desktop {
+
+// "Output Device": the real playback devices (never the virtual one), the current one selected. A choice
+// applies at once (the engine's output follows it when it next opens its device) and is remembered; OK and
+// Cancel only close.
+class COutputDeviceDialog : public QDialog {
+ public:
+  COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, engine::CWaveOutput* output, QWidget* parent = nullptr);
+
+  // Fills the list anew (devices come and go) and selects `current`.
+  void Fill(const std::string& current);
+  QComboBox* List() const { return list_; }
+  const std::string& Chosen() const { return chosen_; }
+
+ private:
+  void OnChosen(int entry);
+
+  audio::PulseWaveOutSystem* outputs_;
+  engine::CWaveOutput* output_;
+  QComboBox* list_;
+  std::string chosen_;
+};
+
+}  // namespace desktop

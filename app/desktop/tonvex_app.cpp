@@ -1,0 +1,160 @@
+#include "app/desktop/tonvex_app.h"
+
+#include <spawn.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <thread>
+
+#include "app/desktop/main_frame.h"
+#include "app/desktop/start_up.h"
+#include "engine/exceptions.h"
+#include "panels/form_compress.h"
+#include "panels/form_equalizer.h"
+#include "panels/form_limiter.h"
+#include "panels/form_monitor.h"
+#include "panels/panel_registry.h"
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "settings/application_switches.h"
+#include "settings/configuration_model.h"
+#include "settings/preset_selection.h"
+#include "settings/string_ids.h"
+
+extern char** environ;
+
+namespace desktop {
+namespace {
+
+constexpr int kStringAlreadyRunning = 61450;
+constexpr int kStringNoDevice = 61448;
+constexpr const char* kVersion = "1.0";
+
+void Relaunch(const std::string& folder) {
+  const std::string program = folder + "/tonvex";
+  char name[] = "tonvex";
+  char relaunched[] = "/S";
+  char* argv[] = {name, relaunched, nullptr};
+  pid_t child = 0;
+  posix_spawn(&child, program.c_str(), nullptr, nullptr, argv, environ);
+}
+
+}  // namespace
+
+CTonvexApp::CTonvexApp(std::vector<std::string> arguments, std::string workingFolder)
+    : arguments_(std::move(arguments)), workingFolder_(std::move(workingFolder)) {}
+
+CTonvexApp::~CTonvexApp() = default;
+
+// A user product key without "version" is a broken installation: the start is refused.
+bool CTonvexApp::ProbeInstalledVersion() {
+  platform::RegistryKey key;
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(settings::kStringProductKey), platform::KEY_READ) != 0)
+    return true;
+  std::string version;
+  return key.QueryString("version", &version, 1024) == 0;
+}
+
+bool CTonvexApp::TakeInstanceLock(bool relaunched) {
+  using Result = platform::InstanceLock::Result;
+  Result result = lock_.Acquire();
+  // After an update the previous program may still be ending: wait for it a little.
+  for (int waited = 0; relaunched && result == Result::kHeldByOther && waited < relaunchWaitMs; waited += 100) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    result = lock_.Acquire(0);
+  }
+  alreadyRunning_ = result == Result::kHeldByOther;
+  return result == Result::kAcquired;
+}
+
+bool CTonvexApp::InitInstance() {
+  platform::SetPrompt(&prompt_);
+  if (!ProbeInstalledVersion()) return false;
+  settings::LoadUiLanguage();
+
+  const CommandLine line = ParseCommandLine(arguments_, workingFolder_);
+  if (line.kind == CommandLine::Kind::kRefuse) return false;
+  const bool locked = TakeInstanceLock(line.kind == CommandLine::Kind::kRelaunched);
+  if (line.kind == CommandLine::Kind::kFile &&
+      !TakeFileArgument(line.file, alreadyRunning_,
+                        [](const std::string& file) { return settings::Selection().ImportFile(file); }, prompt_))
+    return false;
+
+  switch (SwapUpdate(ExecutableFolder())) {
+    case UpdateSwap::kRefuse:
+      return false;
+    case UpdateSwap::kRelaunch:
+      lock_.Release();
+      Relaunch(ExecutableFolder());
+      return false;
+    case UpdateSwap::kMoveFailed:
+      prompt_.ShowMessage("Move file failed 2.", platform::PromptButtons::Ok);
+      break;
+    case UpdateSwap::kNone:
+      break;
+  }
+  if (!locked) {
+    if (alreadyRunning_) prompt_.ShowMessage(platform::LoadString(kStringAlreadyRunning), platform::PromptButtons::Ok);
+    return false;
+  }
+
+  // From here on the start goes through: the installation's first start makes the user's product key.
+  {
+    platform::RegistryKey key;
+    if (key.Create(platform::HKEY_CURRENT_USER, platform::LoadString(settings::kStringProductKey)) == 0 &&
+        !ProbeInstalledVersion())
+      key.SetString("version", kVersion);
+  }
+  engine::ProcessingParameters& parameters = engine::Parameters();
+  live_ = std::make_unique<cli::LiveAudio>(reports_, parameters);
+  monitor_ = std::make_unique<graphs::CEngineMonitor>(live_->Dsp(), parameters);
+  settings::PresetSelection& selection = settings::Selection();
+  panelState_ = std::make_unique<panels::PanelState>(parameters, settings::Configuration(), prompt_, *monitor_,
+                                                     [&selection] { selection.MarkModified(); });
+  panels::LoadVolumeSettings(*panelState_);
+  panels::LoadLimiterSettings(*panelState_);
+  valuesLoaded_ = true;
+
+  std::string outputDevice;
+  try {
+    live_->Connect();
+    outputDevice = live_->SelectOutput();
+  } catch (const std::exception& e) {
+    // Without a server or a real device the program runs without sound.
+    prompt_.ShowMessage(live_->Connected() ? platform::LoadString(kStringNoDevice) : e.what(),
+                        platform::PromptButtons::Ok);
+  }
+
+  settings::ApplicationSwitches& switches = settings::Switches();
+  switches.Load();
+  frame_ = std::make_unique<CMainFrame>(FrameParts{*panelState_, selection, switches, prompt_,
+                                                   live_->Connected() ? &live_->Outputs() : nullptr,
+                                                   &live_->Dsp().Output(), outputDevice});
+  panels::PanelHost& host = frame_->Host();
+  host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
+  host.AddPanelTab("Equalizer", [](panels::PanelState& s) { return new panels::CFormEqualizer(s); });
+  host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
+  host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
+  host.ShowFirstPanel();
+  reporter_ = std::make_unique<app::QtEngineReporter>(reports_, frame_.get());
+  frame_->ShowAtStart(switches.startMinimized != 0);
+
+  if (live_->Connected() && !outputDevice.empty()) live_->Start(lock_);
+  return true;
+}
+
+int CTonvexApp::ExitInstance() {
+  if (valuesLoaded_) {
+    panels::SaveVolumeSettings(*panelState_);
+    panels::SaveLimiterSettings(*panelState_);
+  }
+  if (live_) live_->Stop();
+  reporter_.reset();
+  frame_.reset();
+  platform::SetPrompt(nullptr);
+  lock_.Release();
+  return 0;
+}
+
+}  // namespace desktop

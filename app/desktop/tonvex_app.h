@@ -1,0 +1,55 @@
+#pragma once
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/qt_engine_reporter.h"
+#include "app/qt_prompt.h"
+#include "engine/report_queue.h"
+#include "graphs/engine_monitor.h"
+#include "panels/panel_state.h"
+#include "platform/instance_lock.h"
+#include "tools/live_audio.h"
+
+namespace desktop {
+
+class CMainFrame;
+
+// The desktop program's start and end. InitInstance refuses a start before it changes anything (no setting
+// written, no sink touched); ExitInstance stores the panels' values only when they were loaded and stops the
+// engine only when it started, handing the default sink back.
+class CTonvexApp {
+ public:
+  // `arguments` without the program's name; `workingFolder` makes a relative "/F" file absolute.
+  CTonvexApp(std::vector<std::string> arguments, std::string workingFolder);
+  ~CTonvexApp();
+
+  bool InitInstance();
+  int ExitInstance();
+
+  CMainFrame* Frame() const { return frame_.get(); }
+  // Another instance held the lock at start (known after InitInstance).
+  bool AlreadyRunning() const { return alreadyRunning_; }
+  // How long the "/S" relaunch waits for the previous instance to end.
+  int relaunchWaitMs = 2000;
+
+ private:
+  bool ProbeInstalledVersion();
+  bool TakeInstanceLock(bool relaunched);
+  void StartAudio();
+
+  std::vector<std::string> arguments_;
+  std::string workingFolder_;
+  platform::InstanceLock lock_;
+  bool alreadyRunning_ = false;
+  bool valuesLoaded_ = false;
+  app::QtPrompt prompt_;
+  engine::ReportQueue reports_;
+  std::unique_ptr<cli::LiveAudio> live_;
+  std::unique_ptr<graphs::CEngineMonitor> monitor_;
+  std::unique_ptr<panels::PanelState> panelState_;
+  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<app::QtEngineReporter> reporter_;
+};
+
+}  // namespace desktop

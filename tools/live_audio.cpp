@@ -1,0 +1,84 @@
+#include "tools/live_audio.h"
+
+#include <ctime>
+
+#include "engine/exceptions.h"
+#include "platform/pulse_sinks.h"
+#include "tools/cli_arguments.h"
+#include "tools/output_selection.h"
+
+namespace cli {
+namespace {
+
+// Makes the virtual sink the default one; it may still be on its way after a (re)connection.
+bool MakeVirtualDefault(platform::PulseConnection& control) {
+  platform::PulseSink sink;
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (platform::FindSinkByDescription(control, engine::kVirtualDeviceName, &sink))
+      return platform::SetDefaultSink(control, sink.name);
+    struct timespec pause = {0, 50 * 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+  return false;
+}
+
+}  // namespace
+
+LiveAudio::LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters)
+    : reporter_(reporter),
+      control_("Tonvex control", {[this](pa_context*) { ++connections_; }, {}, {}}),
+      dsp_(std::make_unique<engine::CDspMain>(driver_, outputs_, reporter, parameters)),
+      session_(control_) {}
+
+LiveAudio::~LiveAudio() { Stop(); }
+
+void LiveAudio::Connect(int timeoutMs) {
+  if (!control_.Start() || !control_.WaitReady(timeoutMs)) throw RunError("no audio server is reachable");
+  if (!outputs_.Start(timeoutMs)) throw RunError("the audio server did not list its playback devices");
+  seenConnections_ = connections_.load();
+  platform::GetDefaultSink(control_, &startDefault_);
+  connected_ = true;
+}
+
+std::string LiveAudio::SelectOutput(const std::string& option) {
+  const std::string description = SelectLiveOutput(outputs_, dsp_->Output(), option, startDefault_);
+  outputSink_ = description;
+  for (const audio::OutputCandidate& sink : outputs_.Candidates())
+    if (sink.description == description) outputSink_ = sink.name;
+  return description;
+}
+
+void LiveAudio::Start(const platform::InstanceLock& lock) {
+  std::string unguarded;
+  if (!session_.Begin(lock, outputSink_, &unguarded)) reporter_.ShowError(unguarded);
+  driver_.SetSinkFormat(session_.SinkFormat());
+  try {
+    dsp_->Output().MuteDevice();
+  } catch (const engine::Exception& e) {
+    reporter_.ShowError(e.Text());
+  }
+  dsp_->Start();
+  started_ = true;
+  if (!MakeVirtualDefault(control_)) reporter_.ShowError("could not make the virtual device the default");
+}
+
+void LiveAudio::KeepDefault() {
+  if (!started_ || connections_.load() == seenConnections_) return;
+  seenConnections_ = connections_.load();
+  MakeVirtualDefault(control_);
+}
+
+void LiveAudio::Stop() {
+  if (!started_) return;
+  started_ = false;
+  session_.HandBack();
+  dsp_->Stop();
+  try {
+    dsp_->Output().RestoreDeviceVolume();
+  } catch (const engine::Exception& e) {
+    reporter_.ShowError(e.Text());
+  }
+  session_.End();
+}
+
+}  // namespace cli

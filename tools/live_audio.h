@@ -1,0 +1,61 @@
+#pragma once
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "audio/pulse_driver.h"
+#include "audio/pulse_wave_out.h"
+#include "audio/virtual_device_session.h"
+#include "engine/dsp_main.h"
+#include "engine/engine_reporter.h"
+#include "platform/instance_lock.h"
+#include "platform/pulse_connection.h"
+
+namespace cli {
+
+// The live engine's life on the audio server, shared by `tonvex-cli live` and the desktop program: the
+// control connection, the playback devices, the engine, and the virtual device that becomes the default
+// sink while the engine runs and hands the default back at the end (a guardian does it if this process
+// dies). The caller holds the instance lock before Connect.
+class LiveAudio {
+ public:
+  LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters);
+  ~LiveAudio();
+  LiveAudio(const LiveAudio&) = delete;
+  LiveAudio& operator=(const LiveAudio&) = delete;
+
+  // Reaches the server and lists its playback devices; RunError when it cannot. Remembers the default sink.
+  void Connect(int timeoutMs = 3000);
+  bool Connected() const { return connected_; }
+  // Picks the output (`option` a description or sink name for this run only; empty: the output rule with the
+  // remembered device) and selects it on the engine's output; RunError when there is none.
+  std::string SelectOutput(const std::string& option = std::string());
+  // Guards the desktop, mutes the output until the engine plays, starts the engine and makes the virtual
+  // device the default. Failures that leave the engine running go to the reporter.
+  void Start(const platform::InstanceLock& lock);
+  // A server that came back starts with its own default: takes the role again. Call now and then.
+  void KeepDefault();
+  // Hands the default back, stops the engine and puts the output's volume back; nothing when never started.
+  void Stop();
+
+  engine::CDspMain& Dsp() { return *dsp_; }
+  audio::PulseWaveOutSystem& Outputs() { return outputs_; }
+  const std::string& OutputSink() const { return outputSink_; }
+  bool Started() const { return started_; }
+
+ private:
+  engine::IEngineReporter& reporter_;
+  std::atomic<int> connections_{0};
+  int seenConnections_ = 0;
+  platform::PulseConnection control_;
+  audio::PulseWaveOutSystem outputs_;
+  audio::PulseDriverOpener driver_;
+  std::unique_ptr<engine::CDspMain> dsp_;
+  audio::VirtualDeviceSession session_;
+  std::string startDefault_;
+  std::string outputSink_;
+  bool connected_ = false;
+  bool started_ = false;
+};
+
+}  // namespace cli
