@@ -42,8 +42,8 @@ void Relaunch(const std::string& folder) {
 
 }  // namespace
 
-CTonvexApp::CTonvexApp(std::vector<std::string> arguments, std::string workingFolder)
-    : arguments_(std::move(arguments)), workingFolder_(std::move(workingFolder)) {}
+CTonvexApp::CTonvexApp(std::vector<std::string> arguments, std::string workingFolder, platform::UserPrompt* prompt)
+    : arguments_(std::move(arguments)), workingFolder_(std::move(workingFolder)), prompt_(prompt ? *prompt : boxes_) {}
 
 CTonvexApp::~CTonvexApp() = default;
 

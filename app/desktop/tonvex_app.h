@@ -21,7 +21,8 @@ class CMainFrame;
 class CTonvexApp {
  public:
   // `arguments` without the program's name; `workingFolder` makes a relative "/F" file absolute.
-  CTonvexApp(std::vector<std::string> arguments, std::string workingFolder);
+  // `prompt` nullptr: message boxes.
+  CTonvexApp(std::vector<std::string> arguments, std::string workingFolder, platform::UserPrompt* prompt = nullptr);
   ~CTonvexApp();
 
   bool InitInstance();
@@ -43,7 +44,8 @@ class CTonvexApp {
   platform::InstanceLock lock_;
   bool alreadyRunning_ = false;
   bool valuesLoaded_ = false;
-  app::QtPrompt prompt_;
+  app::QtPrompt boxes_;
+  platform::UserPrompt& prompt_;
   engine::ReportQueue reports_;
   std::unique_ptr<cli::LiveAudio> live_;
   std::unique_ptr<graphs::CEngineMonitor> monitor_;

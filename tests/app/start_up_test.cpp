@@ -1,0 +1,141 @@
+// The desktop program's start: command lines, the "/F" file, the update swap, and a refused second start.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/desktop/start_up.h"
+#include "app/desktop/tonvex_app.h"
+#include "platform/instance_lock.h"
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "tests/support/scripted_prompt.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = desktop::CommandLine::Kind;
+
+fs::path TempFolder() {
+  std::string folder = (fs::temp_directory_path() / "tonvex-app-XXXXXX").string();
+  if (!mkdtemp(folder.data())) return {};
+  return folder;
+}
+
+TEST(CommandLine, KindsAndFiles) {
+  const struct {
+    std::vector<std::string> arguments;
+    Kind kind;
+    std::string file;
+  } cases[] = {
+      {{}, Kind::kNormal, ""},
+      {{"/S"}, Kind::kRelaunched, ""},
+      {{"/s"}, Kind::kRefuse, ""},
+      {{"x.tvd"}, Kind::kRefuse, ""},
+      {{"/F", "rock.tvd"}, Kind::kFile, "/home/u/rock.tvd"},
+      {{"/F", "/tmp/rock.tvd"}, Kind::kFile, "/tmp/rock.tvd"},
+      {{"/F", "../a b.tva"}, Kind::kFile, "/home/u/../a b.tva"},
+      {{"/F", ".tvd"}, Kind::kRefuse, ""},
+      {{"/X", "rock.tvd"}, Kind::kRefuse, ""},
+      {{"/F", "a.tvd", "b.tvd"}, Kind::kRefuse, ""},
+  };
+  for (const auto& c : cases) {
+    const desktop::CommandLine line = desktop::ParseCommandLine(c.arguments, "/home/u");
+    EXPECT_EQ(line.kind, c.kind) << testing::PrintToString(c.arguments);
+    EXPECT_EQ(line.file, c.file) << testing::PrintToString(c.arguments);
+  }
+}
+
+TEST(CommandLine, FileArgumentDecidesTheStart) {
+  const struct {
+    const char* file;
+    bool running;
+    int imported;
+    bool starts;
+    int importCalls;
+    int messageId;  // 0: none
+  } cases[] = {
+      {"/p/me.TVA", false, 1, true, 0, 61489},  {"/p/me.tva", true, 1, false, 0, 61489},
+      {"/p/rock.tvd", false, 1, true, 1, 0},     {"/p/rock.tvd", true, 1, false, 1, 61488},
+      {"/p/rock.tvd", true, 0, false, 1, 0},     {"/p/rock.tvd", false, -1, false, 1, 0},
+      {"/p/rock.wav", true, 1, false, 1, 0},
+  };
+  for (const auto& c : cases) {
+    testing_support::ScriptedPrompt prompt;
+    if (c.messageId) prompt.Answer(platform::PromptAnswer::Ok);
+    int calls = 0;
+    const bool starts = desktop::TakeFileArgument(
+        c.file, c.running, [&](const std::string&) { return ++calls, c.imported; }, prompt);
+    EXPECT_EQ(starts, c.starts) << c.file << " running " << c.running;
+    EXPECT_EQ(calls, c.importCalls) << c.file;
+    ASSERT_EQ(prompt.messages.size(), c.messageId ? 1u : 0u) << c.file;
+    if (c.messageId) EXPECT_EQ(prompt.messages[0].text, platform::LoadString(c.messageId));
+  }
+}
+
+std::string Read(const fs::path& file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(UpdateSwap, ReplacesKeepsOrRefuses) {
+  const fs::path folder = TempFolder();
+  ASSERT_FALSE(folder.empty());
+  std::ofstream(folder / "tonvex") << "old";
+  EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kNone);
+
+  std::ofstream(folder / "tonvex.new") << "new";
+  EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kRelaunch);
+  EXPECT_EQ(Read(folder / "tonvex"), "new");
+  EXPECT_FALSE(fs::exists(folder / "tonvex.new"));
+  EXPECT_FALSE(fs::exists(folder / "tonvex.old"));
+
+  // The program cannot be moved aside: everything stays as it was.
+  fs::remove(folder / "tonvex");
+  std::ofstream(folder / "tonvex.new") << "newer";
+  EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kRefuse);
+  EXPECT_EQ(Read(folder / "tonvex.new"), "newer");
+
+  // A folder the user cannot write (a packaged install) is left alone. Root writes everywhere.
+  std::ofstream(folder / "tonvex") << "old";
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  if (geteuid() != 0) EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kNone);
+  fs::permissions(folder, fs::perms::owner_all);
+  EXPECT_EQ(Read(folder / "tonvex"), geteuid() != 0 ? "old" : "newer");
+  fs::remove_all(folder);
+}
+
+TEST(FramePlace, FollowsTheScreenSize) {
+  EXPECT_EQ(desktop::PlaceFrame(800, 600).left, 0);
+  EXPECT_EQ(desktop::PlaceFrame(800, 600).top, 10);
+  EXPECT_EQ(desktop::PlaceFrame(1024, 768).left, 40);
+  EXPECT_EQ(desktop::PlaceFrame(1024, 768).top, 60);
+}
+
+// A second start while one runs says so and ends, having written no setting.
+TEST(SecondInstance, RefusedStartChangesNothing) {
+  const fs::path home = TempFolder();
+  ASSERT_FALSE(home.empty());
+  setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, (home / "user").string());
+  platform::InstanceLock running;
+  ASSERT_EQ(running.Acquire(), platform::InstanceLock::Result::kAcquired);
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{}, {"/S"}}) {
+    testing_support::ScriptedPrompt prompt;
+    prompt.Answer(platform::PromptAnswer::Ok);
+    desktop::CTonvexApp second(arguments, home.string(), &prompt);
+    second.relaunchWaitMs = 200;
+    EXPECT_FALSE(second.InitInstance());
+    EXPECT_TRUE(second.AlreadyRunning());
+    second.ExitInstance();
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    EXPECT_EQ(prompt.messages[0].text, platform::LoadString(61450));
+  }
+  EXPECT_FALSE(fs::exists(home / "user") && !fs::is_empty(home / "user"));
+  running.Release();
+  fs::remove_all(home);
+}
+
+}  // namespace
