@@ -1,18 +1,28 @@
 #!/usr/bin/env bash
-# Builds Tonvex and runs the live engine (tonvex-cli live) until Ctrl+C: the virtual device becomes the
-# default playback device and the reworked sound plays on the output device the program chooses (or --output DEVICE).
-# When no audio server is reachable it starts a private one whose sound card is a null sink "Speakers",
-# so the program always has a virtual device and an output. Extra arguments go to tonvex-cli live.
+# Builds Tonvex, installs it into <build>/install and starts the desktop program (tonvex); without a display
+# it says so and runs the live engine without a window (tonvex-cli live) until Ctrl+C instead. Either way the
+# virtual device becomes the default playback device and the reworked sound plays on the output device the
+# program chooses. When no audio server is reachable it starts a private one whose sound card is a null sink
+# "Speakers", so the program always has a virtual device and an output. Extra arguments go to tonvex-cli live.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 build=${TONVEX_BUILD_DIR:-build/release}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)" --target tonvex-cli tonvex-latency-probe
-cli=$(realpath "$build")/tools/tonvex-cli
+cmake --build "$build" -j"$(nproc)" --target tonvex tonvex-cli tonvex-guardian tonvex-icons tonvex-latency-probe
+cmake --install "$build" --prefix "$build/install" >/dev/null
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  program=$(realpath "$build")/install/bin/tonvex
+  set --
+else
+  echo "No display is available (neither DISPLAY nor WAYLAND_DISPLAY is set): running tonvex-cli live instead."
+  program=$(realpath "$build")/install/bin/tonvex-cli
+  set -- live "$@"
+fi
+cli=$program
 
 if pactl info >/dev/null 2>&1; then
-  exec "$cli" live "$@"
+  exec "$cli" "$@"
 fi
 
 echo "No audio server is reachable: starting a private one with a null sink \"Speakers\" as its sound card."
@@ -24,7 +34,7 @@ live_pid=
 trap 'private_session_end "$live_pid"' EXIT
 private_server_start
 echo "Private server: PULSE_SERVER=$PULSE_SERVER (play into it with: PULSE_SERVER=$PULSE_SERVER paplay FILE)"
-"$cli" live "$@" &
+"$cli" "$@" &
 live_pid=$!
 trap 'kill -TERM "$live_pid" 2>/dev/null' INT TERM
 status=0

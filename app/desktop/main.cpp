@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/desktop/app_icon.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/tonvex_app.h"
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
   }
   QApplication application(argc, argv);
   application.setQuitOnLastWindowClosed(false);
-  application.setWindowIcon(QIcon::fromTheme("tonvex", QIcon(":/tonvex.svg")));
+  application.setWindowIcon(desktop::AppIcon());
   std::vector<std::string> arguments(argv + 1, argv + argc);
   desktop::CTonvexApp tonvex(arguments, QDir::currentPath().toStdString());
   if (!tonvex.InitInstance()) return tonvex.ExitInstance() == 0 ? 1 : 1;
