@@ -1,0 +1,77 @@
+// tonvex-e2e-driver: the desktop program with a command channel on stdin for tests/e2e/run_desktop_e2e.sh,
+// which plays and records sound between the commands. Each command answers one line on stdout:
+//   select TEXT   choose the preset whose entry starts with TEXT in the toolbar's list, as a click would
+//   modify        change the left curve's first point by +6 dB, as the equalizer panel would
+//   state         the list's selected entry and the left curve's first point
+//   tray-exit     the tray menu's Exit, answered Yes
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "app/desktop/main_frame.h"
+#include "app/desktop/run_desktop.h"
+#include "app/desktop/tonvex_app.h"
+#include "settings/configuration_model.h"
+#include "settings/preset_selection.h"
+
+namespace {
+
+void Answer(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+}
+
+std::string State(desktop::CMainFrame& frame) {
+  const settings::CCurve& curve = settings::Configuration().leftCurve;
+  char point[64] = "none";
+  if (curve.PointCount() > 0) std::snprintf(point, sizeof point, "%g", curve.points[0].gain);
+  return "selected=" + frame.Presets().currentText().toStdString() + " left0=" + point;
+}
+
+void Run(desktop::CMainFrame& frame, const std::string& line) {
+  if (line.rfind("select ", 0) == 0) {
+    const QString wanted = QString::fromStdString(line.substr(7));
+    for (int i = 0; i < frame.Presets().count(); ++i) {
+      if (!frame.Presets().itemText(i).startsWith(wanted)) continue;
+      frame.Presets().setCurrentIndex(i);
+      emit frame.Presets().activated(i);
+      return Answer(State(frame));
+    }
+    return Answer("no such preset");
+  }
+  if (line == "modify") {
+    settings::CCurve& curve = settings::Configuration().leftCurve;
+    std::vector<settings::CurvePoint> points = curve.points;
+    if (!points.empty()) points[0].gain += 6;
+    curve.SetPoints(points);
+    settings::Selection().MarkModified();
+    return Answer(State(frame));
+  }
+  if (line == "state") return Answer(State(frame));
+  if (line == "tray-exit") {
+    frame.Tray().Command(32771);
+    return;
+  }
+  Answer("unknown command");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return desktop::RunDesktop(argc, argv, [](desktop::CTonvexApp& tonvex) {
+    desktop::CMainFrame& frame = *tonvex.Frame();
+    auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &frame);
+    QObject::connect(input, &QSocketNotifier::activated, &frame, [&frame, input] {
+      char buffer[256];
+      const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer - 1);
+      if (got <= 0) return input->setEnabled(false);
+      std::string text(buffer, size_t(got));
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      Run(frame, text);
+    });
+    Answer("started");
+  });
+}
