@@ -6,7 +6,11 @@
 //   tray-exit     the tray menu's Exit, answered Yes
 #include <unistd.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -52,7 +56,12 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
   }
   if (line == "state") return Answer(State(frame));
   if (line == "tray-exit") {
-    frame.Tray().Command(32771);
+    // The question "Do you want exit the program ?" is answered Yes once it is up.
+    QTimer::singleShot(500, [] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        if (QAbstractButton* yes = box->button(QMessageBox::Yes)) yes->click();
+    });
+    emit frame.Tray().Command(32771);
     return;
   }
   Answer("unknown command");
