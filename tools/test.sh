@@ -31,6 +31,11 @@ run_config() {  # name, cmake arguments...
 }
 
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The Debian package of the release build: installed with apt, run, removed (needs root, as CI runs).
+if [ "$(id -u)" -eq 0 ]; then
+  echo "=== package"
+  tests/package/test_deb.sh build/release
+fi
 run_config asan -DCMAKE_BUILD_TYPE=Debug -DTONVEX_SANITIZE=address -DTONVEX_E2E=OFF
 # TSan needs a fixed address layout on kernels with high mmap randomisation. Debian's Qt is not built for
 # TSan, so this build leaves the Qt layers out; the engine's report queue is tested here without them.

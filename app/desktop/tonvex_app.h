@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <QMessageBox>
+
 #include "app/qt_engine_reporter.h"
 #include "app/qt_prompt.h"
 #include "engine/report_queue.h"

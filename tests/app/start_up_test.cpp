@@ -71,7 +71,9 @@ TEST(CommandLine, FileArgumentDecidesTheStart) {
     EXPECT_EQ(starts, c.starts) << c.file << " running " << c.running;
     EXPECT_EQ(calls, c.importCalls) << c.file;
     ASSERT_EQ(prompt.messages.size(), c.messageId ? 1u : 0u) << c.file;
-    if (c.messageId) EXPECT_EQ(prompt.messages[0].text, platform::LoadString(c.messageId));
+    if (c.messageId) {
+      EXPECT_EQ(prompt.messages[0].text, platform::LoadString(c.messageId));
+    }
   }
 }
 
@@ -101,9 +103,11 @@ TEST(UpdateSwap, ReplacesKeepsOrRefuses) {
   // A folder the user cannot write (a packaged install) is left alone. Root writes everywhere.
   std::ofstream(folder / "tonvex") << "old";
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  if (geteuid() != 0) EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kNone);
+  if (geteuid() != 0) {
+    EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kNone);
+    EXPECT_EQ(Read(folder / "tonvex"), "old");
+  }
   fs::permissions(folder, fs::perms::owner_all);
-  EXPECT_EQ(Read(folder / "tonvex"), geteuid() != 0 ? "old" : "newer");
   fs::remove_all(folder);
 }
 
