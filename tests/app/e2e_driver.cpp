@@ -4,6 +4,7 @@
 //   modify        change the left curve's first point by +6 dB, as the equalizer panel would
 //   state         the list's selected entry and the left curve's first point
 //   tray-exit     the tray menu's Exit, answered Yes
+//   hide / show   hide the window into the notification area / bring it back on the Monitor tab
 //   tab N         show panel N (0 Monitor .. 3 Limiter)
 //   shot FILE     the main window as a PNG file
 //   dialog COMMAND FILE   runs the command that opens a dialog (32772 Configure, 32774 Devices, 57664 About,
@@ -60,6 +61,13 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
     return Answer(State(frame));
   }
   if (line == "state") return Answer(State(frame));
+  if (line == "hide" || line == "show") {
+    if (line == "hide")
+      frame.hide();
+    else
+      frame.OnCommand(32773);
+    return Answer(State(frame));
+  }
   if (line.rfind("tab ", 0) == 0) {
     frame.Host().ShowPanel(std::stoi(line.substr(4)));
     return Answer(State(frame));
