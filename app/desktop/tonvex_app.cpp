@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <thread>
 
+#include "app/desktop/bring_forward.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/start_up.h"
 #include "engine/exceptions.h"
@@ -29,6 +30,7 @@ namespace {
 
 constexpr int kStringAlreadyRunning = 61450;
 constexpr int kStringNoDevice = 61448;
+constexpr int kCommandOpenWindow = 32773;
 constexpr const char* kVersion = "1.0";
 
 void Relaunch(const std::string& folder) {
@@ -95,7 +97,10 @@ bool CTonvexApp::InitInstance() {
       break;
   }
   if (!locked) {
-    if (alreadyRunning_) prompt_.ShowMessage(platform::LoadString(kStringAlreadyRunning), platform::PromptButtons::Ok);
+    if (alreadyRunning_) {
+      prompt_.ShowMessage(platform::LoadString(kStringAlreadyRunning), platform::PromptButtons::Ok);
+      AskRunningToComeForward();
+    }
     return false;
   }
 
@@ -139,6 +144,8 @@ bool CTonvexApp::InitInstance() {
   host.ShowFirstPanel();
   reporter_ = std::make_unique<app::QtEngineReporter>(reports_, frame_.get());
   frame_->ShowAtStart(switches.startMinimized != 0);
+  CMainFrame* frame = frame_.get();
+  forward_.Listen([frame] { frame->OnCommand(kCommandOpenWindow); });
 
   if (live_->Connected() && !outputDevice.empty()) live_->Start(lock_);
   return true;

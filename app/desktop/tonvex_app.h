@@ -5,6 +5,7 @@
 
 #include <QMessageBox>
 
+#include "app/desktop/bring_forward.h"
 #include "app/qt_engine_reporter.h"
 #include "app/qt_prompt.h"
 #include "engine/report_queue.h"
@@ -54,6 +55,7 @@ class CTonvexApp {
   std::unique_ptr<panels::PanelState> panelState_;
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<app::QtEngineReporter> reporter_;
+  ForwardListener forward_;
 };
 
 }  // namespace desktop

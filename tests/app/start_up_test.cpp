@@ -11,6 +11,7 @@
 #include "platform/instance_lock.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
+#include "settings/application_switches.h"
 #include "tests/support/scripted_prompt.h"
 
 namespace {
@@ -140,6 +141,37 @@ TEST(SecondInstance, RefusedStartChangesNothing) {
   EXPECT_FALSE(fs::exists(home / "user") && !fs::is_empty(home / "user"));
   running.Release();
   fs::remove_all(home);
+}
+
+}  // namespace
+
+namespace {
+
+// The interface language comes from the machine's "language": 22 (after & 0xFF, as atoi reads it) is
+// Portuguese, anything else English.
+TEST(Language, MachineSettingChoosesTheTable) {
+  const fs::path machine = TempFolder();
+  ASSERT_FALSE(machine.empty());
+  platform::SetRegistryFolder(platform::HKEY_LOCAL_MACHINE, machine.string());
+  const struct {
+    const char* stored;  // nullptr: no value
+    int language;
+  } cases[] = {{"22", platform::kLanguagePortuguese}, {"22abc", platform::kLanguagePortuguese},
+               {"278", platform::kLanguagePortuguese}, {"9", platform::kLanguageEnglish},
+               {"abc", platform::kLanguageEnglish},    {nullptr, platform::kLanguageEnglish}};
+  for (const auto& c : cases) {
+    platform::RegistryKey key;
+    ASSERT_EQ(key.Create(platform::HKEY_LOCAL_MACHINE, platform::LoadString(57346)), 0);
+    if (c.stored)
+      key.SetString("language", c.stored);
+    else
+      key.DeleteValue("language");
+    key.Close();
+    EXPECT_EQ(settings::LoadUiLanguage(), c.language) << (c.stored ? c.stored : "(none)");
+    EXPECT_EQ(platform::UiLanguage(), c.language);
+  }
+  platform::SetUiLanguage(platform::kLanguageEnglish);
+  fs::remove_all(machine);
 }
 
 }  // namespace
