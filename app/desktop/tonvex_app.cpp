@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <thread>
 
 #include "app/desktop/bring_forward.h"
@@ -147,7 +148,13 @@ bool CTonvexApp::InitInstance() {
   CMainFrame* frame = frame_.get();
   forward_.Listen([frame] { frame->OnCommand(kCommandOpenWindow); });
 
-  if (live_->Connected() && !outputDevice.empty()) live_->Start(lock_);
+  if (live_->Connected() && !outputDevice.empty()) {
+    live_->Start(lock_);
+    // A server that restarted comes back with its own default: the virtual device takes the role again.
+    auto* keepDefault = new QTimer(frame);
+    QObject::connect(keepDefault, &QTimer::timeout, keepDefault, [this] { live_->KeepDefault(); });
+    keepDefault->start(1000);
+  }
   return true;
 }
 
