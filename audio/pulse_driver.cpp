@@ -8,8 +8,12 @@
 namespace audio {
 namespace {
 
-const char* const kSinkArguments =
-    "sink_name=tonvex_brevalto sink_properties='device.description=\"Tonvex (Brevalto)\"'";
+std::string SinkArguments(VirtualSinkFormat format) {
+  std::string arguments = "sink_name=tonvex_brevalto sink_properties='device.description=\"Tonvex (Brevalto)\"'";
+  if (format.rate != 0) arguments += " rate=" + std::to_string(format.rate);
+  if (format.channels != 0) arguments += " channels=" + std::to_string(format.channels);
+  return arguments;
+}
 
 // The engine takes 16 or 32-bit integer samples and at most two channels; the server converts.
 pa_sample_spec CaptureSampleFormat(const pa_sample_spec& sink) {
@@ -37,8 +41,9 @@ bool SameSampleFormat(const pa_sample_spec& a, const pa_sample_spec& b) {
 
 }  // namespace
 
-PulseDriverDevice::PulseDriverDevice()
-    : connection_("Tonvex capture",
+PulseDriverDevice::PulseDriverDevice(VirtualSinkFormat format)
+    : sinkArguments_(SinkArguments(format)),
+      connection_("Tonvex capture",
                   {[this](pa_context*) { Refresh(); }, [this] { OnLost(); },
                    [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }}) {}
 
@@ -116,7 +121,7 @@ void PulseDriverDevice::OnSinkList(const pa_sink_info* info, int eol) {
     if (!loading_) {
       loading_ = true;
       pa_operation* op = pa_context_load_module(
-          connection_.Context(), "module-null-sink", kSinkArguments,
+          connection_.Context(), "module-null-sink", sinkArguments_.c_str(),
           [](pa_context*, uint32_t index, void* self) { static_cast<PulseDriverDevice*>(self)->OnModuleLoaded(index); },
           this);
       if (op)
@@ -262,7 +267,7 @@ void PulseDriverDevice::OnLost() {
 
 std::unique_ptr<engine::IDriverDevice> PulseDriverOpener::Open(const std::string& deviceName) {
   if (deviceName != engine::kDriverDeviceName) return nullptr;
-  auto device = std::make_unique<PulseDriverDevice>();
+  auto device = std::make_unique<PulseDriverDevice>(format_);
   if (!device->Start(timeoutMs_)) return nullptr;
   return device;
 }

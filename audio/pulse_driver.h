@@ -11,6 +11,13 @@
 
 namespace audio {
 
+// The rate and channels the virtual sink is made with: the output's, so the server converts nothing on
+// the way through the program (0 = the server's default).
+struct VirtualSinkFormat {
+  uint32_t rate = 0;
+  uint8_t channels = 0;
+};
+
 // The virtual playback device on the audio server: a null sink described as "Tonvex (Brevalto)" (loaded when
 // the server has none, unloaded again when this device closes) whose monitor is captured and served through
 // the driver protocol. Playback into the sink starts a stream with a format report; the sink going idle,
@@ -19,7 +26,7 @@ namespace audio {
 // thread; Control only takes the queue's short lock.
 class PulseDriverDevice : public engine::IDriverDevice {
  public:
-  PulseDriverDevice();
+  explicit PulseDriverDevice(VirtualSinkFormat format = {});
   ~PulseDriverDevice() override;
 
   // Connects and waits (at most timeoutMs) until the virtual sink exists; false when no server answers.
@@ -44,6 +51,7 @@ class PulseDriverDevice : public engine::IDriverDevice {
   void OnRecordState();
   void OnRecordData();
 
+  const std::string sinkArguments_;
   CaptureQueue queue_;
   platform::PulseConnection connection_;
   std::atomic<bool> sinkPresent_{false};
@@ -76,9 +84,12 @@ class PulseDriverOpener : public engine::IDriverOpener {
  public:
   explicit PulseDriverOpener(int timeoutMs = 3000) : timeoutMs_(timeoutMs) {}
   std::unique_ptr<engine::IDriverDevice> Open(const std::string& deviceName) override;
+  // For the virtual sink this opener loads from now on; set before the engine starts.
+  void SetSinkFormat(VirtualSinkFormat format) { format_ = format; }
 
  private:
   int timeoutMs_;
+  VirtualSinkFormat format_;
 };
 
 }  // namespace audio

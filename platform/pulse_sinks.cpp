@@ -98,4 +98,13 @@ bool FindSinkByDescription(PulseConnection& connection, const std::string& descr
   return false;
 }
 
+bool UnloadModule(PulseConnection& connection, uint32_t module, int timeoutMs) {
+  SuccessRequest request{&connection};
+  return RunOperation(connection, timeoutMs,
+                      [&](pa_context* context) {
+                        return pa_context_unload_module(context, module, &OnSuccess, &request);
+                      }) &&
+         request.success;
+}
+
 }  // namespace platform

@@ -27,5 +27,7 @@ bool SetDefaultSink(PulseConnection& connection, const std::string& name, int ti
 // The sink whose description is exactly `description`; false when there is none.
 bool FindSinkByDescription(PulseConnection& connection, const std::string& description, PulseSink* sink,
                            int timeoutMs = 2000);
+// Unloads a module of the server (the virtual sink's module-null-sink); false when it could not.
+bool UnloadModule(PulseConnection& connection, uint32_t module, int timeoutMs = 2000);
 
 }  // namespace platform

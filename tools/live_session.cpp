@@ -8,9 +8,11 @@
 
 #include "audio/pulse_driver.h"
 #include "audio/pulse_wave_out.h"
+#include "audio/virtual_device_session.h"
 #include "engine/dsp_main.h"
 #include "engine/exceptions.h"
 #include "engine/engine_reporter.h"
+#include "platform/instance_lock.h"
 #include "platform/pulse_connection.h"
 #include "platform/pulse_sinks.h"
 
@@ -66,11 +68,22 @@ std::string StatusLine(engine::CDspMain& dsp) {
 
 int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
   // The signals are taken synchronously by this thread; every thread started from here inherits the mask.
+  // A closed terminal (SIGHUP) or a reader that went away (SIGPIPE, `live | head`) ends it like SIGTERM.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
+  for (int stop : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaddset(&stopSignals, stop);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  platform::InstanceLock instance;
+  switch (instance.Acquire()) {
+    case platform::InstanceLock::Result::kAcquired:
+      break;
+    case platform::InstanceLock::Result::kHeldByOther:
+      throw RunError("Tonvex is already running (process " + std::to_string(instance.Holder()) +
+                     "); only one may own the virtual device");
+    case platform::InstanceLock::Result::kFailed:
+      throw RunError("cannot take the instance lock: " + instance.ErrorText());
+  }
 
   std::atomic<int> connections{0};
   platform::PulseConnection control("Tonvex control", {[&](pa_context*) { ++connections; }, {}, {}});
@@ -86,6 +99,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
   int seenConnections = connections.load();
   int outputIndex = -1;
   std::string outputSink;
+  audio::VirtualDeviceSession session(control);
   {
     engine::CDspMain dsp(driver, outputs, reporter, parameters);
     outputIndex = ChooseOutput(outputs, outputDevice);
@@ -94,6 +108,9 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
                                           : "no playback device named \"" + outputDevice + "\"");
     outputSink = outputs.SinkName(unsigned(outputIndex));
     dsp.Output().SelectDevice(outputIndex);
+    std::string unguarded;
+    if (!session.Begin(instance, outputSink, &unguarded)) std::fprintf(stderr, "tonvex-cli: %s\n", unguarded.c_str());
+    driver.SetSinkFormat(session.SinkFormat());
     try {
       dsp.Output().MuteDevice();
     } catch (const engine::Exception& e) {
@@ -107,7 +124,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
     for (;;) {
       struct timespec second = {1, 0};
       const int got = sigtimedwait(&stopSignals, nullptr, &second);
-      if (got == SIGINT || got == SIGTERM) break;
+      if (got > 0) break;
       // A server that came back starts with its own default: take the role again.
       if (connections.load() != seenConnections) {
         seenConnections = connections.load();
@@ -116,6 +133,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
       std::printf("%s\n", StatusLine(dsp).c_str());
       std::fflush(stdout);
     }
+    session.HandBack();
     dsp.Stop();
     try {
       dsp.Output().RestoreDeviceVolume();
@@ -123,9 +141,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
       reporter.ShowError(e.Text());
     }
   }
-  // Hand the preferred device back to the output the engine played on.
-  if (!outputSink.empty() && !platform::SetDefaultSink(control, outputSink))
-    std::fprintf(stderr, "tonvex-cli: could not give the default back to %s\n", outputSink.c_str());
+  session.End();
   return 0;
 }
 

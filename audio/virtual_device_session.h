@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "audio/pulse_driver.h"
+#include "platform/guardian_link.h"
+#include "platform/instance_lock.h"
+#include "platform/pulse_connection.h"
+
+namespace audio {
+
+// Where the default sink goes when the virtual device ends: the sink that was the default before the
+// program took the role; when that was the virtual sink itself (left by a crash) or is gone, the output.
+struct DesktopHandBack {
+  std::string previousDefault;
+  std::string output;
+};
+
+// Gives the default role back while the virtual sink still holds it (a real sink the user chose meanwhile
+// is left alone). False when the server could not be asked or told.
+bool HandBackDefault(platform::PulseConnection& connection, const DesktopHandBack& handBack);
+// Unloads the module of every sink described as the virtual device; true when none is left.
+bool RemoveVirtualSinks(platform::PulseConnection& connection);
+
+// The virtual device's life on the desktop, for the program that holds the instance lock. Begin starts the
+// guardian (tonvex-guardian beside the executable), which puts the default sink back and removes the
+// virtual sink when this process ends in any way; a normal end does the same in order: HandBack before the
+// engine stops, End after it.
+class VirtualDeviceSession {
+ public:
+  explicit VirtualDeviceSession(platform::PulseConnection& control) : control_(control) {}
+  ~VirtualDeviceSession() { End(); }
+
+  // Remembers the default, starts the guardian, removes a virtual sink left by an earlier run when its
+  // format does not suit `outputSink` (one that suits is adopted: the guardian removes it at the end).
+  // False only when the guardian cannot start (`error` says why); the session goes on unguarded then.
+  bool Begin(const platform::InstanceLock& lock, const std::string& outputSink, std::string* error);
+  VirtualSinkFormat SinkFormat() const { return format_; }
+  // The output changed while running: it becomes the fallback of the hand-back.
+  void OutputChanged(const std::string& outputSink);
+  void HandBack();
+  void End();
+
+ private:
+  platform::PulseConnection& control_;
+  platform::GuardianLink guardian_;
+  DesktopHandBack handBack_;
+  VirtualSinkFormat format_;
+};
+
+}  // namespace audio

@@ -1,0 +1,37 @@
+#pragma once
+#include <sys/types.h>
+
+#include <string>
+
+namespace platform {
+
+// A helper process that outlives this one on purpose: it runs in its own session (a terminal's hang-up
+// does not reach it), reads lines from a socket whose other end only this process holds, and acts when
+// that end closes, which the kernel does however this process ends (exit, a signal, SIGKILL, a crash).
+class GuardianLink {
+ public:
+  GuardianLink() = default;
+  ~GuardianLink();  // Finish()
+  GuardianLink(const GuardianLink&) = delete;
+  GuardianLink& operator=(const GuardianLink&) = delete;
+
+  // Starts `executable` with the socket as its standard input, its output to /dev/null, default signal
+  // handling, and `keepFd` (when >= 0) as its descriptor 3. False (with ErrorText) when it cannot start.
+  bool Start(const std::string& executable, int keepFd = -1);
+  // One line to the helper (without its newline); never raises SIGPIPE.
+  bool Send(const std::string& line);
+  // Closes our end and waits at most timeoutMs for the helper to end; true when it ended with status 0.
+  bool Finish(int timeoutMs = 3000);
+  bool Running() const { return pid_ > 0; }
+  const std::string& ErrorText() const { return error_; }
+
+ private:
+  pid_t pid_ = -1;
+  int socket_ = -1;
+  std::string error_;
+};
+
+// `name` beside the running executable (the helpers are installed with the programs).
+std::string ExecutableBesideSelf(const std::string& name);
+
+}  // namespace platform

@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# End-to-end test of the virtual device's life on a private audio server: one instance per user, the
+# desktop's sound back however `tonvex-cli live` ends (SIGKILL of its whole process group, SIGHUP, SIGPIPE),
+# a virtual sink left by an earlier run adopted or replaced, and the whole audible band through flat settings.
+# Usage: run_lifecycle.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe [pulseaudio|pipewire]
+set -euo pipefail
+cli=$(realpath "$1")
+TONVEX_PACER=$(realpath "$2")
+export PRIVATE_AUDIO_KIND=${3:-pulseaudio}
+here=$(cd "$(dirname "$0")" && pwd)
+PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-life.XXXXXX)
+work=$PRIVATE_AUDIO_DIR
+. "$here/../../tools/private_audio_server.sh"
+
+live_pid=
+failures=0
+trap 'private_session_end "$live_pid"' EXIT
+
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+near() { python3 -c "import sys; sys.exit(0 if abs($1 - ($2)) <= $3 else 1)"; }
+
+default_sink() { pactl get-default-sink 2>/dev/null || true; }
+virtual_sinks() { pactl list short sinks | awk '$2 == "tonvex_brevalto"' || true; }
+virtual_module() { pactl list short modules | awk '/sink_name=tonvex_brevalto/ {print $1}'; }
+
+wait_for_default() {  # SINK [TRIES]: the default sink becomes SINK (polled every 20 ms)
+  for _ in $(seq "${2:-250}"); do
+    [ "$(default_sink)" = "$1" ] && return 0
+    sleep 0.02
+  done
+  return 1
+}
+
+start_live() {  # LOG options...: starts live in a process group of its own, as a shell's job would be
+  local log=$1
+  shift
+  setsid "$cli" live "$@" >"$work/$log" 2>&1 &
+  live_pid=$!
+  wait_for_default tonvex_brevalto || { cat "$work/$log" >&2; echo "live did not take the default sink" >&2; exit 1; }
+}
+
+# stopped_orderly SIGNAL: live ends on SIGNAL with status 0, the default back on Speakers, no virtual sink.
+stopped_orderly() {
+  local status=0
+  kill "-$1" "$live_pid"
+  wait "$live_pid" || status=$?
+  live_pid=
+  [ "$status" -eq 0 ] && pass "$1 ends live with status 0" || fail "$1 ends live with status $status"
+  desktop_restored "after $1"
+}
+
+desktop_restored() {
+  [ "$(default_sink)" = speakers ] && pass "$1: default sink back on Speakers" || fail "$1: default sink is $(default_sink)"
+  [ -z "$(virtual_sinks)" ] && pass "$1: virtual sink removed" || fail "$1: virtual sink left: $(virtual_sinks)"
+}
+
+private_server_start
+
+echo "--- a second instance is refused and changes nothing"
+start_live first.log
+before="$(default_sink) / $(virtual_sinks)"
+status=0
+timeout 10 "$cli" live >"$work/second.log" 2>&1 || status=$?
+after="$(default_sink) / $(virtual_sinks)"
+[ "$status" -ne 0 ] && grep -q "already running (process $live_pid)" "$work/second.log" &&
+  pass "second instance refused: $(cat "$work/second.log")" || fail "second instance: status $status, $(cat "$work/second.log")"
+[ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
+[ "$(virtual_sinks | wc -l)" -eq 1 ] || fail "$(virtual_sinks | wc -l) virtual sinks"
+
+echo "--- SIGKILL of the whole process group: the guardian restores the desktop"
+sleep 1
+start=$(date +%s%N)
+kill -KILL -- "-$live_pid"
+wait "$live_pid" 2>/dev/null || true
+live_pid=
+restored=
+for _ in $(seq 250); do
+  if [ "$(default_sink)" = speakers ] && [ -z "$(virtual_sinks)" ]; then restored=$(date +%s%N); break; fi
+  sleep 0.02
+done
+if [ -n "$restored" ]; then
+  took=$(( (restored - start) / 1000000 ))
+  [ "$took" -le 2000 ] && pass "desktop restored ${took} ms after SIGKILL" || fail "desktop restored only after ${took} ms"
+else
+  fail "desktop not restored 5 s after SIGKILL"
+  desktop_restored "after SIGKILL"
+fi
+# The lock goes with the guardian: a new instance starts at once.
+start_live again.log
+stopped_orderly HUP
+
+echo "--- SIGPIPE: live | head"
+( "$cli" live 2>"$work/pipe.err" & echo $! >"$work/pipe.pid"; wait $!; echo $? >"$work/pipe.status" ) |
+  head -n 3 >"$work/head.out" &
+pipeline=$!
+for _ in $(seq 400); do [ -s "$work/pipe.status" ] && break; sleep 0.025; done
+[ -s "$work/pipe.status" ] || kill -TERM "$(cat "$work/pipe.pid")" 2>/dev/null || true
+wait "$pipeline" 2>/dev/null || true
+[ "$(cat "$work/pipe.status" 2>/dev/null)" = 0 ] && pass "live | head ends live with status 0" ||
+  fail "live | head: status '$(cat "$work/pipe.status" 2>/dev/null)', $(cat "$work/pipe.err")"
+desktop_restored "after SIGPIPE"
+
+echo "--- a virtual sink left by an earlier run"
+desc='device.description="Tonvex (Brevalto)"'
+leftover=$(pactl load-module module-null-sink sink_name=tonvex_brevalto sink_properties="'$desc'" rate=48000 channels=2)
+pactl set-default-sink tonvex_brevalto
+start_live adopt.log
+sleep 1
+[ "$(virtual_module)" = "$leftover" ] && pass "leftover of the output's format adopted" ||
+  fail "leftover module $leftover, now $(virtual_module)"
+stopped_orderly TERM
+pactl load-module module-null-sink sink_name=tonvex_brevalto sink_properties="'$desc'" rate=44100 channels=1 >/dev/null
+start_live replace.log
+sleep 1
+virtual_sinks | grep -q "2ch 48000Hz" && [ "$(virtual_sinks | wc -l)" -eq 1 ] &&
+  pass "leftover at 44.1 kHz mono replaced: $(virtual_sinks)" || fail "virtual sinks: $(virtual_sinks)"
+
+stopped_orderly INT
+
+echo "--- the default goes back to the sink that was the default, not to the output"
+pactl load-module module-null-sink sink_name=headphones sink_properties=device.description=Headphones >/dev/null
+pactl set-default-sink headphones
+start_live headphones.log --output Speakers
+kill -TERM "$live_pid"
+wait "$live_pid" || fail "live did not end cleanly"
+live_pid=
+[ "$(default_sink)" = headphones ] && pass "default back on Headphones" || fail "default sink is $(default_sink)"
+pactl set-default-sink speakers
+
+echo "--- flat settings pass the audible band"
+flat="25=0.00;63=0.00;160=0.00;400=0.00;1000=0.00;2500=0.00;6300=0.00;16000=0.00;0;"
+write_configuration "$work/flat.tva" 96 96 1.00 "$flat" "$flat"
+start_live flat.log --config "$work/flat.tva"
+sleep 2.5  # a null sink made a moment ago renders ahead before it follows its streams
+for freq in 20 1000 19000 20000; do
+  sox -q -n -r 48000 -c 2 -b 16 "$work/in$freq.wav" synth 3 sine "$freq" vol 0.1
+  parec -d speakers.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/out$freq.raw" &
+  rec=$!
+  sleep 0.3
+  paplay "$work/in$freq.wav"
+  sleep 0.5
+  kill "$rec"
+  wait "$rec" 2>/dev/null || true
+  input=$(python3 "$here/median_level.py" <(sox "$work/in$freq.wav" -t raw -) "$freq")
+  gain=$(python3 -c "print('%.2f' % ($(python3 "$here/median_level.py" "$work/out$freq.raw" "$freq") - ($input)))")
+  if near "$gain" 0 0.5; then pass "$freq Hz through flat settings: $gain dB"; else fail "$freq Hz: $gain dB, not within 0.5"; fi
+done
+stopped_orderly TERM
+
+if [ "$failures" -ne 0 ]; then
+  for log in "$work"/*.log; do echo "--- $log"; cat "$log"; done
+  exit 1
+fi
+echo "all virtual-device checks passed"

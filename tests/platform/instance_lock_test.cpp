@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+#include "platform/guardian_link.h"
+#include "platform/instance_lock.h"
+
+namespace {
+
+using platform::GuardianLink;
+using platform::InstanceLock;
+using Result = InstanceLock::Result;
+
+class InstanceLockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tonvex-lock-test.XXXXXX";
+    folder_ = mkdtemp(pattern);
+    path_ = folder_ + "/tonvex.lock";
+  }
+  void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
+
+  std::string ReadFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::string folder_;
+  std::string path_;
+};
+
+TEST_F(InstanceLockTest, ASecondInstanceIsRefusedWithTheHoldersIdUntilTheFirstReleases) {
+  InstanceLock first(path_), second(path_);
+  ASSERT_EQ(first.Acquire(), Result::kAcquired);
+  EXPECT_EQ(second.Acquire(), Result::kHeldByOther);
+  EXPECT_EQ(second.Holder(), getpid());
+  EXPECT_FALSE(second.Held());
+  first.Release();
+  EXPECT_EQ(second.Acquire(), Result::kAcquired);
+  EXPECT_EQ(InstanceLock(folder_ + "/missing/tonvex.lock").Acquire(), Result::kFailed);
+}
+
+// A holder that died while its guardian still restores the desktop: the newcomer waits for the guardian
+// (here: the first lock, released a little later), but not forever.
+TEST_F(InstanceLockTest, ALockKeptByADeadHoldersHelperIsWaitedForBriefly) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  InstanceLock first(path_);
+  ASSERT_EQ(first.Acquire(), Result::kAcquired);
+  std::ofstream(path_) << gone << "\n";
+
+  InstanceLock impatient(path_);
+  EXPECT_EQ(impatient.Acquire(100), Result::kHeldByOther);
+  std::thread release([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    first.Release();
+  });
+  InstanceLock patient(path_);
+  EXPECT_EQ(patient.Acquire(3000), Result::kAcquired);
+  release.join();
+}
+
+// The guardian must see our end close, keep the lock until it is done, and be out of reach of the
+// terminal's signals: its own session, nothing blocked (the program blocks its stop signals).
+TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessionUnblocked) {
+  const std::string script = folder_ + "/guardian.sh", seen = folder_ + "/seen";
+  std::ofstream(script) << "#!/bin/sh\n"
+                        << "cat > " << seen << ".tmp\n"
+                        << "awk '{print $6}' /proc/$$/stat >> " << seen << ".tmp\n"
+                        << "awk '/^SigBlk/ {print $2}' /proc/$$/status >> " << seen << ".tmp\n"
+                        << "sleep 0.3; mv " << seen << ".tmp " << seen << "\n";
+  chmod(script.c_str(), 0700);
+  sigset_t stop, old;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, &old);
+
+  InstanceLock lock(path_);
+  ASSERT_EQ(lock.Acquire(), Result::kAcquired);
+  GuardianLink guardian;
+  ASSERT_TRUE(guardian.Start(script, lock.Descriptor())) << guardian.ErrorText();
+  pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  EXPECT_TRUE(guardian.Send("previous speakers"));
+  lock.Release();
+  EXPECT_EQ(InstanceLock(path_).Acquire(0), Result::kHeldByOther);
+  EXPECT_TRUE(guardian.Finish(5000));
+  std::istringstream lines(ReadFile(seen));
+  std::string line, blocked;
+  pid_t session = 0;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "previous speakers");
+  lines >> session >> blocked;
+  EXPECT_NE(session, getsid(0));
+  EXPECT_EQ(blocked, "0000000000000000");
+  EXPECT_EQ(InstanceLock(path_).Acquire(0), Result::kAcquired);
+  EXPECT_FALSE(GuardianLink().Start(folder_ + "/missing"));
+}
+
+}  // namespace
