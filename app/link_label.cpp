@@ -1,0 +1,67 @@
+#include "app/link_label.h"
+
+#include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QUrl>
+
+namespace app {
+
+CLinkLabel::CLinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  QFont underlined = font();
+  underlined.setUnderline(true);
+  setFont(underlined);
+  setCursor(Qt::PointingHandCursor);
+  setFocusPolicy(Qt::TabFocus);
+  openUrl = [](const QString& url) { QDesktopServices::openUrl(QUrl(url)); };
+  Repaint();
+}
+
+void CLinkLabel::SetTooltipText(const QString& text) {
+  if (tooltipEnabled_) setToolTip(text);
+}
+
+QColor CLinkLabel::TextColour() const {
+  if (visited_) return kVisitedColour;
+  return hovering_ ? kHoverColour : kLinkColour;
+}
+
+void CLinkLabel::enterEvent(QEnterEvent* event) {
+  hovering_ = true;
+  Repaint();
+  QLabel::enterEvent(event);
+}
+
+void CLinkLabel::leaveEvent(QEvent* event) {
+  hovering_ = false;
+  Repaint();
+  QLabel::leaveEvent(event);
+}
+
+void CLinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) Open();
+  QLabel::mouseReleaseEvent(event);
+}
+
+void CLinkLabel::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    Open();
+    return;
+  }
+  QLabel::keyPressEvent(event);
+}
+
+void CLinkLabel::Open() {
+  // A failure to open the address is not reported; the link shows as visited all the same.
+  if (openUrl) openUrl(url_);
+  visited_ = true;
+  Repaint();
+}
+
+void CLinkLabel::Repaint() {
+  QPalette colours = palette();
+  colours.setColor(QPalette::WindowText, TextColour());
+  setPalette(colours);
+}
+
+}  // namespace app

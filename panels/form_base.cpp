@@ -1,0 +1,131 @@
+#include "panels/form_base.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTabBar>
+#include <algorithm>
+
+#include "app/dialog_units.h"
+#include "app/link_label.h"
+#include "app/ui_text.h"
+#include "engine/volume.h"
+#include "panels/panel_registry.h"
+#include "panels/string_ids.h"
+#include "panels/template_controls.h"
+#include "panels/value_labels.h"
+
+namespace panels {
+namespace {
+
+constexpr int kVolumePositions = 80;  // 0 = +40 dB .. 80 = -40 dB
+
+// The scale between the volume sliders: 21 ticks 7 pixels apart, a long one every 20 dB.
+constexpr QRgb kScaleColour = qRgb(0, 64, 128);
+constexpr int kScaleTop = 77;
+constexpr int kScaleSpacing = 7;
+constexpr int kScaleTicks = 21;
+
+}  // namespace
+
+CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), state_(state) {
+  setFont(app::TemplateFont());
+  setFixedSize(app::DialogRect(0, 0, kWidthUnits, kHeightUnits).size());
+
+  // The tab strip stands behind the panel's own controls, so it is made first.
+  auto* pane = new QFrame(this);
+  pane->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+  tabs_ = new QTabBar(this);
+  tabs_->setDrawBase(false);
+  tabs_->setFocusPolicy(Qt::StrongFocus);
+  const QRect strip = app::DialogRect(90, 15, 380, 159);
+  const int tabHeight = tabs_->sizeHint().height();
+  tabs_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
+  pane->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
+
+  MakeGroupBox(this, QStringLiteral("Volume"), 13, 24, 58, 138);
+  const QString left = app::UiText(kStringLeft), right = app::UiText(kStringRight);
+  MakeLabel(this, left, 23, 36, 13, 8, Qt::AlignHCenter);
+  MakeLabel(this, right, 43, 36, 24, 8, Qt::AlignHCenter);
+  volume_[0] = MakeSlider(this, 21, 44, 16, 93, kVolumePositions, left);
+  volume_[1] = MakeSlider(this, 47, 44, 16, 93, kVolumePositions, right);
+  volumeLabel_[0] = MakeLabel(this, QStringLiteral("-40dB"), 19, 137, 20, 8, Qt::AlignRight);
+  volumeLabel_[1] = MakeLabel(this, QStringLiteral("-40dB"), 45, 137, 20, 8, Qt::AlignRight);
+  gather_ = MakeCheckBox(this, app::UiText(kStringGather), 26, 148, 37, 10);
+  link_ = new app::CLinkLabel(QStringLiteral("www.brevalto.com"), this);
+  link_->setGeometry(app::DialogRect(10, 165, 67, 8));
+
+  for (int channel = 0; channel < 2; ++channel)
+    connect(volume_[channel], &QSlider::valueChanged, this, [this, channel] { OnVolumeSlider(channel); });
+  connect(gather_, &QCheckBox::clicked, this, &CFormBase::OnGather);
+  connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
+    if (tabSelected && index >= 0) tabSelected(index);
+  });
+}
+
+void CFormBase::InitialUpdate() {
+  {
+    const QSignalBlocker block(tabs_);
+    for (const PanelTab& tab : state_.panelTabs) tabs_->addTab(QString::fromStdString(tab.title));
+    tabs_->setCurrentIndex(state_.currentPanelTab);
+  }
+  link_->SetUrl(QString::fromLatin1(kSiteUrl));
+  link_->EnableTooltip(true);
+  link_->SetTooltipText(QStringLiteral("Click Here to go the Website"));
+  for (int channel = 0; channel < 2; ++channel) {
+    const QSignalBlocker block(volume_[channel]);
+    volume_[channel]->setValue(VolumePosition(channel));
+    ShowVolumeLabel(channel);
+  }
+  const QSignalBlocker block(gather_);
+  gather_->setChecked(state_.gatherChecked != 0);
+}
+
+int& CFormBase::VolumePosition(int channel) {
+  return channel == 0 ? state_.volumePositionLeft : state_.volumePositionRight;
+}
+
+void CFormBase::ShowVolumeLabel(int channel) {
+  engine::CVolume volume(state_.parameters.volume);
+  volumeLabel_[channel]->setText(QString::fromStdString(panels::VolumeLabel(volume.GetVolumeGain(channel))));
+}
+
+void CFormBase::OnVolumeSlider(int channel) {
+  engine::CVolume volume(state_.parameters.volume);
+  const int other = 1 - channel;
+  const int old = VolumePosition(channel);
+  VolumePosition(channel) = volume_[channel]->value();
+  const int moved = VolumePosition(channel) - old;
+  // Gather keeps the offset between the sliders; the other one stops at its end.
+  if (state_.gatherChecked && moved != 0) {
+    VolumePosition(other) = std::clamp(VolumePosition(other) + moved, 0, kVolumePositions);
+    volume.SetVolumePosition(VolumePosition(other), other);
+    const QSignalBlocker block(volume_[other]);
+    volume_[other]->setValue(VolumePosition(other));
+    ShowVolumeLabel(other);
+  }
+  volume.SetVolumePosition(VolumePosition(channel), channel);
+  ShowVolumeLabel(channel);
+  if (moved != 0) SaveVolumeSettings(state_);
+}
+
+void CFormBase::OnGather() {
+  const int old = state_.gatherChecked;
+  state_.gatherChecked = gather_->isChecked() ? 1 : 0;
+  engine::CVolume(state_.parameters.volume).SetGather(state_.gatherChecked);
+  if (state_.gatherChecked != old) SaveVolumeSettings(state_);
+}
+
+void CFormBase::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  QPainter painter(this);
+  for (int tick = 0; tick < kScaleTicks; ++tick) {
+    const bool longTick = tick % 5 == 0;
+    painter.fillRect(longTick ? 57 : 61, kScaleTop + kScaleSpacing * tick, longTick ? 13 : 5, 1, QColor(kScaleColour));
+  }
+}
+
+}  // namespace panels

@@ -1,0 +1,143 @@
+#include "panels/form_limiter.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimerEvent>
+
+#include "app/dialog_units.h"
+#include "app/ui_text.h"
+#include "graphs/graph_limiter.h"
+#include "panels/panel_registry.h"
+#include "panels/slider_scales.h"
+#include "panels/string_ids.h"
+#include "panels/template_controls.h"
+#include "panels/value_labels.h"
+#include "platform/string_table.h"
+
+namespace panels {
+namespace {
+
+struct SliderControl {
+  int x;
+  int maximum;
+  const char* name;
+  int labelX;
+  int labelWidth;
+};
+// In the order of CFormLimiter::Slider.
+constexpr SliderControl kControls[CFormLimiter::kSliders] = {
+    {104, 96, "Limit", 101, 22}, {176, 20, "Attack", 172, 22}, {206, 990, "Release", 201, 26}};
+
+struct ScaleText {
+  int y;
+  const char* text;
+};
+constexpr ScaleText kScaleTexts[] = {{44, "+120 dB"}, {63, "+96 dB"}, {83, "+72 dB"}, {102, "+48 dB"}, {122, "+24 dB"}};
+
+}  // namespace
+
+CFormLimiter::CFormLimiter(PanelState& state, QWidget* parent) : CFormBase(state, parent) {
+  MakeLabel(this, QStringLiteral("Limit                           Attack   Release"), 106, 33, 127, 8);
+  for (const ScaleText& text : kScaleTexts)
+    MakeLabel(this, QString::fromLatin1(text.text), 126, text.y, 28, 8, Qt::AlignRight);
+  for (int slider = 0; slider < kSliders; ++slider) {
+    const SliderControl& control = kControls[slider];
+    sliders_[slider] = MakeSlider(this, control.x, 41, 16, 93, control.maximum, QString::fromLatin1(control.name));
+    labels_[slider] = MakeLabel(this, QString(), control.labelX, 134, control.labelWidth, 8, Qt::AlignRight);
+    connect(sliders_[slider], &QSlider::valueChanged, this, &CFormLimiter::OnSlider);
+  }
+  warning_ = MakeLabel(this, QString(), 90, 175, 376, 10);
+  sides_ = MakeSideButtons(this);
+  graph_ = new graphs::GraphLimiter(this);
+  graph_->setGeometry(app::DialogRect(256, 28, 212, 143));
+  connect(sides_, &QButtonGroup::idClicked, this, &CFormLimiter::OnSide);
+}
+
+void CFormLimiter::InitialUpdate() {
+  CFormBase::InitialUpdate();
+  if (state_.limiterValues[0].level == state_.limiterValues[1].level) state_.limiterSide = engine::kSideBoth;
+  CheckSide(sides_, state_.limiterSide);
+  ShowRecord(ShownRecord());
+  ShowLevels();
+  RefreshLabels();
+  labelTimer_.start(kLabelRefreshMs, this);
+}
+
+LimiterValues& CFormLimiter::ShownRecord() {
+  return state_.limiterValues[state_.limiterSide == engine::kSideRight ? 1 : 0];
+}
+
+void CFormLimiter::ShowRecord(const LimiterValues& values) {
+  positions_ = {LimitPosition(values.level), LimiterAttackPosition(values.attack), ReleasePosition(values.release)};
+  for (int slider = 0; slider < kSliders; ++slider) {
+    const QSignalBlocker block(sliders_[slider]);
+    sliders_[slider]->setValue(positions_[slider]);
+  }
+}
+
+void CFormLimiter::ShowLevels() { graph_->SetLevels(state_.limiterValues[0].level, state_.limiterValues[1].level); }
+
+void CFormLimiter::HandToEngine() {
+  for (int channel = 0; channel < 2; ++channel) {
+    const LimiterValues& values = state_.limiterValues[channel];
+    state_.parameters.SetLimiterChannel(values.level, channel, values.attack, values.release);
+  }
+}
+
+void CFormLimiter::RefreshLabels() {
+  const int warning = LimiterWarningId(ShownRecord().level, state_.parameters.amplificator != 0);
+  warning_->setText(warning ? app::UiText(warning) : QString());
+  labels_[kLimit]->setText(QString::fromStdString(DecibelLabel(LimitLevelFromPosition(positions_[kLimit]))));
+  labels_[kAttack]->setText(QString::fromStdString(MillisecondsLabel(LimiterAttackFromPosition(positions_[kAttack]))));
+  labels_[kRelease]->setText(QString::fromStdString(MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))));
+}
+
+void CFormLimiter::timerEvent(QTimerEvent* event) {
+  if (event->timerId() == labelTimer_.timerId()) RefreshLabels();
+  CFormBase::timerEvent(event);
+}
+
+void CFormLimiter::OnSlider() {
+  const std::array<int, kSliders> old = positions_;
+  for (int slider = 0; slider < kSliders; ++slider) positions_[slider] = sliders_[slider]->value();
+  const LimiterValues record{LimitLevelFromPosition(positions_[kLimit]), LimiterAttackFromPosition(positions_[kAttack]),
+                             ReleaseFromPosition(positions_[kRelease])};
+  switch (state_.limiterSide) {
+    case engine::kSideLeft: state_.limiterValues[0] = record; break;
+    case engine::kSideRight: state_.limiterValues[1] = record; break;
+    case engine::kSideBoth: state_.limiterValues[0] = state_.limiterValues[1] = record; break;
+  }
+  ShowLevels();
+  HandToEngine();
+  if (positions_ != old) SaveLimiterSettings(state_);
+}
+
+void CFormLimiter::OnSide(int side) {
+  const int previous = state_.limiterSide;
+  state_.limiterSide = side;
+  if (side != engine::kSideBoth) {
+    ShowRecord(ShownRecord());
+  } else if (state_.limiterValues[0].level != state_.limiterValues[1].level) {
+    const platform::PromptAnswer answer = state_.prompt.ShowMessage(
+        platform::LoadString(kStringLimiterSidesDiffer), platform::PromptButtons::YesNoCancel);
+    if (answer == platform::PromptAnswer::Yes) {
+      if (previous == engine::kSideLeft)
+        state_.limiterValues[1] = state_.limiterValues[0];
+      else
+        state_.limiterValues[0] = state_.limiterValues[1];
+      ShowRecord(state_.limiterValues[0]);
+      HandToEngine();
+      ShowLevels();
+    } else {
+      state_.limiterSide = previous;
+      if (previous != engine::kSideBoth)
+        CheckSide(sides_, previous == engine::kSideRight ? previous : engine::kSideLeft);
+    }
+  }
+  RefreshLabels();
+  SaveLimiterSettings(state_);
+}
+
+}  // namespace panels

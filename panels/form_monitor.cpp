@@ -1,0 +1,43 @@
+#include "panels/form_monitor.h"
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QPixmap>
+
+#include "app/dialog_units.h"
+#include "graphs/graph_monitor.h"
+#include "panels/panel_registry.h"
+#include "panels/template_controls.h"
+
+// The picture is compiled into the library; a static library needs its resources registered by name.
+static void RegisterPanelResources() { Q_INIT_RESOURCE(panel_resources); }
+
+namespace panels {
+
+CFormMonitor::CFormMonitor(PanelState& state, QWidget* parent) : CFormBase(state, parent) {
+  RegisterPanelResources();
+  picture_ = new QLabel(this);
+  const QPixmap pixmap(QStringLiteral(":/tonvex/monitor_picture.png"));
+  picture_->setPixmap(pixmap);
+  picture_->setGeometry(QRect(app::DialogRect(102, 41, 101, 94).topLeft(), pixmap.size()));
+  graph_ = new graphs::GraphMonitor(this, state.monitorSource);
+  graph_->setGeometry(app::DialogRect(228, 28, 240, 143));
+  sides_ = MakeSideButtons(this);
+  connect(sides_, &QButtonGroup::idClicked, this, &CFormMonitor::OnSide);
+}
+
+CFormMonitor::~CFormMonitor() { SaveMonitorSide(state_); }
+
+void CFormMonitor::InitialUpdate() {
+  CFormBase::InitialUpdate();
+  LoadMonitorSide(state_);
+  CheckSide(sides_, state_.monitorSide);
+  graph_->SetSide(state_.monitorSide);
+}
+
+void CFormMonitor::OnSide(int side) {
+  state_.monitorSide = side;
+  graph_->SetSide(side);
+}
+
+}  // namespace panels

@@ -1,0 +1,87 @@
+#include "panels/template_controls.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+
+#include "app/dialog_units.h"
+#include "app/ui_text.h"
+#include "engine/processing_parameters.h"
+#include "panels/string_ids.h"
+
+namespace panels {
+
+QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int maximum, const QString& name) {
+  auto* slider = new QSlider(Qt::Vertical, parent);
+  slider->setGeometry(app::DialogRect(x, y, width, height));
+  slider->setRange(0, maximum);
+  // Position 0 at the top; Up moves toward it, Page Up by a tenth of the range as a trackbar does.
+  slider->setInvertedAppearance(true);
+  slider->setInvertedControls(true);
+  slider->setPageStep(std::max(1, maximum / 10));
+  slider->setFocusPolicy(Qt::StrongFocus);
+  slider->setAccessibleName(name);
+  return slider;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width, int height,
+                  Qt::Alignment alignment) {
+  auto* label = new QLabel(text, parent);
+  label->setGeometry(app::DialogRect(x, y, width, height));
+  label->setAlignment(alignment | Qt::AlignTop);
+  return label;
+}
+
+QGroupBox* MakeGroupBox(QWidget* parent, const QString& title, int x, int y, int width, int height) {
+  auto* box = new QGroupBox(title, parent);
+  box->setGeometry(app::DialogRect(x, y, width, height));
+  box->setFocusPolicy(Qt::NoFocus);
+  return box;
+}
+
+QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, int x, int y, int width, int height) {
+  auto* box = new QCheckBox(text, parent);
+  box->setGeometry(app::DialogRect(x, y, width, height));
+  box->setFocusPolicy(Qt::StrongFocus);
+  return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int width, int height) {
+  auto* button = new QPushButton(text, parent);
+  button->setGeometry(app::DialogRect(x, y, width, height));
+  button->setFocusPolicy(Qt::StrongFocus);
+  return button;
+}
+
+QButtonGroup* MakeSideButtons(QWidget* parent) {
+  MakeGroupBox(parent, QStringLiteral("Side: "), 96, 144, 110, 25);
+  auto* group = new QButtonGroup(parent);
+  const struct {
+    int id;
+    int text;
+    int x;
+  } buttons[] = {{engine::kSideLeft, kStringLeft, 100},
+                 {engine::kSideRight, kStringRight, 132},
+                 {engine::kSideBoth, kStringBoth, 168}};
+  for (const auto& each : buttons) {
+    auto* button = new QRadioButton(app::UiText(each.text), parent);
+    button->setGeometry(app::DialogRect(each.x, 155, 33, 10));
+    button->setFocusPolicy(Qt::StrongFocus);
+    group->addButton(button, each.id);
+  }
+  return group;
+}
+
+void CheckSide(QButtonGroup* sides, int side) {
+  QAbstractButton* button = sides->button(side);
+  if (!button) return;
+  const QSignalBlocker block(sides);
+  button->setChecked(true);
+}
+
+}  // namespace panels

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QImage>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "services/toolbar/customize_dialog.h"
+#include "services/toolbar/main_toolbar.h"
+#include "services/toolbar/preset_combo_box.h"
+#include "services/toolbar/toolbar_commands.h"
+#include "services/toolbar/toolbar_ex.h"
+#include "tests/support/memory_preset_list.h"
+
+namespace {
+
+using namespace services;
+using Commands = std::vector<int>;
+
+constexpr int kOpen = kCommandOpen, kSave = kCommandSave, kSel = kCommandSelection, kList = kCommandPresetList,
+              kConfig = kCommandConfig, kAbout = kCommandAbout, kSep = kSeparatorCommand;
+const Commands kInitial = {kOpen, kSave, kSep, kSel, kList, kSep, kConfig, kSep, kAbout};
+
+// The main window as far as the toolbar sees it: its actions, the preset list and the toolbar.
+struct Frame {
+  Frame() {
+    for (int command : {kOpen, kSave, kSel, kConfig, 32774, 32772, kAbout}) actions[command] = new QAction(&window);
+    presets = new PresetComboBox;
+    toolbar = CreateMainToolbar(window,
+                                {actions[kOpen], actions[kSave], actions[kSel], actions[kConfig], actions[32774],
+                                 actions[32772], actions[kAbout]},
+                                presets);
+    window.show();
+  }
+  // What the toolbar really holds, read back from its widgets' actions.
+  Commands Shown() const {
+    Commands shown;
+    for (QAction* action : toolbar->actions()) {
+      int command = action->isSeparator() ? kSep : kList;
+      for (const auto& [id, known] : actions)
+        if (known == action) command = id;
+      shown.push_back(command);
+    }
+    return shown;
+  }
+  // The toolbar lays out (and shows) its widgets when the event loop runs.
+  bool PresetsShown() const {
+    QApplication::processEvents();
+    return presets->isVisible();
+  }
+  QSize ButtonSize(int command) const { return toolbar->widgetForAction(actions.at(command))->sizeHint(); }
+
+  QMainWindow window;
+  std::map<int, QAction*> actions;
+  PresetComboBox* presets;
+  CToolBarEx* toolbar;
+};
+
+// Each test has its own empty configuration folder, found through XDG_CONFIG_HOME as at start-up.
+class ToolbarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tonvex-toolbar-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder = pattern;
+    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
+    platform::SetUiLanguage(platform::kLanguageEnglish);
+  }
+  void TearDown() override {
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
+    std::filesystem::remove_all(folder);
+  }
+  void StoreLayoutText(const std::string& text) {
+    platform::RegistryKey key;
+    ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex\\Settings"), 0);
+    ASSERT_EQ(key.SetString("ToolBarEx1", text), 0);
+  }
+  std::string folder;
+};
+
+int RowOf(QListWidget* list, int command) {
+  for (int row = 0; row < list->count(); ++row)
+    if (list->item(row)->data(Qt::UserRole).toInt() == command) return row;
+  return -1;
+}
+
+TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
+  Frame frame;
+  CCustomizeDialog dialog(*frame.toolbar);
+  struct Step {
+    const char* what;
+    int availableCommand, currentRow, move;  // move: 0 Add, 9 Remove, else the step of Move
+    Commands expected;
+  };
+  const Step steps[] = {
+      {"remove Selection", -1, 3, 9, {kOpen, kSave, kSep, kList, kSep, kConfig, kSep, kAbout}},
+      {"add it after Open", kSel, 0, 0, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kSep, kAbout}},
+      {"About up", -1, 8, -1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
+      {"first cannot go up", -1, 0, -1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
+      {"last cannot go down", -1, 8, 1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
+      {"a second separator after Open", kSep, 0, 0,
+       {kOpen, kSep, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
+      {"remove the preset list", -1, 5, 9, {kOpen, kSep, kSel, kSave, kSep, kSep, kConfig, kAbout, kSep}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    if (step.availableCommand >= 0) dialog.Available()->setCurrentRow(RowOf(dialog.Available(), step.availableCommand));
+    dialog.Current()->setCurrentRow(step.currentRow);
+    if (step.move == 0) dialog.Add();
+    else if (step.move == 9) dialog.Remove();
+    else dialog.Move(step.move);
+    EXPECT_EQ(frame.Shown(), step.expected);
+    EXPECT_EQ(dialog.Current()->count(), static_cast<int>(step.expected.size()));
+  }
+  // A removed control is offered again, and goes back with its widget.
+  EXPECT_GE(RowOf(dialog.Available(), kList), 0);
+  EXPECT_FALSE(frame.PresetsShown());
+  dialog.Reset();
+  EXPECT_EQ(frame.Shown(), kInitial);
+  EXPECT_TRUE(frame.PresetsShown());
+}
+
+TEST_F(ToolbarTest, TextOptionShowsAtOnceIconOptionAtCloseAndResetGoesBack) {
+  Frame frame;
+  const QSize besideSmall = frame.ButtonSize(kOpen);
+  {
+    CCustomizeDialog dialog(*frame.toolbar);
+    dialog.TextOptions()->setCurrentIndex(2);
+    dialog.IconOptions()->setCurrentIndex(1);
+    EXPECT_EQ(frame.toolbar->TextOption(), 2);
+    EXPECT_EQ(frame.toolbar->iconSize(), QSize(16, 16));
+    dialog.reject();
+  }
+  EXPECT_EQ(frame.toolbar->iconSize(), QSize(24, 24));
+  CCustomizeDialog dialog(*frame.toolbar);
+  dialog.Current()->setCurrentRow(0);
+  dialog.Remove();
+  dialog.Reset();
+  EXPECT_EQ(frame.Shown(), kInitial);
+  const QSize resetOpen = frame.ButtonSize(kOpen);  // labels on the right at once
+  EXPECT_GT(resetOpen.width(), resetOpen.height() + frame.toolbar->fontMetrics().horizontalAdvance("Op"));
+  EXPECT_EQ(dialog.TextOptions()->currentIndex(), 1);
+  EXPECT_EQ(dialog.IconOptions()->currentIndex(), 0);
+  dialog.accept();
+  EXPECT_EQ(frame.ButtonSize(kOpen), besideSmall);
+}
+
+// What the user sees of each option: labels under, beside or absent, images 16 or 24 pixels.
+TEST_F(ToolbarTest, TextAndIconOptionsShapeTheButtons) {
+  Frame frame;
+  const int labelWidth = frame.toolbar->fontMetrics().horizontalAdvance(QStringLiteral("Open"));
+  const int labelHeight = frame.toolbar->fontMetrics().height();
+  for (int icon : {0, 1}) {
+    const int size = icon == 1 ? 24 : 16;
+    frame.toolbar->SetIconOptions(icon);
+    frame.toolbar->SetTextOptions(0);
+    const QSize under = frame.ButtonSize(kOpen);
+    frame.toolbar->SetTextOptions(1);
+    const QSize beside = frame.ButtonSize(kOpen);
+    frame.toolbar->SetTextOptions(2);
+    const QSize none = frame.ButtonSize(kOpen);
+    SCOPED_TRACE(size);
+    EXPECT_GE(under.height(), size + labelHeight);
+    EXPECT_GE(beside.width(), size + labelWidth);
+    EXPECT_LT(beside.height(), size + labelHeight);
+    EXPECT_GE(none.width(), size);
+    EXPECT_LT(none.width(), size + labelWidth / 2);
+    EXPECT_LT(none.height(), size + labelHeight);
+  }
+}
+
+TEST_F(ToolbarTest, CustomizedLayoutSurvivesARestart) {
+  const Commands customized = {kAbout, kSep, kSep, kOpen, kConfig};
+  {
+    Frame frame;
+    CCustomizeDialog dialog(*frame.toolbar);
+    frame.toolbar->SetLayout(customized);
+    dialog.TextOptions()->setCurrentIndex(0);
+    dialog.IconOptions()->setCurrentIndex(1);
+    dialog.accept();
+  }
+  Frame restarted;
+  EXPECT_EQ(restarted.Shown(), customized);
+  EXPECT_EQ(restarted.toolbar->TextOption(), 0);
+  EXPECT_EQ(restarted.toolbar->iconSize(), QSize(24, 24));
+  EXPECT_EQ(restarted.toolbar->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+}
+
+TEST_F(ToolbarTest, DamagedStoredLayoutKeepsTheResourceButtons) {
+  const std::pair<std::string, Commands> cases[] = {
+      {"nonsense", kInitial},
+      {"0 3 57601", kInitial},                           // no such text option
+      {"0 1 57601 x", kInitial},
+      {"0 1 57601 99999 57601 0 1046", {kOpen, kSep, kList}},  // unknown and repeated commands dropped
+      {"1 2", {}},                                      // the user took every button off
+  };
+  for (const auto& [text, expected] : cases) {
+    SCOPED_TRACE(text);
+    StoreLayoutText(text);
+    Frame frame;
+    EXPECT_EQ(frame.Shown(), expected);
+  }
+}
+
+TEST_F(ToolbarTest, DockedOnASideHidesThePresetListAndKeepsItOnTheToolbar) {
+  Frame frame;
+  frame.window.addToolBar(Qt::LeftToolBarArea, frame.toolbar);
+  EXPECT_FALSE(frame.PresetsShown());
+  CCustomizeDialog dialog(*frame.toolbar);
+  dialog.Current()->setCurrentRow(4);
+  EXPECT_FALSE(dialog.RemoveButton()->isEnabled());
+  dialog.Remove();
+  EXPECT_EQ(frame.Shown(), kInitial);
+  frame.window.addToolBar(Qt::TopToolBarArea, frame.toolbar);
+  EXPECT_TRUE(frame.PresetsShown());
+}
+
+TEST_F(ToolbarTest, ImagesFollowTheDesktopColoursThroughIconSizeChanges) {
+  Frame frame;
+  const QColor outline(200, 0, 0);
+  QPalette palette = frame.toolbar->palette();
+  palette.setColor(QPalette::ButtonText, outline);
+  frame.toolbar->setPalette(palette);
+  frame.toolbar->SetIconOptions(1);
+  frame.toolbar->SetIconOptions(0);
+  for (int size : {16, 24}) {
+    const QImage image = frame.actions[kSave]->icon().pixmap(size).toImage();
+    int outlinePixels = 0, blackPixels = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        outlinePixels += image.pixelColor(x, y) == outline;
+        blackPixels += image.pixelColor(x, y) == QColor(Qt::black);
+      }
+    EXPECT_GT(outlinePixels, size) << size;
+    EXPECT_EQ(blackPixels, 0) << size;
+  }
+}
+
+TEST_F(ToolbarTest, ContextMenuShowsAndHidesTheWindowsToolbarsAndOffersCustomize) {
+  Frame frame;
+  auto* other = frame.window.addToolBar(QStringLiteral("Other"));
+  other->hide();
+  std::unique_ptr<QMenu> menu(frame.toolbar->CreateContextMenu());
+  const QList<QAction*> items = menu->actions();
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[0]->text(), QStringLiteral("Standard"));
+  EXPECT_TRUE(items[0]->isChecked());
+  EXPECT_FALSE(items[1]->isChecked());
+  EXPECT_TRUE(items[2]->isSeparator());
+  items[0]->trigger();
+  items[1]->trigger();
+  EXPECT_TRUE(frame.toolbar->isHidden());
+  EXPECT_FALSE(other->isHidden());
+}
+
+// The combo box answers the selection code as a drop-down list box does; the plain list is the model.
+TEST(PresetComboBox, BehavesAsTheDropDownListTheSelectionCodeExpects) {
+  PresetComboBox combo;
+  testing_support::MemoryPresetList model;
+  int chosen = 0;
+  QObject::connect(&combo, &QComboBox::activated, [&chosen] { ++chosen; });
+  const std::vector<std::function<void(settings::PresetList&)>> steps = {
+      [](settings::PresetList& l) { l.Add("Flat"); },  // nothing selected yet
+      [](settings::PresetList& l) { l.Add("Rock"); },
+      [](settings::PresetList& l) { l.Select(1); },
+      [](settings::PresetList& l) { l.Insert(0, "*Custom"); },  // the selection moves with its item
+      [](settings::PresetList& l) { l.Insert(-1, "Pop"); },
+      [](settings::PresetList& l) { l.Insert(9, "Jazz"); },
+      [](settings::PresetList& l) { l.Delete(0); },
+      [](settings::PresetList& l) { l.Delete(1); },  // the selected item: nothing selected
+      [](settings::PresetList& l) { l.Select(7); },
+      [](settings::PresetList& l) { l.Select(2); },
+      [](settings::PresetList& l) { l.Delete(5); },
+  };
+  for (size_t i = 0; i < steps.size(); ++i) {
+    SCOPED_TRACE(i);
+    steps[i](combo);
+    steps[i](model);
+    ASSERT_EQ(combo.Count(), model.Count());
+    for (int item = 0; item < model.Count(); ++item) EXPECT_EQ(combo.Text(item), model.Text(item));
+    EXPECT_EQ(combo.Selected(), model.Selected());
+  }
+  EXPECT_EQ(chosen, 0);
+}
+
+}  // namespace
