@@ -6,7 +6,12 @@
 
 #include <algorithm>
 
+#include "engine/processing_parameters.h"
+
 namespace graphs {
+
+using engine::kSideLeft;
+using engine::kSideRight;
 
 namespace {
 constexpr QRgb kLow = qRgb(250, 250, 0);          // segments below 20 dB
@@ -18,7 +23,6 @@ constexpr QRgb kMarker = qRgb(255, 128, 128);
 constexpr double kLowLevel = 20.0;
 constexpr double kFullScale = 96.0;
 constexpr double kNearLimitDb = 2.0;
-constexpr int kSideLeft = 1025, kSideRight = 1026;
 
 // log10 of the band frequencies 25, 63, 160, 400, 1000, 2500, 6300 and 16000 Hz, as the axis places them.
 constexpr double kBandLog[kMonitorBands] = {1.4, 1.8, 2.2, 2.6, 3.0, 3.4, 3.8, 4.2};

@@ -45,7 +45,7 @@ class GraphMonitor : public CGraphFrame {
 
   IMonitorSource& source_;
   QBasicTimer timer_;
-  int side_ = 1025;
+  int side_ = 1025;  // left
   int leftMarker_ = -1;   // limit shown as the marker, -1 = none
   int rightMarker_ = -1;
   QString caption_;
