@@ -7,9 +7,6 @@
 #include "app/ui_text.h"
 
 namespace app {
-namespace {
-constexpr int kStringFrameTitle = 57344;
-}
 
 QtEngineReporter::QtEngineReporter(engine::ReportQueue& queue, QWidget* parentWindow)
     : queue_(queue), parentWindow_(parentWindow) {

@@ -10,8 +10,6 @@
 namespace app {
 namespace {
 
-constexpr int kStringFrameTitle = 57344;
-
 QMessageBox::StandardButtons ButtonsOf(platform::PromptButtons buttons) {
   switch (buttons) {
     case platform::PromptButtons::Ok: return QMessageBox::Ok;

@@ -3,6 +3,8 @@
 
 namespace app {
 
+inline constexpr int kStringFrameTitle = 57344;  // "Tonvex v1.0": the main window's and the message boxes' title
+
 // A string-table text in the interface language, for a widget.
 QString UiText(int id);
 

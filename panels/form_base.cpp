@@ -23,11 +23,32 @@ namespace {
 
 constexpr int kVolumePositions = 80;  // 0 = +40 dB .. 80 = -40 dB
 
-// The scale between the volume sliders: 21 ticks 7 pixels apart, a long one every 20 dB.
+// The painted scale between the volume sliders: 21 ticks 7 pixels apart, a long one every 20 dB.
 constexpr QRgb kScaleColour = qRgb(0, 64, 128);
 constexpr int kScaleTop = 77;
 constexpr int kScaleSpacing = 7;
 constexpr int kScaleTicks = 21;
+constexpr int kLongTickLeft = 57, kLongTickWidth = 13;
+constexpr int kShortTickLeft = 61, kShortTickWidth = 5;
+
+// Stands above the "Volume" group box, whose style may shade its inside, so the ticks keep their colour.
+class VolumeScale : public QWidget {
+ public:
+  explicit VolumeScale(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setGeometry(kLongTickLeft, kScaleTop, kLongTickWidth, kScaleSpacing * (kScaleTicks - 1) + 1);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    for (int tick = 0; tick < kScaleTicks; ++tick) {
+      const bool longTick = tick % 5 == 0;
+      painter.fillRect(longTick ? 0 : kShortTickLeft - kLongTickLeft, kScaleSpacing * tick,
+                       longTick ? kLongTickWidth : kShortTickWidth, 1, QColor(kScaleColour));
+    }
+  }
+};
 
 }  // namespace
 
@@ -36,17 +57,15 @@ CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), stat
   setFixedSize(app::DialogRect(0, 0, kWidthUnits, kHeightUnits).size());
 
   // The tab strip stands behind the panel's own controls, so it is made first.
-  auto* pane = new QFrame(this);
-  pane->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
+  pane_ = new QFrame(this);
+  pane_->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
   tabs_ = new QTabBar(this);
   tabs_->setDrawBase(false);
+  tabs_->setExpanding(false);  // each tab as wide as its title, as the template's tab control draws them
   tabs_->setFocusPolicy(Qt::StrongFocus);
-  const QRect strip = app::DialogRect(90, 15, 380, 159);
-  const int tabHeight = tabs_->sizeHint().height();
-  tabs_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
-  pane->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
 
   MakeGroupBox(this, QStringLiteral("Volume"), 13, 24, 58, 138);
+  new VolumeScale(this);
   const QString left = app::UiText(kStringLeft), right = app::UiText(kStringRight);
   MakeLabel(this, left, 23, 36, 13, 8, Qt::AlignHCenter);
   MakeLabel(this, right, 43, 36, 24, 8, Qt::AlignHCenter);
@@ -72,6 +91,11 @@ void CFormBase::InitialUpdate() {
     for (const PanelTab& tab : state_.panelTabs) tabs_->addTab(QString::fromStdString(tab.title));
     tabs_->setCurrentIndex(state_.currentPanelTab);
   }
+  // The strip's tabs take the height their font needs; the pane below them is the rest of the control.
+  const QRect strip = app::DialogRect(90, 15, 380, 159);
+  const int tabHeight = tabs_->sizeHint().height();
+  tabs_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
+  pane_->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
   link_->SetUrl(QString::fromLatin1(kSiteUrl));
   link_->EnableTooltip(true);
   link_->SetTooltipText(QStringLiteral("Click Here to go the Website"));
@@ -117,15 +141,6 @@ void CFormBase::OnGather() {
   state_.gatherChecked = gather_->isChecked() ? 1 : 0;
   engine::CVolume(state_.parameters.volume).SetGather(state_.gatherChecked);
   if (state_.gatherChecked != old) SaveVolumeSettings(state_);
-}
-
-void CFormBase::paintEvent(QPaintEvent* event) {
-  QWidget::paintEvent(event);
-  QPainter painter(this);
-  for (int tick = 0; tick < kScaleTicks; ++tick) {
-    const bool longTick = tick % 5 == 0;
-    painter.fillRect(longTick ? 57 : 61, kScaleTop + kScaleSpacing * tick, longTick ? 13 : 5, 1, QColor(kScaleColour));
-  }
 }
 
 }  // namespace panels

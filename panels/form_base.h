@@ -5,6 +5,7 @@
 #include "panels/panel_state.h"
 
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QSlider;
 class QTabBar;
@@ -40,8 +41,6 @@ class CFormBase : public QWidget {
   QTabBar* Tabs() const { return tabs_; }
 
  protected:
-  void paintEvent(QPaintEvent* event) override;
-
   PanelState& state_;
 
  private:
@@ -50,6 +49,7 @@ class CFormBase : public QWidget {
   void ShowVolumeLabel(int channel);
   int& VolumePosition(int channel);
 
+  QFrame* pane_ = nullptr;
   QTabBar* tabs_ = nullptr;
   QSlider* volume_[2] = {};
   QLabel* volumeLabel_[2] = {};

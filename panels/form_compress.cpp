@@ -32,7 +32,8 @@ constexpr SliderControl kControls[CFormCompress::kSliders] = {
 
 // The sides count as the same compressor when opening the panel ...
 bool SameOnOpening(const settings::CompressorValues& left, const settings::CompressorValues& right) {
-  return left.center == right.center && left.threshold == right.threshold && std::fabs(left.rate - right.rate) < 0.0001f;
+  return left.center == right.center && left.threshold == right.threshold &&
+         std::fabs(left.rate - right.rate) < 0.0001f;
 }
 
 // ... and when Both is chosen, where small differences of the times do not matter either.
@@ -102,11 +103,11 @@ void CFormCompress::HandToEngine() {
 
 void CFormCompress::RefreshLabels() {
   if (busy_) return;
-  labels_[kCenter]->setText(QString::fromStdString(DecibelLabel(CenterFromPosition(positions_[kCenter]))));
-  labels_[kRate]->setText(QString::fromStdString(RateLabel(RateFromPosition(positions_[kRate]))));
-  labels_[kThreshold]->setText(QString::fromStdString(DecibelLabel(ThresholdFromPosition(positions_[kThreshold]))));
-  labels_[kAttack]->setText(QString::fromStdString(MillisecondsLabel(CompressorAttackFromPosition(positions_[kAttack]))));
-  labels_[kRelease]->setText(QString::fromStdString(MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))));
+  const settings::CompressorValues shown = RecordFromPositions();
+  const std::string texts[kSliders] = {DecibelLabel(shown.center), RateLabel(shown.rate),
+                                       DecibelLabel(shown.threshold), MillisecondsLabel(shown.attack),
+                                       MillisecondsLabel(shown.release)};
+  for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
 }
 
 void CFormCompress::timerEvent(QTimerEvent* event) {

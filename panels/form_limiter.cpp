@@ -89,9 +89,10 @@ void CFormLimiter::HandToEngine() {
 void CFormLimiter::RefreshLabels() {
   const int warning = LimiterWarningId(ShownRecord().level, state_.parameters.amplificator != 0);
   warning_->setText(warning ? app::UiText(warning) : QString());
-  labels_[kLimit]->setText(QString::fromStdString(DecibelLabel(LimitLevelFromPosition(positions_[kLimit]))));
-  labels_[kAttack]->setText(QString::fromStdString(MillisecondsLabel(LimiterAttackFromPosition(positions_[kAttack]))));
-  labels_[kRelease]->setText(QString::fromStdString(MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))));
+  const std::string texts[kSliders] = {DecibelLabel(LimitLevelFromPosition(positions_[kLimit])),
+                                       MillisecondsLabel(LimiterAttackFromPosition(positions_[kAttack])),
+                                       MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))};
+  for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
 }
 
 void CFormLimiter::timerEvent(QTimerEvent* event) {

@@ -35,9 +35,12 @@ void CFormMonitor::InitialUpdate() {
   graph_->SetSide(state_.monitorSide);
 }
 
+// Stored at once as well as when the panel closes: a panel that replaces this one (the first tab shown
+// anew after a load) reads the registry before this one is gone, and would otherwise bring back the old side.
 void CFormMonitor::OnSide(int side) {
   state_.monitorSide = side;
   graph_->SetSide(side);
+  SaveMonitorSide(state_);
 }
 
 }  // namespace panels

@@ -7,7 +7,6 @@
 #include "app/dialog_units.h"
 #include "app/ui_text.h"
 #include "panels/form_base.h"
-#include "panels/string_ids.h"
 #include "platform/debug_output.h"
 
 namespace panels {
@@ -60,7 +59,7 @@ bool PanelHost::ShowPanel(int index) {
     old->hide();
     old->deleteLater();
   }
-  window()->setWindowTitle(app::UiText(kStringFrameTitle));
+  window()->setWindowTitle(app::UiText(app::kStringFrameTitle));
   return true;
 }
 

@@ -114,7 +114,8 @@ void LoadMonitorSide(PanelState& state) {
 
 void SaveMonitorSide(const PanelState& state) {
   platform::RegistryKey key;
-  if (OpenProductKey(key, platform::KEY_WRITE)) key.SetString("monitor_side", settings::FormatInteger(state.monitorSide));
+  if (!OpenProductKey(key, platform::KEY_WRITE)) return;
+  key.SetString("monitor_side", settings::FormatInteger(state.monitorSide));
 }
 
 }  // namespace panels

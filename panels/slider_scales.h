@@ -3,11 +3,15 @@
 #include <cmath>
 
 // Slider positions and the values they stand for. Every slider has its largest value at the top
-// (position 0). Value-to-position conversions truncate toward zero; a value that a position produced
-// converts back to that same position (the small allowance absorbs the rounding of the division).
+// (position 0). Value-to-position conversions truncate toward zero, but a value that a position produced
+// converts back to that same position: the allowance absorbs the rounding of the division and of the
+// ratio's 32-bit float (1.1f is 1.10000002, which would otherwise land one step off).
 namespace panels {
 
-inline int TruncatePosition(double position) { return static_cast<int>(std::trunc(position + 1e-9 * (position >= 0 ? 1 : -1))); }
+inline int TruncatePosition(double position) {
+  constexpr double kAllowance = 1e-4;
+  return static_cast<int>(std::trunc(position + (position >= 0 ? kAllowance : -kAllowance)));
+}
 
 // Equalizer band: 0 .. 48, one dB a step, +12 dB at the top.
 inline constexpr int kBandPositions = 48;

@@ -3,7 +3,6 @@
 namespace panels {
 
 // String table ids of the panels' texts.
-inline constexpr int kStringFrameTitle = 57344;            // "Tonvex v1.0"
 inline constexpr int kStringGather = 61468;                // "Gather"
 inline constexpr int kStringLeft = 61469;
 inline constexpr int kStringRight = 61470;

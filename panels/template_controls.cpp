@@ -4,6 +4,9 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -15,6 +18,28 @@
 #include "panels/string_ids.h"
 
 namespace panels {
+namespace {
+
+// The templates' check boxes and radio buttons leave 3 pixels between the box and its text; a style's
+// wider gap would cut their texts short.
+class TemplateButtonStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return 3;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+};
+
+QStyle* ButtonStyle() {
+  static QPointer<QStyle> style;
+  if (!style) {
+    style = new TemplateButtonStyle;
+    style->setParent(QCoreApplication::instance());  // lives as long as the application
+  }
+  return style;
+}
+
+}  // namespace
 
 QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int maximum, const QString& name) {
   auto* slider = new QSlider(Qt::Vertical, parent);
@@ -46,6 +71,7 @@ QGroupBox* MakeGroupBox(QWidget* parent, const QString& title, int x, int y, int
 
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, int x, int y, int width, int height) {
   auto* box = new QCheckBox(text, parent);
+  box->setStyle(ButtonStyle());
   box->setGeometry(app::DialogRect(x, y, width, height));
   box->setFocusPolicy(Qt::StrongFocus);
   return box;
@@ -70,6 +96,7 @@ QButtonGroup* MakeSideButtons(QWidget* parent) {
                  {engine::kSideBoth, kStringBoth, 168}};
   for (const auto& each : buttons) {
     auto* button = new QRadioButton(app::UiText(each.text), parent);
+    button->setStyle(ButtonStyle());
     button->setGeometry(app::DialogRect(each.x, 155, 33, 10));
     button->setFocusPolicy(Qt::StrongFocus);
     group->addButton(button, each.id);

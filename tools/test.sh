@@ -9,6 +9,9 @@ jobs=$(nproc)
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+# The widget tests draw on Qt's offscreen platform (their ctest entries also carry it, with the leak
+# suppressions of tests/qt_support/lsan.supp for the system libraries Qt loads).
+export QT_QPA_PLATFORM=offscreen
 
 passed=0
 failed=0
@@ -29,10 +32,11 @@ run_config() {  # name, cmake arguments...
 
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_config asan -DCMAKE_BUILD_TYPE=Debug -DTONVEX_SANITIZE=address -DTONVEX_E2E=OFF
-# TSan needs a fixed address layout on kernels with high mmap randomisation.
+# TSan needs a fixed address layout on kernels with high mmap randomisation. Debian's Qt is not built for
+# TSan, so this build leaves the Qt layers out; the engine's report queue is tested here without them.
 WRAP="setarch $(uname -m) -R"
 $WRAP true 2>/dev/null || WRAP=""
-WRAP="$WRAP" run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_SANITIZE=thread -DTONVEX_E2E=OFF
+WRAP="$WRAP" run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_SANITIZE=thread -DTONVEX_E2E=OFF -DTONVEX_UI=OFF
 
 if [ -x tools/fuzz.sh ]; then
   echo "=== fuzz"

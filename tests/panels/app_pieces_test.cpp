@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEnterEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+
+#include "app/dialog_units.h"
+#include "app/link_label.h"
+#include "app/qt_engine_reporter.h"
+#include "app/qt_prompt.h"
+
+namespace {
+
+TEST(DialogUnits, EachEdgeRoundsOnItsOwnSoTouchingControlsStillTouch) {
+  EXPECT_EQ(app::DialogRect(0, 0, 482, 186), QRect(0, 0, 723, 302));
+  // 21.5 units wide at 1.5 px: left 31.5 -> 32, right 55.5 -> 56.
+  EXPECT_EQ(app::DialogRect(21, 44, 16, 93), QRect(32, 72, 24, 151));
+  EXPECT_EQ(app::DialogRect(21, 44, 16, 93).right() + 1, app::DialogRect(37, 44, 10, 93).left());
+}
+
+TEST(LinkLabel, HoverThenClickOpensTheAddressAndStaysVisited) {
+  app::CLinkLabel link("www.brevalto.com");
+  QString opened;
+  link.openUrl = [&](const QString& url) { opened = url; };
+  link.SetTooltipText("ignored");
+  EXPECT_TRUE(link.toolTip().isEmpty());
+  link.SetUrl("https://example.test/");
+  link.resize(100, 20);
+  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QCoreApplication::sendEvent(&link, &enter);
+  EXPECT_EQ(link.TextColour(), app::CLinkLabel::kHoverColour);
+  QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
+                      Qt::NoModifier);
+  QCoreApplication::sendEvent(&link, &release);
+  EXPECT_EQ(opened, "https://example.test/");
+  QCoreApplication::sendEvent(&link, &enter);
+  EXPECT_EQ(link.TextColour(), app::CLinkLabel::kVisitedColour);
+  EXPECT_EQ(link.palette().color(QPalette::WindowText), app::CLinkLabel::kVisitedColour);
+}
+
+TEST(QtPrompt, FileFiltersBecomeQtNameFilters) {
+  EXPECT_EQ(app::QtNameFilters("Tonvex Files (*.tva)|*.tva|Presets|*.tvd;*.tvh||"),
+            (QStringList{"Tonvex Files (*.tva)", "Presets (*.tvd *.tvh)"}));
+}
+
+// The engine's thread only queues; the box appears on the user-interface thread, once per error.
+TEST(QtEngineReporter, ReportsShowOneBoxAtATimeAndRepeatsAreMerged) {
+  engine::ReportQueue queue;
+  app::QtEngineReporter reporter(queue, nullptr);
+  queue.ShowError("Exception Error: first");
+  EXPECT_EQ(reporter.OpenBox(), nullptr);  // nothing happens on the reporting thread
+  QCoreApplication::processEvents();
+  ASSERT_NE(reporter.OpenBox(), nullptr);
+  QMessageBox* first = reporter.OpenBox();
+  EXPECT_EQ(first->text(), "Exception Error: first");
+  queue.ShowError("Exception Error: first");
+  queue.ShowError("Exception Error: second");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(reporter.OpenBox(), first);
+  EXPECT_EQ(queue.Merged(), 1u);
+  first->done(QMessageBox::Ok);
+  ASSERT_NE(reporter.OpenBox(), nullptr);
+  EXPECT_EQ(reporter.OpenBox()->text(), "Exception Error: second");
+}
+
+}  // namespace

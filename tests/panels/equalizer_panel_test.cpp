@@ -1,0 +1,133 @@
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "tests/panels/panel_fixture.h"
+
+namespace panels_test {
+namespace {
+
+using settings::CCurve;
+using settings::CurvePoint;
+
+constexpr int k1000Hz = 4;
+
+class EqualizerPanel : public PanelFixture {
+ protected:
+  double EngineGain(int band, int channel) {
+    return parameters.equalizer.bands[engine::BandIndex(band, channel)].gain;
+  }
+  double PointAt(const CCurve& curve, double frequency) {
+    for (const CurvePoint& point : curve.points)
+      if (point.frequency == frequency) return point.gain;
+    return -999;
+  }
+};
+
+TEST_F(EqualizerPanel, SliderStepOnLeftSetsThePointMarksOnceAndSendsTheGains) {
+  configuration.rightCurve.SetAllGains(-3.0f);
+  auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
+  ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideLeft);
+  panel->BandSlider(k1000Hz)->setValue(9);
+  EXPECT_EQ(PointAt(configuration.leftCurve, 1000), 3.0);
+  EXPECT_EQ(marks, 1);
+  EXPECT_EQ(EngineGain(k1000Hz, 0), 3.0);
+  EXPECT_EQ(EngineGain(k1000Hz, 1), -3.0);
+  EXPECT_EQ(EngineGain(0, 0), 0.0);
+  panel->CurveGather()->click();  // Gather is part of the shown side's curve
+  EXPECT_TRUE(configuration.leftCurve.gather);
+  EXPECT_FALSE(configuration.rightCurve.gather);
+  EXPECT_EQ(marks, 2);
+}
+
+TEST_F(EqualizerPanel, BothWithGatherMovesEveryPointOfBothCurvesAndStopsAtTheTop) {
+  configuration.leftCurve.SetAllGains(10.0f);
+  configuration.rightCurve.SetAllGains(10.0f);
+  configuration.leftCurve.gather = configuration.rightCurve.gather = true;
+  auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
+  ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideBoth);
+  EXPECT_TRUE(panel->CurveGather()->isChecked());
+  panel->BandSlider(0)->setValue(0);  // +12: the others move by +2 as well, no further than +12
+  panel->BandSlider(0)->setValue(3);  // +9: the others move by -3
+  for (const CCurve* curve : {&configuration.leftCurve, &configuration.rightCurve}) {
+    EXPECT_EQ(PointAt(*curve, 25), 9.0);
+    EXPECT_EQ(PointAt(*curve, 16000), 9.0);
+  }
+  EXPECT_EQ(EngineGain(7, 1), 9.0);
+  EXPECT_EQ(marks, 2);
+  EXPECT_EQ(panel->BandSlider(7)->value(), 3);
+}
+
+// Choosing Both with different curves asks; Yes copies the side shown before, No/Cancel go back to it.
+TEST_F(EqualizerPanel, BothOnDifferentCurvesAsksAndEachAnswerDoesItsPart) {
+  const struct {
+    platform::PromptAnswer answer;
+    int expectedSide;
+    double expectedLeft;
+  } cases[] = {{platform::PromptAnswer::Yes, engine::kSideBoth, -6.0},
+               {platform::PromptAnswer::No, engine::kSideRight, 4.0},
+               {platform::PromptAnswer::Cancel, engine::kSideRight, 4.0}};
+  for (const auto& each : cases) {
+    configuration.leftCurve.SetAllGains(4.0f);
+    configuration.rightCurve.SetAllGains(-6.0f);
+    state.equalizerSide = engine::kSideRight;
+    marks = 0;
+    auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
+    prompt.Answer(each.answer);
+    ClickSide(panel->Sides(), engine::kSideBoth);
+    EXPECT_EQ(prompt.messages.back().text.substr(0, 26), "Equalizer curves from left");
+    EXPECT_EQ(panel->Sides()->checkedId(), each.expectedSide);
+    EXPECT_EQ(state.equalizerSide, each.expectedSide);
+    EXPECT_EQ(PointAt(configuration.leftCurve, 400), each.expectedLeft);
+    EXPECT_EQ(EngineGain(3, 0), each.expectedLeft);
+    EXPECT_EQ(marks, each.answer == platform::PromptAnswer::Yes ? 1 : 0);
+  }
+  const size_t asked = prompt.messages.size();
+  ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideLeft);
+  configuration.rightCurve = configuration.leftCurve;
+  ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideBoth);
+  EXPECT_EQ(prompt.messages.size(), asked);  // identical curves: no question, no mark
+  EXPECT_EQ(marks, 0);
+}
+
+TEST_F(EqualizerPanel, FlateMarksOnlyWhenTheCurveChangesAndOnBothCopiesIt) {
+  configuration.rightCurve.SetAllGains(-2.0f);
+  auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
+  panel->FlatButton()->click();
+  EXPECT_EQ(marks, 0);
+  panel->BandSlider(0)->setValue(4);  // +8 at 25 Hz
+  panel->FlatButton()->click();       // average +1
+  EXPECT_EQ(marks, 2);
+  EXPECT_EQ(PointAt(configuration.leftCurve, 16000), 1.0);
+  prompt.Answer(platform::PromptAnswer::Yes);
+  ClickSide(panel->Sides(), engine::kSideBoth);
+  panel->BandSlider(0)->setValue(0);  // +12 on both
+  panel->FlatButton()->click();       // average (12 + 7) / 8
+  EXPECT_EQ(marks, 5);
+  EXPECT_EQ(PointAt(configuration.rightCurve, 25), 2.375);
+  EXPECT_EQ(EngineGain(0, 1), 2.375);
+  EXPECT_EQ(panel->BandSlider(3)->value(), 10);
+}
+
+// A loaded curve may lack band points or hold gains beyond the sliders; showing the panel settles both.
+TEST_F(EqualizerPanel, ShowingAddsMissingBandPointsQuietlyAndClampsOutOfRangeGainsWithAMark) {
+  configuration.leftCurve.SetPoints({{20, 0.0}, {900, 5.5}, {20000, 0.0}});
+  configuration.rightCurve = configuration.leftCurve;
+  Show<panels::CFormEqualizer>(kEqualizer);
+  EXPECT_EQ(configuration.leftCurve.PointCount(), 11u);
+  EXPECT_EQ(PointAt(configuration.rightCurve, 1000),
+            std::trunc(PointAt(configuration.rightCurve, 1000)));  // whole dB, as the slider shows it
+  EXPECT_GT(PointAt(configuration.rightCurve, 1000), 4.0);
+  EXPECT_EQ(marks, 0);
+
+  configuration.leftCurve.ResetToDefaults();
+  configuration.leftCurve.SetPoint(63, 20.0f, -100.0f, 100.0f);
+  state.equalizerSide = engine::kSideLeft;
+  auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
+  EXPECT_EQ(PointAt(configuration.leftCurve, 63), 12.0);
+  EXPECT_EQ(EngineGain(1, 0), 12.0);
+  EXPECT_EQ(panel->BandSlider(1)->value(), 0);
+  EXPECT_EQ(marks, 1);
+}
+
+}  // namespace
+}  // namespace panels_test

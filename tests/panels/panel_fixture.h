@@ -1,0 +1,104 @@
+#pragma once
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QSlider>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "engine/processing_parameters.h"
+#include "graphs/monitor_source.h"
+#include "panels/form_compress.h"
+#include "panels/form_equalizer.h"
+#include "panels/form_limiter.h"
+#include "panels/form_monitor.h"
+#include "panels/panel_host.h"
+#include "panels/panel_state.h"
+#include "platform/registry.h"
+#include "platform/string_table.h"
+#include "settings/configuration_model.h"
+#include "tests/support/scripted_prompt.h"
+
+namespace panels_test {
+
+// An engine that never answers: the monitor draws zeros.
+class SilentMonitor : public graphs::IMonitorSource {
+ public:
+  void PostRequest(int) override {}
+  bool TakeReply(graphs::MonitorReading&) override { return false; }
+  graphs::MonitorOutputFormat OutputFormat() override { return {}; }
+  std::array<int, 2> LimiterLevels() override { return {96, 96}; }
+};
+
+// A fresh registry (the product key exists, no values), fresh parameters and configuration, the four
+// tabs in the application's order, and a count of the configuration's modified marks.
+class PanelFixture : public ::testing::Test {
+ protected:
+  enum Tab { kMonitor, kEqualizer, kCompression, kLimiter };
+
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tonvex-panels-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    root = pattern;
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, root);
+    platform::RegistryKey key;
+    ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex"), 0);
+    platform::SetUiLanguage(platform::kLanguageEnglish);
+    configuration.leftCurve.ResetToDefaults();
+    configuration.rightCurve.ResetToDefaults();
+    host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
+    host.AddPanelTab("Equalizer", [](panels::PanelState& s) { return new panels::CFormEqualizer(s); });
+    host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
+    host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
+  }
+  void TearDown() override {
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
+    std::error_code ignored;
+    std::filesystem::remove_all(root, ignored);
+  }
+
+  // Shows a tab and lets the previous panel go, as the event loop would.
+  template <typename Panel>
+  Panel* Show(Tab tab) {
+    EXPECT_TRUE(host.ShowPanel(tab));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return dynamic_cast<Panel*>(host.Current());
+  }
+
+  std::string Stored(const char* name) {
+    platform::RegistryKey key;
+    std::string text;
+    key.Open(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex", platform::KEY_READ);
+    return key.QueryString(name, &text, 1024) == 0 ? text : "(none)";
+  }
+  void Store(const char* name, const std::string& text) {
+    platform::RegistryKey key;
+    key.Open(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex", platform::KEY_WRITE);
+    key.SetString(name, text);
+  }
+  // Changes whenever the registry file is replaced, i.e. on every write.
+  std::string RegistryVersion() {
+    struct stat info {};
+    if (::stat(platform::RegistryFilePath(platform::HKEY_CURRENT_USER).c_str(), &info) != 0) return "none";
+    return std::to_string(info.st_ino) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
+           std::to_string(info.st_mtim.tv_nsec);
+  }
+  // A user's click on a side button.
+  static void ClickSide(QButtonGroup* sides, int side) { sides->button(side)->click(); }
+
+  std::string root;
+  engine::ProcessingParameters parameters;
+  settings::ConfigurationModel configuration;
+  testing_support::ScriptedPrompt prompt;
+  SilentMonitor monitor;
+  int marks = 0;
+  panels::PanelState state{parameters, configuration, prompt, monitor, [this] { ++marks; }};
+  panels::PanelHost host{state};
+};
+
+}  // namespace panels_test

@@ -1,0 +1,147 @@
+#include <QApplication>
+#include <QCheckBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QTabBar>
+#include <cmath>
+
+#include "engine/volume.h"
+#include "panels/panel_registry.h"
+#include "tests/panels/panel_fixture.h"
+
+namespace panels_test {
+namespace {
+
+using VolumeControls = PanelFixture;
+
+double GainDb(const engine::ProcessingParameters& parameters, int channel) {
+  return 20.0 * std::log10(parameters.volume.gain[channel].load());
+}
+
+TEST_F(VolumeControls, FreshStartThenGatheredStepsKeepTheOffsetAndStopAtTheEnds) {
+  panels::LoadVolumeSettings(state);
+  auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
+  EXPECT_EQ(panel->VolumeSlider(0)->value(), 40);
+  EXPECT_EQ(panel->VolumeLabel(1)->text(), "0dB");
+  EXPECT_TRUE(panel->GatherBox()->isChecked());
+
+  const std::string before = RegistryVersion();
+  panel->VolumeSlider(0)->setValue(30);
+  EXPECT_NE(RegistryVersion(), before);
+  EXPECT_EQ(panel->VolumeSlider(1)->value(), 30);
+  EXPECT_NEAR(GainDb(parameters, 1), 10.0, 1e-9);
+  EXPECT_EQ(panel->VolumeLabel(1)->text(), "10dB");
+  EXPECT_EQ(Stored("volume_left"), "3.1623");
+  EXPECT_EQ(Stored("volume_right"), "3.1623");
+
+  panel->VolumeSlider(1)->setValue(0);  // right at the top, left follows to 0 as well
+  panel->VolumeSlider(1)->setValue(5);
+  panel->VolumeSlider(0)->setValue(0);  // left up by 5: right stays at the top
+  EXPECT_EQ(panel->VolumeSlider(1)->value(), 0);
+  EXPECT_NEAR(GainDb(parameters, 1), 40.0, 1e-9);
+  EXPECT_EQ(marks, 0);  // volume is not part of a configuration
+}
+
+TEST_F(VolumeControls, BottomIsMuteAndStoredAsMinus34dBAndGatherOffMovesOneSlider) {
+  panels::LoadVolumeSettings(state);
+  auto* panel = Show<panels::CFormLimiter>(kLimiter);
+  panel->GatherBox()->click();
+  EXPECT_EQ(Stored("gather"), "0");
+  panel->VolumeSlider(0)->setValue(80);
+  EXPECT_EQ(panel->VolumeLabel(0)->text(), "mute");
+  EXPECT_EQ(panel->VolumeSlider(1)->value(), 40);
+  EXPECT_EQ(Stored("volume_left"), "0.0200");
+  panels::LoadVolumeSettings(state);
+  EXPECT_EQ(state.volumePositionLeft, 73);
+  EXPECT_EQ(state.gatherChecked, 0);
+  Store("volume_left", "1e300");  // stored values beyond the sliders reach the engine within their range
+  Store("volume_right", "-3");
+  panels::LoadVolumeSettings(state);
+  EXPECT_EQ(state.volumePositionLeft, 0);
+  EXPECT_EQ(state.volumePositionRight, 80);
+}
+
+TEST_F(VolumeControls, ArrowKeysMoveTheThumbTheWayTheyPoint) {
+  panels::LoadVolumeSettings(state);
+  auto* panel = Show<panels::CFormMonitor>(kMonitor);
+  QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+  QApplication::sendEvent(panel->VolumeSlider(0), &up);
+  EXPECT_EQ(panel->VolumeSlider(0)->value(), 39);
+  EXPECT_NEAR(GainDb(parameters, 0), 1.0, 1e-9);
+  EXPECT_EQ(panel->VolumeLabel(0)->text(), "1dB");
+}
+
+// Every control a user sets is reached with Tab, and sliders are named for screen readers.
+TEST_F(VolumeControls, EveryControlIsInTheTabChainAndSlidersHaveNames) {
+  QWidget window;
+  host.setParent(&window);
+  window.show();
+  for (Tab tab : {kMonitor, kEqualizer, kCompression, kLimiter}) {
+    panels::CFormBase* panel = Show<panels::CFormBase>(tab);
+    QSet<QWidget*> reached;
+    QWidget* start = panel->Tabs();
+    for (QWidget* widget = start->nextInFocusChain(); widget != start; widget = widget->nextInFocusChain())
+      if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisible()) reached.insert(widget);
+    for (QWidget* control : panel->findChildren<QWidget*>()) {
+      const bool operable = (qobject_cast<QSlider*>(control) || qobject_cast<QAbstractButton*>(control)) &&
+                            control->isVisibleTo(panel);
+      if (operable) {
+        EXPECT_TRUE(reached.contains(control)) << tab << " " << control->metaObject()->className();
+      }
+      if (auto* slider = qobject_cast<QSlider*>(control)) {
+        EXPECT_FALSE(slider->accessibleName().isEmpty());
+      }
+    }
+  }
+  host.setParent(nullptr);
+}
+
+TEST_F(VolumeControls, ScaleTicksStandBetweenTheSlidersEvery4dBLongEvery20dB) {
+  const QImage image = Show<panels::CFormMonitor>(kMonitor)->grab().toImage();
+  const QColor tick(0, 64, 128);
+  EXPECT_EQ(image.pixelColor(57, 77), tick);        // +40 dB, long
+  EXPECT_EQ(image.pixelColor(69, 77 + 140), tick);  // -40 dB, long, its last pixel
+  EXPECT_EQ(image.pixelColor(61, 84), tick);        // +36 dB, short
+  EXPECT_NE(image.pixelColor(60, 84), tick);
+  EXPECT_NE(image.pixelColor(66, 84), tick);
+  EXPECT_NE(image.pixelColor(61, 78), tick);
+}
+
+using PanelTabs = PanelFixture;
+
+TEST_F(PanelTabs, SwitchMakesTheNewPanelFirstKeepsSharedValuesAndSetsTheTitle) {
+  QWidget window;
+  host.setParent(&window);
+  panels::LoadVolumeSettings(state);
+  configuration.rightCurve.SetAllGains(2.0f);
+  auto* equalizer = Show<panels::CFormEqualizer>(kEqualizer);
+  equalizer->VolumeSlider(0)->setValue(20);
+  ClickSide(equalizer->Sides(), engine::kSideRight);
+  QPointer<QWidget> old(equalizer);
+  equalizer->Tabs()->setCurrentIndex(kLimiter);  // the user's click on a tab
+  EXPECT_FALSE(old.isNull());                      // still there while the new one is shown
+  auto* limiter = dynamic_cast<panels::CFormLimiter*>(host.Current());
+  ASSERT_NE(limiter, nullptr);
+  EXPECT_EQ(window.windowTitle(), "Tonvex v1.0");
+  EXPECT_EQ(limiter->Tabs()->currentIndex(), kLimiter);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(old.isNull());
+  EXPECT_EQ(limiter->VolumeSlider(0)->value(), 20);
+  EXPECT_EQ(limiter->VolumeSlider(1)->value(), 20);
+  EXPECT_EQ(Show<panels::CFormEqualizer>(kEqualizer)->Sides()->checkedId(), engine::kSideRight);
+  host.setParent(nullptr);
+}
+
+TEST_F(PanelTabs, APanelThatCannotBeMadeLeavesTheOldOne) {
+  auto* monitor = Show<panels::CFormMonitor>(kMonitor);
+  state.panelTabs[kLimiter].create = [](panels::PanelState&) -> panels::CFormBase* { throw std::runtime_error("no"); };
+  monitor->Tabs()->setCurrentIndex(kLimiter);
+  EXPECT_EQ(host.Current(), monitor);
+  EXPECT_EQ(state.currentPanelTab, kMonitor);
+  EXPECT_EQ(monitor->Tabs()->currentIndex(), kMonitor);
+}
+
+}  // namespace
+}  // namespace panels_test
