@@ -1,0 +1,25 @@
+#pragma once
+
+namespace services {
+
+// String table ids of the services' texts.
+inline constexpr int kStringTrayTip = 128;                // the icon's first tip, replaced by the frame
+inline constexpr int kStringWarningText = 1058;           // "Detected audio program executed before ..."
+inline constexpr int kStringDontShowAgain = 61467;        // "Don´t show this warning again"
+inline constexpr int kStringUpdatePrompt = 61458;         // "Click on <OK> button to verify ..."
+inline constexpr int kStringUpdateWait = 61466;           // "Wait a moment please..."
+inline constexpr int kStringUnknownVersion = 61451;       // "Cannot identify the version ..."
+inline constexpr int kStringCannotConnect = 61452;        // "Cannot connect to server. ..."
+inline constexpr int kStringVersionCurrent = 61459;       // "There is not yet a new version ..."
+inline constexpr int kStringNewVersion = 61460;           // "There is a new version ..."
+
+// The notification-area menu (menu resource 130) and the commands it sends to the main frame.
+inline constexpr int kTrayMenu = 130;
+inline constexpr int kCommandExit = 32771;
+inline constexpr int kCommandConfigure = 32772;
+inline constexpr int kCommandOpen = 32773;
+inline constexpr int kCommandDevices = 32774;
+inline constexpr int kCommandUpdates = 32787;
+inline constexpr int kCommandAbout = 57664;
+
+}  // namespace services

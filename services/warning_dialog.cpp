@@ -1,0 +1,48 @@
+#include "services/warning_dialog.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/dialog_units.h"
+#include "app/ui_text.h"
+#include "panels/template_controls.h"
+#include "services/service_ids.h"
+
+namespace services {
+
+CWarningDialog::CWarningDialog(settings::AudioProgramWarning& warning, QWidget* parent)
+    : QDialog(parent), warning_(warning) {
+  setWindowTitle(QStringLiteral("Warning"));
+  setFont(app::TemplateFont());
+  setFixedSize(app::DialogRect(0, 0, 225, 100).size());
+  text_ = panels::MakeLabel(this, app::UiText(kStringWarningText), 7, 7, 211, 46);
+  text_->setWordWrap(true);
+  dontShowAgain_ = panels::MakeCheckBox(this, app::UiText(kStringDontShowAgain), 17, 61, 125, 10);
+  QPushButton* ok = panels::MakeButton(this, QStringLiteral("OK"), 49, 79, 50, 14);
+  QPushButton* cancel = panels::MakeButton(this, QStringLiteral("Cancel"), 126, 79, 50, 14);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  timer_.setSingleShot(true);
+  connect(&timer_, &QTimer::timeout, this, &CWarningDialog::ShowIfDue);
+}
+
+void CWarningDialog::StartTimer(int delayMs) { timer_.start(delayMs); }
+
+bool CWarningDialog::ShowIfDue() {
+  timer_.stop();
+  if (shown_ || !warning_.Pending()) return false;
+  shown_ = true;
+  warning_.MarkShown();
+  exec();
+  return true;
+}
+
+void CWarningDialog::accept() {
+  // Cancel writes nothing, whatever the box says.
+  warning_.Accept(dontShowAgain_->isChecked());
+  QDialog::accept();
+}
+
+}  // namespace services
