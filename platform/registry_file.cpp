@@ -1,6 +1,5 @@
 #include "platform/registry_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,7 +7,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <mutex>
+#include <set>
 
 #include "platform/atomic_file.h"
 
@@ -68,8 +70,15 @@ class FileLock {
   int error_ = 0;
 };
 
-// A damaged file is kept for the user to inspect instead of being overwritten with defaults.
-void SetAside(const std::string& path, const std::string& reason) {
+// Each warning once per file and text: readers re-read the file for every value.
+void WarnOnce(const std::string& text) {
+  static std::mutex mutex;
+  static std::set<std::string> shown;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (shown.insert(text).second) std::fprintf(stderr, "tonvex: warning: %s\n", text.c_str());
+}
+
+std::string BackupName(const std::string& path) {
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -78,73 +87,75 @@ void SetAside(const std::string& path, const std::string& reason) {
   std::string backup = path + ".damaged-" + stamp;
   for (int attempt = 1; ::access(backup.c_str(), F_OK) == 0 && attempt < 1000; ++attempt)
     backup = path + ".damaged-" + stamp + "-" + std::to_string(attempt);
-  if (std::rename(path.c_str(), backup.c_str()) == 0) {
-    std::fprintf(stderr, "tonvex: warning: settings file %s is damaged (%s); kept as %s, using defaults\n",
-                 path.c_str(), reason.c_str(), backup.c_str());
-  } else {
-    std::fprintf(stderr, "tonvex: warning: settings file %s is damaged (%s); using defaults\n", path.c_str(),
-                 reason.c_str());
-  }
+  return backup;
 }
 
-// Temporary files of writers that died before their rename; only lock holders create them.
-void RemoveStaleTemporaries(const std::string& path) {
-  std::string prefix = TemporaryPrefixFor(path);
-  std::string folder = FolderOf(path);
-  std::string namePrefix = prefix.substr(prefix.rfind('/') + 1);
-  DIR* directory = ::opendir(folder.c_str());
-  if (!directory) return;
-  while (dirent* entry = ::readdir(directory)) {
-    std::string name = entry->d_name;
-    if (name.compare(0, namePrefix.size(), namePrefix) == 0) ::unlink((folder + "/" + name).c_str());
-  }
-  ::closedir(directory);
+// Under the lock: the damaged file is kept for the user to inspect, and what could be read replaces
+// it, so that one bad line costs only that line and the warning comes once.
+void Repair(const std::string& path, const std::string& heading, const std::string& text,
+            const RegistryDocument& readable, const std::string& reason) {
+  std::string backup = BackupName(path);
+  bool kept = ::link(path.c_str(), backup.c_str()) == 0 || ReplaceFileContent(backup, text) == 0;
+  int error = ReplaceFileContent(path, readable.Serialize(heading));
+  std::string message = "settings file " + path + " has " + reason + "; they were skipped, the rest is used";
+  if (kept) message += "; the damaged file is kept as " + backup;
+  if (error) message += "; the file could not be repaired: " + std::string(std::strerror(error));
+  WarnOnce(message);
 }
 
-// Reads and parses with the lock held; a damaged file is set aside. 0 or an errno value.
-int ReadLocked(const std::string& path, RegistryDocument* document) {
+// Reads and parses with the lock held; a damaged file is repaired. 0 or an errno value.
+int ReadLocked(const std::string& path, const std::string& heading, RegistryDocument* document) {
   std::string text;
   int error = ReadWholeFile(path, &text);
   *document = RegistryDocument();
   if (error == ENOENT) return 0;
   if (error) return error;
   std::string reason;
-  if (!RegistryDocument::Parse(text, document, &reason)) {
-    SetAside(path, reason);
-    *document = RegistryDocument();
-  }
+  if (!RegistryDocument::Parse(text, document, &reason)) Repair(path, heading, text, *document, reason);
   return 0;
 }
 
 }  // namespace
 
-int ReadRegistryFile(const std::string& path, RegistryDocument* document) {
+int ReadRegistryFile(const std::string& path, const std::string& heading, RegistryDocument* document) {
   std::string text;
   int error = ReadWholeFile(path, &text);
   *document = RegistryDocument();
   if (error == ENOENT) return 0;
-  if (error) return error;
-  if (RegistryDocument::Parse(text, document, nullptr)) return 0;
+  if (error) {
+    WarnOnce("cannot read settings file " + path + ": " + std::strerror(error) + "; using defaults");
+    return error;
+  }
+  std::string reason;
+  if (RegistryDocument::Parse(text, document, &reason)) return 0;
   // Damaged: decide again under the lock, since a writer may just have replaced the file.
   FileLock lock(path);
   if (lock.Error()) {
-    std::fprintf(stderr, "tonvex: warning: settings file %s is damaged; using defaults\n", path.c_str());
-    *document = RegistryDocument();
+    WarnOnce("settings file " + path + " has " + reason + "; they were skipped, the rest is used");
     return 0;
   }
-  return ReadLocked(path, document);
+  return ReadLocked(path, heading, document);
 }
 
 int ModifyRegistryFile(const std::string& path, const std::string& heading,
                        const std::function<int(RegistryDocument&)>& change) {
-  if (int error = CreateFolders(FolderOf(path))) return error;
-  FileLock lock(path);
-  if (lock.Error()) return lock.Error();
+  int error = CreateFolders(FolderOf(path));
   RegistryDocument document;
-  if (int error = ReadLocked(path, &document)) return error;
-  RemoveStaleTemporaries(path);
-  if (int result = change(document)) return result == kUnchanged ? 0 : result;
-  return ReplaceFileContent(path, document.Serialize(heading));
+  if (!error) {
+    FileLock lock(path);
+    error = lock.Error();
+    if (!error) error = ReadLocked(path, heading, &document);
+    if (!error) {
+      int result = change(document);
+      if (result) return result == kUnchanged ? 0 : result;
+      error = ReplaceFileContent(path, document.Serialize(heading));
+    }
+  }
+  if (error && error != ENOENT)
+    WarnOnce("cannot save settings to " + path + ": " + std::strerror(error) +
+             (error == EACCES || error == EPERM || error == EROFS ? " (the file or its folder is read-only)" : "") +
+             "; changes last only until the program ends");
+  return error;
 }
 
 }  // namespace platform

@@ -29,7 +29,8 @@ const char* const kHelp =
     "      The sixteen band gains (dB) that loading the configuration FILE sends to the engine:\n"
     "      left 25 Hz to 16 kHz, then right.\n"
     "  normalize IN OUT\n"
-    "      Loads the configuration IN and stores it to OUT exactly as the program saves it.\n"
+    "      Loads the configuration IN and stores it to OUT exactly as the program saves it, after IN's\n"
+    "      preset display-name lines.\n"
     "  live [--config FILE] [--output DEVICE] [render's volume, limiter and --amplificator options]\n"
     "      Runs the live engine: the virtual device becomes the default playback device and the sound\n"
     "      plays on DEVICE (default: the first other device) until SIGINT or SIGTERM.\n"
@@ -86,7 +87,8 @@ int Normalize(const std::vector<std::string>& args) {
   Arguments arguments = ParseArguments(args, {}, {}, 2);
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel model;
-  cli::LoadConfigurationFile(arguments.positional[0], model, parameters);
+  std::string displayNames;
+  cli::LoadConfigurationFile(arguments.positional[0], model, parameters, &displayNames);
   // Stored into memory first, so a failure leaves no partial file behind.
   char* text = nullptr;
   size_t size = 0;
@@ -95,7 +97,7 @@ int Normalize(const std::vector<std::string>& args) {
   platform::ConsolePrompt prompt;
   settings::StoreConfiguration(memory, model, prompt);
   std::fclose(memory);
-  std::string content(text, size);
+  std::string content = displayNames + std::string(text, size);
   std::free(text);
   cli::WriteFileAtomically(arguments.positional[1], content);
   return 0;
