@@ -10,7 +10,6 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
-#include <set>
 
 #include "platform/atomic_file.h"
 
@@ -70,12 +69,21 @@ class FileLock {
   int error_ = 0;
 };
 
-// Each warning once per file and text: readers re-read the file for every value.
+// A warning is not repeated while nothing else happened: readers re-read the file for every value,
+// and one save writes several values.
 void WarnOnce(const std::string& text) {
   static std::mutex mutex;
-  static std::set<std::string> shown;
+  static std::string last;
   std::lock_guard<std::mutex> lock(mutex);
-  if (shown.insert(text).second) std::fprintf(stderr, "tonvex: warning: %s\n", text.c_str());
+  if (text == last) return;
+  last = text;
+  std::fprintf(stderr, "tonvex: warning: %s\n", text.c_str());
+}
+
+std::string ReadOnlyNote(const std::string& path, int error) {
+  if (error != EACCES && error != EPERM && error != EROFS) return "";
+  if (error == EROFS) return " (a read-only file system)";
+  return MarkedReadOnly(path) ? " (the file is read-only)" : " (its folder is read-only)";
 }
 
 std::string BackupName(const std::string& path) {
@@ -152,8 +160,7 @@ int ModifyRegistryFile(const std::string& path, const std::string& heading,
     }
   }
   if (error && error != ENOENT)
-    WarnOnce("cannot save settings to " + path + ": " + std::strerror(error) +
-             (error == EACCES || error == EPERM || error == EROFS ? " (the file or its folder is read-only)" : "") +
+    WarnOnce("cannot save settings to " + path + ": " + std::strerror(error) + ReadOnlyNote(path, error) +
              "; changes last only until the program ends");
   return error;
 }

@@ -109,9 +109,10 @@ TEST(FileEngineTest, TheFileDriverRefusesWhatTheEngineCannotPlay) {
 
   // Wide samples arrive as 32-bit integers at full scale.
   const std::string floats = dir.File("float.wav");
-  ASSERT_TRUE(audio_test::WriteSound(floats, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 1, std::vector<double>(9600, 0.5)));
+  // Long enough at the sound card's pace that the file is still playing when its blocks are read.
+  ASSERT_TRUE(audio_test::WriteSound(floats, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 96000, 1, std::vector<double>(96000, 0.5)));
   auto event = platform::CreateNamedEvent(engine::kDriverEventName, platform::Event::Mode::ManualReset, false);
-  audio::WavFileDriverOpener opener(floats, 50.0);
+  audio::WavFileDriverOpener opener(floats, 1.0);
   auto device = opener.Open(engine::kDriverDeviceName);
   ASSERT_NE(device, nullptr);
   uint32_t bytes = 0, error = 0;

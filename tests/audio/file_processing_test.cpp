@@ -135,33 +135,26 @@ TEST(RenderTest, FailuresNameTheProblemAndLeaveNoFileBehind) {
   ScratchDir dir;
   engine::ProcessingParameters parameters;
   cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
-  // Missing input.
-  try {
-    cli::RenderFile(dir.File("missing.wav"), dir.File("out.wav"), parameters);
-    FAIL() << "rendering a missing file succeeded";
-  } catch (const cli::RunError& e) {
-    EXPECT_NE(std::string(e.what()).find("missing.wav"), std::string::npos);
-  }
-  // Not a sound file.
-  const std::string text = dir.File("notes.wav");
-  std::FILE* file = std::fopen(text.c_str(), "w");
-  std::fputs("not a sound", file);
-  std::fclose(file);
-  EXPECT_THROW(cli::RenderFile(text, dir.File("out.wav"), parameters), cli::RunError);
-  // More channels than the chain holds.
   const std::string surround = dir.File("surround.wav");
   ASSERT_TRUE(WriteSound(surround, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6, std::vector<double>(6 * 100, 0.1)));
-  try {
-    cli::RenderFile(surround, dir.File("out.wav"), parameters);
-    FAIL() << "a six-channel file was rendered";
-  } catch (const cli::RunError& e) {
-    EXPECT_NE(std::string(e.what()).find("channels"), std::string::npos);
+  const std::string mono = dir.File("mono.wav");
+  ASSERT_TRUE(WriteSound(mono, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, std::vector<double>(100, 0.1)));
+  struct Case {
+    std::string input, output, named;
+  };
+  for (const Case& c : {Case{dir.File("missing.wav"), dir.File("out.wav"), "missing.wav"},
+                        Case{surround, dir.File("out.wav"), "channels"},
+                        Case{mono, dir.File("no/such/folder/out.wav"), "out.wav"}}) {
+    try {
+      cli::RenderFile(c.input, c.output, parameters);
+      ADD_FAILURE() << c.input << " was rendered to " << c.output;
+    } catch (const cli::RunError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+    }
   }
-  // An output that cannot be written.
-  EXPECT_THROW(cli::RenderFile(surround, dir.File("no/such/folder/out.wav"), parameters), cli::RunError);
   auto names = dir.Names();
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"notes.wav", "surround.wav"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"mono.wav", "surround.wav"}));
 }
 
 std::vector<std::vector<double>> ParseCsv(const std::string& text, std::string* header) {
@@ -230,40 +223,6 @@ TEST(AnalyzeTest, BandsAndPeakOfAToneAtKnownLevels) {
   auto amplified = ParseCsv(Analyze(path, engine::kSideLeft, 2048, true), &header);
   ASSERT_EQ(amplified.size(), left.size());
   EXPECT_NEAR(amplified[3][5], left[3][5] + 20, 0.011);
-}
-
-TEST(AnalyzeTest, MatchesTheChainsOwnAnalysisAcrossRatesAndWidths) {
-  for (const FileCase& c : kCases) {
-    SCOPED_TRACE(c.name);
-    ScratchDir dir;
-    const int frames = c.rate / 4;
-    const std::string path = dir.File("in");
-    ASSERT_TRUE(WriteSound(path, c.format, c.rate, c.channels, TestSignal(c.rate, c.channels, frames)));
-    std::string header;
-    auto rows = ParseCsv(Analyze(path, engine::kSideLeft, 1024), &header);
-    ASSERT_EQ(rows.size(), size_t((frames + 1023) / 1024));
-
-    SF_INFO info;
-    const std::vector<double> input = ReadSound(path, &info);
-    engine::ProcessingParameters parameters;
-    cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
-    engine::CChannelChain chain(parameters);
-    chain.FollowSampleRate(c.rate);
-    engine::CSignalBuffer buffer(1024);
-    for (size_t row = 0; row < rows.size(); ++row) {
-      const int start = int(row) * 1024, count = std::min(1024, frames - start);
-      parameters.monitor.side = engine::kSideLeft;
-      parameters.monitor.request = 1;
-      for (int ch = 0; ch < c.channels; ++ch) {
-        buffer.Resize(count);
-        for (int i = 0; i < count; ++i) buffer[i] = input[size_t(start + i) * c.channels + ch];
-        chain.Process(buffer, ch, c.channels);
-      }
-      ASSERT_EQ(parameters.monitor.request.load(), 0);
-      for (int band = 0; band < 8; ++band) EXPECT_NEAR(rows[row][1 + band], parameters.monitor.bandLevel[band], 0.0051);
-      EXPECT_NEAR(rows[row][9], parameters.monitor.total, 0.0051);
-    }
-  }
 }
 
 }  // namespace
