@@ -14,7 +14,9 @@ using testing_support::MemoryPresetList;
 using Items = std::vector<std::string>;
 
 // A configuration recognisable by its left compressor centre.
-std::string ConfigurationWithCenter(int center) { return "compress_left_center = " + std::to_string(center) + "\n"; }
+std::string ConfigurationWithCenter(int center) {
+  return std::string("compress_left_center = ").append(std::to_string(center)).append("\n");
+}
 
 class Selection : public settings_test::SettingsFixture {
  protected:
@@ -210,7 +212,7 @@ TEST_F(Selection, APresetWhoseNameBeginsWithCustomIsTakenForTheCustomItem) {
 
 TEST_F(Selection, WithoutRegistryKeyOrPresetsTheProgramStillStarts) {
   platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, root + "/empty-user");
-  for (int i = 0; i < 105; ++i) WritePreset("p" + std::to_string(1000 + i) + ".tvd", "", i);
+  for (int i = 0; i < 105; ++i) WritePreset(std::string("p").append(std::to_string(1000 + i)).append(".tvd"), "", i);
   Start();
   EXPECT_EQ(list->Count(), 100);
   selection->MarkModified();
