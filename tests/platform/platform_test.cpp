@@ -65,19 +65,6 @@ TEST(Threads, ExitCodeIsStillActiveUntilTheProcedureReturns) {
   EXPECT_EQ(code, 7u);
 }
 
-TEST(Threads, WaitForThreadEndGivesUpAfterItsSteps) {
-  Thread thread;
-  Event release(Event::Mode::ManualReset);
-  thread.Start([&] {
-    release.Wait(10000);
-    return 1u;
-  });
-  auto start = Clock::now();
-  WaitForThreadEnd(thread, 3);
-  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(30));
-  release.Set();
-}
-
 TEST(CriticalSections, TryEnterFailsWhileAnotherThreadHoldsTheLock) {
   CriticalSection lock;
   lock.Enter();

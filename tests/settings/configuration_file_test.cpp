@@ -2,10 +2,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <clocale>
 #include <cmath>
 #include <csignal>
-#include <cstdlib>
 #include <string>
 
 #include "settings/config_file.h"
@@ -63,29 +61,6 @@ TEST_F(ConfigurationFile, WritesTheExactLinesAndReadsThemBack) {
   EXPECT_EQ(model.compressorValues[1], stored.compressorValues[1]);
   EXPECT_EQ(model.leftCurve.PointCount(), 3u);
   EXPECT_TRUE(model.rightCurve.gather);
-}
-
-TEST_F(ConfigurationFile, NumbersIgnoreTheProcessLocale) {
-  // A desktop in Portuguese formats "%.2f" as "2,50"; the files must not follow it.
-  std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-  if (!std::setlocale(LC_NUMERIC, "pt_BR.UTF-8")) {
-    std::string locales = root + "/locale";
-    std::filesystem::create_directories(locales);
-    if (std::system(("localedef -i pt_BR -f UTF-8 " + locales + "/pt_BR.UTF-8 >/dev/null 2>&1").c_str()) == 0) {
-      ::setenv("LOCPATH", locales.c_str(), 1);
-      std::setlocale(LC_NUMERIC, "pt_BR.UTF-8");
-      ::unsetenv("LOCPATH");
-    }
-  }
-  char probe[16];
-  std::snprintf(probe, sizeof probe, "%.2f", 2.5);
-  model.compressorValues[0].rate = 2.5f;
-  std::string text = Store();
-  Load("compress_left_attack = 0.025\n");
-  std::setlocale(LC_NUMERIC, saved.c_str());
-  if (std::string(probe) != "2,50") GTEST_SKIP() << "no locale with a decimal comma available";
-  EXPECT_EQ(LineOf(text, "compress_left_rate"), "compress_left_rate = 2.50");
-  EXPECT_DOUBLE_EQ(model.compressorValues[0].attack, 0.025);
 }
 
 TEST_F(ConfigurationFile, MissingKeysKeepValuesAndASinglePairGivesDefaults) {
