@@ -16,9 +16,23 @@
 namespace platform {
 namespace {
 
+// A settings file is a few kilobytes; a larger one is no settings file and is not read into memory.
+constexpr off_t kMaxSettingsBytes = 16 << 20;
+
 int ReadWholeFile(const std::string& path, std::string* text) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a pipe in the file's place must not hang the program.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
+  struct stat info {};
+  int refused = ::fstat(fd, &info) != 0 ? errno
+                : S_ISDIR(info.st_mode)   ? EISDIR
+                : !S_ISREG(info.st_mode)  ? ENODEV
+                : info.st_size > kMaxSettingsBytes ? EFBIG
+                                                   : 0;
+  if (refused) {
+    ::close(fd);
+    return refused;
+  }
   text->clear();
   char buffer[8192];
   for (;;) {
@@ -131,7 +145,10 @@ int ReadRegistryFile(const std::string& path, const std::string& heading, Regist
   *document = RegistryDocument();
   if (error == ENOENT) return 0;
   if (error) {
-    WarnOnce("cannot read settings file " + path + ": " + std::strerror(error) + "; using defaults");
+    const char* reason = error == ENODEV ? "not a regular file"
+                         : error == EFBIG ? "far too large for a settings file"
+                                          : std::strerror(error);
+    WarnOnce("cannot read settings file " + path + ": " + reason + "; using defaults");
     return error;
   }
   std::string reason;

@@ -88,6 +88,12 @@ TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   EXPECT_EQ(ReadFile(path).find("garbage"), std::string::npos);
   EXPECT_EQ(key.SetString("pending", "0"), 0);
   EXPECT_EQ(UserValue("minimized"), "1");
+  // Something else in the file's place gives the defaults at once, with a warning.
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink("/dev/zero", path);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(UserValue("pending"), "<no key>");
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("not a regular file"), std::string::npos);
 }
 
 TEST_F(Registry, ReadOnlySettingsAreReportedAndNeverReplaced) {
