@@ -19,10 +19,23 @@ std::string LowerExtension(const std::string& path) {
   return extension;
 }
 
+// Names users give files that the file library lists under another extension, and the sample format
+// that name implies (0: the usual choice).
+struct Alias {
+  const char* extension;
+  const char* listed;
+  int subtype;
+};
+constexpr Alias kAliases[] = {{"aif", "aiff", 0},  {"aifc", "aiff", 0},
+                              {"ogg", "oga", SF_FORMAT_VORBIS}, {"opus", "oga", SF_FORMAT_OPUS},
+                              {"mp3", "m1a", SF_FORMAT_MPEG_LAYER_III}};
+
 // The container formats with the extension the file library gives each; the input's own comes first
 // so that, say, WAVEX stays WAVEX when both it and WAV answer to "wav".
 int ContainerFor(const std::string& extension, int inputFormat) {
-  const std::string wanted = extension == "aif" ? "aiff" : extension;
+  std::string wanted = extension;
+  for (const Alias& alias : kAliases)
+    if (extension == alias.extension) wanted = alias.listed;
   int count = 0;
   sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
   int found = 0;
@@ -77,9 +90,16 @@ int OutputFormatFor(const std::string& output, int inputFormat) {
   if (!container)
     throw RunError(output + ": no sound file format has the extension \"." + extension +
                    "\" (use one such as .wav, .flac, .aiff or .ogg)");
-  const int candidates[] = {inputFormat & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_FLOAT,
-                            SF_FORMAT_VORBIS, SF_FORMAT_OPUS, SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8};
+  int implied = 0;
+  for (const Alias& alias : kAliases)
+    if (extension == alias.extension) implied = alias.subtype;
+  const int candidates[] = {implied,          inputFormat & SF_FORMAT_SUBMASK,
+                            SF_FORMAT_PCM_24, SF_FORMAT_PCM_16,
+                            SF_FORMAT_FLOAT,  SF_FORMAT_VORBIS,
+                            SF_FORMAT_OPUS,   SF_FORMAT_MPEG_LAYER_III,
+                            SF_FORMAT_PCM_S8, SF_FORMAT_PCM_U8};
   for (int subtype : candidates) {
+    if (!subtype) continue;
     SF_INFO info{};
     info.samplerate = 44100;
     info.channels = 2;

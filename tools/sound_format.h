@@ -7,7 +7,7 @@
 namespace cli {
 
 // The format to write `output` in: the container its extension names (as the file library lists its
-// formats: wav, flac, aiff, ogg, ...; "aif" too), keeping the input's sample format when that
+// formats: wav, flac, aiff, w64, ...; also aif, ogg, opus, mp3), keeping the input's sample format when that
 // container can hold it and else the closest one it can. The input's format when the name has no
 // extension. RunError for an extension no container has.
 int OutputFormatFor(const std::string& output, int inputFormat);
