@@ -66,9 +66,11 @@ double Arguments::Number(const std::string& name, double fallback, const Range& 
 }
 
 ProcessingOptions ReadProcessingOptions(const Arguments& arguments) {
-  // The ranges of the program's own sliders, so the engine gets nothing the program could not set.
+  // The ranges of the program's own sliders, so the engine gets nothing the program could not set. The
+  // volume may go below the slider's -40 dB to -58 dB, the lowest gain of the engine's volume positions
+  // (a quiet end is never a hazard, and scripts use it).
   using Range = Arguments::Range;
-  constexpr Range kVolume{-40, 40, "dB"}, kLimit{48, 120, "dB SPL", true}, kAttack{0, 0.02, "seconds"},
+  constexpr Range kVolume{-58, 40, "dB"}, kLimit{48, 120, "dB SPL", true}, kAttack{0, 0.02, "seconds"},
       kRelease{0.01, 1.0, "seconds"};
   ProcessingOptions options;
   options.configFile = arguments.Value("--config");

@@ -22,7 +22,7 @@ const char* const kHelp =
     "         [--amplificator]\n"
     "      Runs IN through equalizer, compressor, volume and limiter exactly as the live engine does and\n"
     "      writes OUT in the format its extension names (.wav, .flac, .aiff, .ogg, ...; IN's format without\n"
-    "      one). Defaults: flat curves, compressor ratio 1, volume 0 dB (-40 to 40), limiter 96 dB SPL\n"
+    "      one). Defaults: flat curves, compressor ratio 1, volume 0 dB (-58 to 40), limiter 96 dB SPL\n"
     "      (48 to 120) with 0.001 s attack (0 to 0.02) and 0.5 s release (0.01 to 1).\n"
     "  analyze IN [--side left|right|both] [--block FRAMES] [--amplificator]\n"
     "      The monitor's level analysis of every block (default 1024 frames, side both) as CSV.\n"

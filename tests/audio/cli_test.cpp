@@ -68,7 +68,7 @@ TEST(CliTest, BadCallsExitWithTwoNamingTheFault) {
   EXPECT_EQ(RunCli("", dir).status, 2);
   EXPECT_EQ(RunCli("bands", dir).status, 2);
   // Values the program's own sliders could not set never reach the engine.
-  for (const char* option : {"frobnicate", "--volume-left loud", "--volume-left nan", "--volume-right -41",
+  for (const char* option : {"frobnicate", "--volume-left loud", "--volume-left nan", "--volume-right -59",
                              "--volume-left 41", "--limit-left 140", "--limit-right 47", "--limit-left 90.5",
                              "--limiter-attack 0.05", "--limiter-release 0.001", "--limiter-release 2"}) {
     CliRun run = RunCli(std::string(option[0] == '-' ? "render a.wav b.wav " : "") + option, dir);
