@@ -116,13 +116,20 @@ std::string BackupName(const std::string& path) {
 // it, so that one bad line costs only that line and the warning comes once.
 void Repair(const std::string& path, const std::string& heading, const std::string& text,
             const RegistryDocument& readable, const std::string& reason) {
+  std::string message = "settings file " + path + " has " + reason + "; they were skipped, the rest is used";
+  // A file that cannot be replaced stays as it is; no copy is made at every read.
+  if (MarkedReadOnly(path) || MarkedReadOnly(FolderOf(path))) {
+    WarnOnce(message + "; it is read-only and stays as it is");
+    return;
+  }
   std::string backup = BackupName(path);
   bool kept = ::link(path.c_str(), backup.c_str()) == 0 || ReplaceFileContent(backup, text) == 0;
-  int error = ReplaceFileContent(path, readable.Serialize(heading));
-  std::string message = "settings file " + path + " has " + reason + "; they were skipped, the rest is used";
-  if (kept) message += "; the damaged file is kept as " + backup;
-  if (error) message += "; the file could not be repaired: " + std::string(std::strerror(error));
-  WarnOnce(message);
+  if (int error = ReplaceFileContent(path, readable.Serialize(heading))) {
+    if (kept) ::unlink(backup.c_str());  // the damaged file itself is still there
+    WarnOnce(message + "; it could not be repaired: " + std::strerror(error));
+    return;
+  }
+  WarnOnce(kept ? message + "; the damaged file is kept as " + backup : message);
 }
 
 // Reads and parses with the lock held; a damaged file is repaired. 0 or an errno value.

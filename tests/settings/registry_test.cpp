@@ -112,6 +112,16 @@ TEST_F(Registry, ReadOnlySettingsAreReportedAndNeverReplaced) {
     EXPECT_NE(warning.find("cannot save settings to " + path), std::string::npos) << warning;
     EXPECT_NE(warning.find("read-only"), std::string::npos) << warning;
   }
+  // A damaged file in a read-only folder is read as far as it goes, without a copy at every read.
+  WriteFile(path, before + "garbage\n");
+  ::chmod((root + "/user").c_str(), 0555);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(UserValue("pending"), "1");
+  EXPECT_EQ(UserValue("pending"), "1");
+  testing::internal::GetCapturedStderr();
+  ::chmod((root + "/user").c_str(), 0755);
+  EXPECT_TRUE(Backups().empty());
+  EXPECT_EQ(ReadFile(path), before + "garbage\n");
 }
 
 TEST_F(Registry, ParserSkipsWhatItCannotRepresent) {
