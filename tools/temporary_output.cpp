@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,6 +47,11 @@ std::string RandomLetters() {
 }  // namespace
 
 TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
+  // Held back until the handlers know the file, so no signal can end the process between the two.
+  sigset_t signals, previousMask;
+  sigemptyset(&signals);
+  for (int signal : kSignals) sigaddset(&signals, signal);
+  ::pthread_sigmask(SIG_BLOCK, &signals, &previousMask);
   int error = EEXIST;
   for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
     path_ = FolderOf(target) + "/.tvx-" + RandomLetters();
@@ -56,6 +62,7 @@ TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
   }
   if (error || path_.size() >= sizeof pendingPath) {
     if (!error) ::unlink(path_.c_str());
+    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
     throw RunError("cannot write " + target + ": " + std::strerror(error ? error : ENAMETOOLONG));
   }
   std::memcpy(pendingPath, path_.c_str(), path_.size() + 1);
@@ -64,12 +71,14 @@ TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
   action.sa_handler = RemoveAndEnd;
   sigemptyset(&action.sa_mask);
   for (size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &action, &previous[i]);
+  ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
 }
 
 TemporaryOutput::~TemporaryOutput() {
-  for (size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
-  pendingActive = 0;
+  // Removed while the handlers still guard it: a signal in between finds nothing left to remove.
   if (!path_.empty()) ::unlink(path_.c_str());
+  pendingActive = 0;
+  for (size_t i = 0; i < std::size(kSignals); ++i) ::sigaction(kSignals[i], &previous[i], nullptr);
 }
 
 void TemporaryOutput::Commit() {
