@@ -344,8 +344,9 @@ void PulseWaveOutStream::CheckPlayed() {
   // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
   // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
   // clock has not moved for a while, so done marks follow the real playback.
-  // Past an underrun it runs on beyond everything sent, which no playback can: then it says nothing about
-  // what was written since, and a report is asked for at once.
+  // Past an underrun it runs on beyond everything sent, which no playback can: a report is asked for at once.
+  // Until it comes, what was written since may be marked done early; that only makes the engine top its queue
+  // up, while marking nothing would make it drop blocks.
   const pa_usec_t now = pa_rtclock_now();
   const bool overrun = position > sent_;
   if (position != lastPosition_) {
@@ -360,7 +361,7 @@ void PulseWaveOutStream::CheckPlayed() {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
-  if (!overrun) FinishUpTo(position);
+  FinishUpTo(position);
 }
 
 void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
