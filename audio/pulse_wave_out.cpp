@@ -20,6 +20,8 @@ namespace {
 constexpr pa_usec_t kDoneCheckUs = 100000;
 // A clock that has not moved for this long while buffers are queued asks the server for a timing report.
 constexpr pa_usec_t kClockStallUs = 20000;
+// Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
+constexpr size_t kBacklogBlocks = 3;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
 
@@ -289,6 +291,7 @@ void PulseWaveOutStream::OnState() {
     case PA_STREAM_READY:
       ready_ = true;
       ApplyVolume();
+      DropBacklog();
       SendUnsent();
       break;
     case PA_STREAM_FAILED:
@@ -303,6 +306,17 @@ void PulseWaveOutStream::OnState() {
       break;
     default:
       break;
+  }
+}
+
+void PulseWaveOutStream::DropBacklog() {
+  // Whatever piled up while the stream was being made (at a start or a move, longer on a loaded machine) would
+  // stay as latency for as long as it plays; only the newest blocks, as many as the engine tops its queue up
+  // to, are kept.
+  while (count_ > kBacklogBlocks && queue_[head_].end == 0) {
+    MarkHeaderDone(*queue_[head_].header);
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
   }
 }
 

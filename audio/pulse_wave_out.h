@@ -102,6 +102,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void ArmTimer(pa_usec_t delay);
   void OnRequest();
   void CheckPlayed();
+  void DropBacklog();
   void SendUnsent();
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
   void FinishUpTo(uint64_t position, bool unsentToo = false);
