@@ -14,10 +14,10 @@ using engine::WaveHeader;
 
 namespace {
 
-// Done marks follow the stream's clock, read whenever the engine writes (once per block) and when the server
-// asks for data or runs dry; the timer only covers the times without writes. Every check from the mainloop
-// thread is a wake-up of its own, so it is slow.
-constexpr pa_usec_t kDoneCheckUs = 100000;
+// Done marks follow the stream's clock, read whenever the engine writes (once per block), when the server asks
+// for data or runs dry, and at least this often: the engine's queue regulation reads them before it writes,
+// and after a pause in its input, marks as old as the pause would make it drop blocks.
+constexpr pa_usec_t kDoneCheckUs = 20000;
 // A clock that has not moved for this long while buffers are queued asks the server for a timing report.
 constexpr pa_usec_t kClockStallUs = 20000;
 // Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
