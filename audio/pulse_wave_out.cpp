@@ -1,8 +1,10 @@
 #include "audio/pulse_wave_out.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "audio/wave_header_flags.h"
+#include "engine/driver_protocol.h"
 #include "platform/debug_output.h"
 
 namespace audio {
@@ -12,9 +14,16 @@ using engine::WaveHeader;
 
 namespace {
 
-// Done marks follow the server's requests for data (one per 10 ms block while playing); the timer only
-// covers the times without requests.
+// Done marks follow the stream's clock, read whenever the engine writes (once per block), when the server asks
+// for data or runs dry, and at least this often: the engine's queue regulation reads them before it writes,
+// and after a pause in its input, marks as old as the pause would make it drop blocks.
 constexpr pa_usec_t kDoneCheckUs = 20000;
+// A clock that has not moved for this long while buffers are queued asks the server for a timing report.
+constexpr pa_usec_t kClockStallUs = 20000;
+// Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
+constexpr size_t kBacklogBlocks = 3;
+// A sink that refused the stream is tried again after this long (or at once when the sinks change).
+constexpr pa_usec_t kRetryUs = 500000;
 
 bool SampleFormatFor(const engine::WaveFormat& format, pa_sample_spec* sampleFormat) {
   if (format.formatTag != engine::kWaveFormatPcm || format.channels == 0 || format.channels > PA_CHANNELS_MAX)
@@ -38,18 +47,24 @@ PulseWaveOutSystem::PulseWaveOutSystem()
     : connection_("Tonvex output",
                   {[this](pa_context*) { Refresh(); },
                    [this] {
-                     std::lock_guard<std::mutex> lock(sinksMutex_);
-                     sinks_.clear();
+                     {
+                       std::lock_guard<std::mutex> lock(sinksMutex_);
+                       sinks_.clear();
+                     }
                      refreshing_ = refreshAgain_ = false;
+                     Follow();
                    },
-                   [this](pa_subscription_event_type_t type, uint32_t) {
-                     if ((type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) == PA_SUBSCRIPTION_EVENT_SINK) Refresh();
-                   }}) {}
+                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK}) {}
 
 PulseWaveOutSystem::~PulseWaveOutSystem() { connection_.Shutdown(); }
 
 bool PulseWaveOutSystem::Start(int timeoutMs) {
   return connection_.Start() && platform::WaitForFlag(listed_, timeoutMs);
+}
+
+void PulseWaveOutSystem::SetStartDefault(const std::string& sinkName) {
+  std::lock_guard<std::mutex> lock(sinksMutex_);
+  startDefault_ = sinkName;
 }
 
 void PulseWaveOutSystem::Refresh() {
@@ -66,16 +81,18 @@ void PulseWaveOutSystem::Refresh() {
       [](pa_context*, const pa_sink_info* info, int eol, void* userdata) {
         auto* self = static_cast<PulseWaveOutSystem*>(userdata);
         if (!eol && info) {
-          self->listing_.push_back({info->index, info->name ? info->name : "",
-                                    info->description ? info->description : (info->name ? info->name : ""),
-                                    info->sample_spec.channels});
+          const std::string name = info->name ? info->name : "";
+          self->listing_.push_back({name, info->description ? info->description : name});
           return;
         }
         self->refreshing_ = false;
         if (eol > 0) {
-          std::lock_guard<std::mutex> lock(self->sinksMutex_);
-          self->sinks_.swap(self->listing_);
+          {
+            std::lock_guard<std::mutex> lock(self->sinksMutex_);
+            self->sinks_.swap(self->listing_);
+          }
           self->listed_ = true;
+          self->Follow();
         }
         if (self->refreshAgain_) self->Refresh();
       },
@@ -86,11 +103,14 @@ void PulseWaveOutSystem::Refresh() {
     refreshing_ = false;
 }
 
-bool PulseWaveOutSystem::SinkAt(unsigned index, Sink* sink) {
+void PulseWaveOutSystem::Follow() {
+  const std::vector<OutputCandidate> sinks = Candidates();
+  for (PulseWaveOutStream* stream : streams_) stream->Follow(sinks);
+}
+
+std::vector<OutputCandidate> PulseWaveOutSystem::Candidates() {
   std::lock_guard<std::mutex> lock(sinksMutex_);
-  if (index >= sinks_.size()) return false;
-  *sink = sinks_[index];
-  return true;
+  return sinks_;
 }
 
 unsigned PulseWaveOutSystem::DeviceCount() {
@@ -99,95 +119,157 @@ unsigned PulseWaveOutSystem::DeviceCount() {
 }
 
 MmResult PulseWaveOutSystem::DeviceName(unsigned index, std::string* name) {
-  Sink sink;
-  if (!SinkAt(index, &sink)) return engine::kMmBadDeviceId;
-  *name = sink.description;
+  std::lock_guard<std::mutex> lock(sinksMutex_);
+  if (index >= sinks_.size()) return engine::kMmBadDeviceId;
+  *name = sinks_[index].description;
   return engine::kMmNoError;
-}
-
-std::string PulseWaveOutSystem::SinkName(unsigned index) {
-  Sink sink;
-  return SinkAt(index, &sink) ? sink.name : std::string();
 }
 
 MmResult PulseWaveOutSystem::Open(unsigned index, const engine::WaveFormat& format,
                                   std::unique_ptr<engine::IWaveOutStream>* stream) {
-  Sink sink;
-  if (!SinkAt(index, &sink)) return engine::kMmBadDeviceId;
+  std::string description;
+  if (const MmResult result = DeviceName(index, &description); result != engine::kMmNoError) return result;
+  return OpenNamed(description, format, stream);
+}
+
+MmResult PulseWaveOutSystem::OpenNamed(const std::string& description, const engine::WaveFormat& format,
+                                       std::unique_ptr<engine::IWaveOutStream>* stream) {
+  if (description == engine::kVirtualDeviceName) return engine::kMmBadDeviceId;
   pa_sample_spec sampleFormat;
   if (!SampleFormatFor(format, &sampleFormat)) return engine::kWaveBadFormat;
   if (!connection_.Ready()) return engine::kMmNoDriver;
   uint32_t frames = sampleFormat.rate / 100;
-  auto created = std::make_unique<PulseWaveOutStream>(connection_, sink.name, sampleFormat,
+  auto created = std::make_unique<PulseWaveOutStream>(*this, description, sampleFormat,
                                                       uint32_t(frames ? frames : 1) * format.blockAlign);
   {
     platform::LoopLock lock(connection_);
-    if (!connection_.Context() || !created->Connect()) return engine::kMmNoDriver;
+    if (!connection_.Context()) return engine::kMmNoDriver;
+    streams_.push_back(created.get());
+    created->Follow(Candidates());
   }
   *stream = std::move(created);
   return engine::kMmNoError;
 }
 
-bool PulseWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
-  Sink sink;
-  if (!SinkAt(index, &sink) || !connection_.Ready()) return false;
-  pa_cvolume volume;
-  pa_cvolume_set(&volume, sink.channels ? sink.channels : 1,
-                 pa_volume_t(uint64_t(PA_VOLUME_NORM) * std::min(percent, 100u) / 100));
+bool PulseWaveOutSystem::SetMixerVolume(unsigned, unsigned percent) {
+  const pa_volume_t volume = pa_volume_t(uint64_t(PA_VOLUME_NORM) * std::min(percent, 100u) / 100);
+  if (!connection_.Mainloop()) {
+    mixerVolume_ = volume;  // not started: no mainloop thread yet
+    return true;
+  }
   platform::LoopLock lock(connection_);
-  if (!connection_.Context()) return false;
-  pa_operation* op = pa_context_set_sink_volume_by_index(connection_.Context(), sink.index, &volume, nullptr, nullptr);
-  if (!op) return false;
-  pa_operation_unref(op);
+  mixerVolume_ = volume;
+  for (PulseWaveOutStream* stream : streams_) stream->ApplyVolume();
   return true;
 }
 
-PulseWaveOutStream::PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
+PulseWaveOutStream::PulseWaveOutStream(PulseWaveOutSystem& system, const std::string& description,
                                        const pa_sample_spec& sampleFormat, uint32_t blockBytes)
-    : connection_(connection), sinkName_(sinkName), sampleFormat_(sampleFormat), blockBytes_(blockBytes) {}
+    : system_(system),
+      connection_(system.connection_),
+      description_(description),
+      sampleFormat_(sampleFormat),
+      blockBytes_(blockBytes) {}
 
 PulseWaveOutStream::~PulseWaveOutStream() {
   platform::LoopLock lock(connection_);
+  auto& streams = system_.streams_;
+  streams.erase(std::remove(streams.begin(), streams.end(), this), streams.end());
   FinishAll();
   Disconnect();
+  if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
 }
 
-bool PulseWaveOutStream::Connect() {
+std::string PulseWaveOutStream::SinkName() {
+  platform::LoopLock lock(connection_);
+  return sinkName_;
+}
+
+void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks) {
+  if (closed_) return;
+  std::string startDefault;
+  {
+    std::lock_guard<std::mutex> lock(system_.sinksMutex_);
+    startDefault = system_.startDefault_;
+  }
+  const OutputChoice choice = ChooseOutputDevice(sinks, description_, startDefault);
+  const std::string target = choice.index >= 0 ? sinks[size_t(choice.index)].name : std::string();
+  if (target != sinkName_) {
+    // What was queued on the old sink is lost with it; the engine tops its queue up again.
+    FinishAll();
+    Disconnect();
+    sinkName_ = target;
+    retryAt_ = 0;
+    if (target.empty() && !announced_.empty()) {
+      platform::OutputDebugText("output: no real sink to play on");
+      announced_.clear();
+    }
+  }
+  if (!stream_ && wanted_ && !sinkName_.empty() && pa_rtclock_now() >= retryAt_) TryConnect();
+}
+
+void PulseWaveOutStream::TryConnect() {
+  if (connection_.Ready() && connection_.Context() && Connect(sinkName_)) {
+    if (announced_ != sinkName_) platform::OutputDebugText("output plays on \"" + sinkName_ + "\"");
+    announced_ = sinkName_;
+    return;
+  }
+  retryAt_ = pa_rtclock_now() + kRetryUs;
+  ArmTimer(kRetryUs);
+}
+
+bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   pa_channel_map map;
   if (!pa_channel_map_init_auto(&map, sampleFormat_.channels, PA_CHANNEL_MAP_DEFAULT))
     pa_channel_map_init_extend(&map, sampleFormat_.channels, PA_CHANNEL_MAP_DEFAULT);
   stream_ = pa_stream_new(connection_.Context(), "Tonvex output", &sampleFormat_, &map);
   if (!stream_) return false;
+  sent_ = 0;
+  lastPosition_ = 0;
   pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
                                this);
   // Every request for data means the server has played on: a good moment to look at the clock.
   pa_stream_set_write_callback(
-      stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->CheckPlayed(); }, this);
+      stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->OnRequest(); }, this);
   // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
   pa_stream_set_underflow_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
-  // A short server buffer: how much is queued is the engine's business (its 2 to 7 buffers).
-  attr.tlength = 3 * blockBytes_;
-  attr.minreq = blockBytes_;
+  // How much is queued is the engine's business (its 2 to 7 buffers). The server's own latency is what both
+  // PulseAudio and PipeWire's pulse server make of these: (tlength - 2 minreq) / 2, half a block, which keeps
+  // PipeWire's quantum small; a request for data needs two blocks of room, so requests (each a wake-up of the
+  // mainloop thread, and the engine writes on its own anyway) come seldom.
+  attr.tlength = 5 * blockBytes_;
+  attr.minreq = 2 * blockBytes_;
   attr.prebuf = blockBytes_;
+  // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
+  // where it plays when its sink goes is decided here.
   const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
                                        PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
-  if (pa_stream_connect_playback(stream_, sinkName_.c_str(), &attr, flags, nullptr, nullptr) < 0) {
+  // It starts at its own volume: muted until the engine opens the output, never louder than asked.
+  const pa_cvolume volume = Volume();
+  if (pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) < 0) {
     Disconnect();
     return false;
   }
+  ArmTimer(kDoneCheckUs);
+  return true;
+}
+
+void PulseWaveOutStream::ArmTimer(pa_usec_t delay) {
   pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_.Mainloop());
   timeval when;
-  pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
-  timer_ = api->time_new(
-      api, &when,
-      [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-        static_cast<PulseWaveOutStream*>(self)->OnTimer();
-      },
-      this);
-  return true;
+  pa_timeval_add(pa_gettimeofday(&when), delay);
+  if (timer_)
+    api->time_restart(timer_, &when);
+  else
+    timer_ = api->time_new(
+        api, &when,
+        [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+          static_cast<PulseWaveOutStream*>(self)->OnTimer();
+        },
+        this);
 }
 
 void PulseWaveOutStream::Disconnect() {
@@ -196,10 +278,7 @@ void PulseWaveOutStream::Disconnect() {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
-  if (timer_) {
-    pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
-    timer_ = nullptr;
-  }
+  if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, nullptr);
   if (stream_) {
     platform::ReleaseStream(stream_);
     stream_ = nullptr;
@@ -212,17 +291,32 @@ void PulseWaveOutStream::OnState() {
     case PA_STREAM_READY:
       ready_ = true;
       ApplyVolume();
+      DropBacklog();
       SendUnsent();
       break;
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
+      // Its sink went away (the server does not move it) or refused it, or the server is gone. The sinks'
+      // next change decides where it plays; the same sink is tried again only after a pause.
       platform::OutputDebugText("output stream on " + sinkName_ + " ended");
-      failed_ = true;
       FinishAll();
       Disconnect();
+      retryAt_ = pa_rtclock_now() + kRetryUs;
+      ArmTimer(kRetryUs);
       break;
     default:
       break;
+  }
+}
+
+void PulseWaveOutStream::DropBacklog() {
+  // Whatever piled up while the stream was being made (at a start or a move, longer on a loaded machine) would
+  // stay as latency for as long as it plays; only the newest blocks, as many as the engine tops its queue up
+  // to, are kept.
+  while (count_ > kBacklogBlocks && queue_[head_].end == 0) {
+    MarkHeaderDone(*queue_[head_].header);
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
   }
 }
 
@@ -233,7 +327,6 @@ void PulseWaveOutStream::SendUnsent() {
     if (item.end != 0) continue;
     WaveHeader& header = *item.header;
     if (pa_stream_write(stream_, header.data, header.bufferLength, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
-      failed_ = true;
       FinishAll();
       return;
     }
@@ -242,15 +335,22 @@ void PulseWaveOutStream::SendUnsent() {
   }
 }
 
-void PulseWaveOutStream::OnTimer() { CheckPlayed(); }
+void PulseWaveOutStream::OnTimer() {
+  if (stream_) {
+    OnRequest();
+  } else if (!closed_ && wanted_ && connection_.Ready()) {
+    retryAt_ = 0;
+    Follow(system_.Candidates());
+  }
+}
+
+void PulseWaveOutStream::OnRequest() {
+  // Each check on the mainloop thread pushes the timer back, so it only fires while nothing else checks.
+  ArmTimer(kDoneCheckUs);
+  CheckPlayed();
+}
 
 void PulseWaveOutStream::CheckPlayed() {
-  // Each check pushes the timer back, so it only fires while the server sends no requests.
-  if (timer_) {
-    timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), kDoneCheckUs);
-    pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, &when);
-  }
   if (!ready_ || count_ == 0) return;
   pa_usec_t played = 0;
   if (pa_stream_get_time(stream_, &played) < 0) return;
@@ -258,12 +358,16 @@ void PulseWaveOutStream::CheckPlayed() {
   // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
   // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
   // clock has not moved for a while, so done marks follow the real playback.
+  // Past an underrun it runs on beyond everything sent, which no playback can: a report is asked for at once.
+  // Until it comes, what was written since may be marked done early; that only makes the engine top its queue
+  // up, while marking nothing would make it drop blocks.
   const pa_usec_t now = pa_rtclock_now();
+  const bool overrun = position > sent_;
   if (position != lastPosition_) {
     lastPosition_ = position;
     lastMove_ = now;
   }
-  if (now - lastMove_ > kDoneCheckUs && now - lastUpdate_ > kDoneCheckUs && !timingUpdate_) {
+  if ((overrun || now - lastMove_ > kClockStallUs) && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
     lastUpdate_ = now;
     timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
   }
@@ -288,14 +392,20 @@ void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
 
 void PulseWaveOutStream::FinishAll() { FinishUpTo(UINT64_MAX, true); }
 
-void PulseWaveOutStream::ApplyVolume() {
-  if (!ready_) return;
+pa_cvolume PulseWaveOutStream::Volume() const {
   pa_cvolume volume;
   pa_cvolume_init(&volume);
   volume.channels = sampleFormat_.channels;
   const double left = double(volume_ & 0xFFFF) / 0xFFFF;
   const double right = double(volume_ >> 16) / 0xFFFF;
-  for (int c = 0; c < sampleFormat_.channels; ++c) volume.values[c] = pa_sw_volume_from_linear(c == 1 ? right : left);
+  for (int c = 0; c < sampleFormat_.channels; ++c)
+    volume.values[c] = pa_sw_volume_multiply(pa_sw_volume_from_linear(c == 1 ? right : left), system_.mixerVolume_);
+  return volume;
+}
+
+void PulseWaveOutStream::ApplyVolume() {
+  if (!ready_) return;
+  const pa_cvolume volume = Volume();
   pa_operation* op = pa_context_set_sink_input_volume(connection_.Context(), pa_stream_get_index(stream_), &volume,
                                                       nullptr, nullptr);
   if (op) pa_operation_unref(op);
@@ -310,23 +420,33 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   if (!header.data || header.bufferLength == 0 || header.bufferLength % pa_frame_size(&sampleFormat_) != 0)
     return engine::kMmInvalidHandle;
   platform::LoopLock lock(connection_);
-  if (failed_ || closed_ || !stream_) return engine::kMmInvalidHandle;
+  if (closed_) return engine::kMmInvalidHandle;
+  if (!stream_) {
+    // Connected at the first write, so a stream opened only to set volumes never touches a sink.
+    wanted_ = true;
+    if (sinkName_.empty() || pa_rtclock_now() < retryAt_) return engine::kMmNoDriver;  // nowhere to play now
+    TryConnect();
+    if (!stream_) return engine::kMmNoDriver;
+  }
+  // Done marks are brought up to date here, on the engine's thread, rather than in a wake-up of the mainloop
+  // thread; before the write, since the write wakes that thread, which then waits for this lock.
+  CheckPlayed();
   if (count_ == kQueueCapacity) return engine::kMmNoMemory;
   MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
   SendUnsent();
-  return failed_ ? engine::kMmInvalidHandle : engine::kMmNoError;
+  return engine::kMmNoError;
 }
 
 MmResult PulseWaveOutStream::Reset() {
   platform::LoopLock lock(connection_);
   FinishAll();
-  if (failed_ || closed_ || !stream_) return engine::kMmNoError;
-  // A flushed stream's clock no longer matches what was sent, so the rest plays on a fresh stream.
+  if (closed_ || !stream_) return engine::kMmNoError;
+  // A flushed stream's clock no longer matches what was sent, so the rest plays on a fresh stream, connected
+  // at the next write.
   Disconnect();
-  sent_ = 0;
-  if (!connection_.Context() || !Connect()) failed_ = true;
+  wanted_ = false;
   return engine::kMmNoError;
 }
 
@@ -341,8 +461,8 @@ MmResult PulseWaveOutStream::Close() {
 MmResult PulseWaveOutStream::SetVolume(uint32_t volume) {
   platform::LoopLock lock(connection_);
   volume_ = volume;
-  if (stream_ && !failed_) ApplyVolume();
-  return failed_ ? engine::kMmInvalidHandle : engine::kMmNoError;
+  ApplyVolume();
+  return closed_ ? engine::kMmInvalidHandle : engine::kMmNoError;
 }
 
 }  // namespace audio

@@ -7,13 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "audio/output_device_rule.h"
 #include "engine/wave_device.h"
 #include "platform/pulse_connection.h"
 
 namespace audio {
 
+class PulseWaveOutStream;
+
 // The server's sinks as output devices, numbered in the server's order and named by their descriptions.
 // The list is kept current on the mainloop thread, so asking for it never waits for the server.
+// The program's output streams follow the sinks: a stream plays on the sink it was opened for while that sink
+// exists; while it is away, on the one the output rule picks (never the virtual device, never the server's
+// choice); with no real sink, on none. The wave and mixer volumes are those of the program's own streams: a
+// sink's volume is never changed.
 class PulseWaveOutSystem : public engine::IWaveOutSystem {
  public:
   PulseWaveOutSystem();
@@ -21,49 +28,55 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 
   // Connects and waits (at most timeoutMs) for the first list of sinks; false when no server answers.
   bool Start(int timeoutMs);
+  // The server's name of the sink that was the default when the program started: the output rule's second
+  // choice when an output's own sink is away.
+  void SetStartDefault(const std::string& sinkName);
 
   unsigned DeviceCount() override;
   engine::MmResult DeviceName(unsigned index, std::string* name) override;
   engine::MmResult Open(unsigned index, const engine::WaveFormat& format,
                         std::unique_ptr<engine::IWaveOutStream>* stream) override;
+  // Opens a stream for the device described `description`, even while no such sink exists.
+  engine::MmResult OpenNamed(const std::string& description, const engine::WaveFormat& format,
+                             std::unique_ptr<engine::IWaveOutStream>* stream) override;
+  // A factor on the program's own output streams, whichever sink they play on; `index` is not used.
   bool SetMixerVolume(unsigned index, unsigned percent) override;
 
-  // The server's name of device `index`; empty when there is none.
-  std::string SinkName(unsigned index);
+  // The devices as the output rule sees them, in the server's order.
+  std::vector<OutputCandidate> Candidates();
 
  private:
-  struct Sink {
-    uint32_t index;
-    std::string name;
-    std::string description;
-    uint8_t channels;
-  };
-  bool SinkAt(unsigned index, Sink* sink);
+  friend class PulseWaveOutStream;
   void Refresh();  // mainloop thread
+  void Follow();   // mainloop thread: every open stream goes where the rule says
 
   platform::PulseConnection connection_;
   std::mutex sinksMutex_;
-  std::vector<Sink> sinks_;
+  std::vector<OutputCandidate> sinks_;
+  std::string startDefault_;
   std::atomic<bool> listed_{false};
   // Mainloop state.
-  std::vector<Sink> listing_;
+  std::vector<OutputCandidate> listing_;
   bool refreshing_ = false;
   bool refreshAgain_ = false;
+  std::vector<PulseWaveOutStream*> streams_;
+  pa_volume_t mixerVolume_ = PA_VOLUME_NORM;
 };
 
-// One playback stream on a sink, in exactly the format asked for. Written buffers go to the server at
-// once; a buffer is marked done when the server's clock says it has been played, checked on the mainloop
-// thread whenever the server asks for data and at least every 20 ms. A stream whose sink or server goes away fails: queued buffers are marked done and
-// writes are refused, so the engine never waits for a device that no longer exists.
+// The program's output: a playback stream in exactly the format asked for, on the sink the output rule picks
+// (see above), opened so that the server never moves it. Written buffers go to the server at once; a buffer is
+// marked done when the server's clock says it has been played, checked at every write and whenever the server
+// asks for data, and at least every 20 ms. When the stream moves to another sink, what was queued on the
+// old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
+// device that does not exist.
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
-  PulseWaveOutStream(platform::PulseConnection& connection, const std::string& sinkName,
-                     const pa_sample_spec& sampleFormat, uint32_t blockBytes);
+  PulseWaveOutStream(PulseWaveOutSystem& system, const std::string& description, const pa_sample_spec& sampleFormat,
+                     uint32_t blockBytes);
   ~PulseWaveOutStream() override;
 
-  // Under the caller's loop lock; false when the server refused the stream at once.
-  bool Connect();
-  bool Failed() const { return failed_.load(); }
+  // The server's name of the sink it plays on (connected at the first write); empty while it has none.
+  std::string SinkName();
 
   engine::MmResult Prepare(engine::WaveHeader& header) override;
   engine::MmResult Unprepare(engine::WaveHeader& header) override;
@@ -73,6 +86,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult SetVolume(uint32_t volume) override;
 
  private:
+  friend class PulseWaveOutSystem;
   struct Queued {
     engine::WaveHeader* header;
     uint64_t end;  // stream byte position at which the header has been played; 0 = not yet sent
@@ -80,26 +94,37 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   static constexpr size_t kQueueCapacity = 64;
 
   // Loop lock held.
+  void Follow(const std::vector<OutputCandidate>& sinks);
+  void TryConnect();  // to sinkName_; on failure the same sink is tried again after a pause
+  bool Connect(const std::string& sinkName);
   void OnState();
   void OnTimer();
+  void ArmTimer(pa_usec_t delay);
+  void OnRequest();
   void CheckPlayed();
+  void DropBacklog();
   void SendUnsent();
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
   void FinishUpTo(uint64_t position, bool unsentToo = false);
   void FinishSent();
   void FinishAll();
+  pa_cvolume Volume() const;  // the wave volume times the mixer volume
   void ApplyVolume();
   void Disconnect();
 
+  PulseWaveOutSystem& system_;
   platform::PulseConnection& connection_;
-  const std::string sinkName_;
+  const std::string description_;
   const pa_sample_spec sampleFormat_;
   const uint32_t blockBytes_;
+  std::string sinkName_;   // where the stream plays (or is to play); empty = nowhere
+  std::string announced_;  // the sink last reported on stderr
+  bool wanted_ = false;    // written to since the last reset: it should be connected
   pa_stream* stream_ = nullptr;
   pa_time_event* timer_ = nullptr;
-  std::atomic<bool> failed_{false};
   bool ready_ = false;
   bool closed_ = false;
+  pa_usec_t retryAt_ = 0;  // after a failure, the same sink is tried again from then on
   std::array<Queued, kQueueCapacity> queue_{};
   size_t head_ = 0;
   size_t count_ = 0;

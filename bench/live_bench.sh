@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Live-engine benchmark on a private PulseAudio server, 48 kHz 16-bit stereo, every stage active:
+# Live-engine benchmark on a private audio server (PulseAudio, or PipeWire with its pulse server), 48 kHz
+# 16-bit stereo, every stage active:
 #  - added latency from the virtual device to Speakers (median and maximum over the run), by correlating
 #    tone bursts recorded from both monitors at once (tonvex-latency-probe);
 #  - blocks dropped and silent buffers inserted per minute, counted from the first second on;
-#  - CPU time of tonvex-cli live per second of audio.
-# Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS]   (defaults: build/release, 60)
+#  - CPU time of tonvex-cli live per second of audio, and its threads' wake-ups per second;
+#  - the machine's load average, since other work on it shows in every figure.
+# Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS] [pulseaudio|pipewire]   (defaults: build/release, 60, pulseaudio)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build/release}")
 seconds=${2:-60}
+PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 cli=$build/tools/tonvex-cli
 probe=$build/tools/tonvex-latency-probe
 [ -x "$cli" ] && [ -x "$probe" ] || { echo "build tonvex-cli and tonvex-latency-probe in $build first" >&2; exit 1; }
@@ -44,6 +47,11 @@ sox -q -m "$work/bursts.wav" "$work/noise.wav" "$work/signal.wav" trim 0 $((seco
 
 clock_ticks=$(getconf CLK_TCK)
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$live_pid/stat"; }
+wakeups() {  # every thread's voluntary context switches: "tid count" lines
+  for task in /proc/$live_pid/task/*; do
+    echo "${task##*/}:$(tr ' ' _ <"$task/comm") $(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status")"
+  done
+}
 # The probe records both monitors from before the sound starts until after it ends.
 "$probe" tonvex_brevalto.monitor speakers.monitor $((seconds + 4)) >"$work/latency.txt" &
 prober=$!
@@ -55,10 +63,13 @@ lines_before=$(wc -l <"$work/live.log")
 while [ "$(wc -l <"$work/live.log")" -eq "$lines_before" ]; do sleep 0.05; done
 lines_before=$(wc -l <"$work/live.log")
 ticks_before=$(cpu_ticks)
+wakeups >"$work/wake0.txt"
 start=$(date +%s.%N)
 sleep "$seconds"
 ticks_after=$(cpu_ticks)
+wakeups >"$work/wake1.txt"
 end=$(date +%s.%N)
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 lines_after=$(wc -l <"$work/live.log")
 while [ "$(wc -l <"$work/live.log")" -eq "$lines_after" ]; do sleep 0.05; done
 lines_after=$(wc -l <"$work/live.log")
@@ -70,9 +81,11 @@ counter() {  # name of the counter, line number: its value on the last status li
 }
 python3 - "$work/latency.txt" "$ticks_before" "$ticks_after" "$clock_ticks" "$start" "$end" \
   "$(counter 'blocks dropped' "$lines_before")" "$(counter 'blocks dropped' "$lines_after")" \
-  "$(counter 'silent buffers inserted' "$lines_before")" "$(counter 'silent buffers inserted' "$lines_after")" <<'PY'
+  "$(counter 'silent buffers inserted' "$lines_before")" "$(counter 'silent buffers inserted' "$lines_after")" \
+  "$work/wake0.txt" "$work/wake1.txt" "$load" "$PRIVATE_AUDIO_SERVER" <<'PY'
 import sys
-latency, t0, t1, hz, s0, s1, d0, d1, i0, i1 = sys.argv[1:]
+latency, t0, t1, hz, s0, s1, d0, d1, i0, i1, w0, w1, load, server = sys.argv[1:]
+print("server: %s; load average during the run: %s" % (server, load))
 fields = open(latency).read().split()
 minutes = (float(s1) - float(s0)) / 60
 print("latency virtual device -> Speakers: %s bursts, median %s ms, max %s ms" % (fields[1], fields[3], fields[5]))
@@ -81,6 +94,11 @@ print("silent buffers inserted per minute: %.2f" % ((int(i1 or 0) - int(i0 or 0)
 cpu = (int(t1) - int(t0)) / float(hz)
 print("CPU of tonvex-cli live: %.3f s per %.1f s of 48 kHz stereo audio = %.2f %% of one core"
       % (cpu, minutes * 60, 100 * cpu / (minutes * 60)))
+def switches(path):
+    return dict(line.split() for line in open(path) if len(line.split()) == 2)
+before, after = switches(w0), switches(w1)
+rates = [(t.split(":", 1)[1], (int(after[t]) - int(before.get(t, 0))) / (minutes * 60)) for t in sorted(after)]
+print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rates), ", ".join("%s %.0f" % r for r in rates)))
 PY
 echo "status at the end: $(tail -n1 "$work/live.log")"
 [ -n "${BENCH_KEEP_LOG:-}" ] && cp "$work/live.log" "$BENCH_KEEP_LOG"

@@ -65,6 +65,16 @@ class IWaveOutSystem {
   // kMmBadDeviceId for an index out of range.
   virtual MmResult DeviceName(unsigned index, std::string* name) = 0;
   virtual MmResult Open(unsigned index, const WaveFormat& format, std::unique_ptr<IWaveOutStream>* stream) = 0;
+  // Opens the device by its name, wherever it is in the list now (numbers change as devices come and go).
+  // A system that follows its devices may open a stream that plays elsewhere while the named one is away.
+  virtual MmResult OpenNamed(const std::string& name, const WaveFormat& format,
+                             std::unique_ptr<IWaveOutStream>* stream) {
+    for (unsigned i = 0, count = DeviceCount(); i < count; ++i) {
+      std::string candidate;
+      if (DeviceName(i, &candidate) == kMmNoError && candidate == name) return Open(i, format, stream);
+    }
+    return kMmBadDeviceId;
+  }
   // The device's master volume in percent of its range; false when it has none.
   virtual bool SetMixerVolume(unsigned index, unsigned percent) = 0;
 };

@@ -20,10 +20,18 @@ CWaveOutput::~CWaveOutput() {
 }
 
 void CWaveOutput::CheckDeviceIndex() {
+  // A device selected while it existed is known by name; its number may be out of range by now.
+  if (!deviceName_.empty()) return;
   if (deviceIndex_ > static_cast<int>(devices_.DeviceCount()) - 1) throw ParamException(kNoDevice);
 }
 
 void CWaveOutput::SelectDevice(int index) {
+  std::string name;
+  if (index >= 0 && devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError) name.clear();
+  {
+    platform::Guard guard(outputLock_);
+    deviceName_ = name;
+  }
   deviceIndex_ = index;
   CheckDeviceIndex();
 }
@@ -126,7 +134,9 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   if (deviceIndex_ < 0) return;
 
   std::unique_ptr<IWaveOutStream> stream;
-  const MmResult result = devices_.Open(static_cast<unsigned>(deviceIndex_.load()), format_, &stream);
+  const MmResult result = deviceName_.empty()
+                              ? devices_.Open(static_cast<unsigned>(deviceIndex_.load()), format_, &stream)
+                              : devices_.OpenNamed(deviceName_, format_, &stream);
   if (result != kMmNoError || !stream) {
     stream_.reset();
     throw ParamException("waveOutOpen failed." + ErrorText(result == kMmNoError ? kMmInvalidHandle : result));

@@ -81,6 +81,7 @@ class CWaveOutput {
   int currentHeader_ = 0;
   std::atomic<int> formatChanged_{0};
   std::atomic<int> deviceIndex_{-2};
+  std::string deviceName_;  // of the selected device, found again by name at every Open; under outputLock_
   int lastQueued_ = 0;
   uint64_t silentInserted_ = 0;
   uint64_t droppedBusy_ = 0;

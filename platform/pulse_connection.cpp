@@ -19,6 +19,8 @@ bool PulseConnection::Start() {
   if (mainloop_) return true;
   mainloop_ = pa_threaded_mainloop_new();
   if (!mainloop_) return false;
+  // Named after the client (the system keeps 15 characters), so each connection's thread can be told apart.
+  pa_threaded_mainloop_set_name(mainloop_, clientName_.substr(0, 15).c_str());
   Connect();  // the thread is not running yet, so no lock is needed
   if (pa_threaded_mainloop_start(mainloop_) < 0) {
     Drop();
@@ -116,10 +118,10 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
   switch (pa_context_get_state(context)) {
     case PA_CONTEXT_READY: {
       self->ready_ = true;
-      pa_operation* op = pa_context_subscribe(
-          context, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER),
-          nullptr, nullptr);
-      if (op) pa_operation_unref(op);
+      if (self->callbacks_.event) {
+        pa_operation* op = pa_context_subscribe(context, self->callbacks_.subscriptions, nullptr, nullptr);
+        if (op) pa_operation_unref(op);
+      }
       if (self->callbacks_.ready) self->callbacks_.ready(context);
       pa_threaded_mainloop_signal(self->mainloop_, 0);
       break;

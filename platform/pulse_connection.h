@@ -18,6 +18,9 @@ class PulseConnection {
     std::function<void(pa_context*)> ready;  // connected (again); subscriptions are set up here
     std::function<void()> lost;              // the server went away
     std::function<void(pa_subscription_event_type_t, uint32_t)> event;
+    // What `event` hears of; every event wakes the mainloop thread, so ask only for what is used.
+    pa_subscription_mask_t subscriptions =
+        pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER);
   };
 
   PulseConnection(std::string clientName, Callbacks callbacks);

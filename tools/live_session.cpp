@@ -15,6 +15,7 @@
 #include "platform/instance_lock.h"
 #include "platform/pulse_connection.h"
 #include "platform/pulse_sinks.h"
+#include "tools/output_selection.h"
 
 namespace cli {
 namespace {
@@ -24,16 +25,6 @@ class StderrReporter : public engine::IEngineReporter {
  public:
   void ShowError(const std::string& text) override { std::fprintf(stderr, "tonvex-cli: %s\n", text.c_str()); }
 };
-
-int ChooseOutput(audio::PulseWaveOutSystem& outputs, const std::string& wanted) {
-  const unsigned count = outputs.DeviceCount();
-  for (unsigned i = 0; i < count; ++i) {
-    std::string name;
-    if (outputs.DeviceName(i, &name) != engine::kMmNoError || name == engine::kVirtualDeviceName) continue;
-    if (wanted.empty() || name == wanted || outputs.SinkName(i) == wanted) return int(i);
-  }
-  return -1;
-}
 
 // Makes the virtual sink the default one; it may still be on its way after a (re)connection.
 bool MakeVirtualDefault(platform::PulseConnection& control) {
@@ -45,6 +36,12 @@ bool MakeVirtualDefault(platform::PulseConnection& control) {
     nanosleep(&pause, nullptr);
   }
   return false;
+}
+
+std::string SinkNameOf(audio::PulseWaveOutSystem& outputs, const std::string& description) {
+  for (const audio::OutputCandidate& sink : outputs.Candidates())
+    if (sink.description == description) return sink.name;
+  return description;
 }
 
 std::string StatusLine(engine::CDspMain& dsp) {
@@ -97,17 +94,13 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
   audio::PulseDriverOpener driver;
   StderrReporter reporter;
   int seenConnections = connections.load();
-  int outputIndex = -1;
+  std::string startDefault;
+  platform::GetDefaultSink(control, &startDefault);
   std::string outputSink;
   audio::VirtualDeviceSession session(control);
   {
     engine::CDspMain dsp(driver, outputs, reporter, parameters);
-    outputIndex = ChooseOutput(outputs, outputDevice);
-    if (outputIndex < 0)
-      throw RunError(outputDevice.empty() ? std::string("no playback device other than the virtual one")
-                                          : "no playback device named \"" + outputDevice + "\"");
-    outputSink = outputs.SinkName(unsigned(outputIndex));
-    dsp.Output().SelectDevice(outputIndex);
+    outputSink = SinkNameOf(outputs, SelectLiveOutput(outputs, dsp.Output(), outputDevice, startDefault));
     std::string unguarded;
     if (!session.Begin(instance, outputSink, &unguarded)) std::fprintf(stderr, "tonvex-cli: %s\n", unguarded.c_str());
     driver.SetSinkFormat(session.SinkFormat());

@@ -1,8 +1,9 @@
-# Shared by the end-to-end test, the benchmark and the main-job script: a PulseAudio server of our own,
-# with its own runtime, state and configuration folders and socket, and a null sink "Speakers" as the sound
-# card. Source this file, set PRIVATE_AUDIO_DIR (and TONVEX_PACER, see below), then call
-# private_server_start, and private_session_end (or private_server_stop) when done.
-# The user's own server (if any) is never contacted: everything here talks to our socket only.
+# Shared by the end-to-end test, the benchmark and the main-job script: an audio server of our own, with its
+# own runtime, state and configuration folders and socket, and a null sink "Speakers" as the sound card.
+# PRIVATE_AUDIO_SERVER chooses it: "pulseaudio" (the default) or "pipewire" (pipewire, wireplumber and
+# pipewire-pulse on a D-Bus session bus of their own). Source this file, set PRIVATE_AUDIO_DIR (and
+# TONVEX_PACER, see below), then call private_server_start, and private_session_end (or private_server_stop)
+# when done. The user's own server and bus (if any) are never contacted: everything here talks to ours only.
 
 private_server_env() {
   mkdir -p "$PRIVATE_AUDIO_DIR"/{run,state,config,home}
@@ -12,6 +13,10 @@ private_server_env() {
   export PULSE_RUNTIME_PATH="$PRIVATE_AUDIO_DIR/run"
   export PULSE_STATE_PATH="$PRIVATE_AUDIO_DIR/state"
   export XDG_CONFIG_HOME="$PRIVATE_AUDIO_DIR/config"
+  export XDG_STATE_HOME="$PRIVATE_AUDIO_DIR/state"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$PRIVATE_AUDIO_DIR/run/bus"
+  unset DISPLAY WAYLAND_DISPLAY PIPEWIRE_REMOTE
+  # pipewire-pulse, too, makes its socket in PULSE_RUNTIME_PATH.
   export PULSE_SERVER="unix:$PRIVATE_AUDIO_DIR/run/native"
   cat > "$PRIVATE_AUDIO_DIR/server.pa" <<PA
 load-module module-native-protocol-unix auth-anonymous=1 socket=$PRIVATE_AUDIO_DIR/run/native
@@ -20,43 +25,86 @@ set-default-sink speakers
 PA
 }
 
-# Starts the server and waits until it answers; sets PRIVATE_SERVER_PID.
+# Starts the server and waits until it answers with "Speakers" as its default sink; sets PRIVATE_SERVER_PIDS.
 private_server_start() {
   private_server_env
-  rm -f "$PRIVATE_AUDIO_DIR/run/native"
-  # -n: no default script (so no hardware, no autospawned helpers); as root PulseAudio only warns.
-  # Its own session keeps a Ctrl+C meant for the program from taking the server down first.
-  setsid pulseaudio -n -F "$PRIVATE_AUDIO_DIR/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-    --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice &
-  PRIVATE_SERVER_PID=$!
+  PRIVATE_SERVER_PIDS=
+  if [ "${PRIVATE_AUDIO_SERVER:-pulseaudio}" = pipewire ]; then
+    private_pipewire_start || { private_server_failed; return 1; }
+  else
+    rm -f "$PRIVATE_AUDIO_DIR/run/native"
+    # -n: no default script (so no hardware, no autospawned helpers); as root PulseAudio only warns.
+    # Its own session keeps a Ctrl+C meant for the program from taking the server down first.
+    setsid pulseaudio -n -F "$PRIVATE_AUDIO_DIR/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+      --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice &
+    PRIVATE_SERVER_PIDS=$!
+    private_wait_for 'pactl info' || { private_server_failed; return 1; }
+  fi
+  # An idle null sink renders two seconds ahead, which no sound card does; a recorder that asks for
+  # 10 ms and stays put whatever becomes the default (TONVEX_PACER, tonvex-latency-probe --pace)
+  # keeps "Speakers" at a card's pace.
+  if [ -n "${TONVEX_PACER:-}" ]; then
+    "$TONVEX_PACER" --pace speakers.monitor &
+    PRIVATE_SERVER_PACER=$!
+  fi
+}
+
+# PipeWire: a session bus of our own, the daemon, the session manager and the PulseAudio-protocol server, each
+# in its own session (a Ctrl+C meant for the program does not reach them). "Speakers" is made through the
+# PulseAudio protocol, as every sink here is.
+private_pipewire_start() {
+  rm -rf "$PRIVATE_AUDIO_DIR/run"/{bus,native,pid,pipewire-0,pipewire-0.lock}
+  setsid dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
+    >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
+  PRIVATE_SERVER_PIDS=$!
+  private_wait_for "test -S $PRIVATE_AUDIO_DIR/run/bus" || return 1
+  setsid pipewire >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
+  PRIVATE_SERVER_PIDS="$! $PRIVATE_SERVER_PIDS"
+  private_wait_for "test -S $PRIVATE_AUDIO_DIR/run/pipewire-0" || return 1
+  setsid wireplumber >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
+  PRIVATE_SERVER_PIDS="$! $PRIVATE_SERVER_PIDS"
+  setsid pipewire-pulse >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
+  PRIVATE_SERVER_PIDS="$! $PRIVATE_SERVER_PIDS"
+  private_wait_for 'pactl info' || return 1
+  pactl load-module module-null-sink sink_name=speakers rate=48000 sink_properties=device.description=Speakers \
+    >/dev/null || return 1
+  # The session manager picks its own default once it has seen the sink; ours must win.
+  private_wait_for 'pactl list short sinks | grep -q speakers' || return 1
+  for _ in $(seq 50); do
+    pactl set-default-sink speakers 2>/dev/null
+    [ "$(pactl get-default-sink 2>/dev/null)" = speakers ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# private_wait_for COMMAND: up to 5 s for COMMAND to succeed while the server lives.
+private_wait_for() {
   for _ in $(seq 100); do
-    if pactl info >/dev/null 2>&1; then
-      # An idle null sink renders two seconds ahead, which no sound card does; a recorder that asks for
-      # 10 ms and stays put whatever becomes the default (TONVEX_PACER, tonvex-latency-probe --pace)
-      # keeps "Speakers" at a card's pace.
-      if [ -n "${TONVEX_PACER:-}" ]; then
-        "$TONVEX_PACER" --pace speakers.monitor &
-        PRIVATE_SERVER_PACER=$!
-      fi
-      return 0
-    fi
-    kill -0 "$PRIVATE_SERVER_PID" 2>/dev/null || break
+    eval "$1" >/dev/null 2>&1 && return 0
+    for pid in $PRIVATE_SERVER_PIDS; do kill -0 "$pid" 2>/dev/null || return 1; done
     sleep 0.05
   done
-  echo "the private audio server did not start; its log:" >&2
-  cat "$PRIVATE_AUDIO_DIR/pulse.log" >&2 || true
   return 1
+}
+
+private_server_failed() {
+  echo "the private audio server (${PRIVATE_AUDIO_SERVER:-pulseaudio}) did not start; its log:" >&2
+  cat "$PRIVATE_AUDIO_DIR"/pulse.log "$PRIVATE_AUDIO_DIR"/pipewire.log >&2 2>/dev/null || true
+  private_server_stop
 }
 
 private_server_stop() {
   [ -n "${PRIVATE_SERVER_PACER:-}" ] && kill "$PRIVATE_SERVER_PACER" 2>/dev/null && wait "$PRIVATE_SERVER_PACER" 2>/dev/null
   PRIVATE_SERVER_PACER=
-  [ -n "${PRIVATE_SERVER_PID:-}" ] || return 0
-  kill "$PRIVATE_SERVER_PID" 2>/dev/null || true
-  for _ in $(seq 100); do kill -0 "$PRIVATE_SERVER_PID" 2>/dev/null || break; sleep 0.02; done
-  kill -9 "$PRIVATE_SERVER_PID" 2>/dev/null || true
-  wait "$PRIVATE_SERVER_PID" 2>/dev/null || true
-  PRIVATE_SERVER_PID=
+  # In start order reversed: the pulse server and session manager before the daemon, the bus last.
+  for pid in ${PRIVATE_SERVER_PIDS:-}; do
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
+    kill -9 "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  PRIVATE_SERVER_PIDS=
 }
 
 # Ends a session on the private server: the program whose process id is $1 (if any), then the server, then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Tonvex and runs the live engine (tonvex-cli live) until Ctrl+C: the virtual device becomes the
-# default playback device and the reworked sound plays on the first other device (or --output DEVICE).
+# default playback device and the reworked sound plays on the output device the program chooses (or --output DEVICE).
 # When no audio server is reachable it starts a private one whose sound card is a null sink "Speakers",
 # so the program always has a virtual device and an output. Extra arguments go to tonvex-cli live.
 set -euo pipefail

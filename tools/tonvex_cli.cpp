@@ -34,7 +34,8 @@ const char* const kHelp =
     "      preset display-name lines.\n"
     "  live [--config FILE] [--output DEVICE] [render's volume, limiter and --amplificator options]\n"
     "      Runs the live engine: the virtual device becomes the default playback device and the sound\n"
-    "      plays on DEVICE (default: the first other device) until SIGINT or SIGTERM.\n"
+    "      plays on DEVICE for this run (default: the remembered device, else the default one at start,\n"
+    "      else the last real one) until SIGINT or SIGTERM.\n"
     "\n"
     "Exit status: 0 success, 1 failure while working, 2 bad arguments.\n";
 

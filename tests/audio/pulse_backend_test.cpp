@@ -91,7 +91,8 @@ struct Player {
         if (written < blocks) {
           Fill(header, written++);
           stream.Prepare(header);
-          if (stream.Write(header) != engine::kMmNoError) return -1;
+          // A refused buffer is recycled, as the engine does.
+          if (stream.Write(header) != engine::kMmNoError) header.flags = header.flags | engine::kHeaderDone;
         }
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -109,6 +110,20 @@ struct Player {
   double amplitude;
   std::array<std::vector<uint8_t>, kBuffers> storage;
   std::array<engine::WaveHeader, kBuffers> headers;
+};
+
+// Plays a 1 kHz tone (amplitude 0.5, 44.1 kHz 16-bit stereo) into the virtual sink from another process: the
+// program's own output streams never play there. Ends early when the server goes.
+struct VirtualSinkTone {
+  explicit VirtualSinkTone(double seconds)
+      : thread([seconds] {
+          std::system(("sox -q -n -r 44100 -c 2 -b 16 -t raw - synth " + std::to_string(seconds) +
+                       " sine 1000 vol 0.5 | pacat -d tonvex_brevalto --rate=44100 --channels=2 --format=s16le "
+                       "--latency-msec=20 2>/dev/null")
+                          .c_str());
+        }) {}
+  ~VirtualSinkTone() { thread.join(); }
+  std::thread thread;
 };
 
 // Reads the driver as the capture thread would, for a while or until `stopAfterStop`.
@@ -184,24 +199,13 @@ TEST_F(PulseBackendTest, PlaybackIntoTheVirtualSinkArrivesAsFormatDataAndStop) {
   EXPECT_FALSE(device->Control(engine::kRequestReadFormat, &format, sizeof format, &bytes, &error));
   EXPECT_EQ(error, engine::kErrorNoAccess) << "no format before anything played";
 
-  audio::PulseWaveOutSystem outputs;
-  ASSERT_TRUE(outputs.Start(3000));
-  const int virtualIndex = IndexOf(outputs, engine::kVirtualDeviceName);
-  ASSERT_GE(virtualIndex, 0);
   LetNewSinksSettle();
 
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
-    std::unique_ptr<engine::IWaveOutStream> stream;
-    ASSERT_EQ(outputs.Open(unsigned(virtualIndex), Player::Format(), &stream), engine::kMmNoError);
     Capture capture;
     std::thread reader([&] { capture.Read(*device, *event_, 4.0, true); });
-    Player player;
-    const double seconds = player.Play(*stream, 50);  // half a second
-    EXPECT_GT(seconds, 0.4) << "buffers are done when played, not when sent";
-    EXPECT_LT(seconds, 1.5);
-    EXPECT_EQ(stream->Close(), engine::kMmNoError);
-    stream.reset();
+    { VirtualSinkTone tone(0.5); }
     reader.join();
 
     ASSERT_FALSE(capture.answers.empty());
@@ -242,111 +246,128 @@ TEST_F(PulseBackendTest, OutputDevicesAreTheSinksByDescriptionWithTheirErrors) {
   odd.blockAlign = 3;
   EXPECT_EQ(outputs.Open(unsigned(speakers), odd, &stream), engine::kWaveBadFormat);
 
-  ASSERT_TRUE(outputs.SetMixerVolume(unsigned(speakers), 50));
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  EXPECT_NE(PrivateServer::PactlOutput("get-sink-volume speakers").find("50%"), std::string::npos);
-  ASSERT_TRUE(outputs.SetMixerVolume(unsigned(speakers), 100));
-  EXPECT_FALSE(outputs.SetMixerVolume(outputs.DeviceCount(), 100));
+  EXPECT_EQ(outputs.OpenNamed(engine::kVirtualDeviceName, Player::Format(), &stream), engine::kMmBadDeviceId)
+      << "the program never plays into its own virtual device";
 
   ASSERT_EQ(outputs.Open(unsigned(speakers), Player::Format(), &stream), engine::kMmNoError);
+  EXPECT_EQ(stream->SetVolume(0), engine::kMmNoError);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(PrivateServer::PactlOutput("list sink-inputs"), "") << "a stream that plays nothing touches no sink";
+  EXPECT_EQ(stream->SetVolume(0xFFFFFFFF), engine::kMmNoError);
+  Player player;
+  const double seconds = player.Play(*stream, 50);  // half a second
+  EXPECT_GT(seconds, 0.4) << "buffers are done when played, not when sent";
+  EXPECT_LT(seconds, 1.5);
   engine::WaveHeader header;
   std::vector<uint8_t> data(1764);
   header.data = data.data();
   header.bufferLength = 1764;
   EXPECT_EQ(stream->Write(header), engine::kWaveUnprepared);
+  EXPECT_EQ(stream->Reset(), engine::kMmNoError);  // the next write starts a fresh stream, whose clock is at 0
   ASSERT_EQ(stream->Prepare(header), engine::kMmNoError);
   ASSERT_EQ(stream->Write(header), engine::kMmNoError);
   EXPECT_EQ(stream->Unprepare(header), engine::kWaveStillPlaying);
   EXPECT_EQ(stream->Close(), engine::kWaveStillPlaying);
-  EXPECT_EQ(stream->Reset(), engine::kMmNoError);
-  EXPECT_TRUE(header.flags & engine::kHeaderDone);
-  EXPECT_EQ(stream->Unprepare(header), engine::kMmNoError);
-  // The wave volume is the stream's own volume, linear per channel: half on the left, a quarter on the right.
+  // The wave volume is the stream's own volume, linear per channel (half on the left, a quarter on the right),
+  // and the mixer volume a factor on it (50 % of the range: -18.06 dB); the sink's own volume stays.
   EXPECT_EQ(stream->SetVolume(0x40007FFF), engine::kMmNoError);
+  ASSERT_TRUE(outputs.SetMixerVolume(unsigned(speakers), 50));
   std::string inputs;
   for (int wait = 0; wait < 100; ++wait) {
     inputs = PrivateServer::PactlOutput("list sink-inputs");
-    if (inputs.find("-6.02 dB") != std::string::npos) break;
+    if (inputs.find("-30.10 dB") != std::string::npos) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   EXPECT_NE(inputs.find("front-left: "), std::string::npos) << inputs;
-  EXPECT_NE(inputs.find("-6.02 dB"), std::string::npos) << inputs;
-  EXPECT_NE(inputs.find("-12.04 dB"), std::string::npos) << inputs;
+  EXPECT_NE(inputs.find("-24.08 dB"), std::string::npos) << inputs;
+  EXPECT_NE(inputs.find("-30.10 dB"), std::string::npos) << inputs;
+  EXPECT_NE(PrivateServer::PactlOutput("get-sink-volume speakers").find(" 100% "), std::string::npos);
+  ASSERT_TRUE(outputs.SetMixerVolume(unsigned(speakers), 100));
+  EXPECT_EQ(stream->Reset(), engine::kMmNoError);
+  EXPECT_TRUE(header.flags & engine::kHeaderDone);
+  EXPECT_EQ(stream->Unprepare(header), engine::kMmNoError);
   EXPECT_EQ(stream->Close(), engine::kMmNoError);
 }
 
-TEST_F(PulseBackendTest, ASinkThatDisappearsWhileOpenFailsItsStreamWithoutHanging) {
+TEST_F(PulseBackendTest, AStreamWhoseSinkGoesMovesByTheRuleAndComesBackWithIt) {
   audio::PulseWaveOutSystem outputs;
   ASSERT_TRUE(outputs.Start(3000));
-  const std::string module = PrivateServer::PactlOutput(
-      "load-module module-null-sink sink_name=doomed sink_properties=device.description=Doomed");
+  outputs.SetStartDefault("speakers");
+  const std::string load = "load-module module-null-sink sink_name=doomed sink_properties=device.description=Doomed";
+  std::string module = PrivateServer::PactlOutput(load);
   ASSERT_FALSE(module.empty());
-  const int doomed = IndexOf(outputs, "Doomed");
-  ASSERT_GE(doomed, 0);
-  const unsigned before = outputs.DeviceCount();
-  std::unique_ptr<engine::IWaveOutStream> stream;
-  ASSERT_EQ(outputs.Open(unsigned(doomed), Player::Format(), &stream), engine::kMmNoError);
+  ASSERT_GE(IndexOf(outputs, "Doomed"), 0);
+  std::unique_ptr<engine::IWaveOutStream> opened;
+  ASSERT_EQ(outputs.OpenNamed("Doomed", Player::Format(), &opened), engine::kMmNoError);
+  auto& stream = dynamic_cast<audio::PulseWaveOutStream&>(*opened);
+  auto sinkBecomes = [&](const std::string& sink) {
+    for (int wait = 0; wait < 300 && stream.SinkName() != sink; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return stream.SinkName();
+  };
   Player player;
-  std::thread playing([&] { player.Play(*stream, 300); });  // three seconds, cut short below
+  double seconds = 0;
+  std::thread playing([&] { seconds = player.Play(stream, 200); });
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ASSERT_TRUE(PrivateServer::Pactl("unload-module " + module.substr(0, module.find('\n'))));
-  playing.join();  // Play ends when a write is refused
-  for (auto& header : player.headers) {
-    const uint32_t flags = header.flags.load();
-    EXPECT_TRUE(!(flags & engine::kHeaderInQueue) || (flags & engine::kHeaderDone));
-  }
+  EXPECT_EQ(sinkBecomes("speakers"), "speakers") << "the default at start, not the server's choice";
+  playing.join();
+  EXPECT_LT(seconds, 4.0) << "no buffer stays with the vanished sink";
   engine::WaveHeader late;
   std::vector<uint8_t> data(1764);
   late.data = data.data();
   late.bufferLength = 1764;
-  stream->Prepare(late);
-  EXPECT_NE(stream->Write(late), engine::kMmNoError);
-  EXPECT_EQ(stream->Close(), engine::kMmNoError);
-  for (int wait = 0; wait < 100 && outputs.DeviceCount() == before; ++wait)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(outputs.DeviceCount(), before - 1);
+  stream.Prepare(late);
+  EXPECT_EQ(stream.Write(late), engine::kMmNoError) << "it plays on";
+
+  module = PrivateServer::PactlOutput(load);
+  EXPECT_EQ(sinkBecomes("doomed"), "doomed") << "back on its own sink when it returns";
+  EXPECT_EQ(stream.Reset(), engine::kMmNoError);
+  EXPECT_EQ(stream.Close(), engine::kMmNoError);
+  PrivateServer::Pactl("unload-module " + module.substr(0, module.find('\n')));
 }
 
-TEST_F(PulseBackendTest, TheDriverAnswersAsStoppedWhileTheServerIsGoneAndStartsAgainAfterIt) {
+TEST_F(PulseBackendTest, DriverAndOutputStreamOutliveTheServerAndStartAgainAfterIt) {
   auto device = std::make_unique<audio::PulseDriverDevice>();
   ASSERT_TRUE(device->Start(3000));
   uint32_t bytes = 0, error = 0;
   ASSERT_TRUE(device->Control(engine::kRequestRegisterEvent, nullptr, 0, &bytes, &error));
   audio::PulseWaveOutSystem outputs;
   ASSERT_TRUE(outputs.Start(3000));
-  int index = IndexOf(outputs, engine::kVirtualDeviceName);
-  ASSERT_GE(index, 0);
+  std::unique_ptr<engine::IWaveOutStream> opened;
+  ASSERT_EQ(outputs.OpenNamed("Speakers", Player::Format(), &opened), engine::kMmNoError);
+  auto& stream = dynamic_cast<audio::PulseWaveOutStream&>(*opened);
   LetNewSinksSettle();
-  std::unique_ptr<engine::IWaveOutStream> stream;
-  ASSERT_EQ(outputs.Open(unsigned(index), Player::Format(), &stream), engine::kMmNoError);
-  Player player;
-  std::thread playing([&] { player.Play(*stream, 400); });
-  Capture before;
-  before.Read(*device, *event_, 0.5, false);
-  ASSERT_FALSE(before.answers.empty());
-  EXPECT_EQ(before.answers.front(), engine::kReadFormatChanged);
+  {
+    VirtualSinkTone tone(3.0);
+    Capture before;
+    before.Read(*device, *event_, 0.5, false);
+    ASSERT_FALSE(before.answers.empty());
+    EXPECT_EQ(before.answers.front(), engine::kReadFormatChanged);
 
-  server_->Stop();
-  Capture gone;
-  gone.Read(*device, *event_, 1.0, false);
-  playing.join();
-  stream.reset();
-  ASSERT_FALSE(gone.answers.empty());
-  EXPECT_EQ(gone.answers.back(), engine::kReadStopped);
-  EXPECT_FALSE(device->SinkPresent());
+    server_->Stop();
+    Capture gone;
+    gone.Read(*device, *event_, 1.0, false);
+    ASSERT_FALSE(gone.answers.empty());
+    EXPECT_EQ(gone.answers.back(), engine::kReadStopped);
+    EXPECT_FALSE(device->SinkPresent());
+    EXPECT_EQ(stream.SinkName(), "") << "no server, no sink";
+  }
 
   ASSERT_TRUE(server_->Start());
   for (int wait = 0; wait < 300 && !device->SinkPresent(); ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_TRUE(device->SinkPresent()) << "the driver reconnects and makes its sink again";
-  index = IndexOf(outputs, engine::kVirtualDeviceName);
-  ASSERT_GE(index, 0) << "the output list follows the new server";
+  for (int wait = 0; wait < 300 && stream.SinkName().empty(); ++wait)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(stream.SinkName(), "speakers") << "the output stream plays on the new server's sink";
+  Player player;
+  EXPECT_GT(player.Play(stream, 10), 0.05) << "and takes buffers again";
   LetNewSinksSettle();
-  ASSERT_EQ(outputs.Open(unsigned(index), Player::Format(), &stream), engine::kMmNoError);
-  Player again;
-  std::thread replaying([&] { again.Play(*stream, 50); });
   Capture after;
-  after.Read(*device, *event_, 1.5, false);
-  replaying.join();
+  {
+    VirtualSinkTone again(0.5);
+    after.Read(*device, *event_, 1.5, false);
+  }
   ASSERT_FALSE(after.answers.empty());
   EXPECT_EQ(after.answers.front(), engine::kReadFormatChanged) << "streaming starts again with a format report";
   EXPECT_GT(after.samples.size(), 44100u * 2 / 4);

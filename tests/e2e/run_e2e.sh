@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# End-to-end test of the live engine on a private PulseAudio server: known signals are played into the
-# default sink (the virtual device, while tonvex-cli live runs) and recorded from the monitor of "Speakers".
-# Usage: run_e2e.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe
+# End-to-end test of the live engine on a private audio server: known signals are played into the default
+# sink (the virtual device, while tonvex-cli live runs) and recorded from the monitor of "Speakers".
+# Usage: run_e2e.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe [pulseaudio|pipewire]
 set -euo pipefail
 cli=$(realpath "$1")
 TONVEX_PACER=$(realpath "$2")
+PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-e2e.XXXXXX)
@@ -49,8 +50,8 @@ tone() {  # name frequency amplitude seconds
   sox -q -n -r 48000 -c 2 -b 16 "$work/$1.wav" synth "$4" sine "$2" vol "$3"
 }
 
-record() {  # name: plays $work/name.wav into the default sink and records Speakers while it plays
-  parec -d speakers.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/$1.raw" &
+record() {  # name [sink]: plays $work/name.wav into the default sink and records the sink (Speakers) meanwhile
+  parec -d "${2:-speakers}.monitor" --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/$1.raw" &
   local rec=$!
   sleep 0.3
   paplay "$work/$1.wav"
@@ -58,6 +59,43 @@ record() {  # name: plays $work/name.wav into the default sink and records Speak
   kill "$rec"
   wait "$rec" 2>/dev/null || true
 }
+
+listen() {  # name sink: records the sink for 1.5 s
+  parec -d "$2.monitor" --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/$1.raw" &
+  local rec=$!
+  sleep 1.5
+  kill "$rec"
+  wait "$rec" 2>/dev/null || true
+}
+
+output_sink() {  # the sink the program's output stream plays on, "none" without one
+  python3 -c '
+import json, subprocess
+def listing(kind): return json.loads(subprocess.check_output(["pactl", "-f", "json", "list", kind]))
+names = {s["index"]: s["name"] for s in listing("sinks")}
+on = [names.get(i["sink"], "?") for i in listing("sink-inputs") if i["properties"].get("media.name") == "Tonvex output"]
+print(" ".join(on) or "none")'
+}
+
+expect_output() {  # sink what: waits up to 5 s for the output to play on the sink (or "none")
+  local now=
+  for _ in $(seq 50); do
+    now=$(output_sink)
+    [ "$now" = "$1" ] && { pass "$2: output on $1"; return 0; }
+    sleep 0.1
+  done
+  fail "$2: output on $now, not $1"
+}
+
+null_sink() {  # name description: loads a null sink, prints its module
+  pactl load-module module-null-sink "sink_name=$1" rate=48000 "sink_properties=device.description=$2"
+}
+
+remember() {  # the user's settings with the product key, remembering output device $1 (none if empty)
+  mkdir -p "$XDG_CONFIG_HOME/tonvex"
+  { echo '[Software\Brevalto\Tonvex]'; [ -z "$1" ] || printf '"device"="%s"\n' "$1"; } >"$XDG_CONFIG_HOME/tonvex/user.reg"
+}
+remembered() { sed -n 's/^"device"="\(.*\)"$/\1/p' "$XDG_CONFIG_HOME/tonvex/user.reg"; }
 
 private_server_start
 
@@ -69,6 +107,7 @@ tone in1k 1000 0.1 3
 tone in100 100 0.1 3
 tone loud 1000 0.9 3
 tone half 1000 0.45 3
+tone long 1000 0.1 30
 input=$($check level <(sox "$work/in1k.wav" -t raw -) 1000)
 
 echo "--- equalizer: +6 dB at 1000 Hz"
@@ -107,6 +146,43 @@ record in1k
 before=$($check level "$work/in1k.raw" 1000)
 private_server_stop
 sleep 1
+listen() {  # name sink: records the sink for 1.5 s
+  parec -d "$2.monitor" --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/$1.raw" &
+  local rec=$!
+  sleep 1.5
+  kill "$rec"
+  wait "$rec" 2>/dev/null || true
+}
+
+output_sink() {  # the sink the program's output stream plays on, "none" without one
+  python3 -c '
+import json, subprocess
+def listing(kind): return json.loads(subprocess.check_output(["pactl", "-f", "json", "list", kind]))
+names = {s["index"]: s["name"] for s in listing("sinks")}
+on = [names.get(i["sink"], "?") for i in listing("sink-inputs") if i["properties"].get("media.name") == "Tonvex output"]
+print(" ".join(on) or "none")'
+}
+
+expect_output() {  # sink what: waits up to 5 s for the output to play on the sink (or "none")
+  local now=
+  for _ in $(seq 50); do
+    now=$(output_sink)
+    [ "$now" = "$1" ] && { pass "$2: output on $1"; return 0; }
+    sleep 0.1
+  done
+  fail "$2: output on $now, not $1"
+}
+
+null_sink() {  # name description: loads a null sink, prints its module
+  pactl load-module module-null-sink "sink_name=$1" rate=48000 "sink_properties=device.description=$2"
+}
+
+remember() {  # the user's settings with the product key, remembering output device $1 (none if empty)
+  mkdir -p "$XDG_CONFIG_HOME/tonvex"
+  { echo '[Software\Brevalto\Tonvex]'; [ -z "$1" ] || printf '"device"="%s"\n' "$1"; } >"$XDG_CONFIG_HOME/tonvex/user.reg"
+}
+remembered() { sed -n 's/^"device"="\(.*\)"$/\1/p' "$XDG_CONFIG_HOME/tonvex/user.reg"; }
+
 private_server_start
 wait_for_default || fail "live did not take the default sink of the new server"
 sleep 2.5
@@ -115,6 +191,66 @@ after=$($check level "$work/in1k.raw" 1000)
 kill -0 "$live_pid" 2>/dev/null && pass "live survived the restart" || fail "live ended with the server"
 if near "$after" "$before" 0.5; then pass "sound comes through again ($before -> $after dB)"; else fail "after the restart $after dB, before $before dB"; fi
 stop_live || fail "live did not end cleanly after the restart"
+
+echo "--- the sink's volume belongs to the user"
+pactl set-sink-volume speakers 30%
+start_live
+record in1k
+during=$(pactl get-sink-volume speakers)
+stop_live || fail "live did not end cleanly"
+for when in "during playback:$during" "after exit:$(pactl get-sink-volume speakers)"; do
+  case "$when" in *" 30% "*) pass "Speakers at 30 % ${when%%:*}" ;; *) fail "Speakers ${when%%:*}: ${when#*:}" ;; esac
+done
+pactl set-sink-volume speakers 100%
+
+echo "--- which output: remembered device, else the default at start, --output for one run only"
+headphones=$(null_sink headphones Headphones)
+choose() {  # remembered-device default-at-start expected-sink what [live options...]
+  remember "$1"
+  pactl set-default-sink "$2"
+  start_live "${@:5}"
+  paplay "$work/in1k.wav" &
+  expect_output "$3" "$4"
+  wait $!
+  stop_live || fail "$4: live did not end cleanly"
+}
+choose "" headphones headphones "nothing remembered, Headphones default"
+[ "$(remembered)" = Headphones ] && pass "the choice is remembered" || fail "remembered \"$(remembered)\""
+choose Speakers headphones speakers "Speakers remembered, Headphones default"
+choose Speakers speakers headphones "--output Headphones" --output Headphones
+[ "$(remembered)" = Speakers ] && pass "--output stores nothing" || fail "--output stored \"$(remembered)\""
+
+echo "--- the output follows its sink, never onto the virtual device"
+start_live --output Headphones
+paplay "$work/long.wav" &
+player=$!
+expect_output headphones "at start"
+pactl unload-module "$headphones"
+expect_output speakers "Headphones unplugged"
+listen moved speakers
+headphones=$(null_sink headphones Headphones)
+expect_output headphones "Headphones back"
+sleep 2.5  # the new sink renders ahead at first
+listen back headphones
+# The sound is there at its level; 3 dB leave room for a dropout of a loaded machine within the recording.
+for name in moved back; do
+  level=$($check level "$work/$name.raw" 1000)
+  near "$level" "$input" 3 && pass "sound plays after \"$name\" ($level dB)" || fail "after \"$name\": $level dB, not $input"
+done
+pactl unload-module "$headphones"
+# Speakers too: only the virtual sink is left.
+pactl unload-module "$(pactl list short modules | awk '/sink_name=speakers/ {print $1}')"
+pactl list short sinks | grep -qv tonvex_brevalto && fail "a real sink is still there"
+expect_output none "no real sink left"
+kill -0 "$live_pid" 2>/dev/null && pass "live runs on without a sink" || fail "live ended without a sink"
+null_sink speakers Speakers >/dev/null
+expect_output speakers "Speakers plugged in"
+sleep 2.5
+listen returned speakers
+level=$($check level "$work/returned.raw" 1000)
+near "$level" "$input" 3 && pass "sound on the new Speakers ($level dB)" || fail "new Speakers: $level dB, not $input"
+kill "$player" 2>/dev/null; wait "$player" 2>/dev/null || true
+stop_live || fail "live did not end cleanly after the sinks came and went"
 
 if [ "$failures" -ne 0 ]; then
   echo "--- live log"; cat "$work/live.log"
