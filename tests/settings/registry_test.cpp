@@ -157,7 +157,8 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
   for (int writer = 2; writer < kWriters; ++writer) EXPECT_TRUE(results[writer]);
   for (int writer = 0; writer < kWriters; ++writer)
     for (int i = 0; i < kValues; ++i)
-      EXPECT_EQ(UserValue("w" + std::to_string(writer) + "_" + std::to_string(i)), std::to_string(i));
+      EXPECT_EQ(UserValue(std::string("w").append(std::to_string(writer)).append("_").append(std::to_string(i))),
+                std::to_string(i));
 }
 
 }  // namespace

@@ -308,7 +308,7 @@ TEST_F(Selection, AnEmptyFolderLeavesFlatCurvesAndTheCompressorAsItWas) {
 }
 
 TEST_F(Selection, ListStopsAtOneHundredPresets) {
-  for (int i = 0; i < 105; ++i) WritePreset("p" + std::to_string(1000 + i) + ".tvd", "", i);
+  for (int i = 0; i < 105; ++i) WritePreset(std::string("p").append(std::to_string(1000 + i)).append(".tvd"), "", i);
   Start();
   EXPECT_EQ(list->Count(), 100);
   EXPECT_EQ(selection->presetCount, 100);
