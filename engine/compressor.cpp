@@ -50,6 +50,6 @@ CCompressor::Pass CCompressor::Begin(int channel) {
   return Pass(follower, curves_[channel], record);
 }
 
-void CCompressor::Run(CSignalBuffer& buffer, int channel) { RunPass(Begin(channel), buffer); }
+bool CCompressor::Run(CSignalBuffer& buffer, int channel) { return RunPass(Begin(channel), buffer); }
 
 }  // namespace engine

@@ -49,7 +49,8 @@ class CCompressor {
   void FollowSampleRate(int sampleRate);
   // Envelopes back to 0 and smoothers to silence.
   void Reset();
-  void Run(CSignalBuffer& buffer, int channel);
+  // False when the channel's state had become non-finite (a non-finite input) and was reset.
+  bool Run(CSignalBuffer& buffer, int channel);
 
   // One channel's pass over one block, a sample at a time: Begin redesigns the smoothers if needed, the
   // pass returns each compressed sample, End stores the state. Run is exactly that over the buffer.
@@ -88,7 +89,7 @@ class CCompressor::Pass {
     if (curve_.transparent || !(envelope > 0.0)) return x;
     return x * curve_.Gain(envelope);
   }
-  void End() { cursor_.Store(); }
+  bool End() { return cursor_.Store(); }
 
  private:
   EnvelopeCursor cursor_;
