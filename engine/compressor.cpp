@@ -1,9 +1,9 @@
 #include "engine/compressor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/redesign_when_dirty.h"
-#include "engine/stage_pass.h"
 
 namespace engine {
 
@@ -41,15 +41,34 @@ double CCompressor::OutputLevel(double level, double threshold, double center, d
   return center;
 }
 
-CCompressor::Pass CCompressor::Begin(int channel) {
+bool CCompressor::Run(CSignalBuffer& buffer, int channel) {
   CompressorChannel& record = settings_.channel[channel];
   EnvelopeFollower& follower = followers_[channel];
   RedesignWhenDirty(record.dirty, settings_.lock, [&] {
     follower.Design(sampleRate_, record.attack, kMinimumTime, record.release, kMinimumTime);
   });
-  return Pass(follower, curves_[channel], record);
+  CompressorCurveGain& curve = curves_[channel];
+  EnvelopeCursor cursor(follower);
+  double* samples = buffer.Data();
+  const int count = buffer.Count();
+  for (int start = 0; start < count; start += kEnvelopeChunk) {
+    double* x = samples + start;
+    const int n = std::min(kEnvelopeChunk, count - start);
+    for (int i = 0; i < n; ++i) envelope_[i] = cursor.Next(std::fabs(x[i]));
+    for (int i = 0; i < n; ++i) {
+      // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
+      const double t = record.threshold.load(std::memory_order_relaxed);
+      const double p = record.center.load(std::memory_order_relaxed);
+      const double r = record.rate.load(std::memory_order_relaxed);
+      if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
+      // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
+      // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
+      const double envelope = envelope_[i];
+      if (curve.transparent || !(envelope > 0.0)) continue;
+      x[i] *= curve.Gain(envelope);
+    }
+  }
+  return cursor.Store();
 }
-
-bool CCompressor::Run(CSignalBuffer& buffer, int channel) { return RunPass(Begin(channel), buffer); }
 
 }  // namespace engine

@@ -42,6 +42,7 @@ class CCompressor {
  public:
   static constexpr double kMinimumTime = 0.00001;  // s
   static constexpr double kFlatRatio = 30.0;
+  static constexpr int kEnvelopeChunk = 256;
 
   explicit CCompressor(CompressorSettings& settings = Parameters().compressor);
   virtual ~CCompressor() = default;
@@ -51,11 +52,6 @@ class CCompressor {
   void Reset();
   // False when the channel's state had become non-finite (a non-finite input) and was reset.
   bool Run(CSignalBuffer& buffer, int channel);
-
-  // One channel's pass over one block, a sample at a time: Begin redesigns the smoothers if needed, the
-  // pass returns each compressed sample, End stores the state. Run is exactly that over the buffer.
-  class Pass;
-  Pass Begin(int channel);
 
   // Output level of the curve for envelope level `level` (all log10 of amplitude).
   static double OutputLevel(double level, double threshold, double center, double ratio);
@@ -70,31 +66,10 @@ class CCompressor {
   std::array<EnvelopeFollower, kChannels> followers_;
   std::array<CurveGain, kChannels> curves_;
   int sampleRate_ = 0;
+  // One chunk's envelope: the envelope's recursion runs alone over a chunk, then the curve's gains, which
+  // do not depend on each other, over the same chunk. Apart, neither waits for the other's latency.
+  std::array<double, kEnvelopeChunk> envelope_{};
 };
 
-class CCompressor::Pass {
- public:
-  Pass(EnvelopeFollower& follower, CompressorCurveGain& curve, CompressorChannel& record)
-      : cursor_(follower), curve_(curve), record_(record) {}
-
-  double operator()(double x) {
-    const double envelope = cursor_.Next(std::fabs(x));
-    // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
-    const double t = record_.threshold.load(std::memory_order_relaxed);
-    const double p = record_.center.load(std::memory_order_relaxed);
-    const double r = record_.rate.load(std::memory_order_relaxed);
-    if (!curve_.Matches(t, p, r)) curve_.Update(t, p, r);
-    // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
-    // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
-    if (curve_.transparent || !(envelope > 0.0)) return x;
-    return x * curve_.Gain(envelope);
-  }
-  bool End() { return cursor_.Store(); }
-
- private:
-  EnvelopeCursor cursor_;
-  CompressorCurveGain& curve_;
-  CompressorChannel& record_;
-};
 
 }  // namespace engine
