@@ -28,11 +28,10 @@ struct CompressorCurveGain {
 
   void Update(double t, double p, double r);
   bool Matches(double t, double p, double r) const { return t == threshold && p == center && r == ratio; }
-  double Gain(double envelope) const {
-    if (envelope < thresholdAmplitude) return belowGain;
-    if (flat) return centerAmplitude / envelope;
-    return aboveScale * abovePower(envelope);
-  }
+  // 10^out / envelope for an envelope above zero.
+  double Gain(double envelope) const;
+  // samples[i] *= Gain(envelope[i]), for every envelope above zero.
+  void Apply(const double* __restrict envelope, double* __restrict samples, int count) const;
 };
 
 // Follows each channel's envelope and multiplies every sample by the gain that brings the envelope onto
