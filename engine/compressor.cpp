@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine/redesign_when_dirty.h"
+#include "engine/stage_pass.h"
 
 namespace engine {
 
@@ -74,22 +75,15 @@ bool CCompressor::Run(CSignalBuffer& buffer, int channel) {
     follower.Design(sampleRate_, record.attack, kMinimumTime, record.release, kMinimumTime);
   });
   CompressorCurveGain& curve = curves_[channel];
-  EnvelopeCursor cursor(follower);
-  double* samples = buffer.Data();
-  const int count = buffer.Count();
-  for (int start = 0; start < count; start += kEnvelopeChunk) {
-    double* x = samples + start;
-    const int n = std::min(kEnvelopeChunk, count - start);
-    for (int i = 0; i < n; ++i) envelope_[i] = cursor.Next(std::fabs(x[i]));
+  return RunEnvelopeStage(follower, buffer, [&](const double* envelope, double* samples, int count) {
     // T, P and R are read for every chunk (a few milliseconds), so a change acts at once without a
     // redesign; the derived constants are rebuilt only when one of them changed.
     const double t = record.threshold.load(std::memory_order_relaxed);
     const double p = record.center.load(std::memory_order_relaxed);
     const double r = record.rate.load(std::memory_order_relaxed);
     if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
-    if (!curve.transparent) curve.Apply(envelope_.data(), x, n);
-  }
-  return cursor.Store();
+    if (!curve.transparent) curve.Apply(envelope, samples, count);
+  });
 }
 
 }  // namespace engine

@@ -41,7 +41,6 @@ class CCompressor {
  public:
   static constexpr double kMinimumTime = 0.00001;  // s
   static constexpr double kFlatRatio = 30.0;
-  static constexpr int kEnvelopeChunk = 256;
 
   explicit CCompressor(CompressorSettings& settings = Parameters().compressor);
   virtual ~CCompressor() = default;
@@ -65,9 +64,7 @@ class CCompressor {
   std::array<EnvelopeFollower, kChannels> followers_;
   std::array<CurveGain, kChannels> curves_;
   int sampleRate_ = 0;
-  // One chunk's envelope: the envelope's recursion runs alone over a chunk, then the curve's gains, which
-  // do not depend on each other, over the same chunk. Apart, neither waits for the other's latency.
-  std::array<double, kEnvelopeChunk> envelope_{};
+
 };
 
 

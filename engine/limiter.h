@@ -23,7 +23,7 @@ class CLimiter {
   // False when the channel's state had become non-finite (a non-finite input) and was reset.
   bool Run(CSignalBuffer& buffer, int channel);
 
-  // One channel's pass over one block, a sample at a time, as CCompressor::Pass; Run is exactly that.
+  // One channel's pass over one block, a sample at a time; Run is exactly that.
   class Pass {
    public:
     Pass(EnvelopeFollower& follower, double limit) : cursor_(follower), limit_(limit) {}
