@@ -3,6 +3,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -38,6 +39,8 @@ void OpenInput(const std::string& path, SoundFile* in, SF_INFO* info) {
 // Frames per block of a render: long enough that a block costs little to set up, short enough that both
 // channels stay in the first-level cache from one stage to the next.
 constexpr int kRenderBlockFrames = 1024;
+// Frames per read and write of the files: few system calls.
+constexpr int kRenderChunkFrames = 16 * kRenderBlockFrames;
 
 // A temporary name in the target's folder, so the final rename stays on one file system.
 std::string TemporaryName(const std::string& path) { return path + ".tmp-" + std::to_string(::getpid()); }
@@ -61,10 +64,9 @@ void RenderFile(const std::string& input, const std::string& output, engine::Pro
   sf_command(out->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
   const int channels = info.channels;
-  // The chain's result does not depend on how the stream is cut into blocks; long blocks spend less on
-  // each block's set-up and on the file library's calls.
+  // The chain's result does not depend on how the stream is cut into blocks.
   const int block = kRenderBlockFrames;
-  SoundBlocks blocks(info, block);
+  SoundBlocks blocks(info, kRenderChunkFrames);
   engine::CSignalBuffer buffers[engine::kChannels] = {engine::CSignalBuffer(block), engine::CSignalBuffer(block)};
   engine::CChannelChain chain(parameters);
   chain.FollowSampleRate(info.samplerate);
@@ -72,15 +74,20 @@ void RenderFile(const std::string& input, const std::string& output, engine::Pro
   bool failed = false;
   std::string problem;
   for (;;) {
-    const sf_count_t got = blocks.Read(in.file, buffers);
+    const sf_count_t got = blocks.ReadChunk(in.file);
     if (got < 0 || sf_error(in.file) != SF_ERR_NO_ERROR) {
       failed = true;
       problem = "cannot read " + input + ": " + sf_strerror(in.file);
       break;
     }
     if (got == 0) break;
-    chain.ProcessBlock(buffers, channels);
-    if (!blocks.Write(out->file, buffers, got)) {
+    for (sf_count_t offset = 0; offset < got; offset += block) {
+      const int frames = int(std::min<sf_count_t>(block, got - offset));
+      blocks.Take(offset, frames, buffers);
+      chain.ProcessBlock(buffers, channels);
+      blocks.Put(offset, frames, buffers);
+    }
+    if (!blocks.WriteChunk(out->file, got)) {
       failed = true;
       problem = "cannot write " + output + ": " + sf_strerror(out->file);
       break;

@@ -21,37 +21,44 @@ short ToShort(double x) {
 }
 }  // namespace
 
-SoundBlocks::SoundBlocks(const SF_INFO& info, int frames)
-    : channels_(info.channels), frames_(frames), pcm16_((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {
+SoundBlocks::SoundBlocks(const SF_INFO& info, int chunkFrames)
+    : channels_(info.channels),
+      chunkFrames_(chunkFrames),
+      pcm16_((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16) {
   if (pcm16_)
-    shorts_.resize(size_t(frames) * channels_);
+    shorts_.resize(size_t(chunkFrames) * channels_);
   else
-    doubles_.resize(size_t(frames) * channels_);
+    doubles_.resize(size_t(chunkFrames) * channels_);
 }
 
-sf_count_t SoundBlocks::Read(SNDFILE* file, engine::CSignalBuffer* buffers) {
-  const sf_count_t got = pcm16_ ? sf_readf_short(file, shorts_.data(), frames_)
-                                : sf_readf_double(file, doubles_.data(), frames_);
-  if (got <= 0) return got;
+sf_count_t SoundBlocks::ReadChunk(SNDFILE* file) {
+  return pcm16_ ? sf_readf_short(file, shorts_.data(), chunkFrames_) : sf_readf_double(file, doubles_.data(), chunkFrames_);
+}
+
+void SoundBlocks::Take(sf_count_t offset, int frames, engine::CSignalBuffer* buffers) {
   for (int ch = 0; ch < channels_; ++ch) {
-    buffers[ch].Resize(int(got));
+    buffers[ch].Resize(frames);
     double* out = buffers[ch].Data();
+    const size_t first = size_t(offset) * channels_ + ch;
     if (pcm16_)
-      for (sf_count_t i = 0; i < got; ++i) out[i] = shorts_[size_t(i) * channels_ + ch] * kReadScale;
+      for (int i = 0; i < frames; ++i) out[i] = shorts_[first + size_t(i) * channels_] * kReadScale;
     else
-      for (sf_count_t i = 0; i < got; ++i) out[i] = doubles_[size_t(i) * channels_ + ch];
+      for (int i = 0; i < frames; ++i) out[i] = doubles_[first + size_t(i) * channels_];
   }
-  return got;
 }
 
-bool SoundBlocks::Write(SNDFILE* file, const engine::CSignalBuffer* buffers, sf_count_t frames) {
+void SoundBlocks::Put(sf_count_t offset, int frames, const engine::CSignalBuffer* buffers) {
   for (int ch = 0; ch < channels_; ++ch) {
     const double* in = buffers[ch].Data();
+    const size_t first = size_t(offset) * channels_ + ch;
     if (pcm16_)
-      for (sf_count_t i = 0; i < frames; ++i) shorts_[size_t(i) * channels_ + ch] = ToShort(in[i]);
+      for (int i = 0; i < frames; ++i) shorts_[first + size_t(i) * channels_] = ToShort(in[i]);
     else
-      for (sf_count_t i = 0; i < frames; ++i) doubles_[size_t(i) * channels_ + ch] = in[i];
+      for (int i = 0; i < frames; ++i) doubles_[first + size_t(i) * channels_] = in[i];
   }
+}
+
+bool SoundBlocks::WriteChunk(SNDFILE* file, sf_count_t frames) {
   return (pcm16_ ? sf_writef_short(file, shorts_.data(), frames) : sf_writef_double(file, doubles_.data(), frames)) ==
          frames;
 }
