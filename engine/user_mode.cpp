@@ -170,12 +170,14 @@ void CUserMode::OnFormatReport() {
 
 void CUserMode::OnData(uint32_t bytes) {
   const int32_t state = state_;
-  const bool streaming = state == kCaptureFormatted || state == kCaptureStreaming || (state == kCaptureFault && ringOverrun_);
+  const bool overrun = state == kCaptureFault && ringOverrun_;
   ringOverrun_ = false;
-  if (!streaming || bytes > kMaxBlockBytes) {
+  if (!(state == kCaptureFormatted || state == kCaptureStreaming || overrun) || bytes > kMaxBlockBytes) {
     state_ = kCaptureFault;
     return;
   }
+  // Room again after a full ring: the stream goes on, even if this block is one the output asks to skip.
+  if (overrun) state_ = kCaptureStreaming;
   {
     platform::Guard guard(ringLock_);
     InputSlot& slot = ring_[writeIndex_];

@@ -58,6 +58,12 @@ TEST_F(CaptureStates, FullRingRefusesAndCountsBlocksThenRecoversWithoutAFormatRe
   EXPECT_EQ(output().Statistics().blocksRefused, 2u);
 
   ASSERT_TRUE(dsp->ProcessPendingBlock());  // one slot free again
+  {
+    // The output, flooded after the stall, has the next block skipped.
+    platform::Guard guard(link().RingLock());
+    link().SkipCounter() = 1;
+  }
+  driver.PushData(Block(3));
   driver.PushData(Block(4));
   Capture();
   EXPECT_EQ(link().State(), kCaptureStreaming);
