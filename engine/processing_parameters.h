@@ -58,7 +58,7 @@ struct EqualizerParameters {
 };
 
 struct CompressorChannel {
-  // log10 of amplitude; read by every sample without the lock, so they act at once.
+  // log10 of amplitude; read for every chunk of 256 samples without the lock, so they act at once.
   std::atomic<double> threshold{0.0};
   std::atomic<double> center{0.0};
   std::atomic<double> rate{0.0};
