@@ -14,12 +14,14 @@ using engine::WaveHeader;
 
 namespace {
 
-// Done marks follow the stream's clock, read whenever the engine writes (once per block) and when the server
-// asks for data or runs dry; the timer only covers the times without writes. Every check from the mainloop
-// thread is a wake-up of its own, so it is slow.
-constexpr pa_usec_t kDoneCheckUs = 100000;
+// Done marks follow the stream's clock, read whenever the engine writes (once per block), when the server asks
+// for data or runs dry, and at least this often: the engine's queue regulation reads them before it writes,
+// and after a pause in its input, marks as old as the pause would make it drop blocks.
+constexpr pa_usec_t kDoneCheckUs = 20000;
 // A clock that has not moved for this long while buffers are queued asks the server for a timing report.
 constexpr pa_usec_t kClockStallUs = 20000;
+// Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
+constexpr size_t kBacklogBlocks = 3;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
 
@@ -289,6 +291,7 @@ void PulseWaveOutStream::OnState() {
     case PA_STREAM_READY:
       ready_ = true;
       ApplyVolume();
+      DropBacklog();
       SendUnsent();
       break;
     case PA_STREAM_FAILED:
@@ -303,6 +306,17 @@ void PulseWaveOutStream::OnState() {
       break;
     default:
       break;
+  }
+}
+
+void PulseWaveOutStream::DropBacklog() {
+  // Whatever piled up while the stream was being made (at a start or a move, longer on a loaded machine) would
+  // stay as latency for as long as it plays; only the newest blocks, as many as the engine tops its queue up
+  // to, are kept.
+  while (count_ > kBacklogBlocks && queue_[head_].end == 0) {
+    MarkHeaderDone(*queue_[head_].header);
+    head_ = (head_ + 1) % kQueueCapacity;
+    --count_;
   }
 }
 
@@ -344,8 +358,9 @@ void PulseWaveOutStream::CheckPlayed() {
   // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
   // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
   // clock has not moved for a while, so done marks follow the real playback.
-  // Past an underrun it runs on beyond everything sent, which no playback can: then it says nothing about
-  // what was written since, and a report is asked for at once.
+  // Past an underrun it runs on beyond everything sent, which no playback can: a report is asked for at once.
+  // Until it comes, what was written since may be marked done early; that only makes the engine top its queue
+  // up, while marking nothing would make it drop blocks.
   const pa_usec_t now = pa_rtclock_now();
   const bool overrun = position > sent_;
   if (position != lastPosition_) {
@@ -360,7 +375,7 @@ void PulseWaveOutStream::CheckPlayed() {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
-  if (!overrun) FinishUpTo(position);
+  FinishUpTo(position);
 }
 
 void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {

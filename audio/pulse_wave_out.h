@@ -66,7 +66,7 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // The program's output: a playback stream in exactly the format asked for, on the sink the output rule picks
 // (see above), opened so that the server never moves it. Written buffers go to the server at once; a buffer is
 // marked done when the server's clock says it has been played, checked at every write and whenever the server
-// asks for data, and at least every 100 ms. When the stream moves to another sink, what was queued on the
+// asks for data, and at least every 20 ms. When the stream moves to another sink, what was queued on the
 // old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
 // device that does not exist.
 class PulseWaveOutStream : public engine::IWaveOutStream {
@@ -102,6 +102,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void ArmTimer(pa_usec_t delay);
   void OnRequest();
   void CheckPlayed();
+  void DropBacklog();
   void SendUnsent();
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
   void FinishUpTo(uint64_t position, bool unsentToo = false);

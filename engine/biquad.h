@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cmath>
 
 namespace engine {
 
@@ -84,6 +85,9 @@ class CBiquad {
     y2_ = y2;
     primed_ = true;
   }
+  // False once the history holds an infinity or a NaN (a non-finite input): the section then only ever
+  // outputs NaN until it is unprimed.
+  bool HistoryFinite() const { return std::isfinite(x1_ + x2_ + y1_ + y2_); }
   double X1() const { return x1_; }
   double X2() const { return x2_; }
   double Y1() const { return y1_; }

@@ -23,27 +23,32 @@ void CChannelChain::ResetState() {
   limiter_.Reset();
 }
 
+void CChannelChain::ProcessBlock(CSignalBuffer* buffers, int channels) {
+  if (channels == 2)
+    ProcessStereo(buffers[0], buffers[1]);
+  else
+    for (int ch = 0; ch < channels && ch < kChannels; ++ch) Process(buffers[ch], ch, channels);
+}
+
 void CChannelChain::Process(CSignalBuffer& buffer, int channel, int channels) {
   // State exists for left and right only; any further channel passes through untouched rather than
   // reach past the stages' per-channel state.
   if (channel < 0 || channel >= kChannels) return;
-  equalizer_.Run(buffer, channel);
-  compressor_.Run(buffer, channel);
-  buffer.Scale(volume_.EffectiveGain(channel));
-  limiter_.Run(buffer, channel);
-  analysis_.Analyse(buffer, channel, channels, sampleRate_);
+  Finish(buffer, channel, channels, equalizer_.Run(buffer, channel));
 }
 
 void CChannelChain::ProcessStereo(CSignalBuffer& left, CSignalBuffer& right) {
-  equalizer_.RunStereo(left, right);
-  CSignalBuffer* buffers[2] = {&left, &right};
-  for (int channel = 0; channel < 2; ++channel) {
-    CSignalBuffer& buffer = *buffers[channel];
-    compressor_.Run(buffer, channel);
-    buffer.Scale(volume_.EffectiveGain(channel));
-    limiter_.Run(buffer, channel);
-    analysis_.Analyse(buffer, channel, 2, sampleRate_);
-  }
+  const bool finite = equalizer_.RunStereo(left, right);
+  Finish(left, 0, 2, finite);
+  Finish(right, 1, 2, finite);
+}
+
+void CChannelChain::Finish(CSignalBuffer& buffer, int channel, int channels, bool finite) {
+  finite &= compressor_.Run(buffer, channel);
+  buffer.Scale(volume_.EffectiveGain(channel));
+  finite &= limiter_.Run(buffer, channel);
+  if (!finite) buffer.ZeroNonFinite();
+  analysis_.Analyse(buffer, channel, channels, sampleRate_);
 }
 
 }  // namespace engine

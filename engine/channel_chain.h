@@ -20,11 +20,14 @@ class CChannelChain {
   void FollowSampleRate(int sampleRate);
   // Restarts every filter and envelope from silence, so no history crosses a format change.
   void ResetState();
+  // Runs every channel of one block through every stage, in place: buffers[0] is the left (or only)
+  // channel, buffers[1] the right (no further buffer is touched). What the live engine and the renderer run.
+  void ProcessBlock(CSignalBuffer* buffers, int channels);
   // Runs one channel of one block through every stage, in place. `channels` is the stream's channel count.
   // Channels other than 0 and 1 are left unchanged.
   void Process(CSignalBuffer& buffer, int channel, int channels);
   // Process(left, 0, 2) then Process(right, 1, 2), with exactly the same results, the equalizer running
-  // both channels at once: for callers that have the whole stereo block before writing any of it.
+  // both channels at once.
   void ProcessStereo(CSignalBuffer& left, CSignalBuffer& right);
 
   ProcessingParameters& Params() { return parameters_; }
@@ -35,6 +38,10 @@ class CChannelChain {
   const CLevelAnalysis& Analysis() const { return analysis_; }
 
  private:
+    // The stages after the equalizer; `finite` says whether the equalizer's state stayed finite. A stage
+  // that met a non-finite input restarts from silence, and the block's non-finite samples become silence.
+  void Finish(CSignalBuffer& buffer, int channel, int channels, bool finite);
+
   ProcessingParameters& parameters_;
   CEqualizerBank equalizer_;
   CCompressor compressor_;

@@ -1,5 +1,6 @@
 #include "engine/compressor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/redesign_when_dirty.h"
@@ -23,6 +24,32 @@ void CompressorCurveGain::Update(double t, double p, double r) {
   centerAmplitude = std::pow(10.0, p);
 }
 
+double CompressorCurveGain::Gain(double envelope) const {
+  if (envelope < thresholdAmplitude) return belowGain;
+  if (flat) return centerAmplitude / envelope;
+  return aboveScale * abovePower(envelope);
+}
+
+void CompressorCurveGain::Apply(const double* __restrict envelope, double* __restrict samples, int count) const {
+  const double threshold = thresholdAmplitude, scale = aboveScale;
+  int i = 0;
+  // Pairs above the threshold, the common case of a sloped curve, take the table two at a time.
+  for (; i + 1 < count; i += 2) {
+    const double e0 = envelope[i], e1 = envelope[i + 1];
+    if (!flat && e0 >= threshold && e1 >= threshold && abovePower.Tabulated(e0) && abovePower.Tabulated(e1)) {
+      const CPowerTable::Lanes gain = scale * abovePower.Pair(e0, e1);
+      samples[i] *= gain[0];
+      samples[i + 1] *= gain[1];
+      continue;
+    }
+    // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
+    // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
+    if (e0 > 0.0) samples[i] *= Gain(e0);
+    if (e1 > 0.0) samples[i + 1] *= Gain(e1);
+  }
+  if (i < count && envelope[i] > 0.0) samples[i] *= Gain(envelope[i]);
+}
+
 CCompressor::CCompressor(CompressorSettings& settings) : settings_(settings) {}
 
 void CCompressor::FollowSampleRate(int sampleRate) {
@@ -41,15 +68,22 @@ double CCompressor::OutputLevel(double level, double threshold, double center, d
   return center;
 }
 
-CCompressor::Pass CCompressor::Begin(int channel) {
+bool CCompressor::Run(CSignalBuffer& buffer, int channel) {
   CompressorChannel& record = settings_.channel[channel];
   EnvelopeFollower& follower = followers_[channel];
   RedesignWhenDirty(record.dirty, settings_.lock, [&] {
     follower.Design(sampleRate_, record.attack, kMinimumTime, record.release, kMinimumTime);
   });
-  return Pass(follower, curves_[channel], record);
+  CompressorCurveGain& curve = curves_[channel];
+  return RunEnvelopeStage(follower, buffer, [&](const double* envelope, double* samples, int count) {
+    // T, P and R are read for every chunk (a few milliseconds), so a change acts at once without a
+    // redesign; the derived constants are rebuilt only when one of them changed.
+    const double t = record.threshold.load(std::memory_order_relaxed);
+    const double p = record.center.load(std::memory_order_relaxed);
+    const double r = record.rate.load(std::memory_order_relaxed);
+    if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
+    if (!curve.transparent) curve.Apply(envelope, samples, count);
+  });
 }
-
-void CCompressor::Run(CSignalBuffer& buffer, int channel) { RunPass(Begin(channel), buffer); }
 
 }  // namespace engine

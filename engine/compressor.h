@@ -28,11 +28,10 @@ struct CompressorCurveGain {
 
   void Update(double t, double p, double r);
   bool Matches(double t, double p, double r) const { return t == threshold && p == center && r == ratio; }
-  double Gain(double envelope) const {
-    if (envelope < thresholdAmplitude) return belowGain;
-    if (flat) return centerAmplitude / envelope;
-    return aboveScale * abovePower(envelope);
-  }
+  // 10^out / envelope for an envelope above zero.
+  double Gain(double envelope) const;
+  // samples[i] *= Gain(envelope[i]), for every envelope above zero.
+  void Apply(const double* __restrict envelope, double* __restrict samples, int count) const;
 };
 
 // Follows each channel's envelope and multiplies every sample by the gain that brings the envelope onto
@@ -49,12 +48,8 @@ class CCompressor {
   void FollowSampleRate(int sampleRate);
   // Envelopes back to 0 and smoothers to silence.
   void Reset();
-  void Run(CSignalBuffer& buffer, int channel);
-
-  // One channel's pass over one block, a sample at a time: Begin redesigns the smoothers if needed, the
-  // pass returns each compressed sample, End stores the state. Run is exactly that over the buffer.
-  class Pass;
-  Pass Begin(int channel);
+  // False when the channel's state had become non-finite (a non-finite input) and was reset.
+  bool Run(CSignalBuffer& buffer, int channel);
 
   // Output level of the curve for envelope level `level` (all log10 of amplitude).
   static double OutputLevel(double level, double threshold, double center, double ratio);
@@ -69,31 +64,8 @@ class CCompressor {
   std::array<EnvelopeFollower, kChannels> followers_;
   std::array<CurveGain, kChannels> curves_;
   int sampleRate_ = 0;
+
 };
 
-class CCompressor::Pass {
- public:
-  Pass(EnvelopeFollower& follower, CompressorCurveGain& curve, CompressorChannel& record)
-      : cursor_(follower), curve_(curve), record_(record) {}
-
-  double operator()(double x) {
-    const double envelope = cursor_.Next(std::fabs(x));
-    // T, P and R act from the very next sample; the derived constants are rebuilt only when one changes.
-    const double t = record_.threshold.load(std::memory_order_relaxed);
-    const double p = record_.center.load(std::memory_order_relaxed);
-    const double r = record_.rate.load(std::memory_order_relaxed);
-    if (!curve_.Matches(t, p, r)) curve_.Update(t, p, r);
-    // A zero envelope means a silent sample; a negative one (a smoother set close to half the sample rate
-    // can ring below zero) has no level, so the sample is left as it is rather than turned into NaN.
-    if (curve_.transparent || !(envelope > 0.0)) return x;
-    return x * curve_.Gain(envelope);
-  }
-  void End() { cursor_.Store(); }
-
- private:
-  EnvelopeCursor cursor_;
-  CompressorCurveGain& curve_;
-  CompressorChannel& record_;
-};
 
 }  // namespace engine

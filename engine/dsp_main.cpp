@@ -8,7 +8,9 @@ namespace engine {
 std::atomic<int> warningPending{0};
 
 namespace {
-constexpr uint32_t kPollMs = 10;
+// blockReady is set for every accepted block, so the thread sleeps on it; the timeout is only a safety
+// net, and Stop sets the event to end the wait at once.
+constexpr uint32_t kSafetyWaitMs = 250;
 }
 
 CDspMain::CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
@@ -39,6 +41,7 @@ void CDspMain::Stop() {
   if (!started_) return;
   started_ = false;
   stopFlag_ = 1;
+  output_.BlockReady().Set();
   platform::WaitForThreadEnd(thread_);
   thread_.Join();
   link_.Stop();
@@ -49,7 +52,7 @@ void CDspMain::Stop() {
 
 uint32_t CDspMain::ProcessingThread() {
   while (!stopFlag_) {
-    const uint32_t waited = output_.BlockReady().Wait(kPollMs);
+    const uint32_t waited = output_.BlockReady().Wait(kSafetyWaitMs);
     if (waited != platform::kWaitSignalled && waited != platform::kWaitTimeout) continue;
     // Drain everything that is ready: one wake-up may stand for several blocks.
     while (!stopFlag_ && ProcessPendingBlock()) {
@@ -106,9 +109,9 @@ bool CDspMain::ProcessPendingBlock() {
     if (output_.TakeFormatChanged()) chain_.ResetState();
     output_.Regulate();
 
+    chain_.ProcessBlock(buffers_, format.channels);
     int written = 0;
     for (int ch = 0; ch < format.channels; ++ch) {
-      chain_.Process(buffers_[ch], ch, format.channels);
       written = output_.WriteChannel(buffers_[ch].Data(), buffers_[ch].Count(), ch);
       if (written == 0) break;  // the device still holds the buffer: this block is dropped
     }

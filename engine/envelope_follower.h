@@ -29,10 +29,12 @@ struct EnvelopeFollower {
   }
 
   // Smoother cut-off for a time constant: the integer part of 1 / t, with t at least `minimumTime` (a time
-  // that is not a number, say from a damaged configuration file, counts as the minimum too).
+  // that is not a number counts as the minimum too), and never below 1 Hz: a 0 Hz smoother (a time above
+  // 1 s) would hold its envelope for ever.
   static double CutoffFor(double seconds, double minimumTime) {
     if (!(seconds > minimumTime)) seconds = minimumTime;
-    return std::trunc(1.0 / seconds);
+    const double cutoff = std::trunc(1.0 / seconds);
+    return cutoff >= 1.0 ? cutoff : 1.0;
   }
 
   // Both smoothers, low-pass of quality 0.5, for attack and release times in seconds, each time at least
@@ -90,13 +92,20 @@ class EnvelopeCursor {
     return y;
   }
 
-  void Store() {
+  // Writes the state back; returns false when it had become non-finite (a non-finite input), in which
+  // case the follower restarts from silence instead of holding NaN for good.
+  bool Store() {
+    if (!std::isfinite(x1_ + x2_ + y1_ + y2_)) {
+      follower_.Reset();
+      return false;
+    }
     CBiquad& last = rising_ ? follower_.attack : follower_.release;
     CBiquad& other = rising_ ? follower_.release : follower_.attack;
     last.SetHistory(x1_, x2_, y1_, y2_);
     other.HoldAt(y1_);
     follower_.envelope = y1_;
     follower_.rising = rising_;
+    return true;
   }
 
  private:

@@ -50,9 +50,23 @@ void CEqualizerBank::Filter(const ActiveBands& active, CSignalBuffer& buffer) {
 // Every band's design depends only on its own record, so designing all of a channel's bands before
 // filtering gives the same result as designing each just before it runs; the enabled bands can then run
 // two at a time.
-void CEqualizerBank::Run(CSignalBuffer& buffer, int channel) { Filter(Prepare(channel), buffer); }
+bool CEqualizerBank::Run(CSignalBuffer& buffer, int channel) {
+  const ActiveBands active = Prepare(channel);
+  Filter(active, buffer);
+  return ResetNonFinite(active);
+}
 
-void CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
+bool CEqualizerBank::ResetNonFinite(const ActiveBands& active) {
+  bool finite = true;
+  for (int i = 0; i < active.count; ++i)
+    if (!active.section[i]->HistoryFinite()) {
+      active.section[i]->Unprime();
+      finite = false;
+    }
+  return finite;
+}
+
+bool CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   const ActiveBands leftBands = Prepare(0);
   const ActiveBands rightBands = Prepare(1);
   const bool together = left.Count() == right.Count() && leftBands.count == rightBands.count &&
@@ -60,7 +74,7 @@ void CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   if (!together) {
     Filter(leftBands, left);
     Filter(rightBands, right);
-    return;
+    return ResetNonFinite(leftBands) & ResetNonFinite(rightBands);
   }
   const int count = left.Count();
   int next = 0;
@@ -71,6 +85,7 @@ void CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
     leftBands.section[next]->ProcessBlock(left.Data(), count);
     rightBands.section[next]->ProcessBlock(right.Data(), count);
   }
+  return ResetNonFinite(leftBands) & ResetNonFinite(rightBands);
 }
 
 }  // namespace engine

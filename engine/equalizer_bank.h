@@ -21,10 +21,12 @@ class CEqualizerBank {
   void FollowSampleRate(int sampleRate);
   void Unprime();
   // Redesigns the channel's dirty bands whose lock is free, then filters the enabled ones in place.
-  void Run(CSignalBuffer& buffer, int channel);
+  // A section whose history became non-finite (a non-finite input) restarts from silence at the block's
+  // end; Run then returns false.
+  bool Run(CSignalBuffer& buffer, int channel);
   // Run for channel 0 on `left` and channel 1 on `right` (the same length), with exactly the same results,
   // filtering both channels together where their enabled bands match.
-  void RunStereo(CSignalBuffer& left, CSignalBuffer& right);
+  bool RunStereo(CSignalBuffer& left, CSignalBuffer& right);
 
   int SampleRate() const { return sampleRate_; }
   const CBiquad& Section(int band, int channel) const { return sections_[BandIndex(band, channel)]; }
@@ -38,6 +40,8 @@ class CEqualizerBank {
   // Redesigns the channel's dirty bands whose lock is free; returns its enabled sections, lowest first.
   ActiveBands Prepare(int channel);
   static void Filter(const ActiveBands& active, CSignalBuffer& buffer);
+  // Unprimes the sections whose history is not finite; false if there was one.
+  static bool ResetNonFinite(const ActiveBands& active);
 
   EqualizerParameters& parameters_;
   std::array<CBiquad, 2 * kBandCount> sections_;

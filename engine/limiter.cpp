@@ -37,6 +37,6 @@ CLimiter::Pass CLimiter::Begin(int channel) {
   return Pass(follower, record.limit);
 }
 
-void CLimiter::Run(CSignalBuffer& buffer, int channel) { RunPass(Begin(channel), buffer); }
+bool CLimiter::Run(CSignalBuffer& buffer, int channel) { return RunPass(Begin(channel), buffer); }
 
 }  // namespace engine

@@ -20,9 +20,10 @@ class CLimiter {
 
   void FollowSampleRate(int sampleRate);
   void Reset();
-  void Run(CSignalBuffer& buffer, int channel);
+  // False when the channel's state had become non-finite (a non-finite input) and was reset.
+  bool Run(CSignalBuffer& buffer, int channel);
 
-  // One channel's pass over one block, a sample at a time, as CCompressor::Pass; Run is exactly that.
+  // One channel's pass over one block, a sample at a time; Run is exactly that.
   class Pass {
    public:
     Pass(EnvelopeFollower& follower, double limit) : cursor_(follower), limit_(limit) {}
@@ -30,7 +31,7 @@ class CLimiter {
       const double envelope = cursor_.Next(std::fabs(x));
       return envelope > limit_ ? x * (limit_ / envelope) : x;
     }
-    void End() { cursor_.Store(); }
+    bool End() { return cursor_.Store(); }
 
    private:
     EnvelopeCursor cursor_;

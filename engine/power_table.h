@@ -30,22 +30,42 @@ class CPowerTable {
   double Exponent() const { return exponent_; }
 
   double operator()(double x) const {
+    if (!Tabulated(x)) return std::pow(x, exponent_);
     const uint64_t bits = std::bit_cast<uint64_t>(x);
-    const uint64_t octave = (bits >> 52) - (1023 + kLowestOctave);  // a negative x wraps far out of range
-    if (octave >= kOctaves || !tabulated_) return std::pow(x, exponent_);
-    const int slice = int((bits >> (52 - kSliceBits)) & (kSlices - 1));
-    const double mantissa = std::bit_cast<double>((bits & kMantissaBits) | kOneBits);
-    const double r = mantissa * kInverseCentre[slice] - 1.0;
-    // Estrin's scheme: the same polynomial as Horner's with a shorter chain of dependent operations.
-    const double r2 = r * r;
-    const double r4 = r2 * r2;
-    const double low = (series_[0] + series_[1] * r) + (series_[2] + series_[3] * r) * r2;
-    const double high = (series_[4] + series_[5] * r) + (series_[6] + series_[7] * r) * r2;
-    const double series = low + high * r4;
-    return octave_[octave] * slice_[slice] * series;
+    const int slice = Slice(bits);
+    return octave_[Octave(bits)] * slice_[slice] * Series(Reduced(bits, slice));
   }
 
+  // Two values at a time, each exactly as operator() computes it; both must be Tabulated.
+  using Lanes = double __attribute__((vector_size(16)));
+  Lanes Pair(double x0, double x1) const {
+    const uint64_t bits0 = std::bit_cast<uint64_t>(x0), bits1 = std::bit_cast<uint64_t>(x1);
+    const int slice0 = Slice(bits0), slice1 = Slice(bits1);
+    const Lanes r = {Reduced(bits0, slice0), Reduced(bits1, slice1)};
+    return Lanes{octave_[Octave(bits0)], octave_[Octave(bits1)]} * Lanes{slice_[slice0], slice_[slice1]} * Series(r);
+  }
+  // x lies in the table's range (and the exponent is one the table holds).
+  bool Tabulated(double x) const { return Octave(std::bit_cast<uint64_t>(x)) < kOctaves && tabulated_; }
+
  private:
+  // A negative x wraps far out of range.
+  static uint64_t Octave(uint64_t bits) { return (bits >> 52) - (1023 + kLowestOctave); }
+  static int Slice(uint64_t bits) { return int((bits >> (52 - kSliceBits)) & (kSlices - 1)); }
+  // r = mantissa / slice centre - 1.
+  static double Reduced(uint64_t bits, int slice) {
+    const double mantissa = std::bit_cast<double>((bits & kMantissaBits) | kOneBits);
+    return mantissa * kInverseCentre[slice] - 1.0;
+  }
+  // Estrin's scheme: the same polynomial as Horner's with a shorter chain of dependent operations.
+  template <class V>
+  V Series(V r) const {
+    const V r2 = r * r;
+    const V r4 = r2 * r2;
+    const V low = (series_[0] + series_[1] * r) + (series_[2] + series_[3] * r) * r2;
+    const V high = (series_[4] + series_[5] * r) + (series_[6] + series_[7] * r) * r2;
+    return low + high * r4;
+  }
+
   static constexpr int kSliceBits = 6;
   static constexpr int kSlices = 1 << kSliceBits;
   static constexpr int kLowestOctave = -64;

@@ -21,6 +21,24 @@ inline constexpr int kSideBoth = 1027;
 inline constexpr double kFullScaleDbSpl = 96.0;
 inline constexpr double kAmplifiedFullScaleDbSpl = 116.0;
 
+// The ranges of the panels' sliders. The writers hold every value that reaches the engine to them, whoever
+// calls (panels, configuration files, command line), so no filter is ever designed from a value the user
+// could not have set: a damaged file cannot make a +1000 dB band or a smoother that never releases.
+inline constexpr double kMinimumBandGainDb = -36.0;
+inline constexpr double kMaximumBandGainDb = 12.0;
+struct CompressorRange {
+  static constexpr int kMinimumThreshold = 0, kMaximumThreshold = 60;  // dB SPL
+  static constexpr int kMinimumCenter = 50, kMaximumCenter = 70;       // dB SPL
+  static constexpr double kMinimumRatio = 1.0, kMaximumRatio = 30.0;
+  static constexpr double kMinimumAttack = 0.0, kMaximumAttack = 0.1;     // s
+  static constexpr double kMinimumRelease = 0.01, kMaximumRelease = 1.0;  // s
+};
+struct LimiterRange {
+  static constexpr int kMinimumLevel = 48, kMaximumLevel = 120;           // dB SPL
+  static constexpr double kMinimumAttack = 0.0, kMaximumAttack = 0.02;    // s
+  static constexpr double kMinimumRelease = 0.01, kMaximumRelease = 1.0;  // s
+};
+
 // Record index of a band: channel + 2 * band.
 constexpr int BandIndex(int band, int channel) { return channel + 2 * band; }
 
@@ -40,7 +58,7 @@ struct EqualizerParameters {
 };
 
 struct CompressorChannel {
-  // log10 of amplitude; read by every sample without the lock, so they act at once.
+  // log10 of amplitude; read for every chunk of 256 samples without the lock, so they act at once.
   std::atomic<double> threshold{0.0};
   std::atomic<double> center{0.0};
   std::atomic<double> rate{0.0};
@@ -96,7 +114,9 @@ struct ProcessingParameters {
   std::atomic<int> amplificator{0};
   MonitorExchange monitor;
 
-  // Writers: each takes its block's lock (blocking), stores, and marks the channel dirty.
+  // Writers: each takes its block's lock (blocking), stores the values held to the ranges above (a value
+  // that is not a number counts as the range's low end; a gain that is not a number as 0 dB), and marks
+  // the channel dirty.
   void SetEqualizerBandGain(int band, double gainDb, int channel);
   void SetCompressorChannel(int thresholdDbSpl, double rate, double attack, double release, int centerDbSpl,
                             int channel);

@@ -25,6 +25,11 @@ void CSignalBuffer::Scale(double gain) {
   for (int i = 0; i < count_; ++i) samples[i] *= gain;
 }
 
+void CSignalBuffer::ZeroNonFinite() {
+  for (int i = 0; i < count_; ++i)
+    if (!std::isfinite(data_[i])) data_[i] = 0.0;
+}
+
 double CSignalBuffer::Power() {
   double sum = 0.0;
   const double* samples = data_.get();

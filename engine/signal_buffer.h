@@ -23,6 +23,8 @@ class CSignalBuffer {
   double operator[](int i) const { return data_[i]; }
 
   void Scale(double gain);
+  // Replaces infinities and NaNs with silence.
+  void ZeroNonFinite();
   // 10 * log10(mean square) over the samples in use.
   double Power();
 

@@ -1,16 +1,45 @@
 #pragma once
+#include <algorithm>
+#include <cmath>
+
+#include "engine/envelope_follower.h"
 #include "engine/signal_buffer.h"
 
 namespace engine {
 
-// Runs a stage's sample-at-a-time pass (CCompressor::Pass, CLimiter::Pass) over a whole block in place,
-// then stores the state it kept in registers.
+// Runs a stage's sample-at-a-time pass (CLimiter::Pass) over a whole block in place, then stores the
+// state it kept in registers; false when that state had become non-finite and was reset.
 template <class Pass>
-void RunPass(Pass pass, CSignalBuffer& buffer) {
+bool RunPass(Pass pass, CSignalBuffer& buffer) {
   double* samples = buffer.Data();
   const int count = buffer.Count();
   for (int i = 0; i < count; ++i) samples[i] = pass(samples[i]);
-  pass.End();
+  return pass.End();
+}
+
+// Samples per chunk of an envelope stage: small enough for the chunk's envelope to stay in the first-level
+// cache, long enough that the per-chunk work is negligible.
+inline constexpr int kEnvelopeChunk = 256;
+
+// Runs an envelope stage whose gains cost more than its envelope (the compressor) over a block in place, a
+// chunk at a time: first the
+// envelope's recursion alone over the chunk, then apply(envelope, samples, count), which scales the
+// chunk's samples by what the envelope asks for. Apart, the recursion does not wait for the gains' maths
+// nor the gains for the recursion. Returns false when the follower's state had become non-finite (a
+// non-finite input) and was reset.
+template <class Apply>
+bool RunEnvelopeStage(EnvelopeFollower& follower, CSignalBuffer& buffer, Apply&& apply) {
+  EnvelopeCursor cursor(follower);
+  double envelope[kEnvelopeChunk];
+  double* samples = buffer.Data();
+  const int count = buffer.Count();
+  for (int start = 0; start < count; start += kEnvelopeChunk) {
+    double* x = samples + start;
+    const int n = std::min(kEnvelopeChunk, count - start);
+    for (int i = 0; i < n; ++i) envelope[i] = cursor.Next(std::fabs(x[i]));
+    apply(envelope, x, n);
+  }
+  return cursor.Store();
 }
 
 }  // namespace engine

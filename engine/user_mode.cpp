@@ -9,7 +9,9 @@
 namespace engine {
 namespace {
 constexpr int kNoDriverString = 61463;
-constexpr uint32_t kPollMs = 10;
+// The driver event is set whenever data waits, so the capture thread sleeps on it; the timeout is only a
+// safety net for a lost signal, and it is how long a Stop may wait for this thread at most.
+constexpr uint32_t kSafetyWaitMs = 250;
 }  // namespace
 
 CUserMode::CUserMode(IDriverOpener& opener, CWaveOutput& output) : opener_(opener), output_(output) {}
@@ -21,6 +23,7 @@ CUserMode::~CUserMode() {
 
 void CUserMode::Open() {
   OpenDevice();
+  wake_ = driverEvent_;
   if (!thread_.Start([this] { return CaptureThread(); }))
     throw Exception("CUserMode: CreateThread failed" + platform::SystemErrorText(EAGAIN), "Error");
 }
@@ -30,8 +33,9 @@ void CUserMode::OpenDevice() {
     platform::Guard guard(ringLock_);
     for (InputSlot& slot : ring_) slot.ready = 0;
     writeIndex_ = readIndex_ = skipCounter_ = 0;
-    blocksSkipped_ = 0;
+    blocksSkipped_ = blocksRefused_ = 0;
   }
+  ringOverrun_ = false;
   state_ = kCaptureOpened;
   device_.reset();
   driverEvent_.reset();
@@ -49,12 +53,13 @@ void CUserMode::OpenDevice() {
 
 void CUserMode::Stop() {
   stopFlag_ = 1;
+  if (wake_) wake_->Set();  // ends the capture thread's wait now
   platform::WaitForThreadEnd(thread_);
 }
 
 uint32_t CUserMode::CaptureThread() {
   while (!stopFlag_) {
-    const uint32_t waited = driverEvent_->Wait(kPollMs);
+    const uint32_t waited = driverEvent_->Wait(kSafetyWaitMs);
     if (waited != platform::kWaitSignalled && waited != platform::kWaitTimeout) continue;
     CapturePass();
   }
@@ -64,19 +69,21 @@ uint32_t CUserMode::CaptureThread() {
 }
 
 void CUserMode::CapturePass() {
+  bool full;
   InputSlot* slot;
   {
     platform::Guard guard(ringLock_);
     slot = &ring_[writeIndex_];
-    if (slot->ready) {
-      // Ring full: the consumer has fallen behind, so refuse data until the stream restarts cleanly.
-      state_ = kCaptureFault;
-      return;
-    }
+    full = slot->ready != 0;
   }
+  // A full ring means the processing thread has fallen behind (a stalled process, a loaded machine). The
+  // driver is still read, so that its reports are followed and its data does not pile up there as delay,
+  // but data blocks are refused until a slot is free again.
+  uint8_t* destination = full ? refused_.data() : slot->data;
 
   uint32_t answer = 0, error = 0;
-  if (!device_->Control(kRequestReadBlock, slot->data, kMaxBlockBytes, &answer, &error)) {
+  if (!device_->Control(kRequestReadBlock, destination, kMaxBlockBytes, &answer, &error)) {
+    ringOverrun_ = false;
     state_ = kCaptureFault;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return;
@@ -89,12 +96,30 @@ void CUserMode::CapturePass() {
       OnFormatReport();
       return;
     case kReadStopped:
-      if (state_ == kCaptureStreaming) output_.Close();
+      if (state_ == kCaptureStreaming || (state_ == kCaptureFault && ringOverrun_)) output_.Close();
+      ringOverrun_ = false;
       state_ = kCaptureStopped;
       return;
     default:
-      OnData(answer);
+      if (full)
+        RefuseBlock();
+      else
+        OnData(answer);
   }
+}
+
+void CUserMode::RefuseBlock() {
+  const int32_t state = state_;
+  if (state == kCaptureFormatted || state == kCaptureStreaming) ringOverrun_ = true;
+  state_ = kCaptureFault;
+  platform::Guard guard(ringLock_);
+  ++blocksRefused_;
+}
+
+void CUserMode::EmptyRing() {
+  platform::Guard guard(ringLock_);
+  for (InputSlot& slot : ring_) slot.ready = 0;
+  writeIndex_ = readIndex_ = 0;
 }
 
 bool CUserMode::FormatSupported() const {
@@ -104,6 +129,7 @@ bool CUserMode::FormatSupported() const {
 }
 
 void CUserMode::OnFormatReport() {
+  ringOverrun_ = false;
   uint32_t answer = 0, error = 0;
   if (!device_->Control(kRequestReadFormat, &format_, sizeof format_, &answer, &error)) {
     if (error != kErrorNoAccess) state_ = kCaptureFault;
@@ -113,6 +139,9 @@ void CUserMode::OnFormatReport() {
     state_ = kCaptureFault;
     return;
   }
+  // Blocks of the old format must never be read in the new one: the ring is emptied before the format
+  // changes and the output reopens (the processing thread reads a slot only under the ring lock).
+  EmptyRing();
   // The chain holds two channels of state, and a sample width we cannot convert would play as noise:
   // such a stream is refused (nothing is played) until the driver reports a format we can handle.
   if (!FormatSupported()) {
@@ -136,24 +165,19 @@ void CUserMode::OnFormatReport() {
     state_ = kCaptureFault;
     return;
   }
-  {
-    platform::Guard guard(ringLock_);
-    for (InputSlot& slot : ring_) slot.ready = 0;
-    writeIndex_ = readIndex_ = 0;
-  }
   state_ = kCaptureFormatted;
 }
 
 void CUserMode::OnData(uint32_t bytes) {
   const int32_t state = state_;
-  if (state != kCaptureFormatted && state != kCaptureStreaming) {
+  const bool overrun = state == kCaptureFault && ringOverrun_;
+  ringOverrun_ = false;
+  if (!(state == kCaptureFormatted || state == kCaptureStreaming || overrun) || bytes > kMaxBlockBytes) {
     state_ = kCaptureFault;
     return;
   }
-  if (bytes > kMaxBlockBytes) {
-    state_ = kCaptureFault;
-    return;
-  }
+  // Room again after a full ring: the stream goes on, even if this block is one the output asks to skip.
+  if (overrun) state_ = kCaptureStreaming;
   {
     platform::Guard guard(ringLock_);
     InputSlot& slot = ring_[writeIndex_];

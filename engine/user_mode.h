@@ -29,7 +29,7 @@ enum CaptureState : int32_t {
   kCaptureFormatted = 1,  // format received, output reopened, ring emptied
   kCaptureStreaming = 2,
   kCaptureStopped = 3,  // the driver reported that playback stopped
-  kCaptureFault = 4,    // data refused until the next format report
+  kCaptureFault = 4,    // data refused until the next format report, or only while the ring is full
 };
 
 // The driver link: opens the driver, runs the capture thread that pulls PCM blocks into a ring of
@@ -66,22 +66,34 @@ class CUserMode {
   int ReadyCount();  // takes the lock; for diagnostics and tests
   // Data blocks dropped on the output's request since Open (under RingLock()).
   uint64_t BlocksSkipped() const { return blocksSkipped_; }
+  // Data blocks refused because the ring was full, since Open (under RingLock()).
+  uint64_t BlocksRefused() const { return blocksRefused_; }
 
  private:
   uint32_t CaptureThread();
   void OnFormatReport();
   void OnData(uint32_t bytes);
+  void RefuseBlock();
+  void EmptyRing();
   bool FormatSupported() const;
 
   IDriverOpener& opener_;
   CWaveOutput& output_;
   std::unique_ptr<IDriverDevice> device_;
   std::shared_ptr<platform::Event> driverEvent_;
+  // The same event, held for Stop to wake the capture thread with (the thread releases driverEvent_).
+  std::shared_ptr<platform::Event> wake_;
   std::array<InputSlot, kRingSlots> ring_{};
   int32_t writeIndex_ = 0;
   int32_t readIndex_ = 0;
   int32_t skipCounter_ = 0;
   uint64_t blocksSkipped_ = 0;
+  uint64_t blocksRefused_ = 0;
+  // The fault is only a full ring: the stream itself is fine and goes on as soon as a slot is free.
+  bool ringOverrun_ = false;  // capture thread only
+  // Where a block goes that the full ring cannot take: read from the driver so that it does not pile up
+  // there as latency, then dropped.
+  std::array<uint8_t, kMaxBlockBytes> refused_{};
   std::atomic<int32_t> state_{kCaptureOpened};
   std::atomic<uint8_t> stopFlag_{0};
   StreamFormat format_{};

@@ -16,7 +16,8 @@ int CVolume::GetVolumePosition(int channel) const {
 
 double CVolume::EffectiveGain(int channel) const {
   const double gain = settings_.gain[channel];
-  return gain < kSilenceGain ? 0.0 : gain;
+  if (!(gain >= kSilenceGain)) return 0.0;
+  return gain < kMaximumGain ? gain : kMaximumGain;
 }
 
 }  // namespace engine

@@ -18,8 +18,10 @@ class CVolume {
   void SetGather(int gather) { settings_.gather = gather; }
   int GetGather() const { return settings_.gather; }
 
-  // The gain the chain applies: below kSilenceGain the channel is silent.
+  // The gain the chain applies: below kSilenceGain the channel is silent, and no stored gain (say a
+  // damaged registry value) goes above kMaximumGain, the top of the slider (+40 dB), or is not a number.
   static constexpr double kSilenceGain = 0.0105;
+  static constexpr double kMaximumGain = 100.0;
   double EffectiveGain(int channel) const;
 
  private:

@@ -295,6 +295,7 @@ OutputStatistics CWaveOutput::Statistics() {
   statistics.blocksDroppedBusy = droppedBusy_;
   platform::Guard ring(input_.RingLock());
   statistics.blocksSkipped = input_.BlocksSkipped();
+  statistics.blocksRefused = input_.BlocksRefused();
   return statistics;
 }
 

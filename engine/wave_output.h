@@ -20,6 +20,7 @@ struct OutputStatistics {
   int queued = 0;                     // buffers the device held at the last regulation
   uint64_t silentBuffersInserted = 0;  // since the output was constructed
   uint64_t blocksSkipped = 0;          // input blocks dropped to drain an over-full queue (since Open)
+  uint64_t blocksRefused = 0;          // input blocks refused by a full input ring (since Open)
   uint64_t blocksDroppedBusy = 0;      // blocks dropped because the device still held the next buffer
 };
 

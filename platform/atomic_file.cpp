@@ -1,10 +1,11 @@
 #include "platform/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -27,19 +28,51 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
-std::string UniqueSuffix() {
-  static std::atomic<unsigned> counter{0};
+// Long enough for any name the folder can hold to leave room for the suffix within NAME_MAX (255).
+constexpr size_t kLongestNamePart = 200;
+
+// "<pid>-": lets a later writer tell the temporary files of dead writers from those still in use.
+std::string PidPart() { return std::to_string(::getpid()) + "-"; }
+
+std::string RandomPart() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   thread_local std::mt19937 random{std::random_device{}()};
-  return std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
+  std::string part(6, 'x');
+  for (char& c : part) c = kLetters[random() % (sizeof kLetters - 1)];
+  return part;
+}
+
+// Temporary files whose writer process is gone: a writer killed between creating and renaming.
+void RemoveDeadWritersFiles(const std::string& target) {
+  std::string prefix = TemporaryPrefixFor(target);
+  std::string folder = FolderOf(target);
+  std::string namePrefix = prefix.substr(prefix.rfind('/') + 1);
+  DIR* directory = ::opendir(folder.c_str());
+  if (!directory) return;
+  while (dirent* entry = ::readdir(directory)) {
+    std::string_view name = entry->d_name;
+    if (name.substr(0, namePrefix.size()) != namePrefix) continue;
+    long pid = std::strtol(entry->d_name + namePrefix.size(), nullptr, 10);
+    if (pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+      ::unlinkat(::dirfd(directory), entry->d_name, 0);
+  }
+  ::closedir(directory);
 }
 
 }  // namespace
+
+bool MarkedReadOnly(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return false;
+  // The write bits count even for root, who could write anyway: the user marked the file read-only.
+  return (info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
 
 std::string TemporaryPrefixFor(const std::string& path) {
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return folder + "." + name + ".tmp-";
+  return folder + "." + name.substr(0, kLongestNamePart) + ".tmp-";
 }
 
 AtomicFileWriter::~AtomicFileWriter() { Abort(); }
@@ -56,27 +89,30 @@ int AtomicFileWriter::Begin(const std::string& targetPath) {
       std::free(resolved);
     }
   }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = TemporaryPrefixFor(target_) + UniqueSuffix();
-    int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return errno;
-    }
-    // Keep the permissions of the file being replaced (a user may have made it private).
-    struct stat existing {};
-    if (::stat(target_.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
-    stream_ = ::fdopen(fd, "w+");
-    if (!stream_) {
-      int error = errno;
-      ::close(fd);
-      ::unlink(candidate.c_str());
-      return error;
-    }
-    temporary_ = candidate;
-    return 0;
+  // A rename would replace a read-only file, or write into a read-only folder, for root.
+  if (MarkedReadOnly(target_) || MarkedReadOnly(FolderOf(target_))) return EACCES;
+  RemoveDeadWritersFiles(target_);
+  int fd = -1;
+  std::string candidate;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    candidate = TemporaryPrefixFor(target_) + PidPart() + RandomPart();
+    // 0666 and O_EXCL: a new file gets the user's usual permissions (umask), never someone else's file.
+    fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return errno;
   }
-  return EEXIST;
+  if (fd < 0) return EEXIST;
+  // Keep the permissions of the file being replaced (a user may have made it private).
+  struct stat existing {};
+  if (::stat(target_.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
+  stream_ = ::fdopen(fd, "w+");
+  if (!stream_) {
+    int error = errno;
+    ::close(fd);
+    ::unlink(candidate.c_str());
+    return error;
+  }
+  temporary_ = candidate;
+  return 0;
 }
 
 int AtomicFileWriter::Commit() {

@@ -7,8 +7,10 @@ namespace platform {
 
 // Replaces a file so that a reader, or the disk after a crash, sees either the old or the new complete
 // content: the new content goes to a temporary file beside the target, is flushed to the disk and then
-// renamed over the target. Temporary files are named "." + target name + ".tmp-..." so that folder
-// scans for *.tva / *.tvd never pick one up.
+// renamed over the target. Temporary files are named "." + target name (cut to 200 characters) +
+// ".tmp-<pid>-<random>", so that folder scans for *.tva / *.tvd never pick one up and a later writer
+// can remove those of writers that were killed before their rename. A file or folder marked
+// read-only is never replaced (EACCES), not even by root.
 class AtomicFileWriter {
  public:
   AtomicFileWriter() = default;
@@ -16,7 +18,7 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
   ~AtomicFileWriter();  // abandons an uncommitted temporary file
 
-  // Creates the temporary file; 0 or an errno value. The stream is valid until Commit or Abort.
+  // Removes dead writers' temporary files of the target and creates a new one; 0 or an errno value. The stream is valid until Commit or Abort.
   int Begin(const std::string& targetPath);
   std::FILE* Stream() const { return stream_; }
   // Flushes, syncs and renames over the target; 0 or an errno value (the target is untouched on failure).
@@ -34,6 +36,9 @@ int ReplaceFileContent(const std::string& path, std::string_view content);
 
 // The prefix of the temporary files that AtomicFileWriter creates for `path` (folder included).
 std::string TemporaryPrefixFor(const std::string& path);
+
+// True when `path` exists without any write permission bit, or is not writable by this process.
+bool MarkedReadOnly(const std::string& path);
 
 // Creates a folder and its missing parents; 0 or an errno value.
 int CreateFolders(const std::string& folder);

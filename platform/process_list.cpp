@@ -75,8 +75,8 @@ bool CProcessList::Snapshot() {
 }
 
 int CProcessList::Count(std::string_view name) const {
-  return static_cast<int>(std::count_if(records_.begin(), records_.end(),
-                                        [&](const ProcessRecord& record) { return EqualIgnoringCase(record.name, name); }));
+  auto named = [&](const ProcessRecord& record) { return EqualIgnoringCase(record.name, name); };
+  return static_cast<int>(std::count_if(records_.begin(), records_.end(), named));
 }
 
 int CProcessList::CountByName(std::string_view name) {

@@ -49,7 +49,7 @@ int RegistryKey::Open(RegistryRoot root, std::string_view path, uint32_t access)
   Close();
   if (!RegistryDocument::ValidPath(path)) return EINVAL;
   RegistryDocument document;
-  if (int error = ReadRegistryFile(RegistryFilePath(root), &document)) return error;
+  if (int error = ReadRegistryFile(RegistryFilePath(root), Heading(root), &document)) return error;
   if (!document.KeyExists(path)) return kRegistryNotFound;
   root_ = root;
   path_ = RegistryDocument::NormalisePath(path);
@@ -85,7 +85,7 @@ int RegistryKey::QueryValue(std::string_view name, uint32_t* type, std::string* 
   if (!open_) return kRegistryInvalidHandle;
   if (!(access_ & KEY_READ)) return kRegistryAccessDenied;
   RegistryDocument document;
-  if (int error = ReadRegistryFile(RegistryFilePath(root_), &document)) return error;
+  if (int error = ReadRegistryFile(RegistryFilePath(root_), Heading(root_), &document)) return error;
   const RegistryValue* value = document.Find(path_, name);
   if (!value) return kRegistryNotFound;
   if (value->data.size() > bufferSize) return kRegistryMoreData;

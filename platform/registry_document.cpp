@@ -228,9 +228,15 @@ bool RegistryDocument::Parse(std::string_view text, RegistryDocument* document, 
   // Editors on some systems put a byte-order mark in front of UTF-8 text.
   size_t start = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
   int lineNumber = 0;
-  auto fail = [&](const char* reason) {
-    if (error) *error = "line " + std::to_string(lineNumber) + ": " + reason;
-    return false;
+  int skipped = 0;
+  std::string reasons;
+  // A faulty line is skipped and the rest still read; the reasons of the first few are reported.
+  auto skip = [&](const char* reason) {
+    constexpr int kReasonsShown = 3;
+    if (++skipped <= kReasonsShown) {
+      if (!reasons.empty()) reasons += "; ";
+      reasons += "line " + std::to_string(lineNumber) + ": " + reason;
+    }
   };
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -243,25 +249,43 @@ bool RegistryDocument::Parse(std::string_view text, RegistryDocument* document, 
     while (position < line.size() && (line[position] == ' ' || line[position] == '\t')) ++position;
     if (position == line.size() || line[position] == ';' || line[position] == '#') continue;
     if (line[position] == '[') {
+      // Until the next readable key name, values have no key to go to and are skipped with it.
+      currentPath.clear();
       size_t close = line.find(']', position);
-      if (close == std::string_view::npos) return fail("unterminated key name");
-      if (!OnlyBlanks(line.substr(close + 1))) return fail("text after the key name");
+      if (close == std::string_view::npos) {
+        skip("unterminated key name");
+        continue;
+      }
       std::string_view path = line.substr(position + 1, close - position - 1);
-      if (!ValidPath(path)) return fail("control character in the key name");
-      currentPath = NormalisePath(path);
-      if (currentPath.empty()) return fail("empty key name");
-      parsed.CreateKey(currentPath);
+      if (!OnlyBlanks(line.substr(close + 1)))
+        skip("text after the key name");
+      else if (!ValidPath(path))
+        skip("control character in the key name");
+      else if (NormalisePath(path).empty())
+        skip("empty key name");
+      else
+        currentPath = NormalisePath(path);
+      if (!currentPath.empty()) parsed.CreateKey(currentPath);
       continue;
     }
-    if (line[position] != '"' && line[position] != '@') return fail("neither a key nor a value");
-    if (currentPath.empty()) return fail("value outside a key");
     std::string name;
     RegistryValue value;
-    if (!ParseValue(line, position, &name, &value)) return fail("malformed value");
-    parsed.Set(currentPath, name, std::move(value));
+    if (line[position] != '"' && line[position] != '@')
+      skip("neither a key nor a value");
+    else if (currentPath.empty())
+      skip("value outside a readable key");
+    else if (!ParseValue(line, position, &name, &value))
+      skip("malformed value");
+    else
+      parsed.Set(currentPath, name, std::move(value));
   }
   *document = std::move(parsed);
-  return true;
+  if (skipped == 0) return true;
+  if (error) {
+    *error = std::to_string(skipped) + (skipped == 1 ? " unreadable line (" : " unreadable lines (") + reasons;
+    *error += skipped > 3 ? "; ...)" : ")";
+  }
+  return false;
 }
 
 std::string RegistryDocument::Serialize(std::string_view heading) const {

@@ -43,7 +43,8 @@ class RegistryDocument {
     std::vector<Value> values;
   };
 
-  // False when the text is not a registry file; `error` then names the first faulty line.
+  // Reads every line it can; false when some lines could not be read (they are skipped, and so are the
+  // values under a key name that could not be read). `error` then counts them and names the first few.
   static bool Parse(std::string_view text, RegistryDocument* document, std::string* error);
   std::string Serialize(std::string_view heading) const;
 

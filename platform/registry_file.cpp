@@ -1,6 +1,5 @@
 #include "platform/registry_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -8,16 +7,32 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
+#include <mutex>
 
 #include "platform/atomic_file.h"
 
 namespace platform {
 namespace {
 
+// A settings file is a few kilobytes; a larger one is no settings file and is not read into memory.
+constexpr off_t kMaxSettingsBytes = 16 << 20;
+
 int ReadWholeFile(const std::string& path, std::string* text) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Not blocking: a pipe in the file's place must not hang the program.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
+  struct stat info {};
+  int refused = ::fstat(fd, &info) != 0 ? errno
+                : S_ISDIR(info.st_mode)   ? EISDIR
+                : !S_ISREG(info.st_mode)  ? ENODEV
+                : info.st_size > kMaxSettingsBytes ? EFBIG
+                                                   : 0;
+  if (refused) {
+    ::close(fd);
+    return refused;
+  }
   text->clear();
   char buffer[8192];
   for (;;) {
@@ -68,8 +83,24 @@ class FileLock {
   int error_ = 0;
 };
 
-// A damaged file is kept for the user to inspect instead of being overwritten with defaults.
-void SetAside(const std::string& path, const std::string& reason) {
+// A warning is not repeated while nothing else happened: readers re-read the file for every value,
+// and one save writes several values.
+void WarnOnce(const std::string& text) {
+  static std::mutex mutex;
+  static std::string last;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (text == last) return;
+  last = text;
+  std::fprintf(stderr, "tonvex: warning: %s\n", text.c_str());
+}
+
+std::string ReadOnlyNote(const std::string& path, int error) {
+  if (error != EACCES && error != EPERM && error != EROFS) return "";
+  if (error == EROFS) return " (a read-only file system)";
+  return MarkedReadOnly(path) ? " (the file is read-only)" : " (its folder is read-only)";
+}
+
+std::string BackupName(const std::string& path) {
   char stamp[32];
   std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -78,73 +109,84 @@ void SetAside(const std::string& path, const std::string& reason) {
   std::string backup = path + ".damaged-" + stamp;
   for (int attempt = 1; ::access(backup.c_str(), F_OK) == 0 && attempt < 1000; ++attempt)
     backup = path + ".damaged-" + stamp + "-" + std::to_string(attempt);
-  if (std::rename(path.c_str(), backup.c_str()) == 0) {
-    std::fprintf(stderr, "tonvex: warning: settings file %s is damaged (%s); kept as %s, using defaults\n",
-                 path.c_str(), reason.c_str(), backup.c_str());
-  } else {
-    std::fprintf(stderr, "tonvex: warning: settings file %s is damaged (%s); using defaults\n", path.c_str(),
-                 reason.c_str());
-  }
+  return backup;
 }
 
-// Temporary files of writers that died before their rename; only lock holders create them.
-void RemoveStaleTemporaries(const std::string& path) {
-  std::string prefix = TemporaryPrefixFor(path);
-  std::string folder = FolderOf(path);
-  std::string namePrefix = prefix.substr(prefix.rfind('/') + 1);
-  DIR* directory = ::opendir(folder.c_str());
-  if (!directory) return;
-  while (dirent* entry = ::readdir(directory)) {
-    std::string name = entry->d_name;
-    if (name.compare(0, namePrefix.size(), namePrefix) == 0) ::unlink((folder + "/" + name).c_str());
+// Under the lock: the damaged file is kept for the user to inspect, and what could be read replaces
+// it, so that one bad line costs only that line and the warning comes once.
+void Repair(const std::string& path, const std::string& heading, const std::string& text,
+            const RegistryDocument& readable, const std::string& reason) {
+  std::string message = "settings file " + path + " has " + reason + "; they were skipped, the rest is used";
+  // A file that cannot be replaced stays as it is; no copy is made at every read.
+  if (MarkedReadOnly(path) || MarkedReadOnly(FolderOf(path))) {
+    WarnOnce(message + "; it is read-only and stays as it is");
+    return;
   }
-  ::closedir(directory);
+  std::string backup = BackupName(path);
+  bool kept = ::link(path.c_str(), backup.c_str()) == 0 || ReplaceFileContent(backup, text) == 0;
+  if (int error = ReplaceFileContent(path, readable.Serialize(heading))) {
+    if (kept) ::unlink(backup.c_str());  // the damaged file itself is still there
+    WarnOnce(message + "; it could not be repaired: " + std::strerror(error));
+    return;
+  }
+  WarnOnce(kept ? message + "; the damaged file is kept as " + backup : message);
 }
 
-// Reads and parses with the lock held; a damaged file is set aside. 0 or an errno value.
-int ReadLocked(const std::string& path, RegistryDocument* document) {
+// Reads and parses with the lock held; a damaged file is repaired. 0 or an errno value.
+int ReadLocked(const std::string& path, const std::string& heading, RegistryDocument* document) {
   std::string text;
   int error = ReadWholeFile(path, &text);
   *document = RegistryDocument();
   if (error == ENOENT) return 0;
   if (error) return error;
   std::string reason;
-  if (!RegistryDocument::Parse(text, document, &reason)) {
-    SetAside(path, reason);
-    *document = RegistryDocument();
-  }
+  if (!RegistryDocument::Parse(text, document, &reason)) Repair(path, heading, text, *document, reason);
   return 0;
 }
 
 }  // namespace
 
-int ReadRegistryFile(const std::string& path, RegistryDocument* document) {
+int ReadRegistryFile(const std::string& path, const std::string& heading, RegistryDocument* document) {
   std::string text;
   int error = ReadWholeFile(path, &text);
   *document = RegistryDocument();
   if (error == ENOENT) return 0;
-  if (error) return error;
-  if (RegistryDocument::Parse(text, document, nullptr)) return 0;
+  if (error) {
+    const char* reason = error == ENODEV ? "not a regular file"
+                         : error == EFBIG ? "far too large for a settings file"
+                                          : std::strerror(error);
+    WarnOnce("cannot read settings file " + path + ": " + reason + "; using defaults");
+    return error;
+  }
+  std::string reason;
+  if (RegistryDocument::Parse(text, document, &reason)) return 0;
   // Damaged: decide again under the lock, since a writer may just have replaced the file.
   FileLock lock(path);
   if (lock.Error()) {
-    std::fprintf(stderr, "tonvex: warning: settings file %s is damaged; using defaults\n", path.c_str());
-    *document = RegistryDocument();
+    WarnOnce("settings file " + path + " has " + reason + "; they were skipped, the rest is used");
     return 0;
   }
-  return ReadLocked(path, document);
+  return ReadLocked(path, heading, document);
 }
 
 int ModifyRegistryFile(const std::string& path, const std::string& heading,
                        const std::function<int(RegistryDocument&)>& change) {
-  if (int error = CreateFolders(FolderOf(path))) return error;
-  FileLock lock(path);
-  if (lock.Error()) return lock.Error();
+  int error = CreateFolders(FolderOf(path));
   RegistryDocument document;
-  if (int error = ReadLocked(path, &document)) return error;
-  RemoveStaleTemporaries(path);
-  if (int result = change(document)) return result == kUnchanged ? 0 : result;
-  return ReplaceFileContent(path, document.Serialize(heading));
+  if (!error) {
+    FileLock lock(path);
+    error = lock.Error();
+    if (!error) error = ReadLocked(path, heading, &document);
+    if (!error) {
+      int result = change(document);
+      if (result) return result == kUnchanged ? 0 : result;
+      error = ReplaceFileContent(path, document.Serialize(heading));
+    }
+  }
+  if (error && error != ENOENT)
+    WarnOnce("cannot save settings to " + path + ": " + std::strerror(error) + ReadOnlyNote(path, error) +
+             "; changes last only until the program ends");
+  return error;
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include "platform/atomic_file.h"
 #include "platform/string_table.h"
 #include "settings/configuration_io.h"
+#include "settings/configuration_stream.h"
 #include "settings/string_ids.h"
 
 namespace settings {
@@ -21,9 +22,9 @@ void CConfigFile::Close() {
 int CConfigFile::Open(const std::string& name) {
   Close();
   std::string path = selection_.ConfigFolder() + "/" + name;
-  stream = std::fopen(path.c_str(), "r");
+  int error = 0;
+  stream = OpenConfigurationFile(path, &error);
   if (!stream) {
-    int error = errno;
     selection_.Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
     return -error;
   }

@@ -1,5 +1,7 @@
 #include "settings/config_lines.h"
 
+#include <cctype>
+
 namespace settings {
 
 ConfigLineReader::ConfigLineReader(std::FILE* stream) : stream_(stream) {
@@ -21,6 +23,19 @@ bool ConfigLineReader::Next(std::string* line) {
   return true;
 }
 
+std::string DisplayNameLines(std::FILE* stream) {
+  ConfigLineReader reader(stream);
+  std::string lines, line;
+  while (reader.Next(&line)) {
+    bool display = line.size() > 8 && line.compare(0, 5, "lang_") == 0 && std::isdigit(static_cast<unsigned char>(line[5])) &&
+                   std::isdigit(static_cast<unsigned char>(line[6])) && line[7] == '_';
+    if (!display) continue;
+    lines += line;
+    if (lines.back() != '\n') lines += '\n';
+  }
+  return lines;
+}
+
 bool LineHasKey(std::string_view line, std::string_view key) { return line.substr(0, key.size()) == key; }
 
 std::optional<std::string_view> LineValue(std::string_view line) {
@@ -40,6 +55,12 @@ std::optional<std::string_view> Tokenizer::Next(std::string_view delimiters) {
   std::string_view token = text_.substr(position_, end - position_);
   position_ = end < text_.size() ? end + 1 : end;
   return token;
+}
+
+bool Tokenizer::SkipEmptyField(char delimiter) {
+  if (position_ >= text_.size() || text_[position_] != delimiter) return false;
+  ++position_;
+  return true;
 }
 
 }  // namespace settings

@@ -18,6 +18,10 @@ class ConfigLineReader {
   std::FILE* stream_;
 };
 
+// The preset display-name lines ("lang_09_=Rock", any language number), in file order, each ending in
+// a line feed: a configuration stored from the stream's settings loses them otherwise.
+std::string DisplayNameLines(std::FILE* stream);
+
 // True when the line begins with the key over the key's full length (so "compress_left_center2 = 1"
 // is taken for "compress_left_center").
 bool LineHasKey(std::string_view line, std::string_view key);
@@ -32,6 +36,8 @@ class Tokenizer {
  public:
   explicit Tokenizer(std::string_view text) : text_(text) {}
   std::optional<std::string_view> Next(std::string_view delimiters);
+  // True, consuming it, when the next character is `delimiter`: the field before it is empty.
+  bool SkipEmptyField(char delimiter);
 
  private:
   std::string_view text_;

@@ -19,6 +19,11 @@ void CCurve::ReadCurve(std::FILE* stream, const std::string& key) {
     Tokenizer tokens(*value);
     std::optional<std::string_view> frequency = tokens.Next("=");
     while (frequency) {
+      // "400=;" lacks its gain: skipped, or the next pair's text would be read as the gain.
+      if (tokens.SkipEmptyField(';')) {
+        frequency = tokens.Next("=");
+        continue;
+      }
       std::optional<std::string_view> gain = tokens.Next(";");
       if (!gain) {
         gather = ParseInteger(*frequency) != 0;

@@ -5,6 +5,7 @@
 
 #include "settings/config_file.h"
 #include "settings/configuration_folder.h"
+#include "settings/configuration_stream.h"
 #include "settings/equalizer_sampling.h"
 #include "settings/path_text.h"
 #include "settings/preset_selection.h"
@@ -52,7 +53,8 @@ void PresetSelection::ScanPresets(int language) {
   std::snprintf(prefix, sizeof prefix, "lang_%02d_", language);
   for (const std::string& name : PresetFiles(ConfigFolder())) {
     if (presetCount >= kMaxPresets) break;
-    std::FILE* file = std::fopen((configFolder + "/" + name).c_str(), "r");
+    int error = 0;
+    std::FILE* file = OpenConfigurationFile(configFolder + "/" + name, &error);
     if (!file) continue;
     PresetEntry entry;
     entry.file = NameUpToFirstDot(name);

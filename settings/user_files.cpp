@@ -4,6 +4,7 @@
 #include "platform/string_table.h"
 #include "settings/config_file.h"
 #include "settings/configuration_io.h"
+#include "settings/configuration_stream.h"
 #include "settings/path_text.h"
 #include "settings/preset_selection.h"
 #include "settings/string_ids.h"
@@ -31,9 +32,9 @@ int PresetSelection::OpenUserFile() {
   request.flags = kDialogFlags;
   std::string path;
   if (!Prompt().ChooseFile(request, &path)) return -EINTR;
-  std::FILE* file = std::fopen(path.c_str(), "r");
+  int error = 0;
+  std::FILE* file = OpenConfigurationFile(path, &error);
   if (!file) {
-    int error = errno;
     Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
     return -error;
   }

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <memory>
 
+#include "settings/config_lines.h"
 #include "settings/configuration_io.h"
+#include "settings/configuration_stream.h"
 
 namespace cli {
 
@@ -52,25 +54,32 @@ Arguments ParseArguments(const std::vector<std::string>& args, const std::set<st
   return parsed;
 }
 
+double Arguments::Number(const std::string& name, double fallback, const Range& range) const {
+  const double value = Number(name, fallback);
+  if (value < range.low || value > range.high || (range.whole && value != std::floor(value))) {
+    char bounds[96];
+    std::snprintf(bounds, sizeof bounds, " takes %s%s from %g to %g, not ", range.whole ? "whole " : "", range.unit,
+                  range.low, range.high);
+    throw UsageError(name + bounds + Value(name));
+  }
+  return value;
+}
+
 ProcessingOptions ReadProcessingOptions(const Arguments& arguments) {
+  // The ranges of the program's own sliders, so the engine gets nothing the program could not set. The
+  // volume may go below the slider's -40 dB to -58 dB, the lowest gain of the engine's volume positions
+  // (a quiet end is never a hazard, and scripts use it).
+  using Range = Arguments::Range;
+  constexpr Range kVolume{-58, 40, "dB"}, kLimit{48, 120, "dB SPL", true}, kAttack{0, 0.02, "seconds"},
+      kRelease{0.01, 1.0, "seconds"};
   ProcessingOptions options;
   options.configFile = arguments.Value("--config");
-  options.volumeDb[0] = arguments.Number("--volume-left", 0.0);
-  options.volumeDb[1] = arguments.Number("--volume-right", 0.0);
-  const char* limits[] = {"--limit-left", "--limit-right"};
-  for (int ch = 0; ch < engine::kChannels; ++ch) {
-    const double limit = arguments.Number(limits[ch], 96.0);
-    if (limit < 0 || limit > 140 || limit != std::floor(limit))
-      throw UsageError(std::string(limits[ch]) + " needs whole dB SPL between 0 and 140");
-    options.limitDbSpl[ch] = int(limit);
-  }
-  options.limiterAttack = arguments.Number("--limiter-attack", 0.001);
-  options.limiterRelease = arguments.Number("--limiter-release", 0.5);
-  if (options.limiterAttack <= 0 || options.limiterRelease <= 0 || options.limiterAttack > 10 ||
-      options.limiterRelease > 10)
-    throw UsageError("limiter times must be above 0 and at most 10 seconds");
-  for (double db : options.volumeDb)
-    if (db > 40) throw UsageError("volumes go up to +40 dB");
+  options.volumeDb[0] = arguments.Number("--volume-left", 0.0, kVolume);
+  options.volumeDb[1] = arguments.Number("--volume-right", 0.0, kVolume);
+  options.limitDbSpl[0] = int(arguments.Number("--limit-left", 96, kLimit));
+  options.limitDbSpl[1] = int(arguments.Number("--limit-right", 96, kLimit));
+  options.limiterAttack = arguments.Number("--limiter-attack", 0.001, kAttack);
+  options.limiterRelease = arguments.Number("--limiter-release", 0.5, kRelease);
   options.amplificator = arguments.flags.count("--amplificator") > 0;
   return options;
 }
@@ -90,11 +99,13 @@ void ApplyProcessingOptions(const ProcessingOptions& options, engine::Processing
 }
 
 void LoadConfigurationFile(const std::string& path, settings::ConfigurationModel& model,
-                           engine::ProcessingParameters& parameters) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"), &std::fclose);
-  if (!file) throw RunError("cannot read configuration " + path + ": " + std::strerror(errno));
+                           engine::ProcessingParameters& parameters, std::string* displayNameLines) {
+  int error = 0;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(settings::OpenConfigurationFile(path, &error), &std::fclose);
+  if (!file) throw RunError("cannot read configuration " + path + ": " + settings::ConfigurationOpenErrorText(error));
   platform::ConsolePrompt prompt;
   settings::LoadConfiguration(file.get(), model, parameters, prompt);
+  if (displayNameLines) *displayNameLines = settings::DisplayNameLines(file.get());
 }
 
 }  // namespace cli

@@ -30,6 +30,13 @@ struct Arguments {
   bool Has(const std::string& name) const { return values.count(name) || flags.count(name); }
   std::string Value(const std::string& name, const std::string& fallback = "") const;
   double Number(const std::string& name, double fallback) const;
+  // A number within [low, high] (whole when `whole`), else a UsageError naming the range.
+  struct Range {
+    double low, high;
+    const char* unit;
+    bool whole = false;
+  };
+  double Number(const std::string& name, double fallback, const Range& range) const;
 };
 
 // `valued` options take the next argument; `flags` take none; anything else starting with "--" is an error.
@@ -53,8 +60,9 @@ ProcessingOptions ReadProcessingOptions(const Arguments& arguments);
 void ApplyProcessingOptions(const ProcessingOptions& options, engine::ProcessingParameters& parameters);
 
 // Loads a configuration file the way the program does: into `model`, its gains and compressor values handed
-// to `parameters`. RunError naming the file when it cannot be read.
+// to `parameters`; its display-name lines into `displayNameLines` when given. RunError naming the file
+// and the reason when it cannot be read or is no configuration text.
 void LoadConfigurationFile(const std::string& path, settings::ConfigurationModel& model,
-                           engine::ProcessingParameters& parameters);
+                           engine::ProcessingParameters& parameters, std::string* displayNameLines = nullptr);
 
 }  // namespace cli

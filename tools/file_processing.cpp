@@ -3,6 +3,7 @@
 #include <sndfile.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,9 @@
 #include "engine/channel_chain.h"
 #include "engine/signal_buffer.h"
 #include "tools/cli_arguments.h"
+#include "tools/sound_format.h"
+#include "tools/temporary_output.h"
+#include "tools/sound_blocks.h"
 
 namespace cli {
 namespace {
@@ -34,8 +38,11 @@ void OpenInput(const std::string& path, SoundFile* in, SF_INFO* info) {
     throw RunError(path + ": sample rate " + std::to_string(info->samplerate) + " Hz is not supported");
 }
 
-// A temporary name in the target's folder, so the final rename stays on one file system.
-std::string TemporaryName(const std::string& path) { return path + ".tmp-" + std::to_string(::getpid()); }
+// Frames per block of a render: long enough that a block costs little to set up, short enough that both
+// channels stay in the first-level cache from one stage to the next.
+constexpr int kRenderBlockFrames = 1024;
+// Frames per read and write of the files: few system calls.
+constexpr int kRenderChunkFrames = 16 * kRenderBlockFrames;
 
 }  // namespace
 
@@ -46,50 +53,51 @@ void RenderFile(const std::string& input, const std::string& output, engine::Pro
   SF_INFO outInfo{};
   outInfo.samplerate = info.samplerate;
   outInfo.channels = info.channels;
-  outInfo.format = info.format;
+  outInfo.format = OutputFormatFor(output, info.format);
   if (!sf_format_check(&outInfo)) throw RunError(output + ": the input's format cannot be written");
-  const std::string temporary = TemporaryName(output);
+  TemporaryOutput temporary(output);
   auto out = std::make_unique<SoundFile>();
-  out->file = sf_open(temporary.c_str(), SFM_WRITE, &outInfo);
+  out->file = sf_open(temporary.Path().c_str(), SFM_WRITE, &outInfo);
   if (!out->file) throw RunError("cannot write " + output + ": " + sf_strerror(nullptr));
   // Integer formats clip what exceeds full scale instead of wrapping round.
   sf_command(out->file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
 
   const int channels = info.channels;
-  const int block = info.samplerate / 100 > 0 ? info.samplerate / 100 : 1;
-  std::vector<double> interleaved(size_t(block) * channels);
+  // The chain's result does not depend on how the stream is cut into blocks.
+  const int block = kRenderBlockFrames;
+  SoundBlocks blocks(info, kRenderChunkFrames);
   engine::CSignalBuffer buffers[engine::kChannels] = {engine::CSignalBuffer(block), engine::CSignalBuffer(block)};
   engine::CChannelChain chain(parameters);
   chain.FollowSampleRate(info.samplerate);
   chain.ResetState();
   bool failed = false;
   std::string problem;
+  sf_count_t framesRead = 0;
   for (;;) {
-    const sf_count_t got = sf_readf_double(in.file, interleaved.data(), block);
+    const sf_count_t got = blocks.ReadChunk(in.file);
     if (got < 0 || sf_error(in.file) != SF_ERR_NO_ERROR) {
       failed = true;
       problem = "cannot read " + input + ": " + sf_strerror(in.file);
       break;
     }
     if (got == 0) break;
-    for (int ch = 0; ch < channels; ++ch) {
-      buffers[ch].Resize(int(got));
-      for (sf_count_t i = 0; i < got; ++i) buffers[ch][int(i)] = interleaved[size_t(i) * channels + ch];
-      chain.Process(buffers[ch], ch, channels);
-      for (sf_count_t i = 0; i < got; ++i) interleaved[size_t(i) * channels + ch] = buffers[ch][int(i)];
+    framesRead += got;
+    for (sf_count_t offset = 0; offset < got; offset += block) {
+      const int frames = int(std::min<sf_count_t>(block, got - offset));
+      blocks.Take(offset, frames, buffers);
+      chain.ProcessBlock(buffers, channels);
+      blocks.Put(offset, frames, buffers);
     }
-    if (sf_writef_double(out->file, interleaved.data(), got) != got) {
+    if (!blocks.WriteChunk(out->file, got)) {
       failed = true;
       problem = "cannot write " + output + ": " + sf_strerror(out->file);
       break;
     }
   }
   out.reset();  // closes and finishes the header
-  if (failed || std::rename(temporary.c_str(), output.c_str()) != 0) {
-    if (!failed) problem = "cannot write " + output + ": " + std::strerror(errno);
-    std::remove(temporary.c_str());
-    throw RunError(problem);
-  }
+  if (failed) throw RunError(problem);
+  WarnIfTruncated(in.file, info, framesRead, input, stderr);
+  temporary.Commit();
 }
 
 void AnalyzeFile(const std::string& input, int side, int frames, engine::ProcessingParameters& parameters,
@@ -132,16 +140,12 @@ void AnalyzeFile(const std::string& input, int side, int frames, engine::Process
 }
 
 void WriteFileAtomically(const std::string& path, const std::string& text) {
-  const std::string temporary = TemporaryName(path);
-  std::FILE* file = std::fopen(temporary.c_str(), "w");
+  TemporaryOutput temporary(path);
+  std::FILE* file = std::fopen(temporary.Path().c_str(), "w");
   if (!file) throw RunError("cannot write " + path + ": " + std::strerror(errno));
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    std::remove(temporary.c_str());
-    throw RunError("cannot write " + path + ": " + std::strerror(error));
-  }
+  if (std::fclose(file) != 0 || !written) throw RunError("cannot write " + path + ": " + std::strerror(errno));
+  temporary.Commit();
 }
 
 }  // namespace cli

@@ -7,8 +7,9 @@
 namespace cli {
 
 // Runs a sound file through the engine's channel chain, in blocks of about 10 ms as the live engine does,
-// and writes the result in the input's own format. The output appears only when complete: it is written
-// beside the target under a temporary name and renamed at the end. Throws RunError.
+// and writes the result in the format the output's extension names (OutputFormatFor). The output appears
+// only when complete: it is written beside the target under a temporary name (TemporaryOutput) and renamed
+// at the end. A cut-short input is warned about on stderr. Throws RunError.
 void RenderFile(const std::string& input, const std::string& output, engine::ProcessingParameters& parameters);
 
 // The engine's level analysis of every block of `frames` frames, one CSV line per block after the header

@@ -32,7 +32,7 @@ std::string StatusLine(engine::CDspMain& dsp) {
                   format.channels);
   char rest[256];
   std::snprintf(rest, sizeof rest, " | state %d | queue %d | blocks dropped %llu | silent buffers inserted %llu",
-                state, stats.queued, static_cast<unsigned long long>(stats.blocksSkipped + stats.blocksDroppedBusy),
+                state, stats.queued, static_cast<unsigned long long>(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused),
                 static_cast<unsigned long long>(stats.silentBuffersInserted));
   return std::string(line) + rest;
 }

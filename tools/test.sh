@@ -30,18 +30,18 @@ run_config() {  # name, cmake arguments...
   [ "$status" -eq 0 ] || { echo "$passed passed, $((failed > 0 ? failed : 1)) failed"; exit 1; }
 }
 
-run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON
 # The Debian package of the release build: installed with apt, run, removed (needs root, as CI runs).
 if [ "$(id -u)" -eq 0 ]; then
   echo "=== package"
   tests/package/test_deb.sh build/release
 fi
-run_config asan -DCMAKE_BUILD_TYPE=Debug -DTONVEX_SANITIZE=address -DTONVEX_E2E=OFF
+run_config asan -DCMAKE_BUILD_TYPE=Debug -DTONVEX_WERROR=ON -DTONVEX_SANITIZE=address -DTONVEX_E2E=OFF
 # TSan needs a fixed address layout on kernels with high mmap randomisation. Debian's Qt is not built for
 # TSan, so this build leaves the Qt layers out; the engine's report queue is tested here without them.
 WRAP="setarch $(uname -m) -R"
 $WRAP true 2>/dev/null || WRAP=""
-WRAP="$WRAP" run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_SANITIZE=thread -DTONVEX_E2E=OFF -DTONVEX_UI=OFF
+WRAP="$WRAP" run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON -DTONVEX_SANITIZE=thread -DTONVEX_E2E=OFF -DTONVEX_UI=OFF
 
 if [ -x tools/fuzz.sh ]; then
   echo "=== fuzz"

@@ -21,15 +21,17 @@ const char* const kHelp =
     "         [--limit-left DBSPL] [--limit-right DBSPL] [--limiter-attack S] [--limiter-release S]\n"
     "         [--amplificator]\n"
     "      Runs IN through equalizer, compressor, volume and limiter exactly as the live engine does and\n"
-    "      writes OUT in IN's format. Defaults: flat curves, compressor ratio 1, volume 0 dB, limiter\n"
-    "      96 dB SPL with 0.001 s attack and 0.5 s release.\n"
+    "      writes OUT in the format its extension names (.wav, .flac, .aiff, .ogg, ...; IN's format without\n"
+    "      one). Defaults: flat curves, compressor ratio 1, volume 0 dB (-58 to 40), limiter 96 dB SPL\n"
+    "      (48 to 120) with 0.001 s attack (0 to 0.02) and 0.5 s release (0.01 to 1).\n"
     "  analyze IN [--side left|right|both] [--block FRAMES] [--amplificator]\n"
     "      The monitor's level analysis of every block (default 1024 frames, side both) as CSV.\n"
     "  bands FILE\n"
     "      The sixteen band gains (dB) that loading the configuration FILE sends to the engine:\n"
     "      left 25 Hz to 16 kHz, then right.\n"
     "  normalize IN OUT\n"
-    "      Loads the configuration IN and stores it to OUT exactly as the program saves it.\n"
+    "      Loads the configuration IN and stores it to OUT exactly as the program saves it, after IN's\n"
+    "      preset display-name lines.\n"
     "  live [--config FILE] [--output DEVICE] [render's volume, limiter and --amplificator options]\n"
     "      Runs the live engine: the virtual device becomes the default playback device and the sound\n"
     "      plays on DEVICE for this run (default: the remembered device, else the default one at start,\n"
@@ -87,7 +89,8 @@ int Normalize(const std::vector<std::string>& args) {
   Arguments arguments = ParseArguments(args, {}, {}, 2);
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel model;
-  cli::LoadConfigurationFile(arguments.positional[0], model, parameters);
+  std::string displayNames;
+  cli::LoadConfigurationFile(arguments.positional[0], model, parameters, &displayNames);
   // Stored into memory first, so a failure leaves no partial file behind.
   char* text = nullptr;
   size_t size = 0;
@@ -96,7 +99,7 @@ int Normalize(const std::vector<std::string>& args) {
   platform::ConsolePrompt prompt;
   settings::StoreConfiguration(memory, model, prompt);
   std::fclose(memory);
-  std::string content(text, size);
+  std::string content = displayNames + std::string(text, size);
   std::free(text);
   cli::WriteFileAtomically(arguments.positional[1], content);
   return 0;

@@ -10,7 +10,6 @@
 #include "services/toolbar/toolbar_layout.h"
 
 class QMenu;
-class QToolButton;
 class QWidgetAction;
 
 namespace services {
@@ -31,8 +30,7 @@ struct ToolbarResourceEntry {
   QAction* action = nullptr;
 };
 
-// The main window's customizable toolbar. The window builds it in this order:
-//   (CreateMainToolbar does this for the main window)
+// A customizable toolbar. CreateMainToolbar builds the main window's one toolbar in this order:
 //   CToolBarEx toolbar(window);
 //   toolbar.LoadButtons({{kCommandOpen, open}, {kCommandSave, save}, {}, ...});
 //   toolbar.InsertControl(kCommandPresetList, presetCombo);
@@ -48,7 +46,8 @@ class CToolBarEx : public QToolBar {
   // default.
   explicit CToolBarEx(QWidget* parent = nullptr, const QString& valueName = QStringLiteral("ToolBarEx1"));
 
-  // The toolbar resource: the buttons in order, each with its image and its label from the string table.
+  // The toolbar resource: the buttons in order. Each action gets its label, tool tip and status tip
+  // from the command's string and its image from the toolbar (images do not show in menus).
   void LoadButtons(const std::vector<ToolbarResourceEntry>& entries);
   // Puts `control` (the toolbar takes it) in place of the command's button. While the toolbar is docked
   // on the left or right side the control is hidden.

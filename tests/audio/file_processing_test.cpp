@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <sstream>
 
-#include "engine/channel_chain.h"
 #include "tests/audio/sound_files.h"
 #include "tools/cli_arguments.h"
 
@@ -36,132 +35,59 @@ const FileCase kCases[] = {
     {"double_mono_16k", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 16000, 1, 1e-9},
 };
 
-cli::ProcessingOptions BusyOptions(const std::string& config) {
-  cli::ProcessingOptions options;
-  options.configFile = config;
-  options.volumeDb[0] = -6.0;
-  options.volumeDb[1] = -3.0;
-  options.limitDbSpl[0] = 80;  // both limiters act on these signals
-  options.limitDbSpl[1] = 84;
-  options.limiterAttack = 0.002;
-  options.limiterRelease = 0.3;
-  return options;
-}
-
-std::string WriteConfiguration(const ScratchDir& dir) {
-  const std::string path = dir.File("busy.tva");
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  std::fputs(
-      "compress_left_center = 70\ncompress_left_threshold = 60\ncompress_left_rate = 3.00\n"
-      "compress_left_attack = 0.005000\ncompress_left_release = 0.100000\n"
-      "compress_right_center = 80\ncompress_right_threshold = 70\ncompress_right_rate = 2.00\n"
-      "compress_right_attack = 0.010000\ncompress_right_release = 0.200000\n"
-      "equalizer_left = 25=0.00;63=3.00;160=0.00;400=-2.00;1000=6.00;2500=0.00;6300=4.00;16000=0.00;0;\n"
-      "equalizer_right = 25=-6.00;63=0.00;160=2.00;400=0.00;1000=-4.00;2500=5.00;6300=0.00;16000=-3.00;0;\n",
-      file);
-  std::fclose(file);
-  return path;
-}
-
 class RenderFormatTest : public ::testing::TestWithParam<FileCase> {};
 
-// The renderer's output is what the engine's chain makes of the input's samples, in the input's format.
-TEST_P(RenderFormatTest, OutputIsTheChainsResultInTheInputsFormat) {
+// With flat settings the chain passes the sound unchanged, so the output must be the input, in the
+// input's format, down to the format's quantisation: a wrong sample conversion, block split or header
+// shows. (The file engine test checks the processing itself against the live engine.)
+TEST_P(RenderFormatTest, FlatSettingsGiveTheInputBackInItsOwnFormat) {
   const FileCase& c = GetParam();
   ScratchDir dir;
   const int frames = c.rate / 2 + 37;  // half a second and a partial block
   const std::string in = dir.File("in"), out = dir.File("out");
   ASSERT_TRUE(WriteSound(in, c.format, c.rate, c.channels, TestSignal(c.rate, c.channels, frames)));
-  const std::string config = WriteConfiguration(dir);
-
-  engine::ProcessingParameters renderParameters;
-  cli::ApplyProcessingOptions(BusyOptions(config), renderParameters);
-  cli::RenderFile(in, out, renderParameters);
-
+  engine::ProcessingParameters parameters;
+  cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
+  cli::RenderFile(in, out, parameters);
   SF_INFO inInfo, outInfo;
   const std::vector<double> input = ReadSound(in, &inInfo);
   const std::vector<double> output = ReadSound(out, &outInfo);
   EXPECT_EQ(outInfo.format, c.format);
   EXPECT_EQ(outInfo.samplerate, c.rate);
   EXPECT_EQ(outInfo.channels, c.channels);
-  ASSERT_EQ(outInfo.frames, frames);
-
-  // The chain run here directly, block by block as the live engine gets them from the driver.
-  engine::ProcessingParameters parameters;
-  cli::ApplyProcessingOptions(BusyOptions(config), parameters);
-  engine::CChannelChain chain(parameters);
-  chain.FollowSampleRate(c.rate);
-  chain.ResetState();
-  const int block = c.rate / 100;
-  double largestError = 0.0, loudest = 0.0;
-  engine::CSignalBuffer buffer(block);
-  for (int start = 0; start < frames; start += block) {
-    const int count = std::min(block, frames - start);
-    for (int ch = 0; ch < c.channels; ++ch) {
-      buffer.Resize(count);
-      for (int i = 0; i < count; ++i) buffer[i] = input[size_t(start + i) * c.channels + ch];
-      chain.Process(buffer, ch, c.channels);
-      for (int i = 0; i < count; ++i) {
-        largestError = std::max(largestError, std::fabs(buffer[i] - output[size_t(start + i) * c.channels + ch]));
-        loudest = std::max(loudest, std::fabs(buffer[i]));
-      }
-    }
-  }
-  EXPECT_GT(loudest, 0.1) << "the chain must have let the signal through";
-  ASSERT_LT(loudest, 0.99) << "clipping would hide differences";
-  EXPECT_LE(largestError, c.tolerance);
+  ASSERT_EQ(output.size(), input.size());
+  double largest = 0;
+  for (size_t i = 0; i < input.size(); ++i) largest = std::max(largest, std::fabs(input[i] - output[i]));
+  EXPECT_LE(largest, std::max(c.tolerance, 1e-6));
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RenderFormatTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
-TEST(RenderTest, FlatDefaultsLeaveTheSoundAsItWas) {
-  ScratchDir dir;
-  const std::string in = dir.File("in.wav"), out = dir.File("out.wav");
-  ASSERT_TRUE(WriteSound(in, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, TestSignal(44100, 2, 22050)));
-  engine::ProcessingParameters parameters;
-  cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
-  cli::RenderFile(in, out, parameters);
-  SF_INFO info;
-  const auto input = ReadSound(in, &info);
-  const auto output = ReadSound(out, &info);
-  ASSERT_EQ(input.size(), output.size());
-  double largest = 0;
-  for (size_t i = 0; i < input.size(); ++i) largest = std::max(largest, std::fabs(input[i] - output[i]));
-  EXPECT_LT(largest, 1e-4);
-}
-
 TEST(RenderTest, FailuresNameTheProblemAndLeaveNoFileBehind) {
   ScratchDir dir;
   engine::ProcessingParameters parameters;
   cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
-  // Missing input.
-  try {
-    cli::RenderFile(dir.File("missing.wav"), dir.File("out.wav"), parameters);
-    FAIL() << "rendering a missing file succeeded";
-  } catch (const cli::RunError& e) {
-    EXPECT_NE(std::string(e.what()).find("missing.wav"), std::string::npos);
-  }
-  // Not a sound file.
-  const std::string text = dir.File("notes.wav");
-  std::FILE* file = std::fopen(text.c_str(), "w");
-  std::fputs("not a sound", file);
-  std::fclose(file);
-  EXPECT_THROW(cli::RenderFile(text, dir.File("out.wav"), parameters), cli::RunError);
-  // More channels than the chain holds.
   const std::string surround = dir.File("surround.wav");
   ASSERT_TRUE(WriteSound(surround, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6, std::vector<double>(6 * 100, 0.1)));
-  try {
-    cli::RenderFile(surround, dir.File("out.wav"), parameters);
-    FAIL() << "a six-channel file was rendered";
-  } catch (const cli::RunError& e) {
-    EXPECT_NE(std::string(e.what()).find("channels"), std::string::npos);
+  const std::string mono = dir.File("mono.wav");
+  ASSERT_TRUE(WriteSound(mono, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, std::vector<double>(100, 0.1)));
+  struct Case {
+    std::string input, output, named;
+  };
+  for (const Case& c : {Case{dir.File("missing.wav"), dir.File("out.wav"), "missing.wav"},
+                        Case{surround, dir.File("out.wav"), "channels"},
+                        Case{mono, dir.File("no/such/folder/out.wav"), "out.wav"}}) {
+    try {
+      cli::RenderFile(c.input, c.output, parameters);
+      ADD_FAILURE() << c.input << " was rendered to " << c.output;
+    } catch (const cli::RunError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+    }
   }
-  // An output that cannot be written.
-  EXPECT_THROW(cli::RenderFile(surround, dir.File("no/such/folder/out.wav"), parameters), cli::RunError);
   auto names = dir.Names();
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"notes.wav", "surround.wav"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"mono.wav", "surround.wav"}));
 }
 
 std::vector<std::vector<double>> ParseCsv(const std::string& text, std::string* header) {
@@ -230,40 +156,6 @@ TEST(AnalyzeTest, BandsAndPeakOfAToneAtKnownLevels) {
   auto amplified = ParseCsv(Analyze(path, engine::kSideLeft, 2048, true), &header);
   ASSERT_EQ(amplified.size(), left.size());
   EXPECT_NEAR(amplified[3][5], left[3][5] + 20, 0.011);
-}
-
-TEST(AnalyzeTest, MatchesTheChainsOwnAnalysisAcrossRatesAndWidths) {
-  for (const FileCase& c : kCases) {
-    SCOPED_TRACE(c.name);
-    ScratchDir dir;
-    const int frames = c.rate / 4;
-    const std::string path = dir.File("in");
-    ASSERT_TRUE(WriteSound(path, c.format, c.rate, c.channels, TestSignal(c.rate, c.channels, frames)));
-    std::string header;
-    auto rows = ParseCsv(Analyze(path, engine::kSideLeft, 1024), &header);
-    ASSERT_EQ(rows.size(), size_t((frames + 1023) / 1024));
-
-    SF_INFO info;
-    const std::vector<double> input = ReadSound(path, &info);
-    engine::ProcessingParameters parameters;
-    cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
-    engine::CChannelChain chain(parameters);
-    chain.FollowSampleRate(c.rate);
-    engine::CSignalBuffer buffer(1024);
-    for (size_t row = 0; row < rows.size(); ++row) {
-      const int start = int(row) * 1024, count = std::min(1024, frames - start);
-      parameters.monitor.side = engine::kSideLeft;
-      parameters.monitor.request = 1;
-      for (int ch = 0; ch < c.channels; ++ch) {
-        buffer.Resize(count);
-        for (int i = 0; i < count; ++i) buffer[i] = input[size_t(start + i) * c.channels + ch];
-        chain.Process(buffer, ch, c.channels);
-      }
-      ASSERT_EQ(parameters.monitor.request.load(), 0);
-      for (int band = 0; band < 8; ++band) EXPECT_NEAR(rows[row][1 + band], parameters.monitor.bandLevel[band], 0.0051);
-      EXPECT_NEAR(rows[row][9], parameters.monitor.total, 0.0051);
-    }
-  }
 }
 
 }  // namespace

@@ -263,6 +263,7 @@ TEST_F(PulseBackendTest, OutputDevicesAreTheSinksByDescriptionWithTheirErrors) {
   header.data = data.data();
   header.bufferLength = 1764;
   EXPECT_EQ(stream->Write(header), engine::kWaveUnprepared);
+  EXPECT_EQ(stream->Reset(), engine::kMmNoError);  // the next write starts a fresh stream, whose clock is at 0
   ASSERT_EQ(stream->Prepare(header), engine::kMmNoError);
   ASSERT_EQ(stream->Write(header), engine::kMmNoError);
   EXPECT_EQ(stream->Unprepare(header), engine::kWaveStillPlaying);

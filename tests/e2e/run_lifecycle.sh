@@ -6,7 +6,7 @@
 set -euo pipefail
 cli=$(realpath "$1")
 TONVEX_PACER=$(realpath "$2")
-export PRIVATE_AUDIO_KIND=${3:-pulseaudio}
+PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-life.XXXXXX)
 work=$PRIVATE_AUDIO_DIR

@@ -1,25 +1,8 @@
-// Counts heap allocations made by the test's own thread while it is watching, to prove that the audio
-// path allocates nothing once its buffers exist.
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
 
 #include "effects_support.h"
 #include "engine/channel_chain.h"
-
-namespace {
-thread_local bool watching = false;
-thread_local long allocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (watching) ++allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/allocation_counter.h"
 
 using namespace engine;
 using namespace effects_test;
@@ -31,19 +14,19 @@ TEST(AudioPathAllocation, BlocksAllocateNothingEvenWithTheMonitorWatching) {
     for (int ch = 0; ch < 2; ++ch) p.SetEqualizerBandGain(band, 3.0, ch);
   CChannelChain chain(p);
   chain.FollowSampleRate(44100);
-  CSignalBuffer left(4096), right(4096);
-  FillSine(left, 4096, 1000, 44100, 0.7);
-  FillSine(right, 4096, 400, 44100, 0.7);
+  CSignalBuffer buffers[2] = {CSignalBuffer(4096), CSignalBuffer(4096)};
+  FillSine(buffers[0], 4096, 1000, 44100, 0.7);
+  FillSine(buffers[1], 4096, 400, 44100, 0.7);
 
-  watching = true;
+  testing_support::watchedAllocations = 0;
+  testing_support::watchedThread = std::this_thread::get_id();
   for (int block = 0; block < 20; ++block) {
     p.monitor.request = 1;
     p.monitor.side = block % 2 ? kSideBoth : kSideRight;
     if (block == 10) chain.FollowSampleRate(48000);  // redesigns everything, still on the audio path
-    chain.Process(left, 0, 2);
-    chain.Process(right, 1, 2);
+    chain.ProcessBlock(buffers, block < 15 ? 2 : 1);
   }
-  watching = false;
-  EXPECT_EQ(allocations, 0);
+  testing_support::watchedThread = std::thread::id{};
+  EXPECT_EQ(testing_support::watchedAllocations.load(), 0u);
   EXPECT_FALSE(p.monitor.request);
 }

@@ -10,27 +10,12 @@ using namespace effects_test;
 
 namespace {
 
-CBiquad Designed(int kind, int widthForm, double rate, double f0, double gainDb = 0.0, double width = 0.707) {
-  CBiquad s;
-  s.kind = kind;
-  s.widthForm = widthForm;
-  s.sampleRate = rate;
-  s.frequency = f0;
-  s.gain = gainDb;
-  s.q = width;
-  s.bandwidth = width;
-  s.slope = width;
-  s.Design();
-  return s;
-}
-
 // The frequency between lo and hi where the response crosses `targetDb` (response monotonic there).
 double Crossing(const CBiquad& s, double rate, double lo, double hi, double targetDb) {
   const bool risingWithFrequency = ResponseDb(s, hi, rate) > ResponseDb(s, lo, rate);
   for (int i = 0; i < 200; ++i) {
     const double mid = std::sqrt(lo * hi);
-    const bool above = ResponseDb(s, mid, rate) > targetDb;
-    if (above == risingWithFrequency)
+    if ((ResponseDb(s, mid, rate) > targetDb) == risingWithFrequency)
       hi = mid;
     else
       lo = mid;
@@ -44,182 +29,86 @@ TEST(BiquadDesign, PeakingBandOfSixDbIsHalfAnOctaveWideAtHalfGain) {
   CBiquad s;
   s.DesignPeaking(44100, 1000, 6.0, 0.5);
   EXPECT_NEAR(ResponseDb(s, 1000, 44100), 6.0, 1e-9);
-  EXPECT_LT(ResponseDb(s, 980, 44100), ResponseDb(s, 1000, 44100));
-  EXPECT_LT(ResponseDb(s, 1020, 44100), ResponseDb(s, 1000, 44100));
   const double lower = Crossing(s, 44100, 100, 1000, 3.0);
   const double upper = Crossing(s, 44100, 1000, 10000, 3.0);
   EXPECT_NEAR(std::log2(upper / lower), 0.5, 0.01);
   EXPECT_NEAR(std::sqrt(lower * upper), 1000.0, 5.0);
-  // Far from the band the section is transparent.
   EXPECT_NEAR(ResponseDb(s, 20, 44100), 0.0, 0.01);
   EXPECT_NEAR(ResponseDb(s, 20000, 44100), 0.0, 0.02);
 }
 
-TEST(BiquadDesign, PeakingUsesTheRoundedNaturalBaseForItsBandwidth) {
-  // alpha = sin w0 * sinh(k * BW * w0 / 2 / sin w0) with k = ln 2 / ln 2.718282; the plain ln 2 differs
-  // in the eighth digit, far above rounding.
-  const double rate = 48000, f0 = 2500, gainDb = -7.5, bw = 0.5;
-  CBiquad s;
-  s.DesignPeaking(rate, f0, gainDb, bw);
-  const double a = std::pow(10.0, gainDb * 0.025);
-  const double w0 = 6.283185307179586 * f0 / rate;
-  const double alpha = std::sin(w0) * std::sinh(std::log(2.0) / std::log(2.718282) * bw * w0 * 0.5 / std::sin(w0));
-  const double a0 = 1.0 + alpha / a;
-  EXPECT_NEAR(s.B0(), (1.0 + alpha * a) / a0, 1e-15);
-  EXPECT_NEAR(s.B2(), (1.0 - alpha * a) / a0, 1e-15);
-  EXPECT_NEAR(s.A1(), -2.0 * std::cos(w0) / a0, 1e-15);
-  EXPECT_NEAR(s.A2(), (1.0 - alpha / a) / a0, 1e-15);
-  EXPECT_EQ(s.widthForm, CBiquad::kBandwidth);
-  EXPECT_EQ(s.kind, CBiquad::kPeaking);
-}
-
-TEST(BiquadDesign, ZeroGainPeakingIsTransparent) {
-  CBiquad s;
-  s.DesignPeaking(44100, 400, 0.0, 0.5);
-  const auto noise = Noise(2000, 0.9);
-  for (double x : noise) EXPECT_NEAR(s.Process(x), x, 1e-12);
+TEST(BiquadDesign, LowPassAndBandPassHaveTheirResponses) {
+  CBiquad lp;
+  lp.DesignLowPass(48000, 1000, 0.7071);
+  EXPECT_NEAR(ResponseDb(lp, 1, 48000), 0.0, 1e-4);
+  EXPECT_NEAR(ResponseDb(lp, 1000, 48000), -3.01, 0.01);
+  EXPECT_LT(ResponseDb(lp, 20000, 48000), -40.0);
+  CBiquad bp;
+  bp.kind = CBiquad::kBandPass;
+  bp.q = 10;
+  bp.sampleRate = 48000;
+  bp.frequency = 1000;
+  bp.Design();
+  EXPECT_NEAR(ResponseDb(bp, 1000, 48000), 0.0, 1e-9);
+  EXPECT_LT(ResponseDb(bp, 500, 48000), -15.0);
 }
 
 TEST(BiquadDesign, EveryKindAtOrAboveHalfTheRateIsTheIdentity) {
-  for (int kind = CBiquad::kLowPass; kind <= CBiquad::kHighShelf; ++kind) {
-    for (int form = CBiquad::kQuality; form <= CBiquad::kSlope; ++form) {
-      CBiquad at = Designed(kind, form, 44100, 22050, 6.0, 0.5);
-      EXPECT_TRUE(at.IsIdentity()) << "kind " << kind << " form " << form;
-      CBiquad above = Designed(kind, form, 8000, 16000, 6.0, 0.5);
-      EXPECT_TRUE(above.IsIdentity()) << "kind " << kind << " form " << form;
-      CBiquad below = Designed(kind, form, 44100, 22049, 6.0, 0.5);
-      EXPECT_FALSE(below.IsIdentity()) << "kind " << kind << " form " << form;
-    }
-  }
-  CBiquad s;
-  s.DesignPeaking(44100, 22050, 12.0, 0.5);
-  EXPECT_TRUE(s.IsIdentity());
+  for (int kind = CBiquad::kLowPass; kind <= CBiquad::kHighShelf; ++kind)
+    for (int form = CBiquad::kQuality; form <= CBiquad::kSlope; ++form)
+      for (auto [rate, frequency, identity] : {std::tuple{44100.0, 22050.0, true}, {8000.0, 16000.0, true},
+                                              {44100.0, 22049.0, false}}) {
+        CBiquad s;
+        s.kind = kind;
+        s.widthForm = form;
+        s.sampleRate = rate;
+        s.frequency = frequency;
+        s.gain = 6.0;
+        s.q = s.bandwidth = s.slope = 0.5;
+        s.Design();
+        EXPECT_EQ(s.IsIdentity(), identity) << "kind " << kind << " form " << form << " at " << frequency;
+      }
 }
 
-TEST(BiquadDesign, KindsHaveTheirCharacteristicResponses) {
-  const double rate = 48000;
-  CBiquad lp = Designed(CBiquad::kLowPass, CBiquad::kQuality, rate, 1000, 0, 0.7071);
-  EXPECT_NEAR(ResponseDb(lp, 1, rate), 0.0, 1e-4);
-  EXPECT_NEAR(ResponseDb(lp, 1000, rate), -3.01, 0.01);
-  EXPECT_LT(ResponseDb(lp, 20000, rate), -40.0);
-
-  CBiquad hp = Designed(CBiquad::kHighPass, CBiquad::kQuality, rate, 1000, 0, 0.7071);
-  EXPECT_LT(ResponseDb(hp, 20, rate), -40.0);
-  EXPECT_NEAR(ResponseDb(hp, 1000, rate), -3.01, 0.01);
-  EXPECT_NEAR(ResponseDb(hp, 23999, rate), 0.0, 1e-3);
-
-  CBiquad bp = Designed(CBiquad::kBandPass, CBiquad::kQuality, rate, 1000, 0, 10);
-  EXPECT_NEAR(ResponseDb(bp, 1000, rate), 0.0, 1e-9);
-  EXPECT_LT(ResponseDb(bp, 500, rate), -15.0);
-
-  CBiquad bpOctave = Designed(CBiquad::kBandPass, CBiquad::kBandwidth, rate, 1000, 0, 1.0);
-  const double lo = Crossing(bpOctave, rate, 100, 1000, -3.0103);
-  const double hi = Crossing(bpOctave, rate, 1000, 10000, -3.0103);
-  EXPECT_NEAR(std::log2(hi / lo), 1.0, 0.01);
-
-  CBiquad notch = Designed(CBiquad::kNotch, CBiquad::kQuality, rate, 1000, 0, 2);
-  EXPECT_LT(ResponseDb(notch, 1000, rate), -100.0);
-  EXPECT_NEAR(ResponseDb(notch, 10, rate), 0.0, 1e-3);
-
-  CBiquad low = Designed(CBiquad::kLowShelf, CBiquad::kSlope, rate, 300, 9.0, 1.0);
-  EXPECT_NEAR(ResponseDb(low, 1, rate), 9.0, 1e-3);
-  EXPECT_NEAR(ResponseDb(low, 300, rate), 4.5, 0.01);
-  EXPECT_NEAR(ResponseDb(low, 23999, rate), 0.0, 1e-3);
-
-  CBiquad high = Designed(CBiquad::kHighShelf, CBiquad::kSlope, rate, 3000, -9.0, 1.0);
-  EXPECT_NEAR(ResponseDb(high, 1, rate), 0.0, 1e-3);
-  EXPECT_NEAR(ResponseDb(high, 3000, rate), -4.5, 0.01);
-  EXPECT_NEAR(ResponseDb(high, 23999, rate), -9.0, 1e-3);
-
-  // A slope of 1 is the steepest shelf without overshoot, the same as Q = 1/sqrt(2).
-  CBiquad lowQ = Designed(CBiquad::kLowShelf, CBiquad::kQuality, rate, 300, 9.0, 1.0 / std::sqrt(2.0));
-  EXPECT_NEAR(lowQ.B0(), low.B0(), 1e-12);
-  EXPECT_NEAR(lowQ.A1(), low.A1(), 1e-12);
-  EXPECT_NEAR(lowQ.A2(), low.A2(), 1e-12);
-}
-
-TEST(BiquadDesign, UnknownKindOrWidthFormKeepsTheCoefficients) {
-  CBiquad s = Designed(CBiquad::kLowPass, CBiquad::kQuality, 44100, 1000, 0, 0.5);
-  const double b0 = s.B0(), a1 = s.A1();
-  s.kind = 7;
-  s.frequency = 3000;
-  s.Design();
-  EXPECT_EQ(s.B0(), b0);
-  EXPECT_EQ(s.A1(), a1);
-  s.kind = CBiquad::kLowPass;
-  s.widthForm = 3;
-  s.Design();
-  EXPECT_EQ(s.B0(), b0);
-  EXPECT_EQ(s.A1(), a1);
-  // Even with an unknown kind, a frequency at half the rate still gives the identity.
-  s.kind = 9;
-  s.frequency = 22050;
-  s.Design();
-  EXPECT_TRUE(s.IsIdentity());
-}
-
-TEST(BiquadState, UnprimedSectionReproducesItsImpulseResponse) {
+TEST(BiquadState, UnprimedSectionRestartsFromSilenceAndDesignKeepsTheHistory) {
   CBiquad fresh;
   fresh.DesignPeaking(44100, 63, 9.0, 0.5);
   CBiquad used = fresh;
-  std::vector<double> reference;
-  for (int i = 0; i < 256; ++i) reference.push_back(fresh.Process(i == 0 ? 1.0 : 0.0));
-
+  std::vector<double> reference(256, 0.0), impulse(256, 0.0);
+  reference[0] = impulse[0] = 1.0;
+  fresh.ProcessBlock(reference.data(), 256);
   for (double x : Noise(5000, 1.0, 7)) used.Process(x);
+  CBiquad redesigned = used;
+  redesigned.DesignPeaking(44100, 63, 9.0, 0.5);  // the same design again: nothing may change
+  for (double x : Noise(300, 0.8, 12)) ASSERT_EQ(used.Process(x), redesigned.Process(x));
   used.Unprime();
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(used.Process(i == 0 ? 1.0 : 0.0), reference[i]) << i;
-
-  // The same through the block path, after more history.
-  std::vector<double> more = Noise(777, 0.5, 3);
-  used.ProcessBlock(more.data(), int(more.size()));
-  used.Unprime();
-  std::vector<double> impulse(256, 0.0);
-  impulse[0] = 1.0;
   used.ProcessBlock(impulse.data(), 256);
-  for (int i = 0; i < 256; ++i) EXPECT_EQ(impulse[i], reference[i]) << i;
+  EXPECT_EQ(impulse, reference);
 }
 
-TEST(BiquadState, DesignKeepsTheHistory) {
+// Every fast path runs exactly the arithmetic of Process, so the equalizer's and the monitor's results do
+// not depend on how many sections or channels run together.
+TEST(BiquadState, FastPathsMatchSampleBySample) {
   CBiquad a, b;
-  a.DesignPeaking(44100, 160, 4.0, 0.5);
-  b = a;
-  const auto noise = Noise(300, 0.8, 11);
-  for (double x : noise) {
-    a.Process(x);
-    b.Process(x);
-  }
-  b.DesignPeaking(44100, 160, 4.0, 0.5);  // same design again: nothing may change
-  for (double x : Noise(300, 0.8, 12)) EXPECT_EQ(a.Process(x), b.Process(x));
-}
-
-TEST(BiquadState, BlockAndSumPathsMatchSampleBySample) {
-  CBiquad one, block, sum;
-  one.DesignPeaking(48000, 6300, -5.0, 0.5);
-  block = one;
-  sum = one;
-  auto input = Noise(1500, 1.0, 5);
-  std::vector<double> output = input;
-  block.ProcessBlock(output.data(), 700);
-  block.ProcessBlock(output.data() + 700, 800);
+  a.DesignPeaking(48000, 25, 6.0, 0.5);
+  b.DesignPeaking(48000, 6300, -5.0, 0.5);
+  const auto input = Noise(1500, 1.0, 5);
+  std::vector<double> expected, pair = input, left = input, right = Noise(1500, 0.4, 6), rightAlone = right;
   double expectedSum = 0.0;
-  for (size_t i = 0; i < input.size(); ++i) {
-    const double y = one.Process(input[i]);
-    EXPECT_EQ(output[i], y);
+  CBiquad a1 = a, b1 = b, a2 = a, b2 = b, aL = a, bL = b, aR = b, bR = a, sum = a, rightA = b, rightB = a;
+  for (double x : input) {
+    expected.push_back(b1.Process(a1.Process(x)));
+    const double y = a.Process(x);
     expectedSum += y * y;
   }
+  CBiquad::ProcessPair(a2, b2, pair.data(), 700);
+  CBiquad::ProcessPair(a2, b2, pair.data() + 700, 800);
+  EXPECT_EQ(pair, expected);
+  CBiquad::ProcessPairStereo(aL, bL, aR, bR, left.data(), right.data(), 1500);
+  EXPECT_EQ(left, expected);
+  CBiquad::ProcessPair(rightA, rightB, rightAlone.data(), 1500);
+  EXPECT_EQ(right, rightAlone);
   EXPECT_EQ(sum.ProcessSumOfSquares(input.data(), 1500), expectedSum);
-
-  CBiquad other, otherAlone, oneAgain = sum;
-  other.DesignPeaking(48000, 63, 7.0, 0.5);
-  otherAlone = other;
-  oneAgain.Unprime();
-  sum.Unprime();
-  double firstSum = 0.0, secondSum = 0.0;
-  CBiquad::ProcessSumOfSquaresPair(sum, other, input.data(), 1500, &firstSum, &secondSum);
-  EXPECT_EQ(firstSum, oneAgain.ProcessSumOfSquares(input.data(), 1500));
-  EXPECT_EQ(secondSum, otherAlone.ProcessSumOfSquares(input.data(), 1500));
-  EXPECT_EQ(sum.Y1(), oneAgain.Y1());
-  EXPECT_EQ(other.Y2(), otherAlone.Y2());
 
   CBiquad quad[4], alone[4];
   const int frequencies[4] = {25, 400, 2500, 16000};
@@ -232,26 +121,16 @@ TEST(BiquadState, BlockAndSumPathsMatchSampleBySample) {
     quad[k].Process(0.1 * k);  // different histories
     alone[k] = quad[k];
   }
-  double sums[4];
+  double sums[4], pairSums[2];
   CBiquad::ProcessSumOfSquaresQuad({&quad[0], &quad[1], &quad[2], &quad[3]}, input.data(), 1500, sums);
+  CBiquad c0 = alone[0], c1 = alone[1];
+  CBiquad::ProcessSumOfSquaresPair(c0, c1, input.data(), 1500, &pairSums[0], &pairSums[1]);
   for (int k = 0; k < 4; ++k) {
     EXPECT_EQ(sums[k], alone[k].ProcessSumOfSquares(input.data(), 1500)) << k;
-    EXPECT_EQ(quad[k].X2(), alone[k].X2()) << k;
     EXPECT_EQ(quad[k].Y1(), alone[k].Y1()) << k;
-    EXPECT_EQ(quad[k].Y2(), alone[k].Y2()) << k;
   }
-}
-
-TEST(BiquadState, PairPassMatchesTwoSinglePasses) {
-  CBiquad a, b;
-  a.DesignPeaking(44100, 25, 6.0, 0.5);
-  b.DesignPeaking(44100, 16000, -6.0, 0.5);
-  CBiquad a2 = a, b2 = b;
-  auto input = Noise(3000, 1.0, 13);
-  std::vector<double> pair = input;
-  CBiquad::ProcessPair(a, b, pair.data(), 1000);
-  CBiquad::ProcessPair(a, b, pair.data() + 1000, 2000);
-  for (size_t i = 0; i < input.size(); ++i) ASSERT_EQ(pair[i], b2.Process(a2.Process(input[i]))) << i;
+  EXPECT_EQ(pairSums[0], sums[0]);
+  EXPECT_EQ(pairSums[1], sums[1]);
 }
 
 TEST(BiquadState, CascadeMatchesTheTextbookDifferenceEquation) {
@@ -291,4 +170,3 @@ TEST(BiquadState, CascadeMatchesTheTextbookDifferenceEquation) {
   EXPECT_LT(worst / peak, 1e-9);
   EXPECT_GT(peak, 0.5);
 }
-

@@ -46,17 +46,13 @@ inline void Load(engine::CSignalBuffer& buffer, const std::vector<double>& sampl
   for (size_t i = 0; i < samples.size(); ++i) buffer[int(i)] = samples[i];
 }
 
-inline std::vector<double> Samples(const engine::CSignalBuffer& buffer) {
-  return std::vector<double>(buffer.Data(), buffer.Data() + buffer.Count());
-}
-
 // Runs `samples` through one channel of a stage (CEqualizerBank, CCompressor, CLimiter); returns the output.
 template <class Stage>
 std::vector<double> RunSamples(Stage& stage, int channel, const std::vector<double>& samples) {
   engine::CSignalBuffer buffer(int(samples.size()));
   Load(buffer, samples);
   stage.Run(buffer, channel);
-  return Samples(buffer);
+  return std::vector<double>(buffer.Data(), buffer.Data() + buffer.Count());
 }
 
 // Runs `count` samples of the constant `value` through one channel of a stage; returns the last output.
@@ -65,21 +61,12 @@ double RunConstant(Stage& stage, int channel, int count, double value) {
   return RunSamples(stage, channel, std::vector<double>(count, value)).back();
 }
 
-// Runs `samples` through one channel of `chain` in a stream of `channels` channels; returns the output.
-inline std::vector<double> ProcessSamples(engine::CChannelChain& chain, int channel, int channels,
-                                          const std::vector<double>& samples) {
-  engine::CSignalBuffer buffer(int(samples.size()));
-  Load(buffer, samples);
-  chain.Process(buffer, channel, channels);
-  return Samples(buffer);
-}
-
 // Parameters as the panels leave them when nothing is boosted: unity volume, a transparent compressor,
 // the limiter at full scale.
 inline void NeutralSettings(engine::ProcessingParameters& p) {
   for (int ch = 0; ch < engine::kChannels; ++ch) {
     p.volume.gain[ch] = 1.0;
-    p.SetCompressorChannel(76, 1.0, 0.01, 0.1, 86, ch);
+    p.SetCompressorChannel(60, 1.0, 0.01, 0.1, 70, ch);
   }
 }
 

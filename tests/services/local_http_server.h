@@ -42,7 +42,8 @@ class LocalHttpServer : public QTcpServer {
     if (behaviour == Behaviour::Silent) return;
     if (behaviour == Behaviour::Answer) {
       socket->write("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
-                    "\r\nContent-Length: " + QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
+                    "\r\nContent-Length: " + QByteArray::number(answer.size()) +
+                    "\r\nConnection: close\r\n\r\n" + answer);
       socket->disconnectFromHost();
       return;
     }

@@ -8,14 +8,14 @@
 namespace {
 
 using platform::PromptAnswer;
-using settings_test::Exists;
 using settings_test::ReadFile;
 using settings_test::WriteFile;
 using testing_support::MemoryPresetList;
+using Items = std::vector<std::string>;
 
 // A configuration recognisable by its left compressor centre.
 std::string ConfigurationWithCenter(int center) {
-  return "compress_left_center = " + std::to_string(center) + "\n";
+  return std::string("compress_left_center = ").append(std::to_string(center)).append("\n");
 }
 
 class Selection : public settings_test::SettingsFixture {
@@ -38,115 +38,79 @@ class Selection : public settings_test::SettingsFixture {
     selection->configFolder = configFolder;
     selection->BuildPresetList(*list, language);
   }
+  void Pick(int index) {
+    list->UserPicks(index);
+    selection->OnPresetSelected();
+  }
   int Loaded() const { return model.compressorValues[0].center; }
   std::string SelectedText() const { return list->Text(list->Selected()); }
+  bool FileHolds(const std::string& path, int center) {
+    return ReadFile(path).find(ConfigurationWithCenter(center)) != std::string::npos;
+  }
 
   std::unique_ptr<MemoryPresetList> list;
   std::unique_ptr<settings::PresetSelection> selection;
 };
 
-TEST_F(Selection, ListShowsDisplayNamesInFileNameOrder) {
+TEST_F(Selection, ListShowsDisplayNamesInFileNameOrderAndStartsOnTheFirst) {
   Start(9);
-  EXPECT_EQ(list->items, (std::vector<std::string>{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
-  ASSERT_EQ(selection->presetCount, 4);
-  EXPECT_EQ(selection->presetTable[2].file, "my");
+  EXPECT_EQ(list->items, (Items{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
   EXPECT_EQ(selection->presetTable[3].file, "Rock");
-  Start(22);
-  EXPECT_EQ(list->items, (std::vector<std::string>{"Plano", "Jazz", "my", "Rock"}));
-}
-
-TEST_F(Selection, FirstStartChoosesTheFirstPreset) {
-  Start();
-  EXPECT_EQ(list->Selected(), 0);
-  EXPECT_EQ(selection->selectedIndex, 0);
   EXPECT_EQ(selection->selectionName, "01_Flat");
   EXPECT_EQ(Loaded(), 50);
-  EXPECT_EQ(selection->pending, 0);
-  EXPECT_TRUE(prompt.messages.empty());
+  Start(22);
+  EXPECT_EQ(list->items, (Items{"Plano", "Jazz", "my", "Rock"}));
 }
 
 TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
   SetUserValue("selection", "rock");  // matched without regard to case
   Start();
-  EXPECT_EQ(SelectedText(), " Rock ballads");
   EXPECT_EQ(Loaded(), 51);
-
   selection->MarkModified();
-  EXPECT_EQ(selection->pending, 1);
-  EXPECT_EQ(selection->selectionName, "Custom");
   EXPECT_EQ(list->items.back(), "Custom *");
-  EXPECT_EQ(SelectedText(), "Custom *");
   EXPECT_EQ(UserValue("selection"), "Custom");
   EXPECT_EQ(UserValue("pending"), "1");
-  // A second change writes nothing more.
-  SetUserValue("selection", "untouched");
-  selection->MarkModified();
-  EXPECT_EQ(UserValue("selection"), "untouched");
-  EXPECT_EQ(SelectedText(), "Custom *");
-  SetUserValue("selection", "Custom");
-
   model.compressorValues[0].center = 64;
   prompt.ChooseFile(configFolder + "/Live.Set.tva");
   selection->SaveUserFile();
-  ASSERT_EQ(prompt.dialogs.size(), 1u);
-  EXPECT_FALSE(prompt.dialogs[0].open);
-  EXPECT_EQ(prompt.dialogs[0].initialName, configFolder + "/*.tva");
-  EXPECT_EQ(prompt.dialogs[0].filter, "Tonvex Files (*.tva)|*.tva|Tonvex v0.0 Files (*.tvu)|*.tvu||");
-  EXPECT_EQ(prompt.dialogs[0].defaultExtension, "tva");
-  EXPECT_EQ(prompt.dialogs[0].flags, platform::kHideReadOnly | platform::kOverwritePrompt | platform::kPathMustExist |
-                                         platform::kFileMustExist);
-  EXPECT_EQ(selection->customTitle, "Live.Set");
-  EXPECT_EQ(selection->pending, 0);
   EXPECT_EQ(SelectedText(), "Custom (Live.Set)");
   EXPECT_EQ(list->Count(), 5) << "the custom item was replaced, not added";
-  EXPECT_EQ(UserValue("selcustom"), "Live.Set");
   EXPECT_EQ(UserValue("pending"), "0");
-  EXPECT_NE(ReadFile(configFolder + "/Live.Set.tva").find("compress_left_center = 64\n"), std::string::npos);
+  EXPECT_TRUE(FileHolds(configFolder + "/Live.Set.tva", 64));
 
   model.compressorValues[0].center = 0;
   Start();
   EXPECT_EQ(Loaded(), 64);
   EXPECT_EQ(SelectedText(), "Custom (Live.Set)");
-  EXPECT_EQ(list->Selected(), list->Count() - 1);
-  EXPECT_EQ(selection->selectionName, "Custom");
   EXPECT_EQ(selection->customTitle, "Live.Set");
 }
 
-TEST_F(Selection, UnsavedChangesAreKeptInCustomTvhAndReloaded) {
+TEST_F(Selection, UnsavedChangesAreKeptInCustomTvhOrAskedForWithATitle) {
   Start();
   selection->MarkModified();
   model.compressorValues[0].center = 66;
   selection->SaveOnExit();
   EXPECT_TRUE(prompt.messages.empty()) << "kept without asking";
-  EXPECT_EQ(selection->pending, 1);
-  EXPECT_EQ(UserValue("pending"), "1");
-  EXPECT_NE(ReadFile(configFolder + "/Custom.tvh").find("compress_left_center = 66\n"), std::string::npos);
-
+  EXPECT_TRUE(FileHolds(configFolder + "/Custom.tvh", 66));
   model.compressorValues[0].center = 0;
   Start();
   EXPECT_EQ(Loaded(), 66);
   EXPECT_EQ(SelectedText(), "Custom *");
-  EXPECT_EQ(selection->pending, 1);
-}
 
-TEST_F(Selection, ExitWithATitledModifiedConfigurationAsks) {
-  Start();
   prompt.ChooseFile(configFolder + "/Mine.tva");
   selection->SaveUserFile();
   selection->MarkModified();
   EXPECT_EQ(SelectedText(), "Custom (Mine) *");
-  EXPECT_EQ(UserValue("pending"), "0") << "a user file's change is not recorded as pending";
+  model.compressorValues[0].center = 77;
   prompt.Answer(PromptAnswer::No);
   selection->SaveOnExit();
   EXPECT_EQ(prompt.messages.back().text, "Do you want to save changes ?");
-  EXPECT_EQ(prompt.messages.back().buttons, platform::PromptButtons::YesNoCancel);
-  EXPECT_FALSE(Exists(configFolder + "/Custom.tvh"));
-  model.compressorValues[0].center = 77;
+  EXPECT_TRUE(FileHolds(configFolder + "/Mine.tva", 66));
   prompt.Answer(PromptAnswer::Yes);
   prompt.ChooseFile(configFolder + "/Mine.tva");
   selection->SaveOnExit();
   EXPECT_EQ(prompt.dialogs.back().initialName, configFolder + "/Mine.tva");
-  EXPECT_NE(ReadFile(configFolder + "/Mine.tva").find("compress_left_center = 77\n"), std::string::npos);
+  EXPECT_TRUE(FileHolds(configFolder + "/Mine.tva", 77));
   EXPECT_TRUE(prompt.AllAnswersUsed());
 }
 
@@ -154,104 +118,64 @@ TEST_F(Selection, SwitchingPresetWhileModifiedDiscardsOnNoOrCancelAndSavesOnYes)
   Start();
   selection->MarkModified();
   prompt.Answer(PromptAnswer::No);
-  list->UserPicks(1);
-  selection->OnPresetSelected();
-  EXPECT_EQ(list->items, (std::vector<std::string>{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
-  EXPECT_EQ(SelectedText(), "Smooth Jazz");
-  EXPECT_EQ(selection->selectionName, "Jazz");
-  EXPECT_EQ(selection->pending, 0);
+  Pick(1);
+  EXPECT_EQ(list->items, (Items{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
   EXPECT_EQ(Loaded(), 53);
   EXPECT_EQ(UserValue("selection"), "Jazz");
-  EXPECT_EQ(UserValue("pending"), "0");
-  EXPECT_EQ(UserValue("selcustom"), "<missing>");
-
   selection->MarkModified();
   prompt.Answer(PromptAnswer::Cancel);
-  list->UserPicks(0);
-  selection->OnPresetSelected();
+  Pick(0);
   EXPECT_EQ(Loaded(), 50) << "Cancel does not cancel the switch";
-  EXPECT_EQ(selection->pending, 0);
-
   selection->MarkModified();
   model.compressorValues[0].center = 88;
   prompt.Answer(PromptAnswer::Yes);
   prompt.ChooseFile(root + "/Kept.tva");
-  list->UserPicks(3);
-  selection->OnPresetSelected();
-  EXPECT_NE(ReadFile(root + "/Kept.tva").find("compress_left_center = 88\n"), std::string::npos);
+  Pick(3);
+  EXPECT_TRUE(FileHolds(root + "/Kept.tva", 88));
   EXPECT_EQ(Loaded(), 51);
-  EXPECT_EQ(SelectedText(), " Rock ballads");
   EXPECT_EQ(list->Count(), 4);
-  EXPECT_EQ(selection->customTitle, "");
-  EXPECT_EQ(UserValue("selection"), "Rock");
   EXPECT_TRUE(prompt.AllAnswersUsed());
-
-  // Picking the item that is already current does nothing.
   model.compressorValues[0].center = 1;
   selection->OnPresetSelected();
-  EXPECT_EQ(Loaded(), 1);
+  EXPECT_EQ(Loaded(), 1) << "picking the current item does nothing";
 }
 
-TEST_F(Selection, APresetNameCutAtTheFirstDotCannotBeLoaded) {
+TEST_F(Selection, NamesThatCannotBeFoundFallBackWithAMessage) {
   Start();
-  list->UserPicks(2);
-  selection->OnPresetSelected();
-  EXPECT_EQ(selection->selectionName, "my");
-  ASSERT_EQ(prompt.messages.size(), 1u);
-  EXPECT_EQ(prompt.messages[0].text, "Cannot Open a File");
+  Pick(2);  // "my.rock.tvd" is looked for as my.tvd
+  EXPECT_EQ(prompt.messages.at(0).text, "Cannot Open a File");
   EXPECT_EQ(Loaded(), 50) << "the settings stay as they were";
-}
-
-TEST_F(Selection, AUserFileMissingFromTheFolderFallsBackToThePresets) {
   SetUserValue("selection", "CUSTOM");
   SetUserValue("selcustom", "Elsewhere");
   Start();
-  ASSERT_EQ(prompt.messages.size(), 1u);
-  EXPECT_EQ(prompt.messages[0].text, "Cannot Open a File");
+  EXPECT_EQ(prompt.messages.size(), 2u);
   EXPECT_EQ(selection->selectionName, "01_Flat");
-  EXPECT_EQ(Loaded(), 50);
   EXPECT_EQ(list->Count(), 4);
-}
-
-TEST_F(Selection, SelcustomIsReadOnlyForACustomSelection) {
   SetUserValue("selection", "Rock");
-  SetUserValue("selcustom", "Stale");
-  SetUserValue("pending", "0");
   Start();
-  EXPECT_EQ(selection->customTitle, "");
-  EXPECT_EQ(Loaded(), 51);
+  EXPECT_EQ(selection->customTitle, "") << "selcustom is read only for a custom selection";
 }
 
-TEST_F(Selection, OpenUserFileCases) {
+TEST_F(Selection, OpenUserFileCancelledMissingAndFound) {
   Start();
   prompt.CancelFileDialog();
   model.compressorValues[0].center = 5;
   EXPECT_EQ(selection->OpenUserFile(), -EINTR);
-  EXPECT_EQ(Loaded(), 5);
-  EXPECT_TRUE(prompt.dialogs.back().open);
-  EXPECT_EQ(prompt.dialogs.back().filter, "Tonvex Files (*.tva)|*.tva|Tonvex Pro Files (*.tvx)|*.tvx||");
-  EXPECT_EQ(prompt.dialogs.back().initialName, configFolder + "/*.tva");
-
   prompt.ChooseFile(root + "/absent.tva");
   EXPECT_EQ(selection->OpenUserFile(), -ENOENT);
   EXPECT_EQ(prompt.messages.back().text, "Cannot Open a File");
   EXPECT_EQ(selection->selectionName, "01_Flat");
-
-  std::filesystem::create_directories(root + "/cfg");
-  WriteFile(root + "/cfg/Live.Set.tva", ConfigurationWithCenter(70));
+  EXPECT_EQ(Loaded(), 5);
+  WriteFile(root + "/Live.Set.tva", ConfigurationWithCenter(70));
   selection->MarkModified();
   prompt.Answer(PromptAnswer::No);
-  prompt.ChooseFile(root + "/cfg/Live.Set.tva");
+  prompt.ChooseFile(root + "/Live.Set.tva");
   EXPECT_EQ(selection->OpenUserFile(), 0);
   EXPECT_EQ(Loaded(), 70);
-  EXPECT_EQ(selection->customTitle, "Live.Set");
-  EXPECT_EQ(selection->pending, 0);
   EXPECT_EQ(SelectedText(), "Custom (Live.Set)");
-  EXPECT_EQ(UserValue("selcustom"), "Live.Set");
-  EXPECT_TRUE(prompt.AllAnswersUsed());
-  // The next start looks for the title in the configuration folder, where it is not.
+  EXPECT_EQ(selection->pending, 0);
   Start();
-  EXPECT_EQ(selection->selectionName, "01_Flat");
+  EXPECT_EQ(selection->selectionName, "01_Flat") << "the title is looked for in the folder, where it is not";
 }
 
 TEST_F(Selection, ACancelledOrFailedSaveChangesNothing) {
@@ -259,59 +183,42 @@ TEST_F(Selection, ACancelledOrFailedSaveChangesNothing) {
   selection->MarkModified();
   prompt.CancelFileDialog();
   selection->SaveUserFile();
-  EXPECT_EQ(SelectedText(), "Custom *");
-  EXPECT_EQ(selection->pending, 1);
   prompt.ChooseFile(root + "/no/such/folder/x.tva");
   selection->SaveUserFile();
   EXPECT_EQ(prompt.messages.back().text, "Cannot Open a File");
   EXPECT_EQ(SelectedText(), "Custom *");
-  EXPECT_EQ(selection->customTitle, "");
   EXPECT_EQ(selection->pending, 1);
 }
 
 TEST_F(Selection, APresetWhoseNameBeginsWithCustomIsTakenForTheCustomItem) {
   WritePreset("00_Customized.tvd", "lang_09_=Customized\n", 49);
   Start();
-  ASSERT_EQ(SelectedText(), "Customized");
   selection->MarkModified();
   EXPECT_EQ(list->Text(0), "Custom *") << "replaced in place instead of appended";
   EXPECT_EQ(list->Count(), 5);
   prompt.Answer(PromptAnswer::No);
-  list->UserPicks(1);
-  selection->OnPresetSelected();
-  EXPECT_EQ(list->items, (std::vector<std::string>{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
-  EXPECT_EQ(selection->selectionName, "01_Flat");
+  Pick(1);
+  EXPECT_EQ(list->items, (Items{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
 }
 
-TEST_F(Selection, MissingRegistryKeySkipsWritesAndStartsFromTheFirstPreset) {
+TEST_F(Selection, WithoutRegistryKeyOrPresetsTheProgramStillStarts) {
   platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, root + "/empty-user");
+  for (int i = 0; i < 105; ++i) WritePreset(std::string("p").append(std::to_string(1000 + i)).append(".tvd"), "", i);
   Start();
-  EXPECT_EQ(Loaded(), 50);
+  EXPECT_EQ(list->Count(), 100);
   selection->MarkModified();
-  EXPECT_FALSE(Exists(platform::RegistryFilePath(platform::HKEY_CURRENT_USER)));
-  EXPECT_EQ(SelectedText(), "Custom *");
-}
+  EXPECT_FALSE(std::filesystem::exists(platform::RegistryFilePath(platform::HKEY_CURRENT_USER)));
 
-TEST_F(Selection, AnEmptyFolderLeavesFlatCurvesAndTheCompressorAsItWas) {
   std::filesystem::remove_all(configFolder);
   std::filesystem::create_directories(configFolder);
   model.compressorValues[0].center = 42;
   model.leftCurve.SetPoints({{100, 5}, {200, 5}});
   Start();
   EXPECT_EQ(list->Count(), 0);
-  EXPECT_EQ(selection->selectedIndex, -1);
   EXPECT_TRUE(prompt.messages.empty());
   EXPECT_EQ(Loaded(), 42);
   EXPECT_EQ(model.leftCurve.PointCount(), 8u);
   EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(2, 0)].gain, 0.0);
-  EXPECT_EQ(parameters.equalizer.bands[engine::BandIndex(2, 0)].dirty, 1);
-}
-
-TEST_F(Selection, ListStopsAtOneHundredPresets) {
-  for (int i = 0; i < 105; ++i) WritePreset("p" + std::to_string(1000 + i) + ".tvd", "", i);
-  Start();
-  EXPECT_EQ(list->Count(), 100);
-  EXPECT_EQ(selection->presetCount, 100);
 }
 
 }  // namespace

@@ -29,7 +29,6 @@ inline void WriteFile(const std::string& path, const std::string& content) {
   file << content;
 }
 
-inline bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 using testing_support::StreamContent;
 using testing_support::StreamWith;

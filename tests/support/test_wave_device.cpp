@@ -101,6 +101,7 @@ MmResult TestWaveOutSystem::DeviceName(unsigned index, std::string* name) {
 MmResult TestWaveOutSystem::Open(unsigned index, const WaveFormat& format, std::unique_ptr<IWaveOutStream>* stream) {
   if (index >= names_.size()) return kMmBadDeviceId;
   if (openResult != kMmNoError) return openResult;
+  if (onOpen) onOpen();
   auto opened = std::make_unique<TestWaveOutStream>(*this, index, format);
   std::lock_guard<std::mutex> lock(mutex_);
   current_ = opened.get();

@@ -2,6 +2,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -79,6 +80,8 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   uint64_t BuffersPlayed() const { return playedBuffers_.load(); }
 
   engine::MmResult openResult = engine::kMmNoError;
+  // Called at every open, before the stream exists (on the opening thread).
+  std::function<void()> onOpen;
 
  private:
   friend class TestWaveOutStream;

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QListWidget>
 #include <QMainWindow>
+#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 #include <cstdlib>
@@ -245,6 +246,23 @@ TEST_F(ToolbarTest, ImagesFollowTheDesktopColoursThroughIconSizeChanges) {
     EXPECT_GT(outlinePixels, size) << size;
     EXPECT_EQ(blackPixels, 0) << size;
   }
+}
+
+TEST_F(ToolbarTest, ContextMenuShowsAndHidesTheWindowsToolbarsAndOffersCustomize) {
+  Frame frame;
+  auto* other = frame.window.addToolBar(QStringLiteral("Other"));
+  other->hide();
+  std::unique_ptr<QMenu> menu(frame.toolbar->CreateContextMenu());
+  const QList<QAction*> items = menu->actions();
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[0]->text(), QStringLiteral("Standard"));
+  EXPECT_TRUE(items[0]->isChecked());
+  EXPECT_FALSE(items[1]->isChecked());
+  EXPECT_TRUE(items[2]->isSeparator());
+  items[0]->trigger();
+  items[1]->trigger();
+  EXPECT_TRUE(frame.toolbar->isHidden());
+  EXPECT_FALSE(other->isHidden());
 }
 
 // The combo box answers the selection code as a drop-down list box does; the plain list is the model.

@@ -15,8 +15,4 @@ inline void Fill(settings::ConfigurationModel& model, int variant) {
   model.compressorValues[1] = model.compressorValues[0];
 }
 
-inline std::string RegistryText(int variant) { return std::string(30000, variant ? 'b' : 'a'); }
-
-inline const char* kRegistryKey = "Software\\Brevalto\\Tonvex";
-
 }  // namespace crash_contents

@@ -1,14 +1,12 @@
-// Saves a configuration, or writes a registry value, over and over, alternating between two
-// contents, until it is killed. After the first complete write it tells the parent on stdout.
-//   settings_crash_writer config <file>
-//   settings_crash_writer registry <user registry folder>
+// Saves a configuration over and over, alternating between two contents, until it is killed. After
+// the first complete write it tells the parent on stdout. The registry writes through the same
+// atomic writer.
+//   settings_crash_writer <file>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
-#include "platform/registry.h"
 #include "platform/user_prompt.h"
 #include "settings/config_file.h"
 #include "tests/settings/helpers/crash_contents.h"
@@ -31,21 +29,9 @@ int WriteConfigurations(const std::string& path) {
   }
 }
 
-int WriteRegistry(const std::string& folder) {
-  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, folder);
-  platform::RegistryKey key;
-  if (key.Open(platform::HKEY_CURRENT_USER, crash_contents::kRegistryKey, platform::KEY_WRITE) != 0) return 1;
-  for (long round = 0;; ++round) {
-    if (key.SetString("value", crash_contents::RegistryText(round % 2)) != 0) return 1;
-    if (round == 0) TellParent();
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) return 2;
-  if (std::strcmp(argv[1], "config") == 0) return WriteConfigurations(argv[2]);
-  if (std::strcmp(argv[1], "registry") == 0) return WriteRegistry(argv[2]);
-  return 2;
+  if (argc != 2) return 2;
+  return WriteConfigurations(argv[1]);
 }

@@ -1,16 +1,16 @@
-#include "tests/engine/allocation_counter.h"
+#include "tests/support/allocation_counter.h"
 
 #include <cstdlib>
 #include <new>
 
-namespace engine_tests {
+namespace testing_support {
 std::atomic<std::thread::id> watchedThread{};
 std::atomic<uint64_t> watchedAllocations{0};
-}  // namespace engine_tests
+}  // namespace testing_support
 
 void* operator new(std::size_t size) {
-  if (engine_tests::watchedThread.load(std::memory_order_relaxed) == std::this_thread::get_id())
-    ++engine_tests::watchedAllocations;
+  if (testing_support::watchedThread.load(std::memory_order_relaxed) == std::this_thread::get_id())
+    ++testing_support::watchedAllocations;
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
