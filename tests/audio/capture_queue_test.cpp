@@ -18,6 +18,14 @@ std::vector<uint8_t> Ramp(size_t bytes) {
   return data;
 }
 
+// A roomy queue and a reader's buffer of the protocol's largest block.
+class CaptureQueueTest : public ::testing::Test {
+ protected:
+  uint32_t Read() { return queue.Read(out.data(), uint32_t(out.size())); }
+  CaptureQueue queue{1 << 16};
+  std::vector<uint8_t> out = std::vector<uint8_t>(engine::kMaxBlockBytes);
+};
+
 TEST(StreamFormatTest, BlocksAreAboutTenMillisecondsOfWholeFramesAndFitTheProtocol) {
   const auto cd = MakeStreamFormat(2, 16, 44100);
   EXPECT_EQ(cd.blockBytes, 441u * 4);
@@ -31,10 +39,8 @@ TEST(StreamFormatTest, BlocksAreAboutTenMillisecondsOfWholeFramesAndFitTheProtoc
   EXPECT_GT(MakeStreamFormat(1, 8, 100).blockBytes, 2u);
 }
 
-TEST(CaptureQueueTest, FormatReportComesBeforeDataAndBlocksAreWholeFrames) {
-  CaptureQueue queue(1 << 16);
-  std::vector<uint8_t> out(engine::kMaxBlockBytes);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+TEST_F(CaptureQueueTest, FormatReportComesBeforeDataAndBlocksAreWholeFrames) {
+  EXPECT_EQ(Read(), engine::kReadNothingWaiting);
   engine::StreamFormat format;
   EXPECT_FALSE(queue.ReadFormat(&format));
 
@@ -42,81 +48,73 @@ TEST(CaptureQueueTest, FormatReportComesBeforeDataAndBlocksAreWholeFrames) {
   queue.Start(streamFormat);
   auto data = Ramp(5000);
   queue.Push(data.data(), data.size());
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  EXPECT_EQ(Read(), engine::kReadFormatChanged);
   ASSERT_TRUE(queue.ReadFormat(&format));
   EXPECT_EQ(format.samplesPerSec, 48000u);
   EXPECT_EQ(format.blockBytes, 1920u);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_EQ(Read(), 1920u);
   EXPECT_TRUE(std::equal(out.begin(), out.begin() + 1920, data.begin()));
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_EQ(Read(), 1920u);
   EXPECT_TRUE(std::equal(out.begin(), out.begin() + 1920, data.begin() + 1920));
   // 1160 bytes are left: less than a block, so nothing is waiting while the stream goes on.
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  EXPECT_EQ(Read(), engine::kReadNothingWaiting);
   // A smaller reader buffer gets whole frames only.
   queue.Push(data.data(), 800);
   EXPECT_EQ(queue.Read(out.data(), 1001), 1000u);
 }
 
-TEST(CaptureQueueTest, StopComesAfterTheTailAndDataAfterAStopNeedsAFormatReport) {
-  CaptureQueue queue(1 << 16);
-  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+TEST_F(CaptureQueueTest, StopComesAfterTheTailAndDataAfterAStopNeedsAFormatReport) {
   queue.Start(MakeStreamFormat(2, 16, 48000));
-  ASSERT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  ASSERT_EQ(Read(), engine::kReadFormatChanged);
   auto data = Ramp(1920 + 402);  // one block and a tail that is not a whole frame
   queue.Push(data.data(), data.size());
   queue.Stop();
   EXPECT_FALSE(queue.Streaming());
   queue.Push(data.data(), data.size());  // refused while stopped
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 400u);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadStopped);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  EXPECT_EQ(Read(), 1920u);
+  EXPECT_EQ(Read(), 400u);
+  EXPECT_EQ(Read(), engine::kReadStopped);
+  EXPECT_EQ(Read(), engine::kReadNothingWaiting);
   EXPECT_TRUE(queue.Drained());
 
   queue.Start(MakeStreamFormat(2, 16, 48000));
   queue.Push(data.data(), 1920);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), 1920u);
+  EXPECT_EQ(Read(), engine::kReadFormatChanged);
+  EXPECT_EQ(Read(), 1920u);
 }
 
-TEST(CaptureQueueTest, TailsTooShortToTellFromAnAnswerAreDropped) {
-  CaptureQueue queue(1 << 16);
-  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+TEST_F(CaptureQueueTest, TailsTooShortToTellFromAnAnswerAreDropped) {
   queue.Start(MakeStreamFormat(1, 16, 8000));
-  ASSERT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadFormatChanged);
+  ASSERT_EQ(Read(), engine::kReadFormatChanged);
   auto data = Ramp(2);  // one 16-bit mono frame: 2 bytes would read as "stopped"
   queue.Push(data.data(), data.size());
   queue.Stop();
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadStopped);
+  EXPECT_EQ(Read(), engine::kReadStopped);
 }
 
-TEST(CaptureQueueTest, AStreamStoppedBeforeItsFormatWasReadStillReportsTheStop) {
-  CaptureQueue queue(1 << 16);
-  std::vector<uint8_t> out(engine::kMaxBlockBytes);
+TEST_F(CaptureQueueTest, AStreamStoppedBeforeItsFormatWasReadStillReportsTheStop) {
   queue.Start(MakeStreamFormat(2, 16, 48000));
   auto data = Ramp(4000);
   queue.Push(data.data(), data.size());
   queue.Stop();
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadStopped);
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  EXPECT_EQ(Read(), engine::kReadStopped);
+  EXPECT_EQ(Read(), engine::kReadNothingWaiting);
 }
 
-TEST(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) {
+TEST_F(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) {
   auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
-  CaptureQueue queue(1 << 16);
   queue.SetEvent(event);
-  std::vector<uint8_t> out(engine::kMaxBlockBytes);
   EXPECT_FALSE(event->IsSet());
   queue.Start(MakeStreamFormat(2, 16, 48000));
   EXPECT_TRUE(event->IsSet());
-  queue.Read(out.data(), uint32_t(out.size()));
+  Read();
   EXPECT_FALSE(event->IsSet());
   auto data = Ramp(1000);
   queue.Push(data.data(), data.size());
   EXPECT_FALSE(event->IsSet()) << "half a block is not worth waking the reader";
   queue.Push(data.data(), data.size());
   EXPECT_TRUE(event->IsSet());
-  queue.Read(out.data(), uint32_t(out.size()));
+  Read();
   EXPECT_FALSE(event->IsSet());
   queue.Stop();
   EXPECT_TRUE(event->IsSet());
@@ -125,7 +123,7 @@ TEST(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) 
 // The producer sets the event after leaving the queue's lock, so a reader may empty the queue between the
 // two. Whatever the interleaving, a reader that sleeps on the event must never sleep through a waiting
 // block: each wait here would otherwise run into its long timeout.
-TEST(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits) {
+TEST_F(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits) {
   auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
   constexpr int kBlocks = 300;
   const auto format = MakeStreamFormat(2, 16, 48000);
@@ -156,10 +154,8 @@ TEST(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWaits
   EXPECT_FALSE(event->IsSet()) << "an empty queue leaves the reader asleep";
 }
 
-TEST(CaptureQueueTest, ProtocolRequestsAreAnsweredOrRefusedWithTheDriversErrorCodes) {
-  CaptureQueue queue(1 << 16);
+TEST_F(CaptureQueueTest, ProtocolRequestsAreAnsweredOrRefusedWithTheDriversErrorCodes) {
   uint32_t bytes = 99, error = 0;
-  std::vector<uint8_t> out(engine::kMaxBlockBytes);
   // Nobody has created the engine's event yet.
   EXPECT_FALSE(queue.Answer(engine::kRequestRegisterEvent, nullptr, 0, &bytes, &error));
   EXPECT_EQ(error, 2u);
@@ -185,7 +181,7 @@ TEST(CaptureQueueTest, ProtocolRequestsAreAnsweredOrRefusedWithTheDriversErrorCo
   EXPECT_EQ(bytes, 0u);
 }
 
-TEST(CaptureQueueTest, AFullStoreDropsTheNewestBytesAndCountsThem) {
+TEST_F(CaptureQueueTest, AFullStoreDropsTheNewestBytesAndCountsThem) {
   CaptureQueue queue(engine::kMaxBlockBytes);
   queue.Start(MakeStreamFormat(2, 16, 48000));
   std::vector<uint8_t> out(engine::kMaxBlockBytes);

@@ -23,6 +23,13 @@ struct CliRun {
   std::string err;
 };
 
+std::string ReadText(const std::string& path) {
+  std::ifstream file(path);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
 CliRun RunCli(const std::string& arguments, const ScratchDir& dir) {
   const std::string errPath = dir.File(".stderr");
   const std::string command = std::string(TONVEX_CLI) + " " + arguments + " 2>" + errPath;
@@ -33,19 +40,9 @@ CliRun RunCli(const std::string& arguments, const ScratchDir& dir) {
   for (size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;) run.out.append(chunk.data(), n);
   const int status = pclose(pipe);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(errPath);
-  std::stringstream text;
-  text << err.rdbuf();
-  run.err = text.str();
+  run.err = ReadText(errPath);
   std::remove(errPath.c_str());
   return run;
-}
-
-std::string ReadText(const std::string& path) {
-  std::ifstream file(path);
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 void WriteText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }

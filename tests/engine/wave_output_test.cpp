@@ -106,6 +106,10 @@ class Regulation : public SteppedEngine {
     platform::Guard guard(link().RingLock());
     return link().SkipCounter();
   }
+  void SetSkip(int count) {
+    platform::Guard guard(link().RingLock());
+    link().SkipCounter() = count;
+  }
 };
 
 TEST_F(Regulation, DryQueueGetsSilenceUpToThreeBuffersAndDropsNoInput) {
@@ -114,10 +118,7 @@ TEST_F(Regulation, DryQueueGetsSilenceUpToThreeBuffersAndDropsNoInput) {
   EXPECT_EQ(devices.Queued(), 0) << "a queue never used is left alone";
   QueueBlocks(3);
   devices.Play(2);
-  {
-    platform::Guard guard(link().RingLock());
-    link().SkipCounter() = 5;
-  }
+  SetSkip(5);
   output().Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(Skip(), 0) << "a dry device must not also drop input";
@@ -136,10 +137,7 @@ TEST_F(Regulation, DeepQueueAsksTheDriverLinkToDropTheExcess) {
   QueueBlocks(10);
   output().Regulate();
   EXPECT_EQ(Skip(), 4);
-  {
-    platform::Guard guard(link().RingLock());
-    link().SkipCounter() = 2;
-  }
+  SetSkip(2);
   output().Regulate();
   EXPECT_EQ(Skip(), 2) << "a pending count is left to run out";
 

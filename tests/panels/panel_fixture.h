@@ -7,8 +7,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QSlider>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "engine/processing_parameters.h"
@@ -19,9 +17,8 @@
 #include "panels/form_monitor.h"
 #include "panels/panel_host.h"
 #include "panels/panel_state.h"
-#include "platform/registry.h"
-#include "platform/string_table.h"
 #include "settings/configuration_model.h"
+#include "tests/support/registry_sandbox.h"
 #include "tests/support/scripted_prompt.h"
 
 namespace panels_test {
@@ -35,20 +32,14 @@ class SilentMonitor : public graphs::IMonitorSource {
   std::array<int, 2> LimiterLevels() override { return {96, 96}; }
 };
 
-// A fresh registry (the product key exists, no values), fresh parameters and configuration, the four
-// tabs in the application's order, and a count of the configuration's modified marks.
-class PanelFixture : public ::testing::Test {
+// The registry sandbox, fresh parameters and configuration, the four tabs in the application's order,
+// and a count of the configuration's modified marks.
+class PanelFixture : public testing_support::RegistrySandbox {
  protected:
   enum Tab { kMonitor, kEqualizer, kCompression, kLimiter };
 
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonvex-panels-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root = pattern;
-    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, root);
-    platform::RegistryKey key;
-    ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex"), 0);
-    platform::SetUiLanguage(platform::kLanguageEnglish);
+    RegistrySandbox::SetUp();
     configuration.leftCurve.ResetToDefaults();
     configuration.rightCurve.ResetToDefaults();
     host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
@@ -56,12 +47,6 @@ class PanelFixture : public ::testing::Test {
     host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
     host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
   }
-  void TearDown() override {
-    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-
   // Shows a tab and lets the previous panel go, as the event loop would.
   template <typename Panel>
   Panel* Show(Tab tab) {
@@ -70,17 +55,8 @@ class PanelFixture : public ::testing::Test {
     return dynamic_cast<Panel*>(host.Current());
   }
 
-  std::string Stored(const char* name) {
-    platform::RegistryKey key;
-    std::string text;
-    key.Open(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex", platform::KEY_READ);
-    return key.QueryString(name, &text, 1024) == 0 ? text : "(none)";
-  }
-  void Store(const char* name, const std::string& text) {
-    platform::RegistryKey key;
-    key.Open(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex", platform::KEY_WRITE);
-    key.SetString(name, text);
-  }
+  std::string Stored(const char* name) { return Value(platform::HKEY_CURRENT_USER, name); }
+  void Store(const char* name, const std::string& text) { SetValue(platform::HKEY_CURRENT_USER, name, text); }
   // Changes whenever the registry file is replaced, i.e. on every write.
   std::string RegistryVersion() {
     struct stat info {};
@@ -91,7 +67,6 @@ class PanelFixture : public ::testing::Test {
   // A user's click on a side button.
   static void ClickSide(QButtonGroup* sides, int side) { sides->button(side)->click(); }
 
-  std::string root;
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel configuration;
   testing_support::ScriptedPrompt prompt;

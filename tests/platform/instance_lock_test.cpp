@@ -79,7 +79,9 @@ TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessio
   std::ofstream(script) << "#!/bin/sh\n"
                         << "cat > " << seen << ".tmp\n"
                         << "awk '{print $6}' /proc/$$/stat >> " << seen << ".tmp\n"
-                        << "awk '/^SigBlk/ {print $2}' /proc/$$/status >> " << seen << ".tmp\n"
+                        // awk's own mask, inherited from the guardian: the shell's own blocks every signal
+                        // for a moment while it forks.
+                        << "awk '/^SigBlk/ {print $2}' /proc/self/status >> " << seen << ".tmp\n"
                         << "sleep 0.3; mv " << seen << ".tmp " << seen << "\n";
   chmod(script.c_str(), 0700);
   sigset_t stop, old;

@@ -34,10 +34,6 @@ class ConfigurationFile : public settings_test::SettingsFixture {
     std::fclose(stream);
     return text;
   }
-  std::string LineOf(const std::string& text, const std::string& key) {
-    size_t start = text.find(key + " = ");
-    return start == std::string::npos ? "<none>" : text.substr(start, text.find('\n', start) - start);
-  }
   double Band(int band, int channel) { return parameters.equalizer.bands[engine::BandIndex(band, channel)].gain; }
 };
 

@@ -6,7 +6,6 @@
 namespace {
 
 using platform::HKEY_LOCAL_MACHINE;
-using platform::RegistryKey;
 using settings::SwitchValues;
 using settings_test::kProductKey;
 using settings_test::ReadFile;
@@ -15,16 +14,10 @@ using settings_test::WriteFile;
 class Switches : public settings_test::SettingsFixture {
  protected:
   void SetMachineValue(const std::string& key, const std::string& name, const std::string& text) {
-    RegistryKey handle;
-    ASSERT_EQ(handle.Create(HKEY_LOCAL_MACHINE, key), 0);
-    ASSERT_EQ(handle.SetString(name, text), 0);
+    SetValue(HKEY_LOCAL_MACHINE, name, text, key);
   }
   std::string MachineValue(const std::string& key, const std::string& name) {
-    RegistryKey handle;
-    std::string text;
-    if (handle.Open(HKEY_LOCAL_MACHINE, key, platform::KEY_READ) != 0) return "<no key>";
-    if (handle.QueryString(name, &text, 1024) != 0) return "<missing>";
-    return text;
+    return Value(HKEY_LOCAL_MACHINE, name, key);
   }
   settings::ApplicationSwitches switches{parameters};
 };

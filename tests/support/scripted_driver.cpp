@@ -22,56 +22,38 @@ std::unique_ptr<engine::IDriverDevice> ScriptedDriver::Open(const std::string& n
   return std::make_unique<ScriptedDevice>(*this);
 }
 
-void ScriptedDriver::PushFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t blockBytes) {
+void ScriptedDriver::Push(Step step) {
   std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back({Step::Kind::Format, StreamFormat{channels, bits, rate, blockBytes}, {}, 0, 0, {}});
+  steps_.push_back(std::move(step));
   UpdateEventLocked();
+}
+
+void ScriptedDriver::PushFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t blockBytes) {
+  Push({Step::Kind::Format, StreamFormat{channels, bits, rate, blockBytes}, {}, 0, 0, {}});
 }
 
 void ScriptedDriver::PushData(std::vector<uint8_t> bytes) {
-  std::lock_guard<std::mutex> lock(mutex_);
   const auto size = static_cast<uint32_t>(bytes.size());
-  steps_.push_back({Step::Kind::Data, {}, std::move(bytes), 0, size, {}});
-  UpdateEventLocked();
+  Push({Step::Kind::Data, {}, std::move(bytes), 0, size, {}});
 }
 
 void ScriptedDriver::PushOversizedData(uint32_t declaredBytes) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back({Step::Kind::Data, {}, {}, 0, declaredBytes, {}});
-  UpdateEventLocked();
+  Push({Step::Kind::Data, {}, {}, 0, declaredBytes, {}});
 }
 
-void ScriptedDriver::PushStop() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back({Step::Kind::Stop, {}, {}, 0, 0, {}});
-  UpdateEventLocked();
-}
+void ScriptedDriver::PushStop() { Push({Step::Kind::Stop, {}, {}, 0, 0, {}}); }
 
-void ScriptedDriver::PushFailedRead() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back({Step::Kind::FailRead, {}, {}, 0, 0, {}});
-  UpdateEventLocked();
-}
+void ScriptedDriver::PushFailedRead() { Push({Step::Kind::FailRead, {}, {}, 0, 0, {}}); }
 
 void ScriptedDriver::PushFormatError(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t blockBytes,
                                      uint32_t error) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back({Step::Kind::FormatError, StreamFormat{channels, bits, rate, blockBytes}, {}, error, 0, {}});
-  UpdateEventLocked();
+  Push({Step::Kind::FormatError, StreamFormat{channels, bits, rate, blockBytes}, {}, error, 0, {}});
 }
 
-void ScriptedDriver::PushBadFormatSize() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back({Step::Kind::BadFormatSize, {}, {}, 0, 0, {}});
-  UpdateEventLocked();
-}
+void ScriptedDriver::PushBadFormatSize() { Push({Step::Kind::BadFormatSize, {}, {}, 0, 0, {}}); }
 
 void ScriptedDriver::PushBarrier(std::function<bool(uint64_t)> until) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  Step step{Step::Kind::Barrier, {}, {}, 0, 0, {}};
-  step.until = std::move(until);
-  steps_.push_back(std::move(step));
-  UpdateEventLocked();
+  Push({Step::Kind::Barrier, {}, {}, 0, 0, std::move(until)});
 }
 
 void ScriptedDriver::SetDataGate(std::function<bool(uint64_t)> gate) {

@@ -53,6 +53,7 @@ class ScriptedDriver : public engine::IDriverOpener {
  private:
   friend class ScriptedDevice;
   bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error);
+  void Push(Step step);
   void UpdateEventLocked();
 
   std::mutex mutex_;

@@ -134,39 +134,4 @@ int TestWaveOutSystem::Queued() {
   return current_ ? current_->Queued() : 0;
 }
 
-std::vector<uint8_t> TestWaveOutSystem::Played() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return played_;
-}
-
-int TestWaveOutSystem::OpenCount() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return opens_;
-}
-
-int TestWaveOutSystem::CloseCount() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return closes_;
-}
-
-int TestWaveOutSystem::ResetCount() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return resets_;
-}
-
-std::vector<WaveFormat> TestWaveOutSystem::OpenedFormats() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return formats_;
-}
-
-std::map<unsigned, unsigned> TestWaveOutSystem::MixerVolumes() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return mixer_;
-}
-
-std::map<unsigned, uint32_t> TestWaveOutSystem::WaveVolumes() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return waveVolumes_;
-}
-
 }  // namespace testing_support

@@ -33,7 +33,6 @@ class TestWaveOutStream : public engine::IWaveOutStream {
   int Play(int count);
   int Queued();
   const engine::WaveFormat& Format() const { return format_; }
-  unsigned Index() const { return index_; }
 
   bool failPrepare = false;
   bool failWrite = false;
@@ -67,13 +66,13 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   int Play(int count);
   int Queued();
 
-  std::vector<uint8_t> Played();   // every byte played, in order, across opens
-  int OpenCount();
-  int CloseCount();
-  int ResetCount();
-  std::vector<engine::WaveFormat> OpenedFormats();
-  std::map<unsigned, unsigned> MixerVolumes();
-  std::map<unsigned, uint32_t> WaveVolumes();
+  std::vector<uint8_t> Played() { return Locked(played_); }  // every byte played, in order, across opens
+  int OpenCount() { return Locked(opens_); }
+  int CloseCount() { return Locked(closes_); }
+  int ResetCount() { return Locked(resets_); }
+  std::vector<engine::WaveFormat> OpenedFormats() { return Locked(formats_); }
+  std::map<unsigned, unsigned> MixerVolumes() { return Locked(mixer_); }
+  std::map<unsigned, uint32_t> WaveVolumes() { return Locked(waveVolumes_); }
   // The thread that last wrote a buffer (the engine's processing thread).
   std::thread::id WriterThread() const { return writer_.load(); }
   uint64_t BuffersWritten() const { return written_.load(); }
@@ -85,6 +84,11 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
 
  private:
   friend class TestWaveOutStream;
+  template <typename T>
+  T Locked(const T& value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return value;
+  }
   std::vector<std::string> names_;
   std::mutex mutex_;
   TestWaveOutStream* current_ = nullptr;
