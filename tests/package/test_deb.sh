@@ -11,7 +11,6 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
 cmake --build "$build" --target tonvex tonvex-cli tonvex-guardian tonvex-icons >/dev/null
-cmake --build "$build" --target tonvex tonvex-cli tonvex-guardian tonvex-icons >/dev/null
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$build"/tonvex_*.deb | head -n1)
 echo "package: $deb"
