@@ -146,43 +146,6 @@ record in1k
 before=$($check level "$work/in1k.raw" 1000)
 private_server_stop
 sleep 1
-listen() {  # name sink: records the sink for 1.5 s
-  parec -d "$2.monitor" --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/$1.raw" &
-  local rec=$!
-  sleep 1.5
-  kill "$rec"
-  wait "$rec" 2>/dev/null || true
-}
-
-output_sink() {  # the sink the program's output stream plays on, "none" without one
-  python3 -c '
-import json, subprocess
-def listing(kind): return json.loads(subprocess.check_output(["pactl", "-f", "json", "list", kind]))
-names = {s["index"]: s["name"] for s in listing("sinks")}
-on = [names.get(i["sink"], "?") for i in listing("sink-inputs") if i["properties"].get("media.name") == "Tonvex output"]
-print(" ".join(on) or "none")'
-}
-
-expect_output() {  # sink what: waits up to 5 s for the output to play on the sink (or "none")
-  local now=
-  for _ in $(seq 50); do
-    now=$(output_sink)
-    [ "$now" = "$1" ] && { pass "$2: output on $1"; return 0; }
-    sleep 0.1
-  done
-  fail "$2: output on $now, not $1"
-}
-
-null_sink() {  # name description: loads a null sink, prints its module
-  pactl load-module module-null-sink "sink_name=$1" rate=48000 "sink_properties=device.description=$2"
-}
-
-remember() {  # the user's settings with the product key, remembering output device $1 (none if empty)
-  mkdir -p "$XDG_CONFIG_HOME/tonvex"
-  { echo '[Software\Brevalto\Tonvex]'; [ -z "$1" ] || printf '"device"="%s"\n' "$1"; } >"$XDG_CONFIG_HOME/tonvex/user.reg"
-}
-remembered() { sed -n 's/^"device"="\(.*\)"$/\1/p' "$XDG_CONFIG_HOME/tonvex/user.reg"; }
-
 private_server_start
 wait_for_default || fail "live did not take the default sink of the new server"
 sleep 2.5
