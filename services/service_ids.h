@@ -15,11 +15,11 @@ inline constexpr int kStringNewVersion = 61460;           // "There is a new ver
 
 // The notification-area menu (menu resource 130) and the commands it sends to the main frame.
 inline constexpr int kTrayMenu = 130;
-inline constexpr int kCommandExit = 32771;
-inline constexpr int kCommandConfigure = 32772;
-inline constexpr int kCommandOpen = 32773;
-inline constexpr int kCommandDevices = 32774;
-inline constexpr int kCommandUpdates = 32787;
-inline constexpr int kCommandAbout = 57664;
+inline constexpr int kTrayExit = 32771;
+inline constexpr int kTrayConfigure = 32772;
+inline constexpr int kTrayOpen = 32773;
+inline constexpr int kTrayDevices = 32774;
+inline constexpr int kTrayUpdates = 32787;
+inline constexpr int kTrayAbout = 57664;
 
 }  // namespace services

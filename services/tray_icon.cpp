@@ -39,7 +39,7 @@ void CTrayIcon::BuildMenu() {
     QAction* action = menu_.addAction(QString::fromStdString(item.text));
     const int command = item.command;
     connect(action, &QAction::triggered, this, [this, command] { emit Command(command); });
-    if (command == kCommandOpen) menu_.setDefaultAction(action);  // drawn in bold
+    if (command == kTrayOpen) menu_.setDefaultAction(action);  // drawn in bold
   }
 }
 
