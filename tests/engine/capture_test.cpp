@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include "engine/exceptions.h"
 #include "tests/engine/engine_fixture.h"
@@ -57,18 +58,14 @@ TEST_F(CaptureStates, FullRingRefusesAndCountsBlocksThenRecoversWithoutAFormatRe
   EXPECT_EQ(link().State(), kCaptureFault);
   EXPECT_EQ(output().Statistics().blocksRefused, 2u);
 
-  ASSERT_TRUE(dsp->ProcessPendingBlock());  // one slot free again
-  {
-    // The output, flooded after the stall, has the next block skipped.
-    platform::Guard guard(link().RingLock());
-    link().SkipCounter() = 1;
-  }
+  ASSERT_TRUE(dsp.ProcessPendingBlock());  // one slot free again
+  SetSkip(1);  // the output, flooded after the stall, has the next block skipped
   driver.PushData(Block(3));
   driver.PushData(Block(4));
   Capture();
   EXPECT_EQ(link().State(), kCaptureStreaming);
   EXPECT_EQ(link().ReadyCount(), kRingSlots);
-  while (dsp->ProcessPendingBlock()) devices.Play(1);
+  while (dsp.ProcessPendingBlock()) devices.Play(1);
   devices.Play(kOutputBuffers);
   const auto played = Samples16(devices.Played());
   auto count = [&](int value) {
@@ -81,15 +78,12 @@ TEST_F(CaptureStates, FullRingRefusesAndCountsBlocksThenRecoversWithoutAFormatRe
 
 TEST_F(CaptureStates, SkipCounterDropsThatManyBlocks) {
   StartStereo16();
-  {
-    platform::Guard guard(link().RingLock());
-    link().SkipCounter() = 3;
-  }
+  SetSkip(3);
   for (int i = 0; i < 5; ++i) driver.PushData(Block(static_cast<uint8_t>(i)));
   Capture();
   EXPECT_EQ(link().ReadyCount(), 2);
+  EXPECT_EQ(Skip(), 0);
   platform::Guard guard(link().RingLock());
-  EXPECT_EQ(link().SkipCounter(), 0);
   EXPECT_EQ(link().BlocksSkipped(), 3u);
   EXPECT_EQ(link().ReadSlot().data[0], 3) << "the first blocks are the dropped ones";
 }
@@ -150,10 +144,8 @@ TEST_F(CaptureStates, FormatReportEmptiesTheRingBeforeTheOutputReopens) {
   Capture();
   EXPECT_EQ(readyAtReopen, 0);
   const WaveFormat opened = devices.OpenedFormats().back();
-  EXPECT_EQ(opened.channels, 1);
-  EXPECT_EQ(opened.bitsPerSample, 8);
-  EXPECT_EQ(opened.samplesPerSec, 8000u);
-  EXPECT_EQ(opened.blockAlign, 1);
+  EXPECT_EQ(std::tuple(opened.channels, opened.bitsPerSample, opened.samplesPerSec, opened.blockAlign),
+            std::tuple(1, 8, 8000u, 1));
 }
 
 TEST_F(CaptureStates, UnplayableFormatsAreRefusedAndNothingIsPlayed) {
@@ -171,17 +163,13 @@ TEST_F(CaptureStates, UnplayableFormatsAreRefusedAndNothingIsPlayed) {
 }
 
 TEST(DriverLinkOpen, AMissingDriverIsShownAndTheProgramRunsOn) {
-  testing_support::ScriptedDriver driver;
-  testing_support::TestWaveOutSystem devices;
-  auto parameters = std::make_unique<ProcessingParameters>();
-  CapturingReporter reporter;
-  driver.available = false;
-  CDspMain dsp(driver, devices, reporter, *parameters);
-  dsp.Start();
-  EXPECT_EQ(reporter.Shown(), std::vector<std::string>{"Exception Error: No driver instaled."});
-  driver.available = true;
-  driver.registerFails = true;
-  EXPECT_THROW(dsp.DriverLink().OpenDevice(), Exception);
+  EngineParts engine(0, false);
+  engine.driver.available = false;
+  engine.dsp.Start();
+  EXPECT_EQ(engine.reporter.Shown().size(), 1u);
+  engine.driver.available = true;
+  engine.driver.registerFails = true;
+  EXPECT_THROW(engine.dsp.DriverLink().OpenDevice(), Exception);
 }
 
 }  // namespace

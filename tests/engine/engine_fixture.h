@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -16,66 +17,74 @@ namespace engine_tests {
 class CapturingReporter : public engine::IEngineReporter {
  public:
   void ShowError(const std::string& text) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    shown.push_back(text);
+    std::lock_guard<std::mutex> lock(mutex_);
+    shown_.push_back(text);
   }
   std::vector<std::string> Shown() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return shown;
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shown_;
   }
-  std::mutex mutex;
-  std::vector<std::string> shown;
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> shown_;
 };
 
-// Interleaved 16-bit PCM from per-frame values.
+// Interleaved 16-bit PCM from per-frame values, and back.
 inline std::vector<uint8_t> Pcm16(const std::vector<int16_t>& samples) {
   std::vector<uint8_t> bytes(samples.size() * 2);
   std::memcpy(bytes.data(), samples.data(), bytes.size());
   return bytes;
 }
-
-inline std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes, size_t offset = 0, size_t count = SIZE_MAX) {
-  const size_t available = (bytes.size() - offset) / 2;
-  std::vector<int16_t> samples(std::min(count, available));
-  std::memcpy(samples.data(), bytes.data() + offset, samples.size() * 2);
+inline std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes) {
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
   return samples;
 }
 
-// An engine on a scripted driver and the test device, stepped by hand: the capture side with
-// CapturePass, the processing side with ProcessPendingBlock.
-class SteppedEngine : public ::testing::Test {
- protected:
-  void SetUp() override {
-    parameters = std::make_unique<engine::ProcessingParameters>();
-    parameters->volume.gain[0] = 1.0;
-    parameters->volume.gain[1] = 1.0;
-    dsp = std::make_unique<engine::CDspMain>(driver, devices, reporter, *parameters);
-    dsp->Output().SelectDevice(0);
-    dsp->DriverLink().OpenDevice();
+// An engine on a scripted driver and the test device at unity volume, stepped by hand: the capture side
+// with CapturePass, the processing side with ProcessPendingBlock. `device` is selected (none when
+// negative) and the driver opened.
+struct EngineParts {
+  explicit EngineParts(int device = 0, bool open = true) {
+    parameters->volume.gain[0] = parameters->volume.gain[1] = 1.0;
+    if (device >= 0) dsp.Output().SelectDevice(device);
+    if (open) dsp.DriverLink().OpenDevice();
   }
-
-  engine::CUserMode& link() { return dsp->DriverLink(); }
-  engine::CWaveOutput& output() { return dsp->Output(); }
-
   // Runs capture passes until the driver's script is used up.
   void Capture() {
-    for (int i = 0; i < 200 && driver.Pending() > 0; ++i) link().CapturePass();
+    for (int i = 0; i < 200 && driver.Pending() > 0; ++i) dsp.DriverLink().CapturePass();
   }
   void ProcessAll() {
-    while (dsp->ProcessPendingBlock()) {
+    while (dsp.ProcessPendingBlock()) {
     }
-  }
-  void StartStereo16(uint32_t rate = 44100, uint32_t blockBytes = 1764) {
-    driver.PushFormat(2, 16, rate, blockBytes);
-    Capture();
-    ASSERT_EQ(link().State(), engine::kCaptureFormatted);
   }
 
   testing_support::ScriptedDriver driver;
   testing_support::TestWaveOutSystem devices;
   CapturingReporter reporter;
-  std::unique_ptr<engine::ProcessingParameters> parameters;
-  std::unique_ptr<engine::CDspMain> dsp;
+  std::unique_ptr<engine::ProcessingParameters> parameters = std::make_unique<engine::ProcessingParameters>();
+  engine::CDspMain dsp{driver, devices, reporter, *parameters};
+};
+
+class SteppedEngine : public ::testing::Test, public EngineParts {
+ protected:
+  engine::CUserMode& link() { return dsp.DriverLink(); }
+  engine::CWaveOutput& output() { return dsp.Output(); }
+  void StartStereo16(uint32_t rate = 44100, uint32_t blockBytes = 1764) {
+    driver.PushFormat(2, 16, rate, blockBytes);
+    Capture();
+    ASSERT_EQ(link().State(), engine::kCaptureFormatted);
+  }
+  // The count of blocks the capture side is to drop, as the output's regulation sets it.
+  int Skip() {
+    platform::Guard guard(link().RingLock());
+    return link().SkipCounter();
+  }
+  void SetSkip(int count) {
+    platform::Guard guard(link().RingLock());
+    link().SkipCounter() = count;
+  }
 };
 
 }  // namespace engine_tests

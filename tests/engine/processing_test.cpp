@@ -1,5 +1,7 @@
+#include <chrono>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "engine/volume.h"
 #include "tests/engine/engine_fixture.h"
@@ -21,11 +23,11 @@ std::vector<int16_t> Sine16(int frames, int channels, double amplitude, double p
 TEST_F(ProcessingPass, BlockShorterThanAFrameIsConsumedAndNotPlayed) {
   StartStereo16();
   warningPending = 1;
-  EXPECT_FALSE(dsp->ProcessPendingBlock());
+  EXPECT_FALSE(dsp.ProcessPendingBlock());
   EXPECT_EQ(warningPending.load(), 1) << "no block, no sound yet";
   driver.PushData({1, 2, 3});
   Capture();
-  EXPECT_TRUE(dsp->ProcessPendingBlock());
+  EXPECT_TRUE(dsp.ProcessPendingBlock());
   EXPECT_EQ(warningPending.load(), 0);
   EXPECT_EQ(link().ReadyCount(), 0);
   EXPECT_EQ(devices.Queued(), 0);
@@ -53,72 +55,48 @@ TEST_F(ProcessingPass, LargestMonoBlocksPassWhole) {
 }
 
 TEST_F(ProcessingPass, FormatReportRestartsEveryEffectFromSilence) {
-  auto configure = [](ProcessingParameters& p) {
-    p.volume.gain[0] = p.volume.gain[1] = 1.0;
-    for (int band = 0; band < kBandCount; ++band)
-      for (int ch = 0; ch < kChannels; ++ch) p.SetEqualizerBandGain(band, band % 2 ? 6.0 : -4.0, ch);
+  EngineParts fresh;
+  for (ProcessingParameters* p : {parameters.get(), fresh.parameters.get()})
     for (int ch = 0; ch < kChannels; ++ch) {
-      p.SetCompressorChannel(50, 2.0, 0.01, 0.2, 66, ch);
-      p.SetLimiterChannel(90, ch, 0.001, 0.5);
+      for (int band = 0; band < kBandCount; ++band) p->SetEqualizerBandGain(band, band % 2 ? 6.0 : -4.0, ch);
+      p->SetCompressorChannel(50, 2.0, 0.01, 0.2, 66, ch);
+      p->SetLimiterChannel(90, ch, 0.001, 0.5);
     }
-  };
-  configure(*parameters);
-  const auto probe = Sine16(441, 2, 0.6, 0.05);
+  const auto probe = Pcm16(Sine16(441, 2, 0.6, 0.05));
   StartStereo16();
-  driver.PushData(Pcm16(Sine16(441, 2, 0.9, 0.3)));
+  driver.PushData(Pcm16(Sine16(441, 2, 0.9, 0.3)));  // leaves every stage in some state
   Capture();
   ProcessAll();
-  driver.PushFormat(2, 16, 44100, 1764);
-  driver.PushData(Pcm16(probe));
-  Capture();
-  ProcessAll();
-  devices.Play(1);
-  const auto afterRestart = Samples16(devices.Played());
-
-  testing_support::ScriptedDriver freshDriver;
-  testing_support::TestWaveOutSystem freshDevices;
-  auto freshParameters = std::make_unique<ProcessingParameters>();
-  configure(*freshParameters);
-  CDspMain fresh(freshDriver, freshDevices, reporter, *freshParameters);
-  fresh.Output().SelectDevice(0);
-  fresh.DriverLink().OpenDevice();
-  freshDriver.PushFormat(2, 16, 44100, 1764);
-  freshDriver.PushData(Pcm16(probe));
-  for (int i = 0; i < 3; ++i) fresh.DriverLink().CapturePass();
-  while (fresh.ProcessPendingBlock()) {
+  for (EngineParts* engine : {static_cast<EngineParts*>(this), &fresh}) {
+    engine->driver.PushFormat(2, 16, 44100, 1764);
+    engine->driver.PushData(probe);
+    engine->Capture();
+    engine->ProcessAll();
+    engine->devices.Play(1);
   }
-  freshDevices.Play(1);
-  EXPECT_EQ(afterRestart, Samples16(freshDevices.Played()));
-  EXPECT_EQ(afterRestart.size(), probe.size());
+  const auto afterRestart = Samples16(devices.Played());
+  EXPECT_EQ(afterRestart.size(), probe.size() / 2);
+  EXPECT_EQ(afterRestart, Samples16(fresh.devices.Played()));
 }
 
 TEST(EngineLifecycle, StopWithoutStartDoesNothingAndStopClosesBeforeReleasing) {
-  testing_support::ScriptedDriver driver;
-  testing_support::TestWaveOutSystem devices;
-  CapturingReporter reporter;
-  auto parameters = std::make_unique<ProcessingParameters>();
-  {
-    CDspMain dsp(driver, devices, reporter, *parameters);
-    dsp.Stop();
-    EXPECT_EQ(devices.CloseCount(), 0);
-  }
-  {
-    CDspMain dsp(driver, devices, reporter, *parameters);
-    dsp.Output().SelectDevice(0);
-    driver.PushFormat(2, 16, 44100, 1764);
-    for (int i = 0; i < 4; ++i) driver.PushData(std::vector<uint8_t>(1764, 1));
-    dsp.Start();
-    for (int i = 0; i < 500 && devices.BuffersWritten() < 4; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    ASSERT_EQ(devices.BuffersWritten(), 4u);
-    dsp.Stop();
-    // Buffers were still queued: the device handed them back before they were freed.
-    EXPECT_EQ(devices.ResetCount(), 1);
-    EXPECT_EQ(devices.CloseCount(), 1);
-    dsp.Stop();
-    EXPECT_EQ(devices.CloseCount(), 1);
-  }
-  EXPECT_TRUE(reporter.Shown().empty());
+  EngineParts never(0, false);
+  never.dsp.Stop();
+  EXPECT_EQ(never.devices.CloseCount(), 0);
+  EngineParts engine(0, false);
+  engine.driver.PushFormat(2, 16, 44100, 1764);
+  for (int i = 0; i < 4; ++i) engine.driver.PushData(std::vector<uint8_t>(1764, 1));
+  engine.dsp.Start();
+  for (int i = 0; i < 500 && engine.devices.BuffersWritten() < 4; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(engine.devices.BuffersWritten(), 4u);
+  engine.dsp.Stop();
+  // Buffers were still queued: the device handed them back before they were freed.
+  EXPECT_EQ(engine.devices.ResetCount(), 1);
+  EXPECT_EQ(engine.devices.CloseCount(), 1);
+  engine.dsp.Stop();
+  EXPECT_EQ(engine.devices.CloseCount(), 1);
+  EXPECT_TRUE(engine.reporter.Shown().empty());
 }
 
 TEST(VolumeControl, PositionsGainsAndTheSilenceThreshold) {

@@ -28,10 +28,8 @@ std::vector<int16_t> Block(int index, int frames) {
 }
 
 TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
-  testing_support::ScriptedDriver driver;
-  testing_support::TestWaveOutSystem devices;
-  CapturingReporter reporter;
-  auto parameters = std::make_unique<ProcessingParameters>();
+  EngineParts engine(0, false);
+  auto& [driver, devices, reporter, parameters, dsp] = engine;
   parameters->volume.gain[0] = parameters->volume.gain[1] = kGain;
   // No other stage may change the signal here: flat equalizer, ratio 1, limits far above the signal.
   for (int ch = 0; ch < kChannels; ++ch) {
@@ -67,9 +65,6 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
       return true;
     });
   }
-
-  CDspMain dsp(driver, devices, reporter, *parameters);
-  dsp.Output().SelectDevice(0);
 
   std::atomic<bool> finished{false};
   std::thread player([&] {

@@ -8,8 +8,7 @@
 
 #include "engine/processing_parameters.h"
 #include "platform/user_prompt.h"
-#include "settings/configuration_io.h"
-#include "tests/support/stream_text.h"
+#include "tests/support/configuration_text.h"
 
 namespace {
 
@@ -24,17 +23,11 @@ class SilentPrompt : public platform::UserPrompt {
 std::string LoadAndStore(const std::string& text, engine::ProcessingParameters& parameters) {
   SilentPrompt prompt;
   settings::ConfigurationModel model;
-  std::FILE* in = testing_support::StreamWith(text);
-  settings::LoadConfiguration(in, model, parameters, prompt);
-  std::fclose(in);
+  testing_support::LoadText(text, model, parameters, prompt);
   // The band gains handed over must be numbers the engine can use.
   for (const engine::EqualizerBand& band : parameters.equalizer.bands)
     if (band.gain != band.gain) std::abort();
-  std::FILE* out = std::tmpfile();
-  settings::StoreConfiguration(out, model, prompt);
-  std::string stored = testing_support::StreamContent(out);
-  std::fclose(out);
-  return stored;
+  return testing_support::StoreText(model, prompt);
 }
 
 }  // namespace
@@ -42,10 +35,7 @@ std::string LoadAndStore(const std::string& text, engine::ProcessingParameters& 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static engine::ProcessingParameters parameters;
   std::string text(reinterpret_cast<const char*>(data), size);
-  std::string first = LoadAndStore(text, parameters);
-  std::string second = LoadAndStore(first, parameters);
-  std::string third = LoadAndStore(second, parameters);
-  std::string fourth = LoadAndStore(third, parameters);
-  if (fourth != third) std::abort();
+  const std::string third = LoadAndStore(LoadAndStore(LoadAndStore(text, parameters), parameters), parameters);
+  if (LoadAndStore(third, parameters) != third) std::abort();
   return 0;
 }

@@ -1,12 +1,11 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 
 #include "platform/registry.h"
 #include "platform/string_table.h"
+#include "tests/support/files.h"
 
 namespace testing_support {
 
@@ -17,9 +16,7 @@ inline const std::string kProductKey = "Software\\Brevalto\\Tonvex";
 class RegistrySandbox : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonvex-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root = pattern;
+    ASSERT_FALSE(root.empty());
     platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, root + "/user");
     platform::SetRegistryFolder(platform::HKEY_LOCAL_MACHINE, root + "/machine");
     ASSERT_EQ(platform::RegistryKey().Create(platform::HKEY_CURRENT_USER, kProductKey), 0);
@@ -28,8 +25,6 @@ class RegistrySandbox : public ::testing::Test {
   void TearDown() override {
     platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
     platform::SetRegistryFolder(platform::HKEY_LOCAL_MACHINE, "");
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
   }
 
   // A value's text, "<no key>" (Open never creates one) or "<missing>".
@@ -48,7 +43,8 @@ class RegistrySandbox : public ::testing::Test {
     ASSERT_EQ(key.SetString(name, text), 0);
   }
 
-  std::string root;
+  ScratchDir scratch;
+  const std::string root = scratch.path;
 };
 
 }  // namespace testing_support

@@ -4,16 +4,12 @@ namespace testing_support {
 
 using namespace engine;
 
-TestWaveOutStream::TestWaveOutStream(TestWaveOutSystem& system, unsigned index, const WaveFormat& format)
-    : system_(system), index_(index), format_(format) {}
-
 TestWaveOutStream::~TestWaveOutStream() {
   std::lock_guard<std::mutex> lock(system_.mutex_);
   if (system_.current_ == this) system_.current_ = nullptr;
 }
 
 MmResult TestWaveOutStream::Prepare(WaveHeader& header) {
-  if (failPrepare) return kMmNoMemory;
   header.flags = (header.flags | kHeaderPrepared) & ~kHeaderDone;
   return kMmNoError;
 }
@@ -32,8 +28,7 @@ MmResult TestWaveOutStream::Write(WaveHeader& header) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (count_ == static_cast<int>(queue_.size())) return kMmNoMemory;
   header.flags = (header.flags | kHeaderInQueue) & ~kHeaderDone;
-  queue_[(head_ + count_) % queue_.size()] = &header;
-  ++count_;
+  queue_[(head_ + count_++) % queue_.size()] = &header;
   ++system_.written_;
   return kMmNoError;
 }
@@ -66,11 +61,6 @@ MmResult TestWaveOutStream::SetVolume(uint32_t volume) {
   return kMmNoError;
 }
 
-int TestWaveOutStream::Play(int count) {
-  std::lock_guard<std::mutex> systemLock(system_.mutex_);
-  return PlayLocked(count);
-}
-
 int TestWaveOutStream::PlayLocked(int count) {
   int played = 0;
   std::lock_guard<std::mutex> lock(mutex_);
@@ -83,15 +73,6 @@ int TestWaveOutStream::PlayLocked(int count) {
   return played;
 }
 
-int TestWaveOutStream::Queued() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return count_;
-}
-
-TestWaveOutSystem::TestWaveOutSystem(std::vector<std::string> names) : names_(std::move(names)) {}
-
-unsigned TestWaveOutSystem::DeviceCount() { return static_cast<unsigned>(names_.size()); }
-
 MmResult TestWaveOutSystem::DeviceName(unsigned index, std::string* name) {
   if (index >= names_.size()) return kMmBadDeviceId;
   *name = names_[index];
@@ -102,7 +83,7 @@ MmResult TestWaveOutSystem::Open(unsigned index, const WaveFormat& format, std::
   if (index >= names_.size()) return kMmBadDeviceId;
   if (openResult != kMmNoError) return openResult;
   if (onOpen) onOpen();
-  auto opened = std::make_unique<TestWaveOutStream>(*this, index, format);
+  auto opened = std::make_unique<TestWaveOutStream>(*this, index);
   std::lock_guard<std::mutex> lock(mutex_);
   current_ = opened.get();
   formats_.push_back(format);
@@ -118,11 +99,6 @@ bool TestWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
   return true;
 }
 
-TestWaveOutStream* TestWaveOutSystem::Current() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return current_;
-}
-
 // Under the system lock, so the engine cannot close (and destroy) the stream meanwhile.
 int TestWaveOutSystem::Play(int count) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -131,7 +107,9 @@ int TestWaveOutSystem::Play(int count) {
 
 int TestWaveOutSystem::Queued() {
   std::lock_guard<std::mutex> lock(mutex_);
-  return current_ ? current_->Queued() : 0;
+  if (!current_) return 0;
+  std::lock_guard<std::mutex> streamLock(current_->mutex_);
+  return current_->count_;
 }
 
 }  // namespace testing_support

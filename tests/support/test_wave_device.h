@@ -19,7 +19,7 @@ class TestWaveOutSystem;
 // An output device that plays only when the test says so, and records every byte it played.
 class TestWaveOutStream : public engine::IWaveOutStream {
  public:
-  TestWaveOutStream(TestWaveOutSystem& system, unsigned index, const engine::WaveFormat& format);
+  TestWaveOutStream(TestWaveOutSystem& system, unsigned index) : system_(system), index_(index) {}
   ~TestWaveOutStream() override;
 
   engine::MmResult Prepare(engine::WaveHeader& header) override;
@@ -29,12 +29,6 @@ class TestWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult Close() override;
   engine::MmResult SetVolume(uint32_t volume) override;
 
-  // Plays the oldest `count` queued buffers (fewer if fewer are queued); returns how many it played.
-  int Play(int count);
-  int Queued();
-  const engine::WaveFormat& Format() const { return format_; }
-
-  bool failPrepare = false;
   bool failWrite = false;
 
  private:
@@ -43,7 +37,6 @@ class TestWaveOutStream : public engine::IWaveOutStream {
 
   TestWaveOutSystem& system_;
   const unsigned index_;
-  const engine::WaveFormat format_;
   std::mutex mutex_;
   // A fixed ring, so writing never allocates on the caller's thread.
   std::array<engine::WaveHeader*, 64> queue_{};
@@ -53,16 +46,17 @@ class TestWaveOutStream : public engine::IWaveOutStream {
 
 class TestWaveOutSystem : public engine::IWaveOutSystem {
  public:
-  explicit TestWaveOutSystem(std::vector<std::string> names = {"Speakers", "Headphones"});
+  explicit TestWaveOutSystem(std::vector<std::string> names = {"Speakers", "Headphones"}) : names_(std::move(names)) {}
 
-  unsigned DeviceCount() override;
+  unsigned DeviceCount() override { return static_cast<unsigned>(names_.size()); }
   engine::MmResult DeviceName(unsigned index, std::string* name) override;
   engine::MmResult Open(unsigned index, const engine::WaveFormat& format,
                         std::unique_ptr<engine::IWaveOutStream>* stream) override;
   bool SetMixerVolume(unsigned index, unsigned percent) override;
 
   // The stream open now, or null.
-  TestWaveOutStream* Current();
+  TestWaveOutStream* Current() { return Locked(current_); }
+  // Plays the oldest `count` queued buffers of the open stream (fewer if fewer are queued).
   int Play(int count);
   int Queued();
 
@@ -96,12 +90,9 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   std::vector<engine::WaveFormat> formats_;
   std::map<unsigned, unsigned> mixer_;
   std::map<unsigned, uint32_t> waveVolumes_;
-  int opens_ = 0;
-  int closes_ = 0;
-  int resets_ = 0;
+  int opens_ = 0, closes_ = 0, resets_ = 0;
   std::atomic<std::thread::id> writer_{};
-  std::atomic<uint64_t> written_{0};
-  std::atomic<uint64_t> playedBuffers_{0};
+  std::atomic<uint64_t> written_{0}, playedBuffers_{0};
 };
 
 }  // namespace testing_support
