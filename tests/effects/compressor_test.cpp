@@ -25,37 +25,6 @@ struct TestCompressor {
   }
 };
 
-// The curve applied exactly as written, per sample: log10 of the envelope, the output level, and
-// x * 10^out / envelope, with the envelope detector built from plain sections.
-std::vector<double> Reference(const std::vector<double>& in, const CompressorChannel& record, int rate,
-                              std::vector<double>* envelopes) {
-  const double t = record.threshold, p = record.center, r = record.rate;
-  CBiquad up, down;
-  up.DesignLowPass(rate, std::trunc(1.0 / std::max(record.attack, 0.00001)), 0.5);
-  down.DesignLowPass(rate, std::trunc(1.0 / std::max(record.release, 0.00001)), 0.5);
-  double e = 0.0;
-  std::vector<double> out;
-  for (double x : in) {
-    const double m = std::fabs(x);
-    if (m > e) {
-      e = up.Process(m);
-      down.HoldAt(e);
-    } else {
-      e = down.Process(m);
-      up.HoldAt(e);
-    }
-    envelopes->push_back(e);
-    if (!(e > 0.0)) {  // silence, or a ringing smoother below zero: no level, sample unchanged
-      out.push_back(x);
-      continue;
-    }
-    const double level = std::log10(e);
-    const double o = level < t ? level + (t - p) / r + p - t : r < 30 ? p + (level - p) / r : p;
-    out.push_back(x * std::pow(10.0, o) / e);
-  }
-  return out;
-}
-
 }  // namespace
 
 TEST(CompressorCurve, WorkedExamplesAboveAndBelowTheThresholdAndAtTheCentre) {
@@ -78,32 +47,6 @@ TEST(CompressorCurve, RatioOneOrBelowIsTransparentAndThirtyIsFlat) {
   TestCompressor flat(40, 30.0, 0.0, 0.01, 60);
   for (double level : {0.02, 0.1, 0.5, 1.0})
     EXPECT_NEAR(level * std::pow(10.0, flat.SteadyGainDb(level) / 20), std::pow(10.0, -1.8), 1e-12) << level;
-}
-
-TEST(CompressorCurve, RearrangedGainMatchesTheCurveAsWritten) {
-  struct Case {
-    int threshold;
-    double ratio;
-    int center;
-    double attack, release;
-  } const cases[] = {{60, 2.0, 70, 0.01, 0.1},  {40, 4.0, 66, 0.001, 0.5}, {50, 29.99, 65, 0.0, 0.3},
-                     {55, 30.0, 60, 0.005, 0.01}, {30, 1.5, 70, 0.00005, 1.0}, {0, 8.0, 50, 0.1, 0.2}};
-  auto input = Noise(20000, 1.0, 9);
-  for (int i = 0; i < 20000; ++i) input[i] *= 0.5 + 0.5 * std::sin(i * 0.001);  // sweep the level
-  for (const Case& k : cases) {
-    TestCompressor c(k.threshold, k.ratio, k.attack, k.release, k.center);
-    std::vector<double> envelopes;
-    const auto expected = Reference(input, c.p.compressor.channel[0], 44100, &envelopes);
-    CSignalBuffer buffer(5000);
-    for (int start = 0; start < 20000; start += 5000) {
-      Load(buffer, std::vector<double>(input.begin() + start, input.begin() + start + 5000));
-      c.compressor.Run(buffer, 0);
-      for (int i = 0; i < 5000; ++i)
-        ASSERT_NEAR(buffer[i], expected[start + i], 1e-9 * std::fabs(expected[start + i]) + 1e-300)
-            << "threshold " << k.threshold << " ratio " << k.ratio << " sample " << start + i;
-      EXPECT_EQ(c.compressor.Envelope(0), envelopes[start + 4999]);
-    }
-  }
 }
 
 TEST(CompressorCurve, ThresholdCenterAndRatioActWithoutARedesign) {
@@ -160,10 +103,14 @@ TEST(CompressorSmoothers, LongReleaseStillReleases) {
   }
 }
 
-TEST(CompressorSmoothers, ReleaseContinuesFromTheEnvelopeWithoutAStep) {
-  TestCompressor c(60, 1.0, 0.0, 0.1, 70);
-  RunConstant(c.compressor, 0, 100, 1.0);
-  EXPECT_EQ(c.compressor.Envelope(0), 1.0);
+// The envelope rises through the attack smoother (10 ms: 100 Hz, critically damped, 36 % of a step after
+// 2 ms) and falls from where it is through the release smoother, without a step.
+TEST(CompressorSmoothers, AttackRisesAtItsPaceAndReleaseContinuesFromTheEnvelope) {
+  TestCompressor c(60, 1.0, 0.01, 0.1, 70);
+  RunConstant(c.compressor, 0, 88, 1.0);
+  EXPECT_NEAR(c.compressor.Envelope(0), 0.36, 0.05);
+  RunConstant(c.compressor, 0, 4410, 1.0);
+  EXPECT_NEAR(c.compressor.Envelope(0), 1.0, 1e-6);
   RunConstant(c.compressor, 0, 1, 0.5);
   EXPECT_GT(c.compressor.Envelope(0), 0.999);  // falling slowly from 1.0, not restarting from 0
   EXPECT_LT(c.compressor.Envelope(0), 1.0);
