@@ -43,7 +43,7 @@ class PrivateServer {
   ~PrivateServer() {
     Stop();
     std::error_code ignored;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+    std::filesystem::remove_all(dir_, ignored);
   }
 
   static bool Available() { return access("/usr/bin/pulseaudio", X_OK) == 0; }
@@ -68,14 +68,6 @@ class PrivateServer {
   void Stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
   }

@@ -2,34 +2,14 @@
 #include <sndfile.h>
 
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "tests/support/files.h"
+
 namespace audio_test {
 
-// A scratch folder that disappears with the test.
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonvex-audio-XXXXXX").string();
-    path_ = mkdtemp(pattern.data()) ? pattern : std::string();
-  }
-  ~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (auto& entry : std::filesystem::directory_iterator(path_)) names.push_back(entry.path().filename().string());
-    return names;
-  }
-
- private:
-  std::string path_;
-};
+using testing_support::ScratchDir;
 
 // Interleaved test signal: left a 1 kHz tone over a 100 Hz one, right a 250 Hz tone over noise; both busy
 // enough to move every stage and quiet enough not to clip.
