@@ -12,7 +12,7 @@
 
 namespace {
 
-using settings_test::ReadFile;
+using settings_test::ReadText;
 
 // Starts the writer, waits for its first complete write, lets it run a random short while and
 // kills it. Returns false when the writer did not come up.
@@ -58,15 +58,15 @@ TEST_F(CrashSafety, AKilledConfigurationSaveLeavesTheOldOrTheNewFile) {
     crash_contents::Fill(variantModel, variant);
     std::string path = root + "/expected" + std::to_string(variant);
     ASSERT_EQ(settings::WriteConfigurationFile(path, variantModel, prompt), 0);
-    contents[variant] = ReadFile(path);
+    contents[variant] = ReadText(path);
   }
   ASSERT_NE(contents[0], contents[1]);
   std::string target = configFolder + "/Custom.tvh";
-  settings_test::WriteFile(target, contents[1]);
+  settings_test::WriteText(target, contents[1]);
   int interrupted = 0;
   for (int round = 0; round < kRounds; ++round) {
     ASSERT_TRUE(RunAndKill(target, random)) << "writer did not start";
-    std::string now = ReadFile(target);
+    std::string now = ReadText(target);
     ASSERT_TRUE(now == contents[0] || now == contents[1]) << "round " << round << ": " << now.size() << " bytes";
     interrupted += CountTemporaries(configFolder, ".Custom.tvh.tmp-") > 0;
   }

@@ -29,7 +29,7 @@ double PointGain(const CCurve& curve, double frequency) {
 TEST(CurveEditing, SetPointTruncatesComparesClampsAndInserts) {
   CCurve curve = CurveWith({});
   curve.SetPoint(1000, 3.2f, -36, 12);
-  curve.GainAt(300);  // fits the spline
+  curve.GainAt(300);                    // fits the spline
   curve.SetPoint(1000, 3.7f, -36, 12);  // same whole dB: nothing changes, no refit
   EXPECT_FLOAT_EQ(PointGain(curve, 1000), 3.2f);
   EXPECT_TRUE(curve.fitted);
@@ -54,26 +54,6 @@ TEST(CurveEditing, GatherMovesEveryPointAndClampsEachButInsertsMoveNothing) {
   EXPECT_DOUBLE_EQ(PointGain(curve, 1000), 5.0);
 }
 
-TEST(CurveEditing, FlattenSortAndCopy) {
-  CCurve flat = CurveWith({{25, 0}, {63, 0}, {160, 6}, {400, 6}, {1000, 6}, {2500, 6}, {6300, 6}, {16000, 6}});
-  flat.Flatten();
-  for (const CurvePoint& point : flat.points) EXPECT_DOUBLE_EQ(point.gain, 4.5);
-  // The exchange sort keeps equal frequencies; swapping positions 0 and 2 reverses the two 500 Hz points.
-  CCurve sorted = CurveWith({{500, 1}, {500, 2}, {100, 3}});
-  sorted.SortByFrequency();
-  EXPECT_DOUBLE_EQ(sorted.points[0].frequency, 100);
-  EXPECT_DOUBLE_EQ(sorted.points[1].gain, 2);
-  // A copy takes points and gather, keeps its own name and refits.
-  sorted.gather = true;
-  CCurve target;
-  target.name = "equalizer_right";
-  target.GainAt(150);
-  target = sorted;
-  EXPECT_EQ(target.name, "equalizer_right");
-  EXPECT_TRUE(target.gather);
-  EXPECT_FALSE(target.fitted);
-}
-
 TEST(CurveSampling, ExactPointsThenTheNaturalSplineInLogFrequency) {
   CCurve exact = CurveWith({{25, 1.234}, {1000, 5}, {1000, -5}, {16000, 2}});
   EXPECT_DOUBLE_EQ(exact.GainAt(1000), 5.0) << "the first of two points at one frequency";
@@ -93,19 +73,19 @@ TEST(CurveSampling, ExactPointsThenTheNaturalSplineInLogFrequency) {
 TEST(CurveSampling, AwkwardPointSetsGiveFiniteGains) {
   std::vector<CurvePoint> many;
   for (int i = 0; i < 3000; ++i) many.push_back({20.0 + i * 6.0, (i % 7) - 3.0});
-  CCurve large = CurveWith(many);
-  const double gain = large.GainAt(20 + 2998 * 6 + 3);
+  const double gain = CurveWith(many).GainAt(20 + 2998 * 6 + 3);
   EXPECT_TRUE(gain > -6.0 && gain < 6.0) << "more than 1024 points all take part: " << gain;
-  CCurve single = CurveWith({{500, 6}});
-  EXPECT_DOUBLE_EQ(single.GainAt(300), 0.0) << "fewer than two points: reset to the defaults first";
+  EXPECT_DOUBLE_EQ(CurveWith({{500, 6}}).GainAt(300), 0.0) << "fewer than two points: reset to the defaults first";
   CCurve duplicates = CurveWith({{25, 0}, {1000, 4}, {1000, -4}, {16000, 0}});
   for (int frequency : {500, 2000, 20000}) EXPECT_TRUE(std::isfinite(duplicates.GainAt(frequency)));
 }
 
-TEST(CurveSampling, BandGainsGoToTheEngineForBothChannels) {
+TEST(CurveSampling, FlattenAveragesAndBandGainsGoToTheEngineForBothChannels) {
+  CCurve flat = CurveWith({{25, 0}, {63, 0}, {160, 6}, {400, 6}, {1000, 6}, {2500, 6}, {6300, 6}, {16000, 6}});
+  flat.Flatten();
+  for (const CurvePoint& point : flat.points) EXPECT_DOUBLE_EQ(point.gain, 4.5);
   engine::ProcessingParameters parameters;
-  CCurve left = CurveWith({{25, 1.5}, {16000, -3}});
-  CCurve right = CurveWith({});
+  CCurve left = CurveWith({{25, 1.5}, {16000, -3}}), right = CurveWith({});
   right.SetPoint(2500, 6.0f, -36, 12);
   settings::ApplyCurvesToEqualizer(left, right, parameters);
   EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(7, 0)].gain, -3.0);

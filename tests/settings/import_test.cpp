@@ -6,8 +6,8 @@
 namespace {
 
 using platform::PromptAnswer;
-using settings_test::ReadFile;
-using settings_test::WriteFile;
+using settings_test::ReadText;
+using settings_test::WriteText;
 
 class ImportFile : public settings_test::SettingsFixture {
  protected:
@@ -23,25 +23,25 @@ class ImportFile : public settings_test::SettingsFixture {
 TEST_F(ImportFile, PathsWithoutAFolderOrAlreadyInsideAreLeftAlone) {
   EXPECT_EQ(selection->ImportFile("Rock.tvd"), -EINVAL);
   EXPECT_EQ(prompt.messages.at(0).text, "Invalid Arguments");
-  WriteFile(configFolder + "/Rock.tvd", "rock");
+  WriteText(configFolder + "/Rock.tvd", "rock");
   EXPECT_EQ(selection->ImportFile(configFolder + "/../config/Rock.tvd"), 0) << "the same file by another path";
-  EXPECT_EQ(ReadFile(configFolder + "/Rock.tvd"), "rock");
+  EXPECT_EQ(ReadText(configFolder + "/Rock.tvd"), "rock");
 }
 
 TEST_F(ImportFile, AnExistingDestinationIsReplacedOnlyOnYes) {
-  WriteFile(configFolder + "/Rock.tvd", "old");
+  WriteText(configFolder + "/Rock.tvd", "old");
   prompt.Answer(PromptAnswer::Yes);
   EXPECT_EQ(selection->ImportFile(root + "/downloads/Rock.tvd"), -ENOENT) << "nothing to move";
   EXPECT_EQ(prompt.messages.back().text, "Error received when try to copy file.");
-  WriteFile(root + "/downloads/Rock.tvd", "new");
+  WriteText(root + "/downloads/Rock.tvd", "new");
   for (PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Cancel}) {
     prompt.Answer(answer);
     EXPECT_EQ(selection->ImportFile(root + "/downloads/Rock.tvd"), -1);
-    EXPECT_EQ(ReadFile(configFolder + "/Rock.tvd"), "old");
+    EXPECT_EQ(ReadText(configFolder + "/Rock.tvd"), "old");
   }
   prompt.Answer(PromptAnswer::Yes);
   EXPECT_EQ(selection->ImportFile(root + "/downloads/Rock.tvd"), 1);
-  EXPECT_EQ(ReadFile(configFolder + "/Rock.tvd"), "new");
+  EXPECT_EQ(ReadText(configFolder + "/Rock.tvd"), "new");
   EXPECT_FALSE(std::filesystem::exists(root + "/downloads/Rock.tvd"));
   EXPECT_TRUE(prompt.AllAnswersUsed());
 }
@@ -51,9 +51,9 @@ TEST_F(ImportFile, MovesAcrossFileSystems) {
   if (::stat("/dev/shm", &shared) != 0 || ::stat(root.c_str(), &temporary) != 0 || shared.st_dev == temporary.st_dev)
     GTEST_SKIP() << "no second file system to move from";
   std::string name = std::filesystem::path(root).filename().string() + "-Far.tvd";
-  WriteFile("/dev/shm/" + name, "far away");
+  WriteText("/dev/shm/" + name, "far away");
   EXPECT_EQ(selection->ImportFile("/dev/shm/" + name), 1);
-  EXPECT_EQ(ReadFile(configFolder + "/" + name), "far away");
+  EXPECT_EQ(ReadText(configFolder + "/" + name), "far away");
   EXPECT_FALSE(std::filesystem::exists("/dev/shm/" + name));
 }
 

@@ -17,8 +17,8 @@ using platform::KEY_READ;
 using platform::KEY_WRITE;
 using platform::RegistryKey;
 using settings_test::kProductKey;
-using settings_test::ReadFile;
-using settings_test::WriteFile;
+using settings_test::ReadText;
+using settings_test::WriteText;
 
 class Registry : public settings_test::SettingsFixture {
  protected:
@@ -71,7 +71,7 @@ TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   const std::string path = platform::RegistryFilePath(HKEY_CURRENT_USER);
   const std::string damaged = "[Software\\Brevalto\\Tonvex]\n\"pending\"=\"1\"\ngarbage line\n\"minimized\"=\"1\"\n"
                               "[Broken\n\"lost\"=\"x\"\n[Software\\Brevalto\\Tonvex]\n\"device\"=dword:00000003\n";
-  WriteFile(path, damaged);
+  WriteText(path, damaged);
   testing::internal::CaptureStderr();
   EXPECT_EQ(UserValue("pending"), "1");
   EXPECT_EQ(UserValue("minimized"), "1");
@@ -81,11 +81,10 @@ TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   ASSERT_EQ(key.Open(HKEY_CURRENT_USER, kProductKey, KEY_READ | KEY_WRITE), 0);
   EXPECT_EQ(key.QueryDword("device", &device), 0);
   EXPECT_EQ(device, 3u);
-  const std::string warning = testing::internal::GetCapturedStderr();
-  EXPECT_NE(warning.find("3 unreadable lines (line 3:"), std::string::npos) << warning;
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("3 unreadable lines (line 3:"), std::string::npos);
   ASSERT_EQ(Backups().size(), 1u) << "warned and kept once, not at every read";
-  EXPECT_EQ(ReadFile(Backups()[0]), damaged);
-  EXPECT_EQ(ReadFile(path).find("garbage"), std::string::npos);
+  EXPECT_EQ(ReadText(Backups()[0]), damaged);
+  EXPECT_EQ(ReadText(path).find("garbage"), std::string::npos);
   EXPECT_EQ(key.SetString("pending", "0"), 0);
   EXPECT_EQ(UserValue("minimized"), "1");
   // Something else in the file's place gives the defaults at once, with a warning.
@@ -99,7 +98,7 @@ TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
 TEST_F(Registry, ReadOnlySettingsAreReportedAndNeverReplaced) {
   const std::string path = platform::RegistryFilePath(HKEY_CURRENT_USER);
   SetUserValue("pending", "1");
-  const std::string before = ReadFile(path);
+  const std::string before = ReadText(path);
   RegistryKey key;
   ASSERT_EQ(key.Open(HKEY_CURRENT_USER, kProductKey, KEY_WRITE), 0);
   for (const std::string& readOnly : {path, root + "/user"}) {
@@ -108,12 +107,12 @@ TEST_F(Registry, ReadOnlySettingsAreReportedAndNeverReplaced) {
     EXPECT_EQ(key.SetString("pending", "0"), EACCES) << readOnly;
     const std::string warning = testing::internal::GetCapturedStderr();
     ::chmod(readOnly.c_str(), 0755);
-    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_EQ(ReadText(path), before);
     EXPECT_NE(warning.find("cannot save settings to " + path), std::string::npos) << warning;
     EXPECT_NE(warning.find("read-only"), std::string::npos) << warning;
   }
   // A damaged file in a read-only folder is read as far as it goes, without a copy at every read.
-  WriteFile(path, before + "garbage\n");
+  WriteText(path, before + "garbage\n");
   ::chmod((root + "/user").c_str(), 0555);
   testing::internal::CaptureStderr();
   EXPECT_EQ(UserValue("pending"), "1");
@@ -121,7 +120,7 @@ TEST_F(Registry, ReadOnlySettingsAreReportedAndNeverReplaced) {
   testing::internal::GetCapturedStderr();
   ::chmod((root + "/user").c_str(), 0755);
   EXPECT_TRUE(Backups().empty());
-  EXPECT_EQ(ReadFile(path), before + "garbage\n");
+  EXPECT_EQ(ReadText(path), before + "garbage\n");
 }
 
 TEST_F(Registry, ParserSkipsWhatItCannotRepresent) {
@@ -150,23 +149,19 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
       if (key.SetString(name(writer, i), std::to_string(i)) != 0) return false;
     return true;
   };
-  std::vector<pid_t> children;
-  for (int writer = 0; writer < 2; ++writer) {
-    pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(write(writer) ? 0 : 1);
-    children.push_back(child);
-  }
-  std::vector<std::thread> threads;
-  std::vector<int> results(kWriters, 0);
-  for (int writer = 2; writer < kWriters; ++writer) threads.emplace_back([&, writer] { results[writer] = write(writer); });
-  for (std::thread& thread : threads) thread.join();
+  pid_t children[2];
+  for (int writer = 0; writer < 2; ++writer)
+    if ((children[writer] = ::fork()) == 0) ::_exit(write(writer) ? 0 : 1);
+  bool threadsWrote[2] = {};
+  std::thread a([&] { threadsWrote[0] = write(2); }), b([&] { threadsWrote[1] = write(3); });
+  a.join();
+  b.join();
   for (pid_t child : children) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   }
-  for (int writer = 2; writer < kWriters; ++writer) EXPECT_TRUE(results[writer]);
+  EXPECT_TRUE(threadsWrote[0] && threadsWrote[1]);
   for (int writer = 0; writer < kWriters; ++writer)
     for (int i = 0; i < kValues; ++i)
       EXPECT_EQ(UserValue(name(writer, i)), std::to_string(i));

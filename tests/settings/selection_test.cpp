@@ -8,8 +8,8 @@
 namespace {
 
 using platform::PromptAnswer;
-using settings_test::ReadFile;
-using settings_test::WriteFile;
+using settings_test::ReadText;
+using settings_test::WriteText;
 using testing_support::MemoryPresetList;
 using Items = std::vector<std::string>;
 
@@ -26,10 +26,10 @@ class Selection : public settings_test::SettingsFixture {
     WritePreset("Rock.tvd", "lang_09_ = Rock ballads\n", 51);
     WritePreset("my.rock.tvd", "", 52);
     WritePreset("Jazz.tvd", "lang_09_=\nlang_09_=Smooth Jazz\r\n", 53);
-    WriteFile(configFolder + "/notes.txt", "not a preset");
+    WriteText(configFolder + "/notes.txt", "not a preset");
   }
   void WritePreset(const std::string& name, const std::string& displayLines, int center) {
-    WriteFile(configFolder + "/" + name, displayLines + ConfigurationWithCenter(center));
+    WriteText(configFolder + "/" + name, displayLines + ConfigurationWithCenter(center));
   }
   // A start of the program: a fresh selection and list, built from the registry and the folder.
   void Start(int language = 9) {
@@ -45,7 +45,7 @@ class Selection : public settings_test::SettingsFixture {
   int Loaded() const { return model.compressorValues[0].center; }
   std::string SelectedText() const { return list->Text(list->Selected()); }
   bool FileHolds(const std::string& path, int center) {
-    return ReadFile(path).find(ConfigurationWithCenter(center)) != std::string::npos;
+    return ReadText(path).find(ConfigurationWithCenter(center)) != std::string::npos;
   }
 
   std::unique_ptr<MemoryPresetList> list;
@@ -166,7 +166,7 @@ TEST_F(Selection, OpenUserFileCancelledMissingAndFound) {
   EXPECT_EQ(prompt.messages.back().text, "Cannot Open a File");
   EXPECT_EQ(selection->selectionName, "01_Flat");
   EXPECT_EQ(Loaded(), 5);
-  WriteFile(root + "/Live.Set.tva", ConfigurationWithCenter(70));
+  WriteText(root + "/Live.Set.tva", ConfigurationWithCenter(70));
   selection->MarkModified();
   prompt.Answer(PromptAnswer::No);
   prompt.ChooseFile(root + "/Live.Set.tva");

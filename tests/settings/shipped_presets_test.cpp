@@ -1,14 +1,14 @@
 #include <algorithm>
 
 #include "settings/configuration_folder.h"
-#include "settings/configuration_io.h"
 #include "settings/preset_selection.h"
 #include "tests/settings/settings_fixture.h"
+#include "tests/support/configuration_text.h"
 #include "tests/support/memory_preset_list.h"
 
 namespace {
 
-using settings_test::ReadFile;
+using settings_test::ReadText;
 
 std::vector<std::string> ShippedPresetFiles() {
   std::vector<std::string> names;
@@ -25,15 +25,10 @@ TEST_F(ShippedPresets, EveryPresetIsStoredFormWithinThePanelsRanges) {
   const std::vector<std::string> presets = ShippedPresetFiles();
   ASSERT_GE(presets.size(), 10u);
   for (const std::string& path : presets) {
-    const std::string text = ReadFile(path);
+    const std::string text = ReadText(path);
     settings::ConfigurationModel preset;
-    std::FILE* in = settings_test::StreamWith(text);
-    settings::LoadConfiguration(in, preset, parameters, prompt);
-    std::fclose(in);
-    std::FILE* out = std::tmpfile();
-    settings::StoreConfiguration(out, preset, prompt);
-    const std::string stored = settings_test::StreamContent(out);
-    std::fclose(out);
+    testing_support::LoadText(text, preset, parameters, prompt);
+    const std::string stored = testing_support::StoreText(preset, prompt);
     EXPECT_EQ(text.rfind("lang_09_=", 0), 0u) << path;
     EXPECT_NE(text.find("\nlang_22_="), std::string::npos) << path;
     EXPECT_EQ(text.substr(text.find("\ncompress_left_center") + 1), stored) << path;

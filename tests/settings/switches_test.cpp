@@ -8,8 +8,8 @@ namespace {
 using platform::HKEY_LOCAL_MACHINE;
 using settings::SwitchValues;
 using settings_test::kProductKey;
-using settings_test::ReadFile;
-using settings_test::WriteFile;
+using settings_test::ReadText;
+using settings_test::WriteText;
 
 class Switches : public settings_test::SettingsFixture {
  protected:
@@ -46,9 +46,9 @@ TEST_F(Switches, LoadingFollowsTheStoredTexts) {
 
 TEST_F(Switches, StoringWritesOnlyWhatChangedAndTheRunningValueChangesAnyway) {
   SwitchValues values = switches.Load();
-  std::string userBefore = ReadFile(platform::RegistryFilePath(platform::HKEY_CURRENT_USER));
+  std::string userBefore = ReadText(platform::RegistryFilePath(platform::HKEY_CURRENT_USER));
   switches.Store(values);
-  EXPECT_EQ(ReadFile(platform::RegistryFilePath(platform::HKEY_CURRENT_USER)), userBefore);
+  EXPECT_EQ(ReadText(platform::RegistryFilePath(platform::HKEY_CURRENT_USER)), userBefore);
   EXPECT_FALSE(std::filesystem::exists(platform::RegistryFilePath(HKEY_LOCAL_MACHINE)));
   values.minimized = 1;
   values.preferred = 0;
@@ -104,12 +104,12 @@ TEST_F(Switches, InstallDirectoryIsTheProgramFolder) {
 TEST_F(Switches, ShippedPresetsAreCopiedIntoAFolderWithoutPresets) {
   std::string shipped = root + "/share";
   std::filesystem::create_directories(shipped);
-  WriteFile(shipped + "/01_Flat.tvd", "flat");
-  WriteFile(shipped + "/03_Pop.TVD", "pop");  // could never be loaded as 03_Pop.tvd
-  WriteFile(shipped + "/readme.txt", "no");
+  WriteText(shipped + "/01_Flat.tvd", "flat");
+  WriteText(shipped + "/03_Pop.TVD", "pop");  // could never be loaded as 03_Pop.tvd
+  WriteText(shipped + "/readme.txt", "no");
   std::string folder = root + "/fresh/tonvex";
   EXPECT_EQ(settings::SeedPresets(shipped, folder), 1);
-  EXPECT_EQ(ReadFile(folder + "/01_Flat.tvd"), "flat");
+  EXPECT_EQ(ReadText(folder + "/01_Flat.tvd"), "flat");
   std::filesystem::rename(folder + "/01_Flat.tvd", folder + "/Mine.tvd");
   EXPECT_EQ(settings::SeedPresets(shipped, folder), 0) << "a folder with any preset is the user's choice";
 }
