@@ -3,36 +3,26 @@
 #include <stdlib.h>
 
 #include <QApplication>
-#include <filesystem>
 
 #include "app/desktop/main_frame.h"
 #include "engine/processing_parameters.h"
-#include "graphs/graph_monitor.h"
 #include "platform/registry.h"
 #include "settings/configuration_model.h"
+#include "tests/qt_support/silent_monitor.h"
+#include "tests/support/files.h"
 #include "tests/support/scripted_prompt.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-class SilentMonitor : public graphs::IMonitorSource {
- public:
-  void PostRequest(int) override {}
-  bool TakeReply(graphs::MonitorReading&) override { return false; }
-  graphs::MonitorOutputFormat OutputFormat() override { return {}; }
-  std::array<int, 2> LimiterLevels() override { return {96, 96}; }
-};
-
 TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
-  std::string home = (fs::temp_directory_path() / "tonvex-frame-XXXXXX").string();
-  ASSERT_TRUE(mkdtemp(home.data()));
+  testing_support::ScratchDir scratch;
+  const std::string home = scratch.path;
   setenv("XDG_CONFIG_HOME", home.c_str(), 1);
   platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel configuration;
   testing_support::ScriptedPrompt prompt;
-  SilentMonitor monitor;
+  testing_support::SilentMonitor monitor;
   panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
   settings::PresetSelection selection(configuration, parameters, &prompt);
   settings::ApplicationSwitches switches(parameters);
@@ -62,7 +52,6 @@ TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
     EXPECT_EQ(minimized.isVisible(), !tray);
     EXPECT_EQ(minimized.isMinimized(), !tray);
   }
-  fs::remove_all(home);
 }
 
 }  // namespace

@@ -4,26 +4,22 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "app/desktop/start_up.h"
 #include "app/desktop/tonvex_app.h"
 #include "platform/instance_lock.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
-#include "settings/application_switches.h"
+#include "tests/support/files.h"
 #include "tests/support/scripted_prompt.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Kind = desktop::CommandLine::Kind;
-
-fs::path TempFolder() {
-  std::string folder = (fs::temp_directory_path() / "tonvex-app-XXXXXX").string();
-  if (!mkdtemp(folder.data())) return {};
-  return folder;
-}
+using testing_support::ReadText;
+using testing_support::ScratchDir;
+using testing_support::WriteText;
 
 TEST(CommandLine, KindsAndFiles) {
   const struct {
@@ -78,38 +74,31 @@ TEST(CommandLine, FileArgumentDecidesTheStart) {
   }
 }
 
-std::string Read(const fs::path& file) {
-  std::ifstream in(file);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 TEST(UpdateSwap, ReplacesKeepsOrRefuses) {
-  const fs::path folder = TempFolder();
-  ASSERT_FALSE(folder.empty());
-  std::ofstream(folder / "tonvex") << "old";
+  ScratchDir dir;
+  const fs::path folder = dir.path;
+  WriteText(dir.File("tonvex"), "old");
   EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kNone);
 
-  std::ofstream(folder / "tonvex.new") << "new";
+  WriteText(dir.File("tonvex.new"), "new");
   EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kRelaunch);
-  EXPECT_EQ(Read(folder / "tonvex"), "new");
-  EXPECT_FALSE(fs::exists(folder / "tonvex.new"));
-  EXPECT_FALSE(fs::exists(folder / "tonvex.old"));
+  EXPECT_EQ(ReadText(dir.File("tonvex")), "new");
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"tonvex"});
 
   // The program cannot be moved aside: everything stays as it was.
   fs::remove(folder / "tonvex");
-  std::ofstream(folder / "tonvex.new") << "newer";
+  WriteText(dir.File("tonvex.new"), "newer");
   EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kRefuse);
-  EXPECT_EQ(Read(folder / "tonvex.new"), "newer");
+  EXPECT_EQ(ReadText(dir.File("tonvex.new")), "newer");
 
   // A folder the user cannot write (a packaged install) is left alone. Root writes everywhere.
-  std::ofstream(folder / "tonvex") << "old";
+  WriteText(dir.File("tonvex"), "old");
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
   if (geteuid() != 0) {
     EXPECT_EQ(desktop::SwapUpdate(folder), desktop::UpdateSwap::kNone);
-    EXPECT_EQ(Read(folder / "tonvex"), "old");
+    EXPECT_EQ(ReadText(dir.File("tonvex")), "old");
   }
   fs::permissions(folder, fs::perms::owner_all);
-  fs::remove_all(folder);
 }
 
 TEST(FramePlace, FollowsTheScreenSize) {
@@ -121,8 +110,8 @@ TEST(FramePlace, FollowsTheScreenSize) {
 
 // A second start while one runs says so and ends, having written no setting.
 TEST(SecondInstance, RefusedStartChangesNothing) {
-  const fs::path home = TempFolder();
-  ASSERT_FALSE(home.empty());
+  ScratchDir scratch;
+  const fs::path home = scratch.path;
   setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
   platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, (home / "user").string());
   platform::InstanceLock running;
@@ -139,39 +128,6 @@ TEST(SecondInstance, RefusedStartChangesNothing) {
     EXPECT_EQ(prompt.messages[0].text, platform::LoadString(61450));
   }
   EXPECT_FALSE(fs::exists(home / "user") && !fs::is_empty(home / "user"));
-  running.Release();
-  fs::remove_all(home);
-}
-
-}  // namespace
-
-namespace {
-
-// The interface language comes from the machine's "language": 22 (after & 0xFF, as atoi reads it) is
-// Portuguese, anything else English.
-TEST(Language, MachineSettingChoosesTheTable) {
-  const fs::path machine = TempFolder();
-  ASSERT_FALSE(machine.empty());
-  platform::SetRegistryFolder(platform::HKEY_LOCAL_MACHINE, machine.string());
-  const struct {
-    const char* stored;  // nullptr: no value
-    int language;
-  } cases[] = {{"22", platform::kLanguagePortuguese}, {"22abc", platform::kLanguagePortuguese},
-               {"278", platform::kLanguagePortuguese}, {"9", platform::kLanguageEnglish},
-               {"abc", platform::kLanguageEnglish},    {nullptr, platform::kLanguageEnglish}};
-  for (const auto& c : cases) {
-    platform::RegistryKey key;
-    ASSERT_EQ(key.Create(platform::HKEY_LOCAL_MACHINE, platform::LoadString(57346)), 0);
-    if (c.stored)
-      key.SetString("language", c.stored);
-    else
-      key.DeleteValue("language");
-    key.Close();
-    EXPECT_EQ(settings::LoadUiLanguage(), c.language) << (c.stored ? c.stored : "(none)");
-    EXPECT_EQ(platform::UiLanguage(), c.language);
-  }
-  platform::SetUiLanguage(platform::kLanguageEnglish);
-  fs::remove_all(machine);
 }
 
 }  // namespace

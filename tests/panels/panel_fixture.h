@@ -10,7 +10,6 @@
 #include <string>
 
 #include "engine/processing_parameters.h"
-#include "graphs/monitor_source.h"
 #include "panels/form_compress.h"
 #include "panels/form_equalizer.h"
 #include "panels/form_limiter.h"
@@ -18,19 +17,11 @@
 #include "panels/panel_host.h"
 #include "panels/panel_state.h"
 #include "settings/configuration_model.h"
+#include "tests/qt_support/silent_monitor.h"
 #include "tests/support/registry_sandbox.h"
 #include "tests/support/scripted_prompt.h"
 
 namespace panels_test {
-
-// An engine that never answers: the monitor draws zeros.
-class SilentMonitor : public graphs::IMonitorSource {
- public:
-  void PostRequest(int) override {}
-  bool TakeReply(graphs::MonitorReading&) override { return false; }
-  graphs::MonitorOutputFormat OutputFormat() override { return {}; }
-  std::array<int, 2> LimiterLevels() override { return {96, 96}; }
-};
 
 // The registry sandbox, fresh parameters and configuration, the four tabs in the application's order,
 // and a count of the configuration's modified marks.
@@ -70,7 +61,7 @@ class PanelFixture : public testing_support::RegistrySandbox {
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel configuration;
   testing_support::ScriptedPrompt prompt;
-  SilentMonitor monitor;
+  testing_support::SilentMonitor monitor;
   int marks = 0;
   panels::PanelState state{parameters, configuration, prompt, monitor, [this] { ++marks; }};
   panels::PanelHost host{state};

@@ -3,10 +3,8 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/critical_section.h"
 #include "platform/event.h"
 #include "platform/string_table.h"
-#include "platform/thread.h"
 
 namespace {
 
@@ -45,40 +43,6 @@ TEST(Events, NamedEventsMeetByNameWhileSomebodyHoldsThem) {
   created.reset();
   opened.reset();
   EXPECT_EQ(OpenNamedEvent("TestNamedEvent"), nullptr);
-}
-
-TEST(Threads, ExitCodeIsStillActiveUntilTheProcedureReturns) {
-  Thread thread;
-  uint32_t code = 0;
-  EXPECT_FALSE(thread.GetExitCode(&code));
-  Event release(Event::Mode::ManualReset);
-  ASSERT_TRUE(thread.Start([&] {
-    release.Wait(10000);
-    return 7u;
-  }));
-  EXPECT_FALSE(thread.Start([] { return 0u; }));
-  ASSERT_TRUE(thread.GetExitCode(&code));
-  EXPECT_EQ(code, kStillActive);
-  release.Set();
-  WaitForThreadEnd(thread);
-  ASSERT_TRUE(thread.GetExitCode(&code));
-  EXPECT_EQ(code, 7u);
-}
-
-TEST(CriticalSections, TryEnterFailsWhileAnotherThreadHoldsTheLock) {
-  CriticalSection lock;
-  lock.Enter();
-  bool acquired = true;
-  std::thread other([&] { acquired = lock.TryEnter(); });
-  other.join();
-  EXPECT_FALSE(acquired);
-  lock.Leave();
-  std::thread again([&] {
-    acquired = lock.TryEnter();
-    if (acquired) lock.Leave();
-  });
-  again.join();
-  EXPECT_TRUE(acquired);
 }
 
 TEST(StringTable, FollowsTheInterfaceLanguage) {

@@ -8,20 +8,17 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
-#include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 
-#include "platform/registry.h"
-#include "platform/string_table.h"
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/toolbar/preset_combo_box.h"
 #include "services/toolbar/toolbar_commands.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "tests/support/memory_preset_list.h"
+#include "tests/support/registry_sandbox.h"
 
 namespace {
 
@@ -67,28 +64,8 @@ struct Frame {
   CToolBarEx* toolbar;
 };
 
-// Each test has its own empty configuration folder, found through XDG_CONFIG_HOME as at start-up.
-class ToolbarTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tonvex-toolbar-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
-    ::setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
-    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
-    platform::SetUiLanguage(platform::kLanguageEnglish);
-  }
-  void TearDown() override {
-    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, "");
-    std::filesystem::remove_all(folder);
-  }
-  void StoreLayoutText(const std::string& text) {
-    platform::RegistryKey key;
-    ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex\\Settings"), 0);
-    ASSERT_EQ(key.SetString("ToolBarEx1", text), 0);
-  }
-  std::string folder;
-};
+// Each test has its own registry, where the layout is stored.
+class ToolbarTest : public testing_support::RegistrySandbox {};
 
 int RowOf(QListWidget* list, int command) {
   for (int row = 0; row < list->count(); ++row)
@@ -157,30 +134,6 @@ TEST_F(ToolbarTest, TextOptionShowsAtOnceIconOptionAtCloseAndResetGoesBack) {
   EXPECT_EQ(frame.ButtonSize(kOpen), besideSmall);
 }
 
-// What the user sees of each option: labels under, beside or absent, images 16 or 24 pixels.
-TEST_F(ToolbarTest, TextAndIconOptionsShapeTheButtons) {
-  Frame frame;
-  const int labelWidth = frame.toolbar->fontMetrics().horizontalAdvance(QStringLiteral("Open"));
-  const int labelHeight = frame.toolbar->fontMetrics().height();
-  for (int icon : {0, 1}) {
-    const int size = icon == 1 ? 24 : 16;
-    frame.toolbar->SetIconOptions(icon);
-    frame.toolbar->SetTextOptions(0);
-    const QSize under = frame.ButtonSize(kOpen);
-    frame.toolbar->SetTextOptions(1);
-    const QSize beside = frame.ButtonSize(kOpen);
-    frame.toolbar->SetTextOptions(2);
-    const QSize none = frame.ButtonSize(kOpen);
-    SCOPED_TRACE(size);
-    EXPECT_GE(under.height(), size + labelHeight);
-    EXPECT_GE(beside.width(), size + labelWidth);
-    EXPECT_LT(beside.height(), size + labelHeight);
-    EXPECT_GE(none.width(), size);
-    EXPECT_LT(none.width(), size + labelWidth / 2);
-    EXPECT_LT(none.height(), size + labelHeight);
-  }
-}
-
 TEST_F(ToolbarTest, CustomizedLayoutSurvivesARestart) {
   const Commands customized = {kAbout, kSep, kSep, kOpen, kConfig};
   {
@@ -208,7 +161,7 @@ TEST_F(ToolbarTest, DamagedStoredLayoutKeepsTheResourceButtons) {
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
-    StoreLayoutText(text);
+    SetValue(platform::HKEY_CURRENT_USER, "ToolBarEx1", text, testing_support::kProductKey + "\\Settings");
     Frame frame;
     EXPECT_EQ(frame.Shown(), expected);
   }
