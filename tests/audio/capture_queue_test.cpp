@@ -97,25 +97,6 @@ TEST_F(CaptureQueueTest, ShortTailsAreDroppedAndAnUnreadStreamStillReportsItsSto
   }
 }
 
-TEST_F(CaptureQueueTest, TheEventIsSetWhileSomethingWaitsAndResetWhenNothingDoes) {
-  auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
-  queue.SetEvent(event);
-  EXPECT_FALSE(event->IsSet());
-  queue.Start(MakeStreamFormat(2, 16, 48000));
-  EXPECT_TRUE(event->IsSet());
-  Read();
-  EXPECT_FALSE(event->IsSet());
-  auto data = Ramp(1000);
-  queue.Push(data.data(), data.size());
-  EXPECT_FALSE(event->IsSet()) << "half a block is not worth waking the reader";
-  queue.Push(data.data(), data.size());
-  EXPECT_TRUE(event->IsSet());
-  Read();
-  EXPECT_FALSE(event->IsSet());
-  queue.Stop();
-  EXPECT_TRUE(event->IsSet());
-}
-
 // The producer sets the event after leaving the queue's lock, so a reader may empty the queue between the
 // two. Whatever the interleaving, a reader that sleeps on the event must never sleep through a waiting
 // block: each wait here would otherwise run into its long timeout.

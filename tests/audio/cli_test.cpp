@@ -64,13 +64,17 @@ TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
   ScratchDir dir;
   WriteText(dir.File("text.wav"), "RIFF but not really");
   ASSERT_TRUE(WriteTone(dir.File("sound.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 441));
+  ASSERT_TRUE(audio_test::WriteSound(dir.File("surround.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6,
+                                     std::vector<double>(600, 0.1)));
   const std::string out = " " + dir.File("out.wav");
   const std::pair<std::string, const char*> calls[] = {
-      {"render " + dir.File("none.wav") + out, ""},  {"render " + dir.File("text.wav") + out, ""},
+      {"render " + dir.File("none.wav") + out, "none.wav"},  {"render " + dir.File("text.wav") + out, ""},
       {"analyze " + dir.File("text.wav"), ""},       {"bands " + dir.File("none.tva"), ""},
       {"normalize " + dir.File("none.tva") + out, ""}, {"bands /dev/zero", "not a regular file"},
       {"bands " + dir.File(""), ""},                 {"bands " + dir.File("sound.wav"), "binary"},
-      {"render " + dir.File("sound.wav") + " " + dir.File("out.xyz"), ""}};
+      {"render " + dir.File("sound.wav") + " " + dir.File("out.xyz"), ""},
+      {"render " + dir.File("surround.wav") + out, "channels"},
+      {"render " + dir.File("sound.wav") + " " + dir.File("no/such/folder/out.wav"), "out.wav"}};
   for (const auto& [call, named] : calls) {
     CliRun run = RunCli(call, dir);
     EXPECT_EQ(run.status, 1) << call;
@@ -79,7 +83,7 @@ TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
   }
   auto names = dir.Names();
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"sound.wav", "text.wav"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"sound.wav", "surround.wav", "text.wav"}));
 }
 
 TEST(CliTest, BandsAndNormalizeReadAndStoreAsTheProgramDoes) {

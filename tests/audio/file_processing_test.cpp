@@ -64,32 +64,6 @@ TEST_P(RenderFormatTest, FlatSettingsGiveTheInputBackInItsOwnFormat) {
 INSTANTIATE_TEST_SUITE_P(Formats, RenderFormatTest, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<FileCase>& info) { return std::string(info.param.name); });
 
-TEST(RenderTest, FailuresNameTheProblemAndLeaveNoFileBehind) {
-  ScratchDir dir;
-  engine::ProcessingParameters parameters;
-  cli::ApplyProcessingOptions(cli::ProcessingOptions{}, parameters);
-  const std::string surround = dir.File("surround.wav");
-  ASSERT_TRUE(WriteSound(surround, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6, std::vector<double>(6 * 100, 0.1)));
-  const std::string mono = dir.File("mono.wav");
-  ASSERT_TRUE(WriteSound(mono, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1, std::vector<double>(100, 0.1)));
-  struct Case {
-    std::string input, output, named;
-  };
-  for (const Case& c : {Case{dir.File("missing.wav"), dir.File("out.wav"), "missing.wav"},
-                        Case{surround, dir.File("out.wav"), "channels"},
-                        Case{mono, dir.File("no/such/folder/out.wav"), "out.wav"}}) {
-    try {
-      cli::RenderFile(c.input, c.output, parameters);
-      ADD_FAILURE() << c.input << " was rendered to " << c.output;
-    } catch (const cli::RunError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
-    }
-  }
-  auto names = dir.Names();
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"mono.wav", "surround.wav"}));
-}
-
 std::vector<std::vector<double>> ParseCsv(const std::string& text, std::string* header) {
   std::istringstream lines(text);
   std::getline(lines, *header);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/dsp_main.h"
@@ -71,6 +72,8 @@ class SteppedEngine : public ::testing::Test, public EngineParts {
  protected:
   engine::CUserMode& link() { return dsp.DriverLink(); }
   engine::CWaveOutput& output() { return dsp.Output(); }
+  // The capture state and the count of blocks waiting in the ring.
+  std::tuple<int, int> StateAndReady() { return {link().State(), link().ReadyCount()}; }
   void StartStereo16(uint32_t rate = 44100, uint32_t blockBytes = 1764) {
     driver.PushFormat(2, 16, rate, blockBytes);
     Capture();

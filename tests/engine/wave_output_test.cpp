@@ -136,24 +136,19 @@ TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
   for (uint8_t b : played) ASSERT_EQ(b, 128);
 }
 
-TEST_F(Regulation, DeviceStillHoldingTheBufferDropsTheBlock) {
+// A buffer the device refuses is used again; while the device holds every buffer, a block is dropped.
+TEST_F(Regulation, RefusedBuffersAreRecycledAndABusyDeviceDropsTheBlock) {
   StartStereo16();
+  devices.Current()->failWrite = true;
+  QueueBlocks(1);
+  EXPECT_EQ(devices.Queued(), 0);
+  devices.Current()->failWrite = false;
   QueueBlocks(kOutputBuffers);  // every buffer is with the device now
   std::vector<double> block(441, 0.5);
   EXPECT_EQ(output().WriteChannel(block.data(), 441, 0), 0);
   EXPECT_EQ(output().Statistics().blocksDroppedBusy, 1u);
   devices.Play(1);
   EXPECT_EQ(output().WriteChannel(block.data(), 441, 0), 441);
-}
-
-TEST_F(Regulation, RefusedBufferIsRecycled) {
-  StartStereo16();
-  devices.Current()->failWrite = true;
-  QueueBlocks(1);
-  EXPECT_EQ(devices.Queued(), 0);
-  devices.Current()->failWrite = false;
-  QueueBlocks(1);
-  EXPECT_EQ(devices.Queued(), 1);
 }
 
 TEST(NoDeviceSelected, OpensWritesAndRegulatesNothing) {

@@ -88,12 +88,10 @@ INSTANTIATE_TEST_SUITE_P(
                       SatCase{"both sides: the larger limit, 100", kBoth, 52, kGreen, kGreen, kDarkRed}));
 
 // A real engine on the scripted driver and the test output, with its capture and processing threads.
-class MonitorOnEngine : public ::testing::Test {
+class MonitorOnEngine : public ::testing::Test, public engine_tests::EngineParts {
  protected:
+  MonitorOnEngine() : EngineParts(0, false) {}
   void SetUp() override {
-    parameters.volume.gain[0] = 1.0;
-    parameters.volume.gain[1] = 1.0;
-    dsp.Output().SelectDevice(0);
     dsp.Start();
     driver.PushFormat(2, 16, 44100, kBlockBytes);
     ASSERT_TRUE(WaitFor([&] { return dsp.DriverLink().State() == engine::kCaptureFormatted; }));
@@ -118,16 +116,11 @@ class MonitorOnEngine : public ::testing::Test {
   }
 
   static constexpr uint32_t kBlockBytes = 16000;  // 4000 stereo frames
-  testing_support::ScriptedDriver driver;
-  testing_support::TestWaveOutSystem devices;
-  engine_tests::CapturingReporter reporter;
-  engine::ProcessingParameters parameters;
-  engine::CDspMain dsp{driver, devices, reporter, parameters};
 };
 
 TEST_F(MonitorOnEngine, TicksDrawZerosUntilTheProcessingThreadAnswersThenItsReplyOnce) {
-  for (int channel = 0; channel < 2; ++channel) parameters.SetLimiterChannel(94, channel, 0.001, 0.5);
-  CEngineMonitor source(dsp, parameters);
+  for (int channel = 0; channel < 2; ++channel) parameters->SetLimiterChannel(94, channel, 0.001, 0.5);
+  CEngineMonitor source(dsp, *parameters);
   GraphMonitor graph(nullptr, source);
   graph.resize(kMonitorWidth, kGraphHeight);
   graph.SetSide(kLeft);
@@ -143,7 +136,7 @@ TEST_F(MonitorOnEngine, TicksDrawZerosUntilTheProcessingThreadAnswersThenItsRepl
   EXPECT_EQ(Count(image, caption, qRgb(0, 0, 0)), 0);
 
   PlayTone();
-  ASSERT_TRUE(WaitFor([&] { return parameters.monitor.reply.IsSet(); }));
+  ASSERT_TRUE(WaitFor([&] { return parameters->monitor.reply.IsSet(); }));
   image = TickAndRender(graph);  // the 1 kHz band near 93 dB, the 25 Hz band far below 81 dB
   EXPECT_TRUE(PixelIs(image, kBar1k, kRow81, kGreen));
   EXPECT_TRUE(PixelIs(image, kBar1k, kRow98_5, kUnlit));

@@ -4,7 +4,6 @@
 #include <thread>
 
 #include "platform/event.h"
-#include "platform/string_table.h"
 
 namespace {
 
@@ -30,28 +29,6 @@ TEST(Events, AutoResetReleasesOneWaitManualResetStaysSignalledAndWaitsTimeOut) {
   EXPECT_EQ(manual.Wait(0), kWaitSignalled);
   manual.Reset();
   EXPECT_EQ(manual.Wait(0), kWaitTimeout);
-}
-
-TEST(Events, NamedEventsMeetByNameWhileSomebodyHoldsThem) {
-  EXPECT_EQ(OpenNamedEvent("TestNamedEvent"), nullptr);
-  auto created = CreateNamedEvent("TestNamedEvent", Event::Mode::ManualReset, false);
-  auto opened = OpenNamedEvent("TestNamedEvent");
-  ASSERT_EQ(opened, created);
-  EXPECT_EQ(CreateNamedEvent("TestNamedEvent", Event::Mode::AutoReset, true), created);
-  opened->Set();
-  EXPECT_EQ(created->Wait(0), kWaitSignalled);
-  created.reset();
-  opened.reset();
-  EXPECT_EQ(OpenNamedEvent("TestNamedEvent"), nullptr);
-}
-
-TEST(StringTable, FollowsTheInterfaceLanguage) {
-  SetUiLanguage(kLanguagePortuguese);
-  const std::string portuguese = LoadString(61463);
-  SetUiLanguage(kLanguageEnglish);
-  EXPECT_NE(LoadString(61463), portuguese);
-  EXPECT_FALSE(portuguese.empty());
-  EXPECT_EQ(LoadString(999999), "");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "settings/application_switches.h"
 #include "settings/configuration_folder.h"
-#include "settings/install_directory.h"
 #include "tests/settings/settings_fixture.h"
 
 namespace {
@@ -24,20 +23,18 @@ class Switches : public settings_test::SettingsFixture {
 
 TEST_F(Switches, LoadingFollowsTheStoredTexts) {
   struct Case {
-    std::string minimized, preferred, amplificator, run;
+    std::string minimized, preferred, amplificator;
     SwitchValues expected;
   };
   const Case cases[] = {
-      {"abc", "0", "0", "", {0, 0, 0, 0}},  // atoi of abc; "0" is 0 though its first byte is not; empty Run value
-      {"1", std::string(40, '0') + "1", "7", "/usr/bin/tonvex", {1, 1, 1, 1}},  // too long for 32 bytes: default
+      {"abc", "0", "0", {0, 0, 0, 0}},                          // atoi of abc; "0" is 0 though its first byte is not
+      {"1", std::string(40, '0') + "1", "7", {0, 1, 1, 1}},  // too long for 32 bytes: the default
   };
   for (const Case& c : cases) {
     SetUserValue("minimized", c.minimized);
     SetUserValue("preferred", c.preferred);
     SetMachineValue(kProductKey, "amplificator", c.amplificator);
-    SetMachineValue(settings::kRunKey, "Tonvex", c.run);
-    SwitchValues values = switches.Load();
-    EXPECT_EQ(values.launch, c.expected.launch) << c.minimized;
+    switches.Load();
     EXPECT_EQ(switches.startMinimized, c.expected.minimized) << c.minimized;
     EXPECT_EQ(switches.preferredDevice, c.expected.preferred) << c.minimized;
     EXPECT_EQ(parameters.amplificator, c.expected.amplificator) << c.minimized;
@@ -64,24 +61,6 @@ TEST_F(Switches, StoringWritesOnlyWhatChangedAndTheRunningValueChangesAnyway) {
   EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "0");
 }
 
-TEST_F(Switches, LaunchOnStartupUsesTheInstalledProgramPath) {
-  switches.Load();
-  SwitchValues values;
-  values.launch = 1;
-  switches.Store(values);  // no App Paths value: nothing is written, yet the switch is on
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Tonvex"), "<no key>");
-  EXPECT_EQ(switches.launchOnStartup, 1);
-  SetMachineValue(settings::kAppPathsKey, "", "/opt/tonvex/bin/tonvex");
-  SetMachineValue(settings::kRunKey, "Other", "x");
-  switches.Load();
-  switches.Store(values);
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Tonvex"), "/opt/tonvex/bin/tonvex");
-  values.launch = 0;
-  switches.Store(values);
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Tonvex"), "<missing>");
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Other"), "x");
-}
-
 TEST_F(Switches, InterfaceLanguageFromTheMachineKey) {
   EXPECT_EQ(settings::LoadUiLanguage(), 9);
   for (auto [stored, language] : {std::pair{"22", 22}, {"22abc", 22}, {"278", 22}, {"23", 9}, {"x", 9}}) {
@@ -90,15 +69,6 @@ TEST_F(Switches, InterfaceLanguageFromTheMachineKey) {
     EXPECT_EQ(platform::UiLanguage(), language);
   }
   platform::SetUiLanguage(9);
-}
-
-TEST_F(Switches, InstallDirectoryIsTheProgramFolder) {
-  settings::ResetInstallDirectoryCache();
-  SetMachineValue(settings::kAppPathsKey, "", "tonvex");
-  EXPECT_EQ(settings::GetInstallDirectory(), "") << "no folder in the value";
-  SetMachineValue(settings::kAppPathsKey, "", "/opt/tonvex/bin/tonvex");
-  EXPECT_EQ(settings::GetInstallDirectory(), "/opt/tonvex/bin");
-  settings::ResetInstallDirectoryCache();
 }
 
 TEST_F(Switches, ShippedPresetsAreCopiedIntoAFolderWithoutPresets) {
