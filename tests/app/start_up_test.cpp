@@ -101,13 +101,6 @@ TEST(UpdateSwap, ReplacesKeepsOrRefuses) {
   fs::permissions(folder, fs::perms::owner_all);
 }
 
-TEST(FramePlace, FollowsTheScreenSize) {
-  EXPECT_EQ(desktop::PlaceFrame(800, 600).left, 0);
-  EXPECT_EQ(desktop::PlaceFrame(800, 600).top, 10);
-  EXPECT_EQ(desktop::PlaceFrame(1024, 768).left, 40);
-  EXPECT_EQ(desktop::PlaceFrame(1024, 768).top, 60);
-}
-
 // A second start while one runs says so and ends, having written no setting.
 TEST(SecondInstance, RefusedStartChangesNothing) {
   ScratchDir scratch;

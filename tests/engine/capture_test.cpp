@@ -66,18 +66,6 @@ TEST_F(CaptureStates, FullRingRefusesAndCountsBlocksThenRecoversWithoutAFormatRe
   EXPECT_EQ(count(0x0404), 200) << "the block after the stall did";
 }
 
-TEST_F(CaptureStates, SkipCounterDropsThatManyBlocks) {
-  StartStereo16();
-  SetSkip(3);
-  for (int i = 0; i < 5; ++i) driver.PushData(Block(static_cast<uint8_t>(i)));
-  Capture();
-  EXPECT_EQ(link().ReadyCount(), 2);
-  EXPECT_EQ(Skip(), 0);
-  platform::Guard guard(link().RingLock());
-  EXPECT_EQ(link().BlocksSkipped(), 3u);
-  EXPECT_EQ(link().ReadSlot().data[0], 3) << "the first blocks are the dropped ones";
-}
-
 TEST_F(CaptureStates, FormatRequestErrorsAndBadAnswers) {
   StartStereo16();
   // 998 means "not yet": the state is untouched and the driver's repeated report is followed next pass.

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "engine/level_analysis.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/engine/engine_fixture.h"
 
@@ -27,6 +28,8 @@ std::vector<int16_t> Block(int index, int frames) {
   return samples;
 }
 
+// Also the audio path's allocation check: after its first block the processing thread allocates nothing,
+// through a change of rate and while the monitor reads the levels.
 TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
   EngineParts engine(0, false);
   auto& [driver, devices, reporter, parameters, dsp] = engine;
@@ -75,7 +78,8 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
       // Plays one buffer whenever five are queued, so the engine sees four or five: within 2 to 7.
       if (queued >= static_cast<int>(kLead) || (draining && queued > 0)) {
         devices.Play(1);
-        ++credits;
+        // The monitor asks now and then: its readings, too, must not allocate on the processing thread.
+        if (++credits % 64 == 0) engine::PostMonitorRequest(*parameters, engine::kSideBoth);
         driver.Poke();
       } else {
         std::this_thread::sleep_for(std::chrono::microseconds(200));

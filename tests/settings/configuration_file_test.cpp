@@ -93,22 +93,6 @@ TEST_F(ConfigurationFile, KeysMatchAsPrefixesTheLastLineWinsAndBadNumbersReadZer
   EXPECT_DOUBLE_EQ(model.compressorValues[1].attack, 0.0);
 }
 
-TEST_F(ConfigurationFile, LinesLongerThan1023CharactersArriveInPieces) {
-  std::string line = "equalizer_left = ";
-  int frequency = 100;
-  while (line.size() + 14 <= 1023) line += std::to_string(frequency++) + "=1.000000;";
-  const size_t pairsInFirstPiece = frequency - 100;
-  line += std::string(1023 - line.size(), ' ') + "20000=9;1;\n";
-  // A piece that happens to begin with a key is taken for it; one that does not is ignored.
-  model.compressorValues[0].threshold = 33;
-  Load(line + std::string(1023, 'x') + "compress_left_center = 57\n" + std::string(1030, 'x') +
-       "compress_left_threshold = 5\n");
-  EXPECT_EQ(model.leftCurve.PointCount(), pairsInFirstPiece);
-  EXPECT_FALSE(model.leftCurve.gather) << "the flag was in the cut-off piece";
-  EXPECT_EQ(model.compressorValues[0].center, 57);
-  EXPECT_EQ(model.compressorValues[0].threshold, 33);
-}
-
 class ConfigFileObject : public ConfigurationFile {
  protected:
   void SetUp() override {

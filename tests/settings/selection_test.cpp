@@ -190,17 +190,6 @@ TEST_F(Selection, ACancelledOrFailedSaveChangesNothing) {
   EXPECT_EQ(selection->pending, 1);
 }
 
-TEST_F(Selection, APresetWhoseNameBeginsWithCustomIsTakenForTheCustomItem) {
-  WritePreset("00_Customized.tvd", "lang_09_=Customized\n", 49);
-  Start();
-  selection->MarkModified();
-  EXPECT_EQ(list->Text(0), "Custom *") << "replaced in place instead of appended";
-  EXPECT_EQ(list->Count(), 5);
-  prompt.Answer(PromptAnswer::No);
-  Pick(1);
-  EXPECT_EQ(list->items, (Items{"Flat", "Smooth Jazz", "my", " Rock ballads"}));
-}
-
 TEST_F(Selection, WithoutRegistryKeyOrPresetsTheProgramStillStarts) {
   platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, root + "/empty-user");
   for (int i = 0; i < 105; ++i) WritePreset(std::string("p").append(std::to_string(1000 + i)).append(".tvd"), "", i);

@@ -4,7 +4,6 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QMainWindow>
-#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 #include <tuple>
@@ -177,23 +176,6 @@ TEST_F(ToolbarTest, DockedOnASideHidesThePresetListAndKeepsItOnTheToolbar) {
   EXPECT_EQ(frame.Shown(), kInitial);
   frame.window.addToolBar(Qt::TopToolBarArea, frame.toolbar);
   EXPECT_TRUE(frame.PresetsShown());
-}
-
-TEST_F(ToolbarTest, ContextMenuShowsAndHidesTheWindowsToolbarsAndOffersCustomize) {
-  Frame frame;
-  auto* other = frame.window.addToolBar(QStringLiteral("Other"));
-  other->hide();
-  std::unique_ptr<QMenu> menu(frame.toolbar->CreateContextMenu());
-  const QList<QAction*> items = menu->actions();
-  ASSERT_EQ(items.size(), 4);
-  EXPECT_EQ(items[0]->text(), QStringLiteral("Standard"));
-  EXPECT_TRUE(items[0]->isChecked());
-  EXPECT_FALSE(items[1]->isChecked());
-  EXPECT_TRUE(items[2]->isSeparator());
-  items[0]->trigger();
-  items[1]->trigger();
-  EXPECT_TRUE(frame.toolbar->isHidden());
-  EXPECT_FALSE(other->isHidden());
 }
 
 // The combo box answers the selection code as a drop-down list box does; the plain list is the model.
