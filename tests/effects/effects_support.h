@@ -1,11 +1,14 @@
 #pragma once
+#include <atomic>
 #include <cmath>
 #include <complex>
+#include <thread>
 #include <vector>
 
 #include "engine/biquad.h"
 #include "engine/channel_chain.h"
 #include "engine/signal_buffer.h"
+#include "platform/critical_section.h"
 
 namespace effects_test {
 
@@ -69,5 +72,29 @@ inline void NeutralSettings(engine::ProcessingParameters& p) {
     p.SetCompressorChannel(60, 1.0, 0.01, 0.1, 70, ch);
   }
 }
+
+// Holds a lock on another thread until released, as a panel does while it writes or the monitor while it
+// copies a reading.
+class LockHolder {
+ public:
+  explicit LockHolder(platform::CriticalSection& lock) {
+    worker_ = std::thread([this, &lock] {
+      lock.Enter();
+      held_ = true;
+      while (!release_) std::this_thread::yield();
+      lock.Leave();
+    });
+    while (!held_) std::this_thread::yield();
+  }
+  ~LockHolder() {
+    release_ = true;
+    worker_.join();
+  }
+
+ private:
+  std::atomic<bool> held_{false};
+  std::atomic<bool> release_{false};
+  std::thread worker_;
+};
 
 }  // namespace effects_test

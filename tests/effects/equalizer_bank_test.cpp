@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
-
 #include "effects_support.h"
 #include "engine/equalizer_bank.h"
 
@@ -10,29 +7,6 @@ using namespace engine;
 using namespace effects_test;
 
 namespace {
-
-// Holds a parameter lock on another thread, as a panel does while it writes, until released.
-class LockHolder {
- public:
-  explicit LockHolder(platform::CriticalSection& lock) {
-    worker_ = std::thread([this, &lock] {
-      lock.Enter();
-      held_ = true;
-      while (!release_) std::this_thread::yield();
-      lock.Leave();
-    });
-    while (!held_) std::this_thread::yield();
-  }
-  ~LockHolder() {
-    release_ = true;
-    worker_.join();
-  }
-
- private:
-  std::atomic<bool> held_{false};
-  std::atomic<bool> release_{false};
-  std::thread worker_;
-};
 
 double PeakDb(CEqualizerBank& bank, double hz, double amplitude) {
   CSignalBuffer buffer(4410);

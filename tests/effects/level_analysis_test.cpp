@@ -172,20 +172,13 @@ TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
   FillSine(s.left, 4410, 1000, 44100, 1.0);
   FillSine(s.right, 4410, 1000, 44100, 0.5);
   PostMonitorRequest(s.p, kSideBoth);
-  std::atomic<bool> held{false}, release{false};
-  std::thread monitor([&] {  // the monitor copying a previous answer
-    s.p.monitor.resultsLock.Enter();
-    held = true;
-    while (!release) std::this_thread::yield();
-    s.p.monitor.resultsLock.Leave();
-  });
-  while (!held) std::this_thread::yield();
-  s.Block(2);  // the audio path does not wait for the monitor
-  EXPECT_TRUE(s.p.monitor.request);
-  EXPECT_FALSE(s.p.monitor.secondPending);  // the half reading is dropped, the next block starts over
-  EXPECT_FALSE(s.p.monitor.reply.IsSet());
-  release = true;
-  monitor.join();
+  {
+    LockHolder monitor(s.p.monitor.resultsLock);  // the monitor copying a previous answer
+    s.Block(2);                                     // the audio path does not wait for the monitor
+    EXPECT_TRUE(s.p.monitor.request);
+    EXPECT_FALSE(s.p.monitor.secondPending);  // the half reading is dropped, the next block starts over
+    EXPECT_FALSE(s.p.monitor.reply.IsSet());
+  }
   s.Block(2);
   Reading r = Take(s.p);
   ASSERT_EQ(r.answered, 1);

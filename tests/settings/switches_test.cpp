@@ -21,26 +21,6 @@ class Switches : public settings_test::SettingsFixture {
   settings::ApplicationSwitches switches{parameters};
 };
 
-TEST_F(Switches, LoadingFollowsTheStoredTexts) {
-  struct Case {
-    std::string minimized, preferred, amplificator;
-    SwitchValues expected;
-  };
-  const Case cases[] = {
-      {"abc", "0", "0", {0, 0, 0, 0}},                          // atoi of abc; "0" is 0 though its first byte is not
-      {"1", std::string(40, '0') + "1", "7", {0, 1, 1, 1}},  // too long for 32 bytes: the default
-  };
-  for (const Case& c : cases) {
-    SetUserValue("minimized", c.minimized);
-    SetUserValue("preferred", c.preferred);
-    SetMachineValue(kProductKey, "amplificator", c.amplificator);
-    switches.Load();
-    EXPECT_EQ(switches.startMinimized, c.expected.minimized) << c.minimized;
-    EXPECT_EQ(switches.preferredDevice, c.expected.preferred) << c.minimized;
-    EXPECT_EQ(parameters.amplificator, c.expected.amplificator) << c.minimized;
-  }
-}
-
 TEST_F(Switches, StoringWritesOnlyWhatChangedAndTheRunningValueChangesAnyway) {
   SwitchValues values = switches.Load();
   std::string userBefore = ReadText(platform::RegistryFilePath(platform::HKEY_CURRENT_USER));

@@ -25,7 +25,7 @@ MmResult TestWaveOutStream::Write(WaveHeader& header) {
   if (!(header.flags & kHeaderPrepared)) return kWaveUnprepared;
   if (failWrite) return kMmNoMemory;
   system_.writer_ = std::this_thread::get_id();
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::lock_guard<std::mutex> lock(system_.mutex_);
   if (count_ == static_cast<int>(queue_.size())) return kMmNoMemory;
   header.flags = (header.flags | kHeaderInQueue) & ~kHeaderDone;
   queue_[(head_ + count_++) % queue_.size()] = &header;
@@ -34,22 +34,15 @@ MmResult TestWaveOutStream::Write(WaveHeader& header) {
 }
 
 MmResult TestWaveOutStream::Reset() {
-  {
-    std::lock_guard<std::mutex> lock(system_.mutex_);
-    ++system_.resets_;
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (; count_ > 0; --count_, head_ = (head_ + 1) % queue_.size())
-    queue_[head_]->flags = (queue_[head_]->flags | kHeaderDone) & ~kHeaderInQueue;
+  std::lock_guard<std::mutex> lock(system_.mutex_);
+  ++system_.resets_;
+  ReturnLocked(count_, false);
   return kMmNoError;
 }
 
 MmResult TestWaveOutStream::Close() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (count_ > 0) return kWaveStillPlaying;
-  }
   std::lock_guard<std::mutex> lock(system_.mutex_);
+  if (count_ > 0) return kWaveStillPlaying;
   ++system_.closes_;
   if (system_.current_ == this) system_.current_ = nullptr;
   return kMmNoError;
@@ -61,16 +54,17 @@ MmResult TestWaveOutStream::SetVolume(uint32_t volume) {
   return kMmNoError;
 }
 
-int TestWaveOutStream::PlayLocked(int count) {
-  int played = 0;
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (; played < count && count_ > 0; ++played, --count_, head_ = (head_ + 1) % queue_.size()) {
+int TestWaveOutStream::ReturnLocked(int count, bool played) {
+  int returned = 0;
+  for (; returned < count && count_ > 0; ++returned, --count_, head_ = (head_ + 1) % queue_.size()) {
     WaveHeader* header = queue_[head_];
-    system_.played_.insert(system_.played_.end(), header->data, header->data + header->bufferLength);
+    if (played) {
+      system_.played_.insert(system_.played_.end(), header->data, header->data + header->bufferLength);
+      ++system_.playedBuffers_;
+    }
     header->flags = (header->flags | kHeaderDone) & ~kHeaderInQueue;
-    ++system_.playedBuffers_;
   }
-  return played;
+  return returned;
 }
 
 MmResult TestWaveOutSystem::DeviceName(unsigned index, std::string* name) {
@@ -99,17 +93,14 @@ bool TestWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
   return true;
 }
 
-// Under the system lock, so the engine cannot close (and destroy) the stream meanwhile.
 int TestWaveOutSystem::Play(int count) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return current_ ? current_->PlayLocked(count) : 0;
+  return current_ ? current_->ReturnLocked(count, true) : 0;
 }
 
 int TestWaveOutSystem::Queued() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!current_) return 0;
-  std::lock_guard<std::mutex> streamLock(current_->mutex_);
-  return current_->count_;
+  return current_ ? current_->count_ : 0;
 }
 
 }  // namespace testing_support

@@ -16,7 +16,7 @@ namespace testing_support {
 
 class TestWaveOutSystem;
 
-// An output device that plays only when the test says so, and records every byte it played.
+// An output device that plays only when the test says so; its system records every byte it played.
 class TestWaveOutStream : public engine::IWaveOutStream {
  public:
   TestWaveOutStream(TestWaveOutSystem& system, unsigned index) : system_(system), index_(index) {}
@@ -33,15 +33,14 @@ class TestWaveOutStream : public engine::IWaveOutStream {
 
  private:
   friend class TestWaveOutSystem;
-  int PlayLocked(int count);  // with the system's lock held
+  // With the system's lock held: hands the oldest `count` queued buffers back, played or not.
+  int ReturnLocked(int count, bool played);
 
   TestWaveOutSystem& system_;
   const unsigned index_;
-  std::mutex mutex_;
   // A fixed ring, so writing never allocates on the caller's thread.
   std::array<engine::WaveHeader*, 64> queue_{};
-  int head_ = 0;
-  int count_ = 0;
+  int head_ = 0, count_ = 0;
 };
 
 class TestWaveOutSystem : public engine::IWaveOutSystem {
@@ -84,7 +83,7 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
     return value;
   }
   std::vector<std::string> names_;
-  std::mutex mutex_;
+  std::mutex mutex_;  // guards everything below and the streams' queues
   TestWaveOutStream* current_ = nullptr;
   std::vector<uint8_t> played_;
   std::vector<engine::WaveFormat> formats_;
