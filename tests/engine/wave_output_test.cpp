@@ -12,21 +12,6 @@ namespace {
 using namespace engine;
 using WaveOutputQueue = SteppedEngine;
 
-TEST_F(WaveOutputQueue, OpenChecksBlockSizeAndDevice) {
-  output().SetFormat(16, 44100, 2);
-  EXPECT_THROW(output().Open(0), ParamException);
-  EXPECT_THROW(output().Open(16385), ParamException);
-  output().Open(16384);
-  EXPECT_TRUE(output().IsOpen());
-  output().Close();
-  EXPECT_THROW(output().SelectDevice(2), ParamException);
-  EXPECT_THROW(output().Open(1764), ParamException);
-  devices.openResult = kWaveBadFormat;
-  output().SelectDevice(1);
-  EXPECT_THROW(output().Open(1764), ParamException);
-  EXPECT_FALSE(output().IsOpen());
-}
-
 // Muting and restoring act on the selected device's own output only.
 TEST_F(WaveOutputQueue, DeviceNamesAndVolumes) {
   char tiny[5];
@@ -41,14 +26,6 @@ TEST_F(WaveOutputQueue, DeviceNamesAndVolumes) {
   output().RestoreDeviceVolume();
   EXPECT_EQ(devices.WaveVolumes()[1], 0x10001000u);
   EXPECT_EQ(devices.MixerVolumes()[1], 50u);
-}
-
-TEST_F(WaveOutputQueue, WriteChannelLimitsFramesToOneBlock) {
-  StartStereo16();
-  std::vector<double> samples(4097, 0.25);
-  EXPECT_EQ(output().WriteChannel(samples.data(), 4096, 0), 4096);
-  EXPECT_THROW(output().WriteChannel(samples.data(), 4097, 1), ParamException);
-  EXPECT_THROW(output().Submit(4097), ParamException);
 }
 
 TEST(SampleConversion, ClampsAndSaturatesAtEveryWidth) {

@@ -79,20 +79,6 @@ TEST_F(ConfigurationFile, APointWithoutItsGainIsSkippedNotReadFromTheNextPair) {
   }
 }
 
-TEST_F(ConfigurationFile, KeysMatchAsPrefixesTheLastLineWinsAndBadNumbersReadZero) {
-  model.compressorValues[1].center = 55;
-  Load("compress_left_center2 = 61\n"
-       "compress_left_threshold = 10\r\ncompress_left_threshold = 20\r\n"
-       "  compress_left_rate = 9\n"
-       "compress_left_attack = 0.5 seconds\ncompress_left_release = fast\n"
-       "compress_right_center 70\ncompress_right_center =\n"
-       "compress_right_rate = nan\ncompress_right_attack = 1e999\n");
-  EXPECT_EQ(model.compressorValues[0], (CompressorValues{20, 61, 0.0f, 0.5, 0.0}));
-  EXPECT_EQ(model.compressorValues[1].center, 55) << "lines without a value are ignored";
-  EXPECT_FLOAT_EQ(model.compressorValues[1].rate, 0.0f);
-  EXPECT_DOUBLE_EQ(model.compressorValues[1].attack, 0.0);
-}
-
 class ConfigFileObject : public ConfigurationFile {
  protected:
   void SetUp() override {

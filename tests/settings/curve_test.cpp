@@ -80,26 +80,4 @@ TEST(CurveSampling, AwkwardPointSetsGiveFiniteGains) {
   for (int frequency : {500, 2000, 20000}) EXPECT_TRUE(std::isfinite(duplicates.GainAt(frequency)));
 }
 
-TEST(CurveSampling, FlattenAveragesAndBandGainsGoToTheEngineForBothChannels) {
-  CCurve flat = CurveWith({{25, 0}, {63, 0}, {160, 6}, {400, 6}, {1000, 6}, {2500, 6}, {6300, 6}, {16000, 6}});
-  flat.Flatten();
-  for (const CurvePoint& point : flat.points) EXPECT_DOUBLE_EQ(point.gain, 4.5);
-  engine::ProcessingParameters parameters;
-  CCurve left = CurveWith({{25, 1.5}, {16000, -3}}), right = CurveWith({});
-  right.SetPoint(2500, 6.0f, -36, 12);
-  settings::ApplyCurvesToEqualizer(left, right, parameters);
-  EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(7, 0)].gain, -3.0);
-  EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(5, 1)].gain, 6.0);
-  EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(4, 1)].gain, 0.0);
-}
-
-TEST(CurveIdentity, SameAsComparesGainsInTruncatedHundredths) {
-  auto withGain = [](double gain) { return CurveWith({{25, 0}, {1000, gain}}); };
-  EXPECT_TRUE(withGain(-0.004).SameAs(withGain(0.009)));
-  EXPECT_TRUE(withGain(0.015).SameAs(withGain(0.019)));
-  EXPECT_FALSE(withGain(0.009).SameAs(withGain(0.015)));
-  EXPECT_FALSE(CurveWith({{25, 0}, {1000, 0}}).SameAs(CurveWith({{25, 0}, {1000.5, 0}})));
-  EXPECT_TRUE(withGain(1e300).SameAs(withGain(1e300)));
-}
-
 }  // namespace

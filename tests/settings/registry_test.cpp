@@ -29,18 +29,6 @@ class Registry : public settings_test::SettingsFixture {
   }
 };
 
-TEST_F(Registry, OpenNeverCreatesAKeyCreateMakesItsParents) {
-  RegistryKey key;
-  EXPECT_EQ(key.Open(HKEY_LOCAL_MACHINE, kProductKey, KEY_WRITE), platform::kRegistryNotFound);
-  EXPECT_EQ(key.SetString("amplificator", "1"), platform::kRegistryInvalidHandle);
-  EXPECT_FALSE(std::filesystem::exists(platform::RegistryFilePath(HKEY_LOCAL_MACHINE)));
-  ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, "Software\\Brevalto\\Tonvex\\Deep"), 0);
-  RegistryKey parent;
-  EXPECT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "software\\BREVALTO", KEY_READ), 0) << "parents exist, case aside";
-  ASSERT_EQ(parent.Open(HKEY_LOCAL_MACHINE, "", KEY_WRITE), 0);
-  EXPECT_EQ(parent.SetString("x", "y"), EINVAL) << "a value the file could not hold is refused, not lost";
-}
-
 TEST_F(Registry, ValuesKeepTheirTypeRespectBuffersAndAccessRights) {
   RegistryKey writer, reader;
   ASSERT_EQ(writer.Open(HKEY_CURRENT_USER, kProductKey, KEY_WRITE), 0);

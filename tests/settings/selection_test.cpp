@@ -156,7 +156,7 @@ TEST_F(Selection, NamesThatCannotBeFoundFallBackWithAMessage) {
   EXPECT_EQ(selection->customTitle, "") << "selcustom is read only for a custom selection";
 }
 
-TEST_F(Selection, OpenUserFileCancelledMissingAndFound) {
+TEST_F(Selection, OpenUserFileCancelledMissingAndFoundAndAFailedSaveChangesNothing) {
   Start();
   prompt.CancelFileDialog();
   model.compressorValues[0].center = 5;
@@ -176,10 +176,7 @@ TEST_F(Selection, OpenUserFileCancelledMissingAndFound) {
   EXPECT_EQ(selection->pending, 0);
   Start();
   EXPECT_EQ(selection->selectionName, "01_Flat") << "the title is looked for in the folder, where it is not";
-}
 
-TEST_F(Selection, ACancelledOrFailedSaveChangesNothing) {
-  Start();
   selection->MarkModified();
   prompt.CancelFileDialog();
   selection->SaveUserFile();
