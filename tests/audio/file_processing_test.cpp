@@ -26,11 +26,8 @@ struct FileCase {
 
 const FileCase kCases[] = {
     {"u8_mono_8k", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 8000, 1, 2.5 / 128},
-    {"s8_stereo_11k_aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_S8, 11025, 2, 2.5 / 128},
-    {"s16_stereo_44k", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 2.5 / 32768},
     {"s16_mono_22k_flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050, 1, 2.5 / 32768},
     {"s24_stereo_96k", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 96000, 2, 2.5 / 8388608},
-    {"s32_mono_192k", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 192000, 1, 1e-8},
     {"float_stereo_48k", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, 1e-6},
     {"double_mono_16k", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 16000, 1, 1e-9},
 };

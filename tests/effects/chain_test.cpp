@@ -108,21 +108,16 @@ TEST(ChannelChain, StereoBlocksGiveExactlyTheStagesRunOneAfterAnother) {
   EXPECT_FALSE(c.p.monitor.request) << "the reading was answered";
 }
 
-TEST(ChannelChain, MonoAndChannelsBeyondTheSecond) {
+// Streams of more than two channels are refused before the chain; a mono block leaves the second buffer alone.
+TEST(ChannelChain, MonoBlocksLeaveTheSecondBufferAlone) {
   Chain c(NeutralSettings);
   c.p.volume.gain[0] = c.p.volume.gain[1] = 0.5;
   const auto noise = Noise(256, 0.5, 70);
-  CSignalBuffer buffer(256);
-  for (int channel : {2, 5, -1}) {
-    Load(buffer, noise);
-    c.chain.Process(buffer, channel, 6);
-    for (int i = 0; i < 256; ++i) ASSERT_EQ(buffer[i], noise[i]) << channel;
-  }
   Load(c.buffers[0], noise);
   Load(c.buffers[1], noise);
   c.chain.ProcessBlock(c.buffers, 1);
   EXPECT_NEAR(c.buffers[0][100], noise[100] * 0.5, 1e-9);
-  EXPECT_EQ(c.buffers[1][100], noise[100]) << "a mono block leaves the second buffer alone";
+  EXPECT_EQ(c.buffers[1][100], noise[100]);
 }
 
 // A damaged configuration or a typo on the command line reaches the engine only within the panels'

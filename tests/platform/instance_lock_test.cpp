@@ -40,17 +40,6 @@ class InstanceLockTest : public ::testing::Test {
   std::string path_;
 };
 
-TEST_F(InstanceLockTest, ASecondInstanceIsRefusedWithTheHoldersIdUntilTheFirstReleases) {
-  InstanceLock first(path_), second(path_);
-  ASSERT_EQ(first.Acquire(), Result::kAcquired);
-  EXPECT_EQ(second.Acquire(), Result::kHeldByOther);
-  EXPECT_EQ(second.Holder(), getpid());
-  EXPECT_FALSE(second.Held());
-  first.Release();
-  EXPECT_EQ(second.Acquire(), Result::kAcquired);
-  EXPECT_EQ(InstanceLock(folder_ + "/missing/tonvex.lock").Acquire(), Result::kFailed);
-}
-
 // A holder that died while its guardian still restores the desktop: the newcomer waits for the guardian
 // (here: the first lock, released a little later), but not forever.
 TEST_F(InstanceLockTest, ALockKeptByADeadHoldersHelperIsWaitedForBriefly) {
