@@ -116,14 +116,5 @@ TEST_F(PanelTabs, SwitchMakesTheNewPanelFirstKeepsSharedValuesAndSetsTheTitle) {
   host.setParent(nullptr);
 }
 
-TEST_F(PanelTabs, APanelThatCannotBeMadeLeavesTheOldOne) {
-  auto* monitor = Show<panels::CFormMonitor>(kMonitor);
-  state.panelTabs[kLimiter].create = [](panels::PanelState&) -> panels::CFormBase* { throw std::runtime_error("no"); };
-  monitor->Tabs()->setCurrentIndex(kLimiter);
-  EXPECT_EQ(host.Current(), monitor);
-  EXPECT_EQ(state.currentPanelTab, kMonitor);
-  EXPECT_EQ(monitor->Tabs()->currentIndex(), kMonitor);
-}
-
 }  // namespace
 }  // namespace panels_test

@@ -165,19 +165,6 @@ TEST_F(ToolbarTest, DamagedStoredLayoutKeepsTheResourceButtons) {
   }
 }
 
-TEST_F(ToolbarTest, DockedOnASideHidesThePresetListAndKeepsItOnTheToolbar) {
-  Frame frame;
-  frame.window.addToolBar(Qt::LeftToolBarArea, frame.toolbar);
-  EXPECT_FALSE(frame.PresetsShown());
-  CCustomizeDialog dialog(*frame.toolbar);
-  dialog.Current()->setCurrentRow(4);
-  EXPECT_FALSE(dialog.RemoveButton()->isEnabled());
-  dialog.Remove();
-  EXPECT_EQ(frame.Shown(), kInitial);
-  frame.window.addToolBar(Qt::TopToolBarArea, frame.toolbar);
-  EXPECT_TRUE(frame.PresetsShown());
-}
-
 // The combo box answers the selection code as a drop-down list box does; the plain list is the model.
 TEST(PresetComboBox, BehavesAsTheDropDownListTheSelectionCodeExpects) {
   PresetComboBox combo;
