@@ -28,11 +28,6 @@ inline void FillSine(engine::CSignalBuffer& buffer, int count, double hz, double
   for (int i = 0; i < count; ++i) buffer[i] = amplitude * std::sin(2.0 * kPi * hz * double(start + i) / rate);
 }
 
-inline void FillConstant(engine::CSignalBuffer& buffer, int count, double value) {
-  buffer.Resize(count);
-  for (int i = 0; i < count; ++i) buffer[i] = value;
-}
-
 // Deterministic noise in [-amplitude, amplitude].
 inline std::vector<double> Noise(int count, double amplitude, unsigned seed = 1) {
   std::vector<double> out(count);

@@ -42,7 +42,7 @@ TEST(Limiter, AmplificatorToggledWhileRunningMovesTheLimitAtTheNextBlock) {
 TEST(Limiter, PeaksArePulledBackWithinAboutAMillisecond) {
   TestLimiter t;
   CSignalBuffer buffer(441);
-  FillConstant(buffer, 441, 2.0);  // a step to twice full scale
+  Load(buffer, std::vector<double>(441, 2.0));  // a step to twice full scale
   t.limiter.Run(buffer, 0);
   EXPECT_GT(buffer[0], 1.5);            // the attack is not instant
   EXPECT_NEAR(buffer[132], 1.0, 0.05);  // 3 ms later it is close
