@@ -1,5 +1,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -162,6 +164,21 @@ TEST_F(ConfigFileObject, SavingThroughALinkReplacesTheLinkedFileKeepingItsPermis
   EXPECT_EQ(ReadText(root + "/dotfiles/Custom.tvh"), Store());
   EXPECT_EQ(std::filesystem::status(root + "/dotfiles/Custom.tvh").permissions() & std::filesystem::perms::all,
             std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
+// A writer killed between creating its temporary file and renaming it leaves the file behind; the next
+// save removes those of writers that are gone, and no other. (That a failed or interrupted write leaves
+// the old file whole is the failed-save test above: the file is never written in place.)
+TEST_F(ConfigFileObject, TheNextSaveRemovesWhatAKilledWriterLeftBehind) {
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string prefix = configFolder + "/.Custom.tvh.tmp-", dead = prefix + std::to_string(gone) + "-abcdef";
+  WriteText(dead, "half a configuration");
+  WriteText(prefix + "1-abcdef", "a running writer's");
+  ASSERT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", false), 0);
+  EXPECT_FALSE(std::filesystem::exists(dead));
+  EXPECT_TRUE(std::filesystem::exists(prefix + "1-abcdef"));
 }
 
 }  // namespace
