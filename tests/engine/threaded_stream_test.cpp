@@ -78,8 +78,13 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
       // Plays one buffer whenever five are queued, so the engine sees four or five: within 2 to 7.
       if (queued >= static_cast<int>(kLead) || (draining && queued > 0)) {
         devices.Play(1);
-        // The monitor asks now and then: its readings, too, must not allocate on the processing thread.
-        if (++credits % 64 == 0) engine::PostMonitorRequest(*parameters, engine::kSideBoth);
+        // The monitor takes a reading and asks for the next now and then, racing the processing thread's
+        // answers (checked by the thread sanitizer); answering must not allocate on the processing thread.
+        if (++credits % 16 == 0) {
+          double bands[kBandCount], total;
+          engine::TakeMonitorReply(*parameters, bands, &total);
+          engine::PostMonitorRequest(*parameters, credits % 3 == 0 ? engine::kSideBoth : engine::kSideRight);
+        }
         driver.Poke();
       } else {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
