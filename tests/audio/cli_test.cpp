@@ -116,6 +116,8 @@ TEST(CliTest, RenderAndAnalyzeWorkFromTheCommandLine) {
   for (size_t i = 1; i < output.size(); i += 2) ASSERT_NEAR(output[i], input[i] * 0.501187, 2.0 / 32768);
   CliRun analyze = RunCli("analyze " + in + " --block 441 --side right", dir);
   ASSERT_EQ(analyze.status, 0) << analyze.err;
+  // A header and a row a block (the level figures are the monitor's, tested with the engine).
+  EXPECT_EQ(analyze.out.rfind("time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total\n", 0), 0u) << analyze.out;
   EXPECT_EQ(std::count(analyze.out.begin(), analyze.out.end(), '\n'), 11);
 }
 
