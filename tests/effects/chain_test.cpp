@@ -9,6 +9,7 @@
 
 #include "effects_support.h"
 #include "engine/channel_chain.h"
+#include "engine/level_analysis.h"
 
 using namespace engine;
 using namespace effects_test;
@@ -63,40 +64,25 @@ TEST(ChannelChain, StagesRunInOrderEqualizerCompressorVolumeLimiter) {
   EXPECT_NEAR(c.buffers[1][99], level * std::pow(10.0, -0.1) * 0.5, 1e-12);
 }
 
-// The product's path (both channels of a block together) gives exactly what each stage gives run alone,
-// channel by channel, through bands switched off on one side only and monitor readings.
-TEST(ChannelChain, StereoBlocksGiveExactlyTheStagesRunOneAfterAnother) {
-  Chain c(Busy);
-  ProcessingParameters staged;
-  Busy(staged);
-  CEqualizerBank equalizer(staged.equalizer);
-  CCompressor compressor(staged.compressor);
-  CVolume volume(staged.volume);
-  CLimiter limiter(staged);
-  equalizer.FollowSampleRate(44100);
-  compressor.FollowSampleRate(44100);
-  limiter.FollowSampleRate(44100);
-  CSignalBuffer b(3000);
+// The product's path (both channels of a block together) gives exactly what the chain gives channel by
+// channel, through bands switched off on one side only and a monitor reading.
+TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
+  Chain c(Busy), single(Busy);
   for (int block = 0; block < 8; ++block) {
-    if (block == 2) c.p.equalizer.bands[BandIndex(3, 1)].enabled = staged.equalizer.bands[BandIndex(3, 1)].enabled = 0;
-    if (block == 4) {
-      c.p.equalizer.bands[BandIndex(3, 1)].enabled = staged.equalizer.bands[BandIndex(3, 1)].enabled = 1;
-      for (int ch = 0; ch < 2; ++ch)  // an odd number of bands on both channels
-        c.p.equalizer.bands[BandIndex(7, ch)].enabled = staged.equalizer.bands[BandIndex(7, ch)].enabled = 0;
+    for (ProcessingParameters* p : {&c.p, &single.p}) {
+      if (block == 2) p->equalizer.bands[BandIndex(3, 1)].enabled = 0;
+      if (block == 4) {
+        p->equalizer.bands[BandIndex(3, 1)].enabled = 1;
+        for (int ch = 0; ch < 2; ++ch) p->equalizer.bands[BandIndex(7, ch)].enabled = 0;  // an odd count of bands
+      }
     }
-    if (block == 6) {
-      c.p.monitor.side = kSideBoth;
-      c.p.monitor.request = 1;
-    }
+    if (block == 6) PostMonitorRequest(c.p, kSideBoth);
     const auto left = Noise(3000, block % 2 ? 0.9 : 0.05, 30 + block), right = Noise(3000, 0.4, 60 + block);
     c.Block(left, right);
     for (int ch = 0; ch < 2; ++ch) {
-      Load(b, ch == 0 ? left : right);
-      equalizer.Run(b, ch);
-      compressor.Run(b, ch);
-      b.Scale(volume.EffectiveGain(ch));
-      limiter.Run(b, ch);
-      for (int i = 0; i < 3000; ++i) ASSERT_EQ(c.buffers[ch][i], b[i]) << "block " << block << " channel " << ch;
+      Load(single.buffers[ch], ch == 0 ? left : right);
+      single.chain.Process(single.buffers[ch], ch, 2);
+      for (int i = 0; i < 3000; ++i) ASSERT_EQ(c.buffers[ch][i], single.buffers[ch][i]) << block << " " << ch;
     }
   }
   EXPECT_FALSE(c.p.monitor.request) << "the reading was answered";
