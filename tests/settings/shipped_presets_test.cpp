@@ -1,10 +1,8 @@
 #include <algorithm>
 
 #include "settings/configuration_folder.h"
-#include "settings/preset_selection.h"
 #include "tests/settings/settings_fixture.h"
 #include "tests/support/configuration_text.h"
-#include "tests/support/memory_preset_list.h"
 
 namespace {
 
@@ -41,21 +39,6 @@ TEST_F(ShippedPresets, EveryPresetIsStoredFormWithinThePanelsRanges) {
       for (const settings::CurvePoint& point : curve->points) EXPECT_TRUE(point.gain >= -36 && point.gain <= 12) << path;
   }
   EXPECT_TRUE(prompt.messages.empty());
-}
-
-TEST_F(ShippedPresets, FlatComesFirstInBothLanguagesAndIsTransparent) {
-  for (const std::string& path : ShippedPresetFiles())
-    std::filesystem::copy_file(path, configFolder + "/" + std::filesystem::path(path).filename().string());
-  for (int language : {9, 22}) {
-    testing_support::MemoryPresetList list;
-    settings::PresetSelection selection(model, parameters, &prompt);
-    selection.configFolder = configFolder;
-    selection.BuildPresetList(list, language);
-    EXPECT_EQ(list.Text(0), language == 9 ? "Flat" : "Plano");
-    for (const std::string& item : list.items) EXPECT_EQ(item.find('_'), std::string::npos) << "no display name: " << item;
-    for (const engine::EqualizerBand& band : parameters.equalizer.bands) EXPECT_DOUBLE_EQ(band.gain, 0.0);
-    EXPECT_DOUBLE_EQ(parameters.compressor.channel[0].rate, 1.0);
-  }
 }
 
 }  // namespace

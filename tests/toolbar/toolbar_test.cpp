@@ -4,8 +4,6 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QMainWindow>
-#include <QPushButton>
-#include <QToolButton>
 #include <tuple>
 #include <map>
 #include <memory>
@@ -54,7 +52,6 @@ struct Frame {
     QApplication::processEvents();
     return presets->isVisible();
   }
-  QSize ButtonSize(int command) const { return toolbar->widgetForAction(actions.at(command))->sizeHint(); }
 
   QMainWindow window;
   std::map<int, QAction*> actions;
@@ -105,31 +102,6 @@ TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
   dialog.Reset();
   EXPECT_EQ(frame.Shown(), kInitial);
   EXPECT_TRUE(frame.PresetsShown());
-}
-
-TEST_F(ToolbarTest, TextOptionShowsAtOnceIconOptionAtCloseAndResetGoesBack) {
-  Frame frame;
-  const QSize besideSmall = frame.ButtonSize(kOpen);
-  {
-    CCustomizeDialog dialog(*frame.toolbar);
-    dialog.TextOptions()->setCurrentIndex(2);
-    dialog.IconOptions()->setCurrentIndex(1);
-    EXPECT_EQ(frame.toolbar->TextOption(), 2);
-    EXPECT_EQ(frame.toolbar->iconSize(), QSize(16, 16));
-    dialog.reject();
-  }
-  EXPECT_EQ(frame.toolbar->iconSize(), QSize(24, 24));
-  CCustomizeDialog dialog(*frame.toolbar);
-  dialog.Current()->setCurrentRow(0);
-  dialog.Remove();
-  dialog.Reset();
-  EXPECT_EQ(frame.Shown(), kInitial);
-  const QSize resetOpen = frame.ButtonSize(kOpen);  // labels on the right at once
-  EXPECT_GT(resetOpen.width(), resetOpen.height() + frame.toolbar->fontMetrics().horizontalAdvance("Op"));
-  EXPECT_EQ(dialog.TextOptions()->currentIndex(), 1);
-  EXPECT_EQ(dialog.IconOptions()->currentIndex(), 0);
-  dialog.accept();
-  EXPECT_EQ(frame.ButtonSize(kOpen), besideSmall);
 }
 
 TEST_F(ToolbarTest, CustomizedLayoutSurvivesARestart) {
