@@ -114,30 +114,6 @@ TEST(LevelAnalysisSides, AMonoBlockEndsAHalfFinishedReadingOfBothSides) {
   EXPECT_NEAR(r.total, 76.0, 0.01);
 }
 
-// No request, no work and no answer; an unknown side is never answered; only a block after the request is
-// measured, and its answer is taken once.
-TEST(LevelAnalysisExchange, OnlyTheFirstBlockAfterARequestIsMeasuredAndTakenOnce) {
-  Stream s(44100);
-  s.p.monitor.bandLevel.fill(-1.0);
-  FillSine(s.left, 4410, 1000, 44100, 0.1);
-  s.Block(1);
-  EXPECT_EQ(s.chain.Analysis().AnalysisRate(), 0);  // not even designed
-  EXPECT_EQ(Take(s.p).answered, 0);
-  PostMonitorRequest(s.p, 1030);
-  s.Block(1);
-  EXPECT_EQ(s.p.monitor.bandLevel[4], -1.0);
-  PostMonitorRequest(s.p, kSideLeft);
-  EXPECT_EQ(Take(s.p).answered, 0) << "no block since the request";
-  FillSine(s.left, 4410, 1000, 44100, 1.0);
-  s.Block(1);
-  FillSine(s.left, 4410, 1000, 44100, 0.1);
-  s.Block(1);  // after the answer: not measured
-  Reading r = Take(s.p);
-  ASSERT_EQ(r.answered, 1);
-  EXPECT_NEAR(r.total, 96.0, 0.01);
-  EXPECT_EQ(Take(s.p).answered, 0);
-}
-
 TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
   Stream s(44100);
   FillSine(s.left, 4410, 1000, 44100, 1.0);

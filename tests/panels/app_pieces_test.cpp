@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEnterEvent>
 #include <QMessageBox>
 #include <QMouseEvent>
 
@@ -19,20 +18,16 @@ TEST(DialogUnits, EachEdgeRoundsOnItsOwnSoTouchingControlsStillTouch) {
   EXPECT_EQ(app::DialogRect(21, 44, 16, 93).right() + 1, app::DialogRect(37, 44, 10, 93).left());
 }
 
-TEST(LinkLabel, HoverThenClickOpensTheAddressAndStaysVisited) {
+TEST(LinkLabel, AClickOpensTheAddressAndMarksItVisited) {
   app::CLinkLabel link("www.brevalto.com");
   QString opened;
   link.openUrl = [&](const QString& url) { opened = url; };
   link.SetUrl("https://example.test/");
   link.resize(100, 20);
-  QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-  QCoreApplication::sendEvent(&link, &enter);
-  EXPECT_EQ(link.TextColour(), app::CLinkLabel::kHoverColour);
   QMouseEvent release(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton,
                       Qt::NoModifier);
   QCoreApplication::sendEvent(&link, &release);
   EXPECT_EQ(opened, "https://example.test/");
-  QCoreApplication::sendEvent(&link, &enter);
   EXPECT_EQ(link.TextColour(), app::CLinkLabel::kVisitedColour);
 }
 

@@ -43,17 +43,6 @@ TEST(CurveEditing, SetPointTruncatesComparesClampsAndInserts) {
   EXPECT_DOUBLE_EQ(curve.points[4].gain, 12.0);
 }
 
-TEST(CurveEditing, GatherMovesEveryPointAndClampsEachButInsertsMoveNothing) {
-  CCurve curve = CurveWith({{25, 0}, {63, 0}, {160, 10}, {400, -2}, {1000, 0}});
-  curve.gather = true;
-  curve.SetPoint(63, 5.0f, -36, 12);
-  EXPECT_DOUBLE_EQ(PointGain(curve, 25), 5.0);
-  EXPECT_DOUBLE_EQ(PointGain(curve, 160), 12.0);
-  EXPECT_DOUBLE_EQ(PointGain(curve, 400), 3.0);
-  curve.SetPoint(800, -6.0f, -36, 12);
-  EXPECT_DOUBLE_EQ(PointGain(curve, 1000), 5.0);
-}
-
 TEST(CurveSampling, ExactPointsThenTheNaturalSplineInLogFrequency) {
   CCurve exact = CurveWith({{25, 1.234}, {1000, 5}, {1000, -5}, {16000, 2}});
   EXPECT_DOUBLE_EQ(exact.GainAt(1000), 5.0) << "the first of two points at one frequency";
