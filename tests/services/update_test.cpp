@@ -128,16 +128,4 @@ TEST_F(UpdateDialogTest, CancelAbandonsARunningRequest) {
   EXPECT_EQ(dialog.State(), CUpdateDialog::kNotChecked);
 }
 
-TEST_F(UpdateDialogTest, UnreadableVersionClosesWithItsMessage) {
-  platform::RegistryKey machine;
-  ASSERT_EQ(machine.Open(platform::HKEY_LOCAL_MACHINE, kProductKey, platform::KEY_WRITE), 0);
-  ASSERT_EQ(machine.DeleteValue("version"), 0);
-  CUpdateDialog dialog(prompt, nullptr, kShortTimeoutMs);
-  dialog.show();
-  dialog.OkButton()->click();
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(Messages(), std::vector<std::string>{platform::LoadString(services::kStringUnknownVersion)});
-  EXPECT_TRUE(server.requests.empty());
-}
-
 }  // namespace

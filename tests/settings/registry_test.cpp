@@ -47,8 +47,6 @@ TEST_F(Registry, ValuesKeepTheirTypeRespectBuffersAndAccessRights) {
   ASSERT_EQ(writer.SetString("odd \"name\"", awkward), 0);
   EXPECT_EQ(reader.QueryString("odd \"name\"", &data, 1024), 0);
   EXPECT_EQ(data, awkward);
-  EXPECT_EQ(writer.DeleteValue("device"), 0);
-  EXPECT_EQ(writer.DeleteValue("device"), platform::kRegistryNotFound);
 }
 
 TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
