@@ -51,8 +51,7 @@ TEST(CommandLine, FileArgumentDecidesTheStart) {
     bool running;
     int imported;
     bool starts;
-    int importCalls;
-    int messageId;  // 0: none
+    int importCalls, messageId;  // messageId 0: none
   } cases[] = {
       {"/p/me.TVA", false, 1, true, 0, 61489},  {"/p/me.tva", true, 1, false, 0, 61489},
       {"/p/rock.tvd", false, 1, true, 1, 0},     {"/p/rock.tvd", true, 1, false, 1, 61488},

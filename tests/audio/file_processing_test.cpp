@@ -16,9 +16,7 @@ using audio_test::WriteSound;
 
 struct FileCase {
   const char* name;
-  int format;
-  int rate;
-  int channels;
+  int format, rate, channels;
   double tolerance;  // what the output format's quantisation allows
 };
 

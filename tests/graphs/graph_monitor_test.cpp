@@ -59,8 +59,7 @@ TEST(MonitorGraph, BandSegmentsAreYellowBelowTwentyGreenUpToNinetySixDarkRedAbov
 
 struct SatCase {
   const char* fault;
-  int side;
-  int markerRow;       // 94 dB: row 20 + trunc(194 * 26 / 120) = 62; 100 dB: row 52
+  int side, markerRow;  // marker: 94 dB at row 20 + trunc(194 * 26 / 120) = 62; 100 dB at row 52
   QRgb at91, at93_5, at98_5;
 };
 

@@ -86,10 +86,8 @@ class LimiterPanel : public PanelFixture {
 
 TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
   const struct {
-    int position;
-    int amplificator;
-    const char* label;
-    const char* warning;  // the start of the expected warning line
+    int position, amplificator;
+    const char *label, *warning;  // warning: the start of the expected warning line
   } steps[] = {{0, 0, "120dB", "Limits above 96 dBSPL"}, {0, 1, "120dB", "Limits above 116 dBSPL"},
                {4, 1, "116dB", ""},                       {23, 0, "97dB", "Limits above 96 dBSPL"},
                {24, 0, "96dB", ""},                       {80, 0, "48dB", ""}};

@@ -45,11 +45,8 @@ TEST_F(WarningTest, PlayerStartedBeforeIsDetected) {
 }
 
 struct RememberedCase {
-  const char* name;
-  const char* timestamp;  // nullptr: value absent
-  const char* warning;
-  int preferred;
-  int pending;
+  const char *name, *timestamp, *warning;  // a null timestamp or warning: no such value
+  int preferred, pending;
 };
 
 class WarningRemembered : public WarningTest, public ::testing::WithParamInterface<RememberedCase> {};

@@ -1,4 +1,3 @@
-#include <sys/stat.h>
 
 #include "settings/preset_selection.h"
 #include "tests/settings/settings_fixture.h"
@@ -44,17 +43,6 @@ TEST_F(ImportFile, AnExistingDestinationIsReplacedOnlyOnYes) {
   EXPECT_EQ(ReadText(configFolder + "/Rock.tvd"), "new");
   EXPECT_FALSE(std::filesystem::exists(root + "/downloads/Rock.tvd"));
   EXPECT_TRUE(prompt.AllAnswersUsed());
-}
-
-TEST_F(ImportFile, MovesAcrossFileSystems) {
-  struct stat shared {}, temporary {};
-  if (::stat("/dev/shm", &shared) != 0 || ::stat(root.c_str(), &temporary) != 0 || shared.st_dev == temporary.st_dev)
-    GTEST_SKIP() << "no second file system to move from";
-  std::string name = std::filesystem::path(root).filename().string() + "-Far.tvd";
-  WriteText("/dev/shm/" + name, "far away");
-  EXPECT_EQ(selection->ImportFile("/dev/shm/" + name), 1);
-  EXPECT_EQ(ReadText(configFolder + "/" + name), "far away");
-  EXPECT_FALSE(std::filesystem::exists("/dev/shm/" + name));
 }
 
 }  // namespace
