@@ -1,3 +1,4 @@
+#include "platform/autostart.h"
 #include "settings/application_switches.h"
 #include "settings/configuration_folder.h"
 #include "settings/install_directory.h"
@@ -13,6 +14,14 @@ using settings_test::WriteFile;
 
 class Switches : public settings_test::SettingsFixture {
  protected:
+  void SetUp() override {
+    SettingsFixture::SetUp();
+    ::setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);  // the autostart entry stays in the sandbox
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_CONFIG_HOME");
+    SettingsFixture::TearDown();
+  }
   void SetMachineValue(const std::string& key, const std::string& name, const std::string& text) {
     SetValue(HKEY_LOCAL_MACHINE, name, text, key);
   }
@@ -28,14 +37,14 @@ TEST_F(Switches, LoadingFollowsTheStoredTexts) {
     SwitchValues expected;
   };
   const Case cases[] = {
-      {"abc", "0", "0", "", {0, 0, 0, 0}},  // atoi of abc; "0" is 0 though its first byte is not; empty Run value
-      {"1", std::string(40, '0') + "1", "7", "/usr/bin/tonvex", {1, 1, 1, 1}},  // too long for 32 bytes: default
+      {"abc", "0", "0", "", {0, 0, 0, 0}},  // atoi of abc; "0" is 0 though its first byte is not; no autostart entry
+      {"1", std::string(40, '0') + "1", "7", "x", {1, 1, 1, 1}},  // too long for 32 bytes: default
   };
   for (const Case& c : cases) {
     SetUserValue("minimized", c.minimized);
     SetUserValue("preferred", c.preferred);
     SetMachineValue(kProductKey, "amplificator", c.amplificator);
-    SetMachineValue(settings::kRunKey, "Tonvex", c.run);
+    c.run.empty() ? platform::RemoveLaunchOnLogOn() : platform::SetLaunchOnLogOn(platform::RunningProgramPath());
     SwitchValues values = switches.Load();
     EXPECT_EQ(values.launch, c.expected.launch) << c.minimized;
     EXPECT_EQ(switches.startMinimized, c.expected.minimized) << c.minimized;
@@ -64,22 +73,19 @@ TEST_F(Switches, StoringWritesOnlyWhatChangedAndTheRunningValueChangesAnyway) {
   EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "0");
 }
 
-TEST_F(Switches, LaunchOnStartupUsesTheInstalledProgramPath) {
-  switches.Load();
-  SwitchValues values;
+// The switch is the autostart entry for this very program, never a stored copy that could disagree with it.
+TEST_F(Switches, LaunchOnStartupIsTheAutostartEntryOfThisProgram) {
+  SwitchValues values = switches.Load();
   values.launch = 1;
-  switches.Store(values);  // no App Paths value: nothing is written, yet the switch is on
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Tonvex"), "<no key>");
-  EXPECT_EQ(switches.launchOnStartup, 1);
-  SetMachineValue(settings::kAppPathsKey, "", "/opt/tonvex/bin/tonvex");
-  SetMachineValue(settings::kRunKey, "Other", "x");
-  switches.Load();
   switches.Store(values);
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Tonvex"), "/opt/tonvex/bin/tonvex");
+  EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().launch, 1);
+  platform::SetLaunchOnLogOn("/opt/other/bin/tonvex");
+  EXPECT_EQ(switches.Load().launch, 0) << "an entry for another program";
+  platform::SetLaunchOnLogOn(platform::RunningProgramPath());
+  values = switches.Load();
   values.launch = 0;
   switches.Store(values);
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Tonvex"), "<missing>");
-  EXPECT_EQ(MachineValue(settings::kRunKey, "Other"), "x");
+  EXPECT_FALSE(std::filesystem::exists(platform::AutostartFilePath()));
 }
 
 TEST_F(Switches, InterfaceLanguageFromTheMachineKey) {
