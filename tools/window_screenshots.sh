@@ -37,32 +37,45 @@ cp "$(command -v sleep)" "$work/vlc"
 "$work/vlc" 600 &
 helpers="$helpers $!"
 
-cut() {  # NAME X Y WIDTH HEIGHT: a part of the screen, with the pointer moved out of the picture beforehand
-  $root/tools/xwd_png.py "$work/fb/Xvfb_screen0" "$outdir/$1.png" "$2" "$3" "$4" "$5"
+cut() {  # NAME X Y WIDTH HEIGHT: a part of the screen
+  "$root/tools/xwd_png.py" "$work/fb/Xvfb_screen0" "$outdir/$1.png" "$2" "$3" "$4" "$5"
   echo "$outdir/$1.png"
 }
+away() { xdotool mousemove 1010 10; sleep 0.6; }
+place() {  # WINDOW: sets X Y WIDTH HEIGHT of its client area (the corner found by moving the pointer there)
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove --window "$1" 0 0
+  eval "$(xdotool getmouselocation --shell)"
+}
 photograph() {  # NAME WINDOW
-  sleep 0.6
-  eval "$(xdotool getwindowgeometry --shell "$2")"
+  place "$2"
+  away
   cut "$1" "$X" "$Y" "$WIDTH" "$HEIGHT"
 }
+shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
+new_window() {  # the program's window that was not shown before (waits up to 30 s)
+  for _ in $(seq 300); do
+    found=$(comm -13 "$work/before" <(shown) | tail -n 1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
 click() { xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"; sleep 0.4; }
-away() { xdotool mousemove 1010 10; }
-tray_menu() {  # opens the tray icon's menu with a click on the icon in trayer
-  eval "$(xdotool getwindowgeometry --shell "$(xdotool search --class trayer | head -n 1)")"
-  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1
-  sleep 0.6
+tray_menu() {  # a click on the icon in trayer opens its menu
+  shown >"$work/before"
+  xdotool mousemove --window "$(xdotool search --onlyvisible --class trayer | head -n 1)" 12 12 click 1
+  menu=$(new_window)
 }
 dialog() {  # NAME KEYS...: the keys open a dialog; it is photographed and closed with Escape
   local name=$1
   shift
   [ $# -eq 0 ] || xdotool key --delay 80 "$@"
-  away
-  photograph "$name" "$(timeout 5 xdotool search --sync --onlyvisible --pid "$program_pid" --name '.' |
-    grep -vx "$window" | tail -n 1)"
+  photograph "$name" "$(new_window)"
   xdotool key Escape
   sleep 0.4
 }
+tabs=(165 230 310 383)
 
 for lang in en pt; do
   export XDG_CONFIG_HOME=$work/config-$lang HOME=$work/home-$lang
@@ -75,35 +88,32 @@ for lang in en pt; do
   started=$SECONDS
   window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tonvex v1\.0$' | head -n 1)
   sleep 1
-  click 330 14 && xdotool type --delay 60 "Rock" && xdotool key Return  # a preset worth looking at
+  click 350 15 && xdotool type --delay 60 "Rock" && xdotool key Return  # a preset worth looking at
   tab=0
   for name in monitor equalizer compression limiter; do
-    click $((34 + 74 * tab)) 46
-    away
+    click "${tabs[$tab]}" 67
     photograph "window_${name}_$lang" "$window"
     tab=$((tab + 1))
   done
-  click 34 46
+  click "${tabs[0]}" 67
   # The tray menu, cut with the icon below it; its entries then open the dialogs (Down from the top:
   # Open, Devices, Configure, Updates, About).
   tray_menu
-  eval "$(xdotool getwindowgeometry --shell "$(xdotool search --onlyvisible --pid "$program_pid" --name '.' |
-    grep -vx "$window" | tail -n 1)")"
+  place "$menu"
+  away
   cut "tray_menu_$lang" "$X" "$Y" $((1024 - X)) $((768 - Y))
   xdotool key Escape
   for entry in devices:2 configure:3 update:4 about:5; do
     tray_menu
+    shown >"$work/before"
     dialog "dialog_${entry%:*}_$lang" $(printf 'Down %.0s' $(seq "${entry#*:}")) Return
   done
   # The toolbar's context menu; its last entry is Customize.
-  click 700 14 3
+  click 700 15 3
+  shown >"$work/before"
   dialog "dialog_customize_$lang" Up Return
   # The warning is due 25 s after the start.
-  window_before=$(xdotool search --onlyvisible --pid "$program_pid" --name '.' | wc -l)
-  for _ in $(seq 300); do
-    [ "$(xdotool search --onlyvisible --pid "$program_pid" --name '.' | wc -l)" -gt "$window_before" ] && break
-    sleep 0.1
-  done
+  shown >"$work/before"
   dialog "dialog_warning_$lang"
   echo "warning after $((SECONDS - started)) s"
   kill -TERM "$program_pid"

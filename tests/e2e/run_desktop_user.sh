@@ -6,7 +6,8 @@
 # Both: the virtual device becomes the default sink, a tone comes out processed, a preset picked in the
 # toolbar's list changes what is heard, a configuration modified on the panels is kept in "Custom.tvh" at the
 # end and the default sink is given back, and a restart shows the same window (the list's entry with its
-# modified marker, curves, volumes, limiter: the same pixels) and sounds the same.
+# modified marker, curves, volumes, limiter: the same pixels) and sounds the same; so does tonvex-cli live,
+# which starts from the desktop's stored settings.
 # Usage: run_desktop_user.sh BUILD_DIR PATH/TO/tonvex-latency-probe tray|plain
 set -euo pipefail
 build=$(realpath "$1")
@@ -163,6 +164,24 @@ near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 &&
   fail "sounds different: $tilt dB tilt (was $modifiedTilt), $level dB at 1 kHz (was $modifiedLevel)"
 kill -TERM "$program_pid"
 ended "SIGTERM after the restart"
+
+echo "--- tonvex-cli live plays with the desktop's settings, and an option overrides its own one"
+live() {  # OPTIONS...: records the tones through tonvex-cli live
+  "$prefix/bin/tonvex-cli" live "$@" >"$work/live.log" 2>&1 &
+  program_pid=$!
+  for _ in $(seq 200); do [ "$(pactl get-default-sink)" = tonvex_brevalto ] && break; sleep 0.05; done
+  sleep 2
+  record_tones
+  kill -TERM "$program_pid"
+  ended "tonvex-cli live $*"
+}
+live
+near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 &&
+  pass "live sounds as the desktop did: $tilt dB tilt, $level dB at 1 kHz" ||
+  fail "live sounds different: $tilt dB tilt (desktop $modifiedTilt), $level dB at 1 kHz (desktop $modifiedLevel)"
+live --volume-left 0 --volume-right 0
+python3 -c "import sys; sys.exit(0 if $level > $modifiedLevel + 4 else 1)" &&
+  pass "--volume 0 dB overrides the stored -8 dB: $level dB at 1 kHz" || fail "--volume ignored: $level dB at 1 kHz"
 
 [ "$failures" -eq 0 ] && { echo "all passed"; exit 0; }
 kept=$(mktemp -d /tmp/tonvex-user-failed.XXXXXX)
