@@ -47,10 +47,10 @@ place() {  # WINDOW: sets X Y WIDTH HEIGHT of its client area (the corner found 
   xdotool mousemove --window "$1" 0 0
   eval "$(xdotool getmouselocation --shell)"
 }
-photograph() {  # NAME WINDOW
+photograph() {  # NAME WINDOW: with openbox's frame (its default theme: a 19-pixel title bar, 1-pixel borders)
   place "$2"
   away
-  cut "$1" "$X" "$Y" "$WIDTH" "$HEIGHT"
+  cut "$1" $((X - 1)) $((Y - 20)) $((WIDTH + 2)) $((HEIGHT + 21))
 }
 shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
 new_window() {  # the program's window that was not shown before (waits up to 30 s)
