@@ -14,7 +14,7 @@ build=$(realpath "$1")
 TONVEX_PACER=$(realpath "$2")
 mode=$3
 here=$(cd "$(dirname "$0")" && pwd)
-check="python3 $here/signal_check.py"
+measure="python3 $here/median_level.py"  # robust to a glitch of the playback on a loaded machine
 shot="python3 $here/../../tools/xwd_png.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-user.XXXXXX)
 work=$PRIVATE_AUDIO_DIR
@@ -75,8 +75,10 @@ photograph() {  # FILE: the window's client area (its corner found by moving the
   sleep 0.5
   $shot "$work/fb/Xvfb_screen0" "$1" "$X" "$Y" "$WIDTH" "$HEIGHT"
 }
-ended() {  # HOW: the program ended with status 0 and the default sink is Speakers again
+ended() {  # HOW: the program ends within 20 s with status 0 and the default sink is Speakers again
   local status=0
+  for _ in $(seq 200); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$program_pid" 2>/dev/null && { fail "$1: still running after 20 s"; kill -KILL "$program_pid"; }
   wait "$program_pid" || status=$?
   program_pid=
   [ "$status" -eq 0 ] && pass "$1: the program ended with status 0" || fail "$1: status $status"
@@ -85,7 +87,13 @@ ended() {  # HOW: the program ended with status 0 and the default sink is Speake
     fail "$1: default is $(pactl get-default-sink)"
 }
 
-sox -q -n -r 48000 -c 2 -b 16 "$work/tones.wav" synth 1.6 sine 100 sine 1000 remix 1,2 1,2 vol 0.1
+shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
+await_window() {  # waits up to 10 s for a window of the program that was not in $work/before (a menu, a box)
+  for _ in $(seq 100); do [ -n "$(comm -13 "$work/before" <(shown))" ] && return 0; sleep 0.1; done
+  fail "no menu or box came up"
+}
+
+sox -q -n -r 48000 -c 2 -b 16 "$work/tones.wav" synth 2 sine 100 sine 1000 remix 1,2 1,2 vol 0.1
 record_tones() {  # plays the two tones into the default sink; sets tilt (100 Hz against 1 kHz) and level (1 kHz)
   parec -d speakers.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/rec.raw" &
   local rec=$!
@@ -94,8 +102,16 @@ record_tones() {  # plays the two tones into the default sink; sets tilt (100 Hz
   sleep 0.3
   kill "$rec"
   wait "$rec" 2>/dev/null || true
-  level=$($check level "$work/rec.raw" 1000)
-  tilt=$(python3 -c "print($($check level "$work/rec.raw" 100) - $level)")
+  level=$($measure "$work/rec.raw" 1000)
+  tilt=$(python3 -c "print($($measure "$work/rec.raw" 100) - $level)")
+}
+
+sounds_modified() {  # records until the tones sound as modified, twice at most (a loaded machine may glitch once)
+  for _ in 1 2; do
+    record_tones
+    near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 && return 0
+  done
+  return 1
 }
 
 echo "--- $mode: start; the virtual device becomes the default sink"
@@ -126,8 +142,13 @@ tab 3
 click 167 142  # the limit's slider
 xdotool key Page_Down Page_Down
 sleep 0.5
+# The reference: two recordings that agree (a loaded machine may glitch one), three at most.
 record_tones
-modifiedTilt=$tilt modifiedLevel=$level
+for _ in 1 2; do
+  modifiedTilt=$tilt modifiedLevel=$level
+  record_tones
+  near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 && break
+done
 tab 0 && tab 1 && photograph "$work/equalizer-before.png"
 tab 3 && photograph "$work/limiter-before.png"
 cmp -s "$work/preset.png" "$work/equalizer-before.png" && fail "the panels show no change" ||
@@ -135,10 +156,13 @@ cmp -s "$work/preset.png" "$work/equalizer-before.png" && fail "the panels show 
 
 if [ "$mode" = tray ]; then
   echo "--- Exit from the tray menu keeps the configuration and gives the default back"
+  shown >"$work/before"
   xdotool mousemove --window "$(xdotool search --onlyvisible --class trayer | head -n 1)" 12 12 click 1
-  sleep 0.5
+  await_window
+  shown >"$work/before"
   xdotool key x  # E&xit
-  sleep 0.7
+  await_window
+  sleep 0.3
   xdotool key Return  # "Do you want exit the program ?" Yes
   ended "tray Exit"
 else
@@ -158,28 +182,27 @@ for panel in equalizer limiter; do
   cmp -s "$work/$panel-before.png" "$work/$panel-after.png" && pass "the $panel tab shows the same pixels" ||
     fail "the $panel tab differs after the restart (see $work/$panel-*.png)"
 done
-record_tones
-near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 &&
-  pass "sounds the same: $tilt dB tilt, $level dB at 1 kHz" ||
+sounds_modified && pass "sounds the same: $tilt dB tilt, $level dB at 1 kHz" ||
   fail "sounds different: $tilt dB tilt (was $modifiedTilt), $level dB at 1 kHz (was $modifiedLevel)"
 kill -TERM "$program_pid"
 ended "SIGTERM after the restart"
 
 echo "--- tonvex-cli live plays with the desktop's settings, and an option overrides its own one"
-live() {  # OPTIONS...: records the tones through tonvex-cli live
+live() {  # HOW OPTIONS...: tonvex-cli live with the options runs while HOW records the tones; sets matched
+  local how=$1
+  shift
   "$prefix/bin/tonvex-cli" live "$@" >"$work/live.log" 2>&1 &
   program_pid=$!
   for _ in $(seq 200); do [ "$(pactl get-default-sink)" = tonvex_brevalto ] && break; sleep 0.05; done
   sleep 2
-  record_tones
+  if $how; then matched=1; else matched=0; fi
   kill -TERM "$program_pid"
   ended "tonvex-cli live $*"
 }
-live
-near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 &&
-  pass "live sounds as the desktop did: $tilt dB tilt, $level dB at 1 kHz" ||
+live sounds_modified
+[ "$matched" = 1 ] && pass "live sounds as the desktop did: $tilt dB tilt, $level dB at 1 kHz" ||
   fail "live sounds different: $tilt dB tilt (desktop $modifiedTilt), $level dB at 1 kHz (desktop $modifiedLevel)"
-live --volume-left 0 --volume-right 0
+live record_tones --volume-left 0 --volume-right 0
 python3 -c "import sys; sys.exit(0 if $level > $modifiedLevel + 4 else 1)" &&
   pass "--volume 0 dB overrides the stored -8 dB: $level dB at 1 kHz" || fail "--volume ignored: $level dB at 1 kHz"
 
