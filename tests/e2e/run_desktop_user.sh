@@ -109,7 +109,8 @@ record_tones() {  # plays the two tones into the default sink; sets tilt (100 Hz
 sounds_modified() {  # records until the tones sound as modified, twice at most (a loaded machine may glitch once)
   for _ in 1 2; do
     record_tones
-    near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 && return 0
+    # The balance is one recording's own ratio and stays put; a glitch may still cost a little level.
+    near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 1 && return 0
   done
   return 1
 }
@@ -142,13 +143,11 @@ tab 3
 click 167 142  # the limit's slider
 xdotool key Page_Down Page_Down
 sleep 0.5
-# The reference: two recordings that agree (a loaded machine may glitch one), three at most.
+# The reference: the louder of two recordings (a glitch of a loaded machine only takes level away).
 record_tones
-for _ in 1 2; do
-  modifiedTilt=$tilt modifiedLevel=$level
-  record_tones
-  near "$tilt" "$modifiedTilt" 0.5 && near "$level" "$modifiedLevel" 0.5 && break
-done
+firstLevel=$level
+record_tones
+modifiedTilt=$tilt modifiedLevel=$(python3 -c "print(max($level, $firstLevel))")
 tab 0 && tab 1 && photograph "$work/equalizer-before.png"
 tab 3 && photograph "$work/limiter-before.png"
 cmp -s "$work/preset.png" "$work/equalizer-before.png" && fail "the panels show no change" ||
