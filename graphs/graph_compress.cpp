@@ -43,7 +43,8 @@ void GraphCompress::DrawBackground(QPainter& painter) {
     Text(painter, {client.left, y - 6, plot.left - 3, y + 12}, number, Align::Right);
     Text(painter, {plot.right + 5, y - 6, client.right, y + 12}, number, Align::Left);
   }
-  Text(painter, {plot.left + 1, plot.top - 14, plot.left + 32, plot.top}, QStringLiteral("IN"), Align::Left);
+  // Four pixels in rather than one, clear of the "120" that fills the margin beside it.
+  Text(painter, {plot.left + 4, plot.top - 14, plot.left + 35, plot.top}, QStringLiteral("IN"), Align::Left);
   Text(painter, {plot.right - 21, plot.top - 14, plot.right, plot.top}, QStringLiteral("OUT"), Align::Left);
   Frame(painter, plot, colors::kFrame);
 }
@@ -83,13 +84,19 @@ void GraphCompress::DrawBrackets(QPainter& painter) const {
   painter.setPen(QColor(colors::kText));
   const int middle = (kLevelScaleTop - threshold_) / 2 + threshold_;
   const int ym = LevelRow(middle);
-  Text(painter, {plot.left, ym - 6, plot.left + 31, ym + 12}, QStringLiteral("%1 dB").arg(kLevelScaleTop - threshold_),
-       Align::Right);
+  // The range texts stand inside the plot: the grid and hatching under them are cleared so that no line
+  // runs through a digit.
+  auto label = [&painter](const GraphRect& box, const QString& text) {
+    painter.fillRect(painter.boundingRect(box.ToQRect(), int(Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine), text),
+                     QColor(colors::kPlot));
+    Text(painter, box, text, Align::Right);
+  };
+  label({plot.left, ym - 6, plot.left + 31, ym + 12}, QStringLiteral("%1 dB").arg(kLevelScaleTop - threshold_));
   const double range = outputTop_ - outputThreshold_;
   const bool labelled = range > kSmallestLabelledRange;
   const int yr = LevelRow(outputThreshold_ + range * 0.5);
   if (labelled)
-    Text(painter, {plot.right - 30, yr - 6, plot.right, yr + 12}, QString::asprintf("%.0f dB", range), Align::Right);
+    label({plot.right - 30, yr - 6, plot.right, yr + 12}, QString::asprintf("%.0f dB", range));
 
   painter.setPen(LinePen(colors::kFrame));
   const int yt = std::min(LevelRow(threshold_), plot.bottom - 1);

@@ -82,8 +82,17 @@ void CGraphFrame::Line(QPainter& painter, QPoint from, QPoint to) {
 void CGraphFrame::Text(QPainter& painter, const GraphRect& rect, const QString& text, Align align) {
   const Qt::Alignment horizontal =
       align == Align::Left ? Qt::AlignLeft : (align == Align::Center ? Qt::AlignHCenter : Qt::AlignRight);
-  // Text is not clipped to its rectangle: a label wider than its box overhangs it, as on the original frame.
-  painter.drawText(rect.ToQRect(), int(horizontal | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip), text);
+  // Text is not clipped to its rectangle: a label wider than its box overhangs it, as on the original frame,
+  // but never past the control's own edges, where it would be cut ("120" beside a 21-pixel margin).
+  const int flags = int(horizontal | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip);
+  QRect box = rect.ToQRect();
+  const QRect drawn = painter.boundingRect(box, flags, text);
+  const int deviceWidth = painter.device() ? painter.device()->width() : drawn.right() + 1;
+  if (drawn.left() < 0)
+    box.translate(-drawn.left(), 0);
+  else if (drawn.right() >= deviceWidth && drawn.width() <= deviceWidth)
+    box.translate(deviceWidth - 1 - drawn.right(), 0);
+  painter.drawText(box, flags, text);
 }
 
 void CGraphFrame::FillClientAndPlot(QPainter& painter) const {

@@ -44,7 +44,8 @@ void GraphLimiter::DrawBackground(QPainter& painter) {
     if (level > 0 && level < kLevelScaleTop) Fill(painter, plot.left, y, w, 1, colors::kGrid);
     Text(painter, {client.left, y - 6, plot.left - 3, y + 12}, QString::number(level), Align::Right);
   }
-  Text(painter, {plot.left + 1, plot.top - 14, plot.left + 32, plot.top}, QStringLiteral("OUT"), Align::Left);
+  // Four pixels in rather than one, clear of the "120" that fills the margin beside it.
+  Text(painter, {plot.left + 4, plot.top - 14, plot.left + 35, plot.top}, QStringLiteral("OUT"), Align::Left);
   Frame(painter, plot, colors::kFrame);
 }
 

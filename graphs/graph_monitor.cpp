@@ -1,5 +1,6 @@
 #include "graphs/graph_monitor.h"
 
+#include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QTimerEvent>
@@ -158,14 +159,25 @@ void GraphMonitor::DrawLabels(QPainter& painter) const {
     Text(painter, {center - 10, plot.bottom, center + 10, plot.bottom + 12}, QString::fromLatin1(kBandLabels[band]),
          Align::Center);
   }
-  Text(painter, {plot.right - 8, plot.bottom, plot.right + 20, plot.bottom + 12}, QStringLiteral("(Hz)"), Align::Left);
+  // In the label font "16K", "(Hz)" and "Sat" would run together under the plot's right end: "Sat" ends
+  // at its bar's right edge, and the unit goes between it and the last band's label, in the smaller font of
+  // the curve texts, on the same baseline.
+  const QFontMetrics metrics(painter.font());
+  const int lastLabelEnd = BandCenter(kMonitorBands - 1) +
+                           (metrics.horizontalAdvance(QString::fromLatin1(kBandLabels[kMonitorBands - 1])) + 1) / 2;
+  const int satStart = sat_.right - 1 - metrics.horizontalAdvance(QStringLiteral("Sat"));
+  Text(painter, {satStart, sat_.bottom, sat_.right, sat_.bottom + 12}, QStringLiteral("Sat"), Align::Left);
+  painter.setFont(LabelFont(12));
+  const int baseline = metrics.ascent() - QFontMetrics(painter.font()).ascent();
+  Text(painter, {lastLabelEnd, plot.bottom + baseline, satStart, plot.bottom + 12}, QStringLiteral("(Hz)"),
+       Align::Center);
+  painter.setFont(LabelFont(14));
   for (int level = 0; level <= kLevelScaleTop; level += 20) {
     const int y = LevelRow(level);
     Text(painter, {client.left - 8, y - 6, plot.left - 3, y + 12}, QString::number(level), Align::Right);
   }
   Text(painter, {plot.left - 2, plot.top - 15, plot.left + 38, plot.top - 1}, QStringLiteral("dB(SPL)"), Align::Left);
   Text(painter, {plot.left + 40, plot.top - 15, plot.right, plot.top - 1}, caption_, Align::Right);
-  Text(painter, {sat_.left, sat_.bottom, sat_.right, sat_.bottom + 12}, QStringLiteral("Sat"), Align::Center);
 }
 
 void GraphMonitor::DrawBars(QPainter& painter) const {

@@ -9,6 +9,7 @@
 #include "graphs/monitor_source.h"
 #include "platform/user_prompt.h"
 #include "settings/configuration_model.h"
+#include "settings/stored_levels.h"
 
 namespace panels {
 
@@ -21,12 +22,7 @@ struct PanelTab {
   std::function<CFormBase*(PanelState& state)> create;
 };
 
-// The limiter of one side as the user sets it; kept in the registry, not in configuration files.
-struct LimiterValues {
-  int level = 94;         // dB SPL, 48..120
-  double attack = 0.0;    // s, 0..0.02
-  double release = 0.5;   // s, 0.01..1
-};
+using settings::LimiterValues;
 
 // Everything the panels share and that outlives them: a panel is destroyed on every tab switch and
 // rebuilds its controls from here. The application owns one and hands it to every panel it creates.

@@ -1,8 +1,8 @@
 #include "settings/application_switches.h"
 
+#include "platform/autostart.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
-#include "settings/install_directory.h"
 #include "settings/number_text.h"
 #include "settings/string_ids.h"
 
@@ -26,13 +26,7 @@ SwitchValues ApplicationSwitches::Load() {
   preferredDevice = 1;
   parameters_.amplificator = 0;
   const std::string productKey = platform::LoadString(kStringProductKey);
-  {
-    platform::RegistryKey run;
-    std::string text;
-    if (run.Open(platform::HKEY_LOCAL_MACHINE, kRunKey, platform::KEY_READ) == 0 &&
-        run.QueryString("Tonvex", &text, 1024) == 0 && !text.empty())
-      values.launch = launchOnStartup = 1;
-  }
+  values.launch = launchOnStartup = LaunchOnStartupSet();
   {
     platform::RegistryKey user;
     if (user.Open(platform::HKEY_CURRENT_USER, productKey, platform::KEY_READ) == 0) {
@@ -53,17 +47,11 @@ SwitchValues ApplicationSwitches::Load() {
 
 void ApplicationSwitches::Store(const SwitchValues& values) {
   if (values.launch != launchOnStartup) {
-    platform::RegistryKey run;
-    if (!values.launch) {
-      if (run.Open(platform::HKEY_LOCAL_MACHINE, kRunKey, platform::KEY_ALL_ACCESS) == 0) run.DeleteValue("Tonvex");
-    } else {
-      platform::RegistryKey appPaths;
-      std::string program;
-      if (appPaths.Open(platform::HKEY_LOCAL_MACHINE, kAppPathsKey, platform::KEY_READ) == 0 &&
-          appPaths.QueryString("", &program, 1024) == 0 &&
-          run.Open(platform::HKEY_LOCAL_MACHINE, kRunKey, platform::KEY_READ | platform::KEY_WRITE) == 0)
-        run.SetString("Tonvex", program);
-    }
+    // A failed write is not reported: the next Load reads the entry as it is.
+    if (values.launch)
+      platform::SetLaunchOnLogOn(platform::RunningProgramPath());
+    else
+      platform::RemoveLaunchOnLogOn();
     launchOnStartup = values.launch;
   }
   if (values.minimized != startMinimized) {
@@ -79,6 +67,8 @@ void ApplicationSwitches::Store(const SwitchValues& values) {
     parameters_.amplificator = values.amplificator;
   }
 }
+
+int LaunchOnStartupSet() { return platform::IsLaunchOnLogOnSet(platform::RunningProgramPath()) ? 1 : 0; }
 
 ApplicationSwitches& Switches() {
   static ApplicationSwitches switches(engine::Parameters());

@@ -13,7 +13,7 @@ struct SwitchValues {
 };
 
 // Where each switch is kept:
-//   launch        presence of "Tonvex" under HKLM "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+//   launch        the autostart entry that runs this program (platform/autostart.h), no stored value
 //   minimized     HKCU "Software\Brevalto\Tonvex" "minimized", "1" / "0"
 //   preferred     HKCU product key "preferred", "1" / "0"
 //   amplificator  HKLM product key "amplificator", "1" / "0"
@@ -36,10 +36,12 @@ class ApplicationSwitches {
   engine::ProcessingParameters& parameters_;
 };
 
+// The log-on switch as the desktop will see it: 1 when the autostart entry exists, is not switched off and
+// runs this very program. Read from the entry every time, never from a stored copy that could disagree.
+int LaunchOnStartupSet();
+
 // The process-wide switches, on the process-wide parameters.
 ApplicationSwitches& Switches();
-
-inline constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 // Reads HKLM product key "language" (a decimal number, atoi & 0xFF): 22 gives Portuguese, anything
 // else English (9). Sets the interface language and returns it; this is `uiLanguage`.

@@ -81,6 +81,9 @@ ProcessingOptions ReadProcessingOptions(const Arguments& arguments) {
   options.limiterAttack = arguments.Number("--limiter-attack", 0.001, kAttack);
   options.limiterRelease = arguments.Number("--limiter-release", 0.5, kRelease);
   options.amplificator = arguments.flags.count("--amplificator") > 0;
+  for (const std::string& name : kProcessingValued)
+    if (arguments.Has(name)) options.given.insert(name);
+  if (options.amplificator) options.given.insert("--amplificator");
   return options;
 }
 

@@ -51,6 +51,7 @@ struct ProcessingOptions {
   double limiterAttack = 0.001;
   double limiterRelease = 0.5;
   bool amplificator = false;
+  std::set<std::string> given;  // the options the command line named
 };
 inline const std::set<std::string> kProcessingValued = {"--config",         "--volume-left",     "--volume-right",
                                                         "--limit-left",     "--limit-right",     "--limiter-attack",

@@ -14,6 +14,7 @@ packages=(
   pipewire pipewire-pulse wireplumber dbus  # a private PipeWire server for the end-to-end tests
   qt6-base-dev fonts-liberation2          # the desktop program's widgets; Liberation Sans stands in for Arial
   xvfb xauth                              # a real X display for window tests and screenshots
+  openbox trayer xdotool                  # a window manager, a notification-area host and clicks for the desktop tests
 )
 
 missing=()

@@ -10,6 +10,7 @@
 #include "engine/engine_reporter.h"
 #include "platform/instance_lock.h"
 #include "tools/live_audio.h"
+#include "tools/live_settings.h"
 
 namespace cli {
 namespace {
@@ -59,7 +60,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
   }
 
   engine::ProcessingParameters& parameters = engine::Parameters();
-  ApplyProcessingOptions(options, parameters);
+  ApplyLiveSettings(options, parameters);
   StderrReporter reporter;
   LiveAudio live(reporter, parameters);
   live.Connect();

@@ -36,7 +36,7 @@ if [ "$(id -u)" -eq 0 ]; then
   echo "=== package"
   tests/package/test_deb.sh build/release
 fi
-run_config asan -DCMAKE_BUILD_TYPE=Debug -DTONVEX_WERROR=ON -DTONVEX_SANITIZE=address -DTONVEX_E2E=OFF
+run_config asan -DCMAKE_BUILD_TYPE=Debug -DTONVEX_WERROR=ON -DTONVEX_SANITIZE=address -DTONVEX_E2E=OFF -DTONVEX_E2E_DESKTOP=ON
 # TSan needs a fixed address layout on kernels with high mmap randomisation. Debian's Qt is not built for
 # TSan, so this build leaves the Qt layers out; the engine's report queue is tested here without them.
 WRAP="setarch $(uname -m) -R"

@@ -35,7 +35,9 @@ const char* const kHelp =
     "  live [--config FILE] [--output DEVICE] [render's volume, limiter and --amplificator options]\n"
     "      Runs the live engine: the virtual device becomes the default playback device and the sound\n"
     "      plays on DEVICE for this run (default: the remembered device, else the default one at start,\n"
-    "      else the last real one) until SIGINT or SIGTERM.\n"
+    "      else the last real one) until SIGINT or SIGTERM. It starts from the desktop program's stored\n"
+    "      settings (the current preset or configuration, volume, limiter, amplifier); each option given\n"
+    "      overrides its stored counterpart.\n"
     "\n"
     "Exit status: 0 success, 1 failure while working, 2 bad arguments.\n";
 

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# The real desktop program under Xvfb on a private audio server, in English and Portuguese: the main window
-# on each tab (window_<tab>_<lang>.png) and the Configure, Output Device, About and update dialogs
-# (dialog_<name>_<lang>.png). Called by tools/screenshots.sh.
+# Photographs the installed desktop program under Xvfb, on a private audio server, with a window manager (openbox)
+# and a notification area (trayer), in English and Portuguese. Everything is reached as a user reaches it, with
+# xdotool clicks and keys on the real window, tray icon and menus; the pictures are cut from Xvfb's frame buffer
+# (tools/xwd_png.py). In OUTDIR: window_<tab>_<lang>.png for the four tabs, tray_menu_<lang>.png,
+# dialog_<configure|devices|update|about|customize|warning>_<lang>.png. The audio-program warning comes as it
+# would for a user: a program named like a player runs, "Use this preferred audio device" is off, no sound
+# plays, and 25 s after the start the warning is due. Called by tools/screenshots.sh.
 # Usage: window_screenshots.sh OUTDIR BUILD_DIR
 set -euo pipefail
 outdir=$(realpath -m "$1")
@@ -12,47 +16,107 @@ PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-shots.XXXXXX)
 work=$PRIVATE_AUDIO_DIR
 . "$root/tools/private_audio_server.sh"
 program_pid=
-xvfb_pid=
-trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; private_session_end "$program_pid"' EXIT
+helpers=
+trap 'for p in $helpers; do kill "$p" 2>/dev/null; done; private_session_end "$program_pid"' EXIT
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-cp "$build/tests/app/tonvex-e2e-driver" "$prefix/bin/"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp 6>"$work/display" 2>/dev/null &
-xvfb_pid=$!
+mkdir -p "$work/fb" "$outdir"
+Xvfb -displayfd 6 -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp 6>"$work/display" 2>/dev/null &
+helpers=$!
 for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
 private_server_start
 export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
-mkdir -p "$outdir"
+openbox --sm-disable >/dev/null 2>&1 &
+helpers="$helpers $!"
+trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true >/dev/null 2>&1 &
+helpers="$helpers $!"
+timeout 10 xdotool search --sync --class trayer >/dev/null
+# A player the warning looks for: a copy of sleep under a player's name.
+cp "$(command -v sleep)" "$work/vlc"
+"$work/vlc" 600 &
+helpers="$helpers $!"
+
+cut() {  # NAME X Y WIDTH HEIGHT: a part of the screen
+  "$root/tools/xwd_png.py" "$work/fb/Xvfb_screen0" "$outdir/$1.png" "$2" "$3" "$4" "$5"
+  echo "$outdir/$1.png"
+}
+away() { xdotool mousemove 1010 10; sleep 0.6; }
+place() {  # WINDOW: sets X Y WIDTH HEIGHT of its client area (the corner found by moving the pointer there)
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  xdotool mousemove --window "$1" 0 0
+  eval "$(xdotool getmouselocation --shell)"
+}
+photograph() {  # NAME WINDOW: with openbox's frame (its default theme: a 19-pixel title bar, 1-pixel borders)
+  place "$2"
+  away
+  cut "$1" $((X - 1)) $((Y - 20)) $((WIDTH + 2)) $((HEIGHT + 21))
+}
+shown() { xdotool search --onlyvisible --pid "$program_pid" 2>/dev/null | sort; }
+new_window() {  # the program's window that was not shown before (waits up to 30 s)
+  for _ in $(seq 300); do
+    found=$(comm -13 "$work/before" <(shown) | tail -n 1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+click() { xdotool mousemove --window "$window" "$1" "$2" click "${3:-1}"; sleep 0.4; }
+tray_menu() {  # a click on the icon in trayer opens its menu
+  shown >"$work/before"
+  xdotool mousemove --window "$(xdotool search --onlyvisible --class trayer | head -n 1)" 12 12 click 1
+  menu=$(new_window)
+}
+dialog() {  # NAME KEYS...: the keys open a dialog; it is photographed and closed with Escape
+  local name=$1
+  shift
+  [ $# -eq 0 ] || xdotool key --delay 80 "$@"
+  photograph "$name" "$(new_window)"
+  xdotool key Escape
+  sleep 0.4
+}
+tabs=(165 230 310 383)
 
 for lang in en pt; do
   export XDG_CONFIG_HOME=$work/config-$lang HOME=$work/home-$lang
-  mkdir -p "$HOME"
+  mkdir -p "$HOME" "$XDG_CONFIG_HOME/tonvex"
+  printf '[Software\\Brevalto\\Tonvex]\n"version"="1.0"\n"preferred"="0"\n' >"$XDG_CONFIG_HOME/tonvex/user.reg"
   code=$([ "$lang" = pt ] && echo 22 || echo 9)
   sed -i "s/^\"language\"=.*/\"language\"=\"$code\"/" "$prefix/etc/tonvex/machine.reg"
-  rm -f "$work/in" && mkfifo "$work/in"
-  : >"$work/out"
-  "$prefix/bin/tonvex-e2e-driver" <"$work/in" >>"$work/out" 2>"$work/program-$lang.log" &
+  "$prefix/bin/tonvex" >"$work/program-$lang.log" 2>&1 &
   program_pid=$!
-  exec 5>"$work/in"
-  commands=("select Rock")
+  started=$SECONDS
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tonvex v1\.0$' | head -n 1)
+  sleep 1
+  click 350 15 && xdotool type --delay 60 "Rock" && xdotool key Return  # a preset worth looking at
   tab=0
   for name in monitor equalizer compression limiter; do
-    commands+=("tab $tab" "shot $outdir/window_${name}_$lang.png")
+    click "${tabs[$tab]}" 67
+    photograph "window_${name}_$lang" "$window"
     tab=$((tab + 1))
   done
-  commands+=("tab 0" "dialog 32772 $outdir/dialog_configure_$lang.png" "dialog 32774 $outdir/dialog_devices_$lang.png"
-             "dialog 57664 $outdir/dialog_about_$lang.png" "dialog 32787 $outdir/dialog_update_$lang.png")
-  expected=1
-  for command in "${commands[@]}"; do
-    echo "$command" >&5
-    expected=$((expected + 1))
-    for _ in $(seq 200); do [ "$(wc -l <"$work/out")" -ge "$expected" ] && break; sleep 0.05; done
+  click "${tabs[0]}" 67
+  # The tray menu, cut with the icon below it; its entries then open the dialogs (Down from the top:
+  # Open, Devices, Configure, Updates, About).
+  tray_menu
+  place "$menu"
+  away
+  cut "tray_menu_$lang" "$X" "$Y" $((1024 - X)) $((768 - Y))
+  xdotool key Escape
+  for entry in devices:2 configure:3 update:4 about:5; do
+    tray_menu
+    shown >"$work/before"
+    dialog "dialog_${entry%:*}_$lang" $(printf 'Down %.0s' $(seq "${entry#*:}")) Return
   done
-  exec 5>&-
+  # The toolbar's context menu; its last entry is Customize.
+  click 700 15 3
+  shown >"$work/before"
+  dialog "dialog_customize_$lang" Up Return
+  # The warning is due 25 s after the start.
+  shown >"$work/before"
+  dialog "dialog_warning_$lang"
+  echo "warning after $((SECONDS - started)) s"
   kill -TERM "$program_pid"
   wait "$program_pid" || true
   program_pid=
-  grep -v '^started$' "$work/out" | grep -vq 'saved\|selected' && { cat "$work/out" >&2; exit 1; }
 done
-ls "$outdir"/window_*.png "$outdir"/dialog_*.png

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "app/ui_text.h"
-#include "platform/autostart.h"
 
 namespace desktop {
 namespace {
@@ -29,7 +28,7 @@ CConfigureDialog::CConfigureDialog(settings::ApplicationSwitches& switches, QWid
 }
 
 void CConfigureDialog::Load() {
-  switches_.launchOnStartup = platform::IsLaunchOnLogOnSet(platform::RunningProgramPath()) ? 1 : 0;
+  switches_.launchOnStartup = settings::LaunchOnStartupSet();  // the entry may have changed since the start
   const int values[4] = {switches_.launchOnStartup, switches_.startMinimized, switches_.preferredDevice,
                          switches_.Amplificator()};
   for (int i = 0; i < 4; ++i) boxes_[i]->setChecked(values[i] != 0);
@@ -37,20 +36,11 @@ void CConfigureDialog::Load() {
 
 void CConfigureDialog::accept() {
   settings::SwitchValues values;
-  values.launch = switches_.launchOnStartup;  // kept by the autostart entry below, not by the store
+  values.launch = boxes_[0]->isChecked() ? 1 : 0;
   values.minimized = boxes_[1]->isChecked() ? 1 : 0;
   values.preferred = boxes_[2]->isChecked() ? 1 : 0;
   values.amplificator = boxes_[3]->isChecked() ? 1 : 0;
   switches_.Store(values);
-  const int launch = boxes_[0]->isChecked() ? 1 : 0;
-  if (launch != switches_.launchOnStartup) {
-    // A failed write is not reported; the box follows the entry the next time the dialog opens.
-    if (launch)
-      platform::SetLaunchOnLogOn(platform::RunningProgramPath());
-    else
-      platform::RemoveLaunchOnLogOn();
-    switches_.launchOnStartup = launch;
-  }
   QDialog::accept();
 }
 

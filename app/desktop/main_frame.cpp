@@ -96,9 +96,19 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  // The outer size includes the window manager's frame, known only once the window is shown.
+  FitOuterSize();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  FitOuterSize();
+}
+
+void CMainFrame::FitOuterSize() {
+  // The outer size includes the window manager's frame, known only once the window manager has framed the
+  // window, which is after it was shown: the move that framing makes comes later.
   const QSize frame = frameGeometry().size() - size();
-  setFixedSize(kOuterSize - frame);
+  if (kOuterSize - frame != size()) setFixedSize(kOuterSize - frame);
 }
 
 void CMainFrame::OnCommand(int command) {

@@ -50,11 +50,13 @@ class CMainFrame : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void HideToTray();
   void Restore();
   void Exit();
+  void FitOuterSize();
 
   FrameParts parts_;
   panels::PanelHost* host_;

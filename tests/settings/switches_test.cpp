@@ -1,3 +1,4 @@
+#include "platform/autostart.h"
 #include "settings/application_switches.h"
 #include "settings/configuration_folder.h"
 #include "tests/settings/settings_fixture.h"
@@ -12,6 +13,14 @@ using settings_test::WriteText;
 
 class Switches : public settings_test::SettingsFixture {
  protected:
+  void SetUp() override {
+    SettingsFixture::SetUp();
+    ::setenv("XDG_CONFIG_HOME", configFolder.c_str(), 1);  // the autostart entry stays in the sandbox
+  }
+  void TearDown() override {
+    ::unsetenv("XDG_CONFIG_HOME");
+    SettingsFixture::TearDown();
+  }
   void SetMachineValue(const std::string& key, const std::string& name, const std::string& text) {
     SetValue(HKEY_LOCAL_MACHINE, name, text, key);
   }
@@ -39,6 +48,21 @@ TEST_F(Switches, StoringWritesOnlyWhatChangedAndTheRunningValueChangesAnyway) {
   values.amplificator = 0;
   switches.Store(values);
   EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "0");
+}
+
+// The switch is the autostart entry for this very program, never a stored copy that could disagree with it.
+TEST_F(Switches, LaunchOnStartupIsTheAutostartEntryOfThisProgram) {
+  SwitchValues values = switches.Load();
+  values.launch = 1;
+  switches.Store(values);
+  EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().launch, 1);
+  platform::SetLaunchOnLogOn("/opt/other/bin/tonvex");
+  EXPECT_EQ(switches.Load().launch, 0) << "an entry for another program";
+  platform::SetLaunchOnLogOn(platform::RunningProgramPath());
+  values = switches.Load();
+  values.launch = 0;
+  switches.Store(values);
+  EXPECT_FALSE(std::filesystem::exists(platform::AutostartFilePath()));
 }
 
 TEST_F(Switches, InterfaceLanguageFromTheMachineKey) {
