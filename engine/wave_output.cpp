@@ -14,13 +14,6 @@ constexpr const char* kNoDevice = "No output device found";
 // out a late block of up to one block's length; each buffer more is a block's length of delay for as long
 // as the stream plays, since nothing drains the queue below the drop threshold.
 constexpr int kRefillDepth = 2;
-// A queue that has stayed deeper than needed for this many blocks in a row (about a second) holds
-// delay that nothing else would ever take out (a late block topped up with silence, a burst at the start):
-// the excess input is dropped at once, one short gap instead of that much delay for the rest of the stream.
-// One buffer above the refill depth is left: a server that takes the stream in bursts (PipeWire's graph
-// cycles) swings the queue by about that much, and draining it would only bring the silence back.
-constexpr int kDrainWindowBlocks = 100;
-constexpr int kDrainAbove = kRefillDepth + 1;
 }
 
 CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
@@ -142,8 +135,6 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   }
   currentHeader_ = 0;
   lastQueued_ = 0;
-  shallowest_ = kOutputBuffers;
-  windowBlocks_ = 0;
   if (deviceIndex_ < 0) return;
 
   std::unique_ptr<IWaveOutStream> stream;
@@ -253,11 +244,7 @@ void CWaveOutput::Regulate() {
   }
   lastQueued_ = queued;
 
-  shallowest_ = std::min(shallowest_, queued);
-  const bool drain = ++windowBlocks_ >= kDrainWindowBlocks;
-  if (drain) windowBlocks_ = 0;
   if (queued <= 1 && !stoppedAtFree) {
-    shallowest_ = queued;
     {
       platform::Guard ring(input_.RingLock());
       input_.SkipCounter() = 0;
@@ -266,14 +253,10 @@ void CWaveOutput::Regulate() {
   } else if (queued >= 8) {
     platform::Guard ring(input_.RingLock());
     if (input_.SkipCounter() == 0) input_.SkipCounter() = queued - 6;
-  } else if (drain && shallowest_ > kDrainAbove) {
-    platform::Guard ring(input_.RingLock());
-    if (input_.SkipCounter() == 0) input_.SkipCounter() = shallowest_ - kDrainAbove;
   } else {
     platform::Guard ring(input_.RingLock());
     input_.SkipCounter() = 0;
   }
-  if (drain) shallowest_ = kOutputBuffers;
 }
 
 void CWaveOutput::InsertSilence(int count) {

@@ -26,8 +26,7 @@ struct OutputStatistics {
 
 // Plays the processed sound on an output device through a queue of 48 fixed buffers, converts between
 // PCM and doubles, and keeps the queue 2 to 7 buffers deep: silence is inserted when the device runs
-// dry, and the driver link is asked to drop input when too much is queued, or when the queue has stayed
-// deeper than it needs to be for a second.
+// dry, and the driver link is asked to drop input when too much is queued.
 class CWaveOutput {
  public:
   CWaveOutput(IWaveOutSystem& devices, CUserMode& input);
@@ -85,8 +84,6 @@ class CWaveOutput {
   std::atomic<int> deviceIndex_{-2};
   std::string deviceName_;  // of the selected device, found again by name at every Open; under outputLock_
   int lastQueued_ = 0;
-  int shallowest_ = kOutputBuffers;  // the least queued at a regulation in the current window
-  int windowBlocks_ = 0;              // regulations in the current window
   uint64_t silentInserted_ = 0;
   uint64_t droppedBusy_ = 0;
   platform::CriticalSection outputLock_;
