@@ -21,7 +21,7 @@ constexpr pa_usec_t kDoneCheckUs = 20000;
 // A clock that has not moved for this long while buffers are queued asks the server for a timing report.
 constexpr pa_usec_t kClockStallUs = 20000;
 // Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
-constexpr size_t kBacklogBlocks = 2;
+constexpr size_t kBacklogBlocks = 3;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
 

@@ -10,10 +10,6 @@
 namespace engine {
 namespace {
 constexpr const char* kNoDevice = "No output device found";
-// A queue that ran dry is topped up to this many buffers. Two (with the block being written, three) ride
-// out a late block of up to one block's length; each buffer more is a block's length of delay for as long
-// as the stream plays, since nothing drains the queue below the drop threshold.
-constexpr int kRefillDepth = 2;
 }
 
 CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
@@ -249,7 +245,7 @@ void CWaveOutput::Regulate() {
       platform::Guard ring(input_.RingLock());
       input_.SkipCounter() = 0;
     }
-    InsertSilenceLocked(kRefillDepth - queued);
+    InsertSilenceLocked(3 - queued);
   } else if (queued >= 8) {
     platform::Guard ring(input_.RingLock());
     if (input_.SkipCounter() == 0) input_.SkipCounter() = queued - 6;

@@ -112,7 +112,7 @@ class Regulation : public SteppedEngine {
   }
 };
 
-TEST_F(Regulation, DryQueueGetsSilenceUpToTwoBuffersAndDropsNoInput) {
+TEST_F(Regulation, DryQueueGetsSilenceUpToThreeBuffersAndDropsNoInput) {
   StartStereo16();
   output().Regulate();
   EXPECT_EQ(devices.Queued(), 0) << "a queue never used is left alone";
@@ -120,15 +120,15 @@ TEST_F(Regulation, DryQueueGetsSilenceUpToTwoBuffersAndDropsNoInput) {
   devices.Play(2);
   SetSkip(5);
   output().Regulate();
-  EXPECT_EQ(devices.Queued(), 2);
+  EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(Skip(), 0) << "a dry device must not also drop input";
   devices.Play(3);
   output().Regulate();
-  EXPECT_EQ(devices.Queued(), 2);
-  EXPECT_EQ(output().Statistics().silentBuffersInserted, 3u);
+  EXPECT_EQ(devices.Queued(), 3);
+  EXPECT_EQ(output().Statistics().silentBuffersInserted, 5u);
   devices.Play(3);
   const auto played = devices.Played();
-  ASSERT_EQ(played.size(), 6u * 1764);
+  ASSERT_EQ(played.size(), 8u * 1764);
   for (size_t i = 3 * 1764; i < played.size(); ++i) ASSERT_EQ(played[i], 0) << "byte " << i;
 }
 
@@ -157,7 +157,7 @@ TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
   output().Regulate();
   devices.Play(3);
   const auto played = devices.Played();
-  ASSERT_EQ(played.size(), 3u * 80);
+  ASSERT_EQ(played.size(), 4u * 80);
   for (uint8_t b : played) ASSERT_EQ(b, 128);
 }
 
