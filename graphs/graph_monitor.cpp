@@ -3,6 +3,8 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QTimerEvent>
 
 #include <algorithm>
@@ -59,7 +61,25 @@ void GraphMonitor::SetSide(int side) {
   source_.PostRequest(side_);
   update(PlotRect().ToQRect());
   update(sat_.ToQRect());
+  ticking_ = true;
   timer_.start(kTickMs, this);
+}
+
+void GraphMonitor::hideEvent(QHideEvent* event) {
+  timer_.stop();
+  CGraphFrame::hideEvent(event);
+}
+
+void GraphMonitor::showEvent(QShowEvent* event) {
+  if (ticking_) {
+    // A request posted before the window was hidden may have been answered long ago: that reading is
+    // dropped and a fresh one asked for.
+    MonitorReading stale;
+    source_.TakeReply(stale);
+    source_.PostRequest(side_);
+    timer_.start(kTickMs, this);
+  }
+  CGraphFrame::showEvent(event);
 }
 
 void GraphMonitor::timerEvent(QTimerEvent* event) {

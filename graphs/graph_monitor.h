@@ -30,6 +30,10 @@ class GraphMonitor : public CGraphFrame {
   void LayoutChanged() override;
   void paintEvent(QPaintEvent* event) override;
   void timerEvent(QTimerEvent* event) override;
+  // Hidden (the window in the notification area, another tab), it neither ticks nor asks the engine for
+  // readings, so the processing thread does no level analysis for nobody.
+  void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   int BandCenter(int band) const;
@@ -45,6 +49,7 @@ class GraphMonitor : public CGraphFrame {
 
   IMonitorSource& source_;
   QBasicTimer timer_;
+  bool ticking_ = false;  // SetSide has started the meter
   int side_ = 1025;  // left
   int leftMarker_ = -1;   // limit shown as the marker, -1 = none
   int rightMarker_ = -1;

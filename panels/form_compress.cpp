@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QTimerEvent>
 #include <cmath>
 
@@ -69,6 +71,7 @@ void CFormCompress::InitialUpdate() {
   ShowRecord(Values()[state_.compressorSide == engine::kSideRight ? 1 : 0]);
   busy_ = false;
   RefreshLabels();
+  labelsFollow_ = true;
   labelTimer_.start(kLabelRefreshMs, this);
 }
 
@@ -108,6 +111,19 @@ void CFormCompress::RefreshLabels() {
                                        DecibelLabel(shown.threshold), MillisecondsLabel(shown.attack),
                                        MillisecondsLabel(shown.release)};
   for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
+}
+
+void CFormCompress::hideEvent(QHideEvent* event) {
+  labelTimer_.stop();
+  CFormBase::hideEvent(event);
+}
+
+void CFormCompress::showEvent(QShowEvent* event) {
+  if (labelsFollow_) {
+    RefreshLabels();
+    labelTimer_.start(kLabelRefreshMs, this);
+  }
+  CFormBase::showEvent(event);
 }
 
 void CFormCompress::timerEvent(QTimerEvent* event) {

@@ -34,6 +34,9 @@ class CFormCompress : public CFormBase {
 
  protected:
   void timerEvent(QTimerEvent* event) override;
+  // The labels follow the sliders only while they can be seen: a hidden window wakes nobody.
+  void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   settings::CompressorPair& Values() { return state_.configuration.compressorValues; }
@@ -49,6 +52,7 @@ class CFormCompress : public CFormBase {
   QButtonGroup* sides_ = nullptr;
   graphs::GraphCompress* graph_ = nullptr;
   QBasicTimer labelTimer_;
+  bool labelsFollow_ = false;  // set once the panel is filled in
   bool busy_ = true;  // until the end of the initial update: the label timer waits for real positions
 };
 

@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QTimerEvent>
 
 #include "app/dialog_units.h"
@@ -62,6 +64,7 @@ void CFormLimiter::InitialUpdate() {
   ShowRecord(ShownRecord());
   ShowLevels();
   RefreshLabels();
+  labelsFollow_ = true;
   labelTimer_.start(kLabelRefreshMs, this);
 }
 
@@ -93,6 +96,19 @@ void CFormLimiter::RefreshLabels() {
                                        MillisecondsLabel(LimiterAttackFromPosition(positions_[kAttack])),
                                        MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))};
   for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
+}
+
+void CFormLimiter::hideEvent(QHideEvent* event) {
+  labelTimer_.stop();
+  CFormBase::hideEvent(event);
+}
+
+void CFormLimiter::showEvent(QShowEvent* event) {
+  if (labelsFollow_) {
+    RefreshLabels();
+    labelTimer_.start(kLabelRefreshMs, this);
+  }
+  CFormBase::showEvent(event);
 }
 
 void CFormLimiter::timerEvent(QTimerEvent* event) {

@@ -34,6 +34,9 @@ class CFormLimiter : public CFormBase {
 
  protected:
   void timerEvent(QTimerEvent* event) override;
+  // The labels follow the sliders only while they can be seen: a hidden window wakes nobody.
+  void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   LimiterValues& ShownRecord();
@@ -50,6 +53,7 @@ class CFormLimiter : public CFormBase {
   QButtonGroup* sides_ = nullptr;
   graphs::GraphLimiter* graph_ = nullptr;
   QBasicTimer labelTimer_;
+  bool labelsFollow_ = false;  // set once the panel is filled in
 };
 
 }  // namespace panels
