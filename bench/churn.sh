@@ -21,12 +21,12 @@ watch="python3 $root/bench/sound_watch.py"
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-churn.XXXXXX)
 work=$PRIVATE_AUDIO_DIR
 . "$root/tools/private_audio_server.sh"
-pid=
+program_pid=
 xvfb_pid=
 player=
 pacer=
 stop_player() {
-  [ -n "$player" ] && { pkill -P "$player" 2>/dev/null; kill "$player" 2>/dev/null; wait "$player" 2>/dev/null; }
+  [ -n "$player" ] && { pkill -P "$player" 2>/dev/null; kill "$player" 2>/dev/null; wait "$player" 2>/dev/null || true; }
   player=
   return 0
 }
@@ -35,9 +35,10 @@ cleanup() {
   [ -n "$pacer" ] && kill "$pacer" 2>/dev/null
   exec 5>&- 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  private_session_end "$pid"
+  private_session_end "$program_pid"
 }
 trap cleanup EXIT
+trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -64,7 +65,7 @@ export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
 
 rm -f "$work/in" && mkfifo "$work/in"
 "$prefix/bin/tonvex-e2e-driver" <"$work/in" >"$work/out" 2>"$work/program.log" &
-pid=$!
+program_pid=$!
 exec 5>"$work/in"
 for _ in $(seq 200); do [ "$(pactl get-default-sink 2>/dev/null)" = tonvex_brevalto ] && break; sleep 0.05; done
 sleep 2.5  # a fresh null sink renders ahead before it follows its streams
@@ -86,7 +87,7 @@ failures=0
 times=()
 recovered() {  # EVENT [THROUGH]: the new tone heard on a real sink (through the program unless THROUGH is 0)
   local result status=0          # within 2 s, nothing wrong meanwhile
-  result=$($watch "$frequency" 6 "$pid" "$volumes" "${2:-1}") || status=$?
+  result=$($watch "$frequency" 6 "$program_pid" "$volumes" "${2:-1}") || status=$?
   local seconds=${result#heard }
   seconds=${seconds%% *}
   if [ "$status" -eq 0 ] && python3 -c "import sys; sys.exit(0 if $seconds <= 2 else 1)"; then
@@ -96,13 +97,17 @@ recovered() {  # EVENT [THROUGH]: the new tone heard on a real sink (through the
     failures=$((failures + 1))
     times+=("$1:FAIL")
   fi
-  kill -0 "$pid" || { echo "FAIL: the program ended at $1" >&2; exit 1; }
+  kill -0 "$program_pid" || { echo "FAIL: the program ended at $1" >&2; exit 1; }
 }
-output_module() {  # the module of the sink the program plays on
-  local sink
-  sink=$(pactl -f json list sink-inputs | python3 -c "import json,sys
+output_module() {  # the module and name of the sink the program plays on (waits up to 2 s for its stream)
+  local sink=
+  for _ in $(seq 20); do
+    sink=$(pactl -f json list sink-inputs | python3 -c "import json,sys
 for i in json.load(sys.stdin):
-    if i['properties'].get('application.process.id') == '$pid': print(i['sink']); break")
+    if i['properties'].get('application.process.id') == '$program_pid': print(i['sink']); break")
+    [ -n "$sink" ] && break
+    sleep 0.1
+  done
   pactl -f json list sinks | python3 -c "import json,sys
 for s in json.load(sys.stdin):
     if str(s['index']) == '$sink': print(s['owner_module'], s['name'])"
@@ -118,7 +123,7 @@ for i in $(seq "$count"); do
   recovered "restart$i"
 done
 for i in $(seq "$count"); do
-  read -r module name < <(output_module)
+  read -r module name < <(output_module) || { echo "FAIL: the program plays on no sink" >&2; pactl list sink-inputs >&2; exit 1; }
   stop_player
   pactl unload-module "$module"
   play_tone
@@ -147,9 +152,9 @@ stop_player
 
 sinks=$(pactl list short sinks | awk '{print $2}' | sort | tr '\n' ' ')
 [ "$sinks" = "headphones speakers tonvex_brevalto " ] || { echo "FAIL: sinks while running: $sinks" >&2; failures=$((failures + 1)); }
-kill -TERM "$pid"
-wait "$pid" || { echo "FAIL: the program ended with status $?" >&2; failures=$((failures + 1)); }
-pid=
+kill -TERM "$program_pid"
+wait "$program_pid" || { echo "FAIL: the program ended with status $?" >&2; failures=$((failures + 1)); }
+program_pid=
 for _ in $(seq 40); do [ "$(pactl get-default-sink)" = speakers ] && break; sleep 0.05; done
 [ "$(pactl get-default-sink)" = speakers ] || { echo "FAIL: default after exit: $(pactl get-default-sink)" >&2; failures=$((failures + 1)); }
 sinks=$(pactl list short sinks | awk '{print $2}' | sort | tr '\n' ' ')

@@ -17,11 +17,12 @@ TONVEX_PACER=$build/tools/tonvex-latency-probe
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-cycles.XXXXXX)
 work=$PRIVATE_AUDIO_DIR
 . "$root/tools/private_audio_server.sh"
-pid=
+program_pid=
 xvfb_pid=
 player=
 trap '[ -n "$player" ] && { pkill -P "$player"; kill "$player"; } 2>/dev/null; exec 5>&- 2>/dev/null;
-      [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; private_session_end "$pid"' EXIT
+      [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; private_session_end "$program_pid"' EXIT
+trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -74,7 +75,7 @@ for cycle in $(seq "$count"); do
   : >"$work/out"
   answered=0
   "$prefix/bin/tonvex-e2e-driver" <"$work/in" >>"$work/out" 2>>"$work/program.log" &
-  pid=$!
+  program_pid=$!
   exec 5>"$work/in"
   for _ in $(seq 300); do [ -s "$work/out" ] && break; sleep 0.02; done
   [ "$(sed -n 1p "$work/out")" = started ] || { fail "$cycle" "did not start"; cat "$work/program.log" >&2; exit 1; }
@@ -97,11 +98,11 @@ for cycle in $(seq "$count"); do
     echo tray-exit >&5
   else
     how=SIGTERM
-    kill -TERM "$pid"
+    kill -TERM "$program_pid"
   fi
   status=0
-  wait "$pid" || status=$?
-  pid=
+  wait "$program_pid" || status=$?
+  program_pid=
   exec 5>&-
   [ "$status" -eq 0 ] || fail "$cycle" "$how: exit status $status"
   for _ in $(seq 40); do [ "$(pactl get-default-sink)" = speakers ] && break; sleep 0.05; done
@@ -109,8 +110,10 @@ for cycle in $(seq "$count"); do
   for _ in $(seq 40); do pactl list short sinks | grep -q tonvex_brevalto || break; sleep 0.05; done
   pactl list short sinks | grep -q tonvex_brevalto && fail "$cycle" "$how: the virtual sink was left"
   for _ in $(seq 40); do [ "$(ours)" -eq 0 ] && break; sleep 0.05; done
-  [ "$(ours)" -eq 0 ] && [ -z "$(ls "$config" | grep -v '^user\.reg$\|^Custom\.tvh$')" ] ||
-    fail "$cycle" "$how: left behind: $(ours) processes; files $(ls "$config" | tr '\n' ' ')"
+  # The presets copied there, the settings file and its lock, a kept configuration: nothing else (no
+  # temporary file of a write, no damaged copy set aside by a read).
+  [ "$(ours)" -eq 0 ] && [ -z "$(ls -A "$config" | grep -v '^[0-9][0-9]_.*\.tvd$\|^user\.reg$\|^user\.reg\.lock$\|^Custom\.tvh$')" ] ||
+    fail "$cycle" "$how: left behind: $(ours) processes; files $(ls -A "$config" | tr '\n' ' ')"
   # Every line of the settings file is one the reader takes.
   grep -qv '^\(; .*\|\[Software\\Brevalto\\Tonvex[^]]*\]\|"[a-zA-Z_0-9]*"=\("[^"]*"\|dword:[0-9a-f]\{8\}\|hex:[0-9a-f,]*\)\|\)$' "$config/user.reg" &&
     fail "$cycle" "user.reg has lines the reader does not take: $(cat "$config/user.reg")"

@@ -30,7 +30,7 @@ seconds=$(python3 -c "print(int(round($minutes * 60)))")
 base=$(mktemp -d /tmp/tonvex-soak.XXXXXX)
 TONVEX_PACER=$probe
 . "$root/tools/private_audio_server.sh"
-pid=
+program_pid=
 xvfb_pid=
 background=()
 finish_server() {  # the program, the player and samplers, then the server and its folder
@@ -41,10 +41,11 @@ finish_server() {  # the program, the player and samplers, then the server and i
     wait "$job" 2>/dev/null || true
   done
   background=()
-  [ -n "${PRIVATE_AUDIO_DIR:-}" ] && private_session_end "$pid"
-  pid=
+  [ -n "${PRIVATE_AUDIO_DIR:-}" ] && private_session_end "$program_pid"
+  program_pid=
 }
 trap 'finish_server; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$base"' EXIT
+trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 
 prefix=$base/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -64,8 +65,8 @@ for i in 0 1 2 3 4 5 6 7 8 9; do
 done
 sox -q "$base"/phrase?.wav "$base/track.wav"
 
-rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$pid/status"; }
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+rss_kb() { awk '/^VmRSS/ {print $2}' "/proc/$program_pid/status"; }
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$program_pid/stat"; }
 answered=0
 reply=
 send() {  # a command to the program; its answer in $reply (no subshell: the count must stay)
@@ -102,7 +103,7 @@ REG
   : >"$work/out"
   answered=0
   "$prefix/bin/tonvex-e2e-driver" <"$work/in" >>"$work/out" 2>"$work/program.log" &
-  pid=$!
+  program_pid=$!
   exec 5>"$work/in"
   for _ in $(seq 400); do [ -s "$work/out" ] && break; sleep 0.05; done
   [ -s "$work/out" ] || { cat "$work/program.log" >&2; echo "the program did not start" >&2; exit 1; }
@@ -119,7 +120,7 @@ REG
   local first=$reply ticks0 start load
   ticks0=$(cpu_ticks)
   start=$(date +%s.%N)
-  (while :; do echo "$(date +%s) $(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")"; sleep 30; done) >"$work/rss" &
+  (while :; do echo "$(date +%s) $(awk '/^VmRSS/ {print $2}' "/proc/$program_pid/status")"; sleep 30; done) >"$work/rss" &
   background+=($!)
   : >"$work/latency"
   local left=$seconds window
@@ -135,7 +136,7 @@ REG
   send stats
   local last=$reply
   echo "$(date +%s) $(rss_kb)" >>"$work/rss"
-  kill -0 "$pid" || { echo "FAIL: the program ended during the soak" >&2; failures=$((failures + 1)); }
+  kill -0 "$program_pid" || { echo "FAIL: the program ended during the soak" >&2; failures=$((failures + 1)); }
   python3 - "$1" "$first" "$last" "$ticks0" "$ticks1" "$(getconf CLK_TCK)" "$start" "$end" "$work/latency" \
     "$work/rss" "$load" "$minutes" <<'PY' || failures=$((failures + 1))
 import statistics, sys

@@ -69,7 +69,7 @@ def main():
                         problems.append("volume of %s changed: %s mute %s" % (s["name"], sorted(percents), s["mute"]))
             player_on_virtual = False
             for i in pactl_json("list", "sink-inputs") or []:
-                if i["properties"].get("application.process.binary") == "paplay" and by_index.get(i["sink"]) == VIRTUAL:
+                if i["properties"].get("application.process.binary") in ("paplay", "pacat") and by_index.get(i["sink"]) == VIRTUAL:
                     player_on_virtual = True
                 if i["properties"].get("application.process.id") == pid and by_index.get(i["sink"]) == VIRTUAL:
                     problems.append("loop: the program plays into the virtual device")

@@ -22,11 +22,6 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_CO
   -DTONVEX_FUZZ=ON -DTONVEX_BUILD_TESTS=OFF -DTONVEX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target "${kinds[@]/%/_reader_fuzz}"
 
-seeds=$build/seeds
-rm -rf "$seeds"
-mkdir -p "$seeds"
-cp -r tests/fuzz/corpus/. "$seeds/"
-cp resources/presets/*.tvd "$seeds/configuration/"
 
 limit=(-max_total_time="$seconds")
 [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
@@ -35,7 +30,14 @@ for kind in "${kinds[@]}"; do
   target=${kind}_reader
   echo "=== fuzz $target for ${limit[*]#-}"
   work=$build/work-$kind
-  mkdir -p "$work"
+  seeds=$build/seeds-$kind  # one folder per kind: runs of different kinds may go on at once
+  rm -rf "$seeds"
+  mkdir -p "$work" "$seeds"
+  cp tests/fuzz/corpus/"$kind"/* "$seeds/"
+  [ "$kind" = configuration ] && cp resources/presets/*.tvd "$seeds/"
+  # -max_len bounds the length of a render and the configuration reader's rereading of its file per key.
+  length=16384
+  [ "$kind" = configuration ] && length=4096
   asan=detect_leaks=1:abort_on_error=1
   ubsan=print_stacktrace=1:halt_on_error=1
   quiet=()
@@ -47,9 +49,8 @@ for kind in "${kinds[@]}"; do
     asan=$asan:log_path=$PWD/$build/$target.sanitizer
     ubsan=$ubsan:log_path=$PWD/$build/$target.sanitizer
   fi
-  # New inputs go to a directory of their own, so the seed corpus stays as kept; -max_len bounds the
-  # quadratic sort of the configuration reader and the length of a render.
-  if ! ASAN_OPTIONS=$asan UBSAN_OPTIONS=$ubsan "$build/tests/fuzz/${target}_fuzz" "$work" "$seeds/$kind" "${limit[@]}" -max_len=16384 "${quiet[@]}" \
+  # New inputs go to a directory of their own, so the seed corpus stays as kept.
+  if ! ASAN_OPTIONS=$asan UBSAN_OPTIONS=$ubsan "$build/tests/fuzz/${target}_fuzz" "$work" "$seeds" "${limit[@]}" -max_len=$length "${quiet[@]}" \
       -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/$target-" 2>"$build/$target.log"; then
     echo "fuzz: $target failed; see $build/$target.log" >&2
     tail -n 40 "$build/$target.log" >&2

@@ -9,7 +9,6 @@
 #include "engine/processing_parameters.h"
 #include "platform/user_prompt.h"
 #include "settings/configuration_io.h"
-#include "tests/support/stream_text.h"
 
 namespace {
 
@@ -24,16 +23,21 @@ class SilentPrompt : public platform::UserPrompt {
 std::string LoadAndStore(const std::string& text, engine::ProcessingParameters& parameters) {
   SilentPrompt prompt;
   settings::ConfigurationModel model;
-  std::FILE* in = testing_support::StreamWith(text);
+  // Streams in memory: the reader and writer see stdio files, and millions of inputs touch no disk.
+  std::FILE* in = fmemopen(const_cast<char*>(text.data()), text.size(), "r");
+  if (!in) in = std::tmpfile();  // fmemopen refuses an empty buffer
   settings::LoadConfiguration(in, model, parameters, prompt);
   std::fclose(in);
   // The band gains handed over must be numbers the engine can use.
   for (const engine::EqualizerBand& band : parameters.equalizer.bands)
     if (band.gain != band.gain) std::abort();
-  std::FILE* out = std::tmpfile();
+  char* written = nullptr;
+  size_t length = 0;
+  std::FILE* out = open_memstream(&written, &length);
   settings::StoreConfiguration(out, model, prompt);
-  std::string stored = testing_support::StreamContent(out);
   std::fclose(out);
+  std::string stored(written, length);
+  std::free(written);
   return stored;
 }
 
