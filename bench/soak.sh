@@ -11,8 +11,9 @@
 #  - its resident memory every 30 s, and how much it grew after the first minute (or after the first 30 s
 #    in runs of a minute or less);
 #  - the load average (other work on a shared machine shows as drops and latency).
-# Fails when a block was dropped or silence inserted, no sound reached Speakers, the program ended, or its
-# memory grew by more than 1 MB.
+# Fails when a block was dropped or silence inserted (unless SOAK_DROPS_FAIL=0: a loaded machine drops
+# blocks, so CI's short run only reports them), no sound reached Speakers, the program ended, or its memory
+# grew by more than 1 MB.
 # Usage: bench/soak.sh [MINUTES] [BUILD_DIR] [SERVER...]   (defaults: 10, build/release, pulseaudio pipewire)
 set -euo pipefail
 [ -n "${SOAK_TRACE:-}" ] && set -x
@@ -138,9 +139,9 @@ REG
   echo "$(date +%s) $(rss_kb)" >>"$work/rss"
   kill -0 "$program_pid" || { echo "FAIL: the program ended during the soak" >&2; failures=$((failures + 1)); }
   python3 - "$1" "$first" "$last" "$ticks0" "$ticks1" "$(getconf CLK_TCK)" "$start" "$end" "$work/latency" \
-    "$work/rss" "$load" "$minutes" <<'PY' || failures=$((failures + 1))
+    "$work/rss" "$load" "$minutes" "${SOAK_DROPS_FAIL:-1}" <<'PY' || failures=$((failures + 1))
 import statistics, sys
-server, first, last, t0, t1, hz, s0, s1, latency, rss, load, minutes = sys.argv[1:]
+server, first, last, t0, t1, hz, s0, s1, latency, rss, load, minutes, drops_fail = sys.argv[1:]
 def counters(line):
     words = line.split()
     return int(words[1]), int(words[3])
@@ -165,7 +166,7 @@ later = [kb for t, kb in samples if t - t_start >= settled] or [samples[-1][1]]
 growth = (max(later) - min(later)) / 1024
 print("resident memory growth after the first %d s: %.2f MB" % (settled, growth))
 problems = []
-if d1 - d0 or i1 - i0: problems.append("blocks dropped or silence inserted")
+if (d1 - d0 or i1 - i0) and drops_fail == "1": problems.append("blocks dropped or silence inserted")
 if not medians: problems.append("no sound measured on Speakers")
 if growth > 1: problems.append("memory grew by %.2f MB" % growth)
 for p in problems: print("FAIL: " + p)
