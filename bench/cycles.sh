@@ -91,7 +91,8 @@ for cycle in $(seq "$count"); do
   [ "$(pactl get-default-sink)" = tonvex_brevalto ] || fail "$cycle" "the virtual device did not become the default"
   send "select ${presets[$((cycle % ${#presets[@]}))]}"
   expected_state=${reply%% left0=*}
-  send slide
+  # 34 steps toward the lowest stored volume (-34 dB, position 74), then back and forth: each round trip.
+  send "slide $([ "$cycle" -le 34 ] || [ $((cycle % 2)) -eq 0 ] && echo up || echo down)"
   expected_position=${reply#position }
   if [ $((cycle % 2)) -eq 1 ]; then
     how="tray Exit"

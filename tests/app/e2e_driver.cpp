@@ -6,7 +6,7 @@
 //   tray-exit     the tray menu's Exit, answered Yes
 //   hide / show   hide the window into the notification area / bring it back on the Monitor tab
 //   tab N         show panel N (0 Monitor .. 3 Limiter)
-//   slide         one keyboard step of the shown panel's left volume slider (up, or down at the top): its position
+//   slide up|down one keyboard step of the shown panel's left volume slider: its position
 //   stats         the output's counters: "dropped N silent N position P" (P the left volume slider's position)
 //   shot FILE     the main window as a PNG file
 //   dialog COMMAND FILE   runs the command that opens a dialog (32772 Configure, 32774 Devices, 57664 About,
@@ -68,9 +68,8 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
   }
   if (line == "state") return Answer(State(frame));
   QSlider* volume = frame.Host().Current() ? frame.Host().Current()->VolumeSlider(0) : nullptr;
-  if (line == "slide" && volume) {
-    volume->triggerAction(volume->value() < volume->maximum() ? QSlider::SliderSingleStepAdd
-                                                                : QSlider::SliderSingleStepSub);
+  if (line.rfind("slide ", 0) == 0 && volume) {
+    volume->triggerAction(line == "slide up" ? QSlider::SliderSingleStepAdd : QSlider::SliderSingleStepSub);
     return Answer("position " + std::to_string(volume->value()));
   }
   if (line == "stats" && application->Live()) {
