@@ -7,7 +7,10 @@
 
 namespace platform {
 namespace {
-constexpr pa_usec_t kRetryDelayUs = 500 * 1000;
+// A lost server is looked for again this often (a refused connect on a local socket costs next to nothing):
+// the sound must be back soon after a restarted server answers, and at 500 ms a restart under load took
+// more than the 2 s allowed.
+constexpr pa_usec_t kRetryDelayUs = 200 * 1000;
 }
 
 PulseConnection::PulseConnection(std::string clientName, Callbacks callbacks)

@@ -1,5 +1,6 @@
 #include "tools/live_audio.h"
 
+#include <chrono>
 #include <ctime>
 
 #include "engine/exceptions.h"
@@ -63,8 +64,21 @@ void LiveAudio::Start(const platform::InstanceLock& lock) {
 }
 
 void LiveAudio::KeepDefault() {
-  if (!started_ || connections_.load() == seenConnections_) return;
-  seenConnections_ = connections_.load();
+  if (!started_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (connections_.load() != seenConnections_) {
+    seenConnections_ = connections_.load();
+    retakeUntil_ = now + kRetakeWindow;
+  }
+  if (now >= retakeUntil_) return;
+  // A session manager (wireplumber) may set its own default a moment after the server came back: within
+  // the window the role is taken again whenever another sink holds it. After it, the user's choice stands.
+  std::string current;
+  platform::PulseSink virtualSink;
+  if (platform::GetDefaultSink(control_, &current) &&
+      platform::FindSinkByDescription(control_, engine::kVirtualDeviceName, &virtualSink) &&
+      current == virtualSink.name)
+    return;
   MakeVirtualDefault(control_);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -33,7 +34,8 @@ class LiveAudio {
   // Guards the desktop, mutes the output until the engine plays, starts the engine and makes the virtual
   // device the default. Failures that leave the engine running go to the reporter.
   void Start(const platform::InstanceLock& lock);
-  // A server that came back starts with its own default: takes the role again. Call now and then.
+  // A server that came back starts with its own default: takes the role again, and keeps taking it for a few
+  // seconds while something else (a session manager) sets another. Call now and then (every 250 ms to 1 s).
   void KeepDefault();
   // Hands the default back, stops the engine and puts the output's volume back; nothing when never started.
   void Stop();
@@ -47,6 +49,8 @@ class LiveAudio {
   engine::IEngineReporter& reporter_;
   std::atomic<int> connections_{0};
   int seenConnections_ = 0;
+  static constexpr std::chrono::seconds kRetakeWindow{3};
+  std::chrono::steady_clock::time_point retakeUntil_{};
   platform::PulseConnection control_;
   audio::PulseWaveOutSystem outputs_;
   audio::PulseDriverOpener driver_;

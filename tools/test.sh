@@ -31,6 +31,18 @@ run_config() {  # name, cmake arguments...
 }
 
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON
+# The desktop program's soak, churn and start/exit cycles, shortened (the full runs are for the notes:
+# bench/soak.sh 10, bench/churn.sh 10, bench/cycles.sh 100). Drops of a loaded machine are only reported.
+run_script() {  # name, command...: one test
+  local name=$1; shift
+  echo "=== $name"
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "$passed passed, $failed failed"; exit 1; fi
+}
+if [ -x build/release/tests/app/tonvex-e2e-driver ]; then
+  run_script "cycles (10)" bench/cycles.sh 10 build/release
+  run_script "churn (2 of each)" bench/churn.sh 2 build/release
+  run_script "soak (1 minute)" env SOAK_DROPS_FAIL=0 bench/soak.sh 1 build/release pulseaudio
+fi
 # The Debian package of the release build: installed with apt, run, removed (needs root, as CI runs).
 if [ "$(id -u)" -eq 0 ]; then
   echo "=== package"

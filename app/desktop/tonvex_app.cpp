@@ -33,6 +33,10 @@ constexpr int kStringAlreadyRunning = 61450;
 constexpr int kStringNoDevice = 61448;
 constexpr int kCommandOpenWindow = 32773;
 constexpr const char* kVersion = "1.0";
+// How often the program looks whether the server came back (a counter read, nothing asked of the server):
+// a restarted server's sound goes to its own default until the virtual device takes the role again.
+// At one second, a restart under load took more than 2 s to be heard through the program again.
+constexpr int kKeepDefaultMs = 250;
 
 void Relaunch(const std::string& folder) {
   const std::string program = folder + "/tonvex";
@@ -153,7 +157,7 @@ bool CTonvexApp::InitInstance() {
     // A server that restarted comes back with its own default: the virtual device takes the role again.
     auto* keepDefault = new QTimer(frame);
     QObject::connect(keepDefault, &QTimer::timeout, keepDefault, [this] { live_->KeepDefault(); });
-    keepDefault->start(1000);
+    keepDefault->start(kKeepDefaultMs);
   }
   return true;
 }

@@ -32,6 +32,9 @@ class CTonvexApp {
   int ExitInstance();
 
   CMainFrame* Frame() const { return frame_.get(); }
+  // The engine's life on the audio server (nullptr before InitInstance); tests and benchmarks read its
+  // statistics.
+  cli::LiveAudio* Live() const { return live_.get(); }
   // Another instance held the lock at start (known after InitInstance).
   bool AlreadyRunning() const { return alreadyRunning_; }
   // How long the "/S" relaunch waits for the previous instance to end.

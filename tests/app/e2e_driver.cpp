@@ -6,6 +6,8 @@
 //   tray-exit     the tray menu's Exit, answered Yes
 //   hide / show   hide the window into the notification area / bring it back on the Monitor tab
 //   tab N         show panel N (0 Monitor .. 3 Limiter)
+//   slide up|down one keyboard step of the shown panel's left volume slider: its position
+//   stats         the output's counters: "dropped N silent N position P" (P the left volume slider's position)
 //   shot FILE     the main window as a PNG file
 //   dialog COMMAND FILE   runs the command that opens a dialog (32772 Configure, 32774 Devices, 57664 About,
 //                 32787 Updates), saves the dialog as a PNG file and closes it
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QSlider>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
@@ -24,10 +27,13 @@
 #include "app/desktop/main_frame.h"
 #include "app/desktop/run_desktop.h"
 #include "app/desktop/tonvex_app.h"
+#include "panels/form_base.h"
 #include "settings/configuration_model.h"
 #include "settings/preset_selection.h"
 
 namespace {
+
+desktop::CTonvexApp* application = nullptr;
 
 void Answer(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -61,6 +67,17 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
     return Answer(State(frame));
   }
   if (line == "state") return Answer(State(frame));
+  QSlider* volume = frame.Host().Current() ? frame.Host().Current()->VolumeSlider(0) : nullptr;
+  if (line.rfind("slide ", 0) == 0 && volume) {
+    volume->triggerAction(line == "slide up" ? QSlider::SliderSingleStepAdd : QSlider::SliderSingleStepSub);
+    return Answer("position " + std::to_string(volume->value()));
+  }
+  if (line == "stats" && application->Live()) {
+    const engine::OutputStatistics stats = application->Live()->Dsp().Output().Statistics();
+    return Answer("dropped " + std::to_string(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused) +
+                  " silent " + std::to_string(stats.silentBuffersInserted) + " position " +
+                  std::to_string(volume ? volume->value() : -1));
+  }
   if (line == "hide" || line == "show") {
     if (line == "hide")
       frame.hide();
@@ -104,6 +121,7 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
 
 int main(int argc, char** argv) {
   return desktop::RunDesktop(argc, argv, [](desktop::CTonvexApp& tonvex) {
+    application = &tonvex;
     desktop::CMainFrame& frame = *tonvex.Frame();
     auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &frame);
     QObject::connect(input, &QSocketNotifier::activated, &frame, [&frame, input] {
