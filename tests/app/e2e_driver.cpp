@@ -8,14 +8,10 @@
 //   tab N         show panel N (0 Monitor .. 3 Limiter)
 //   slide up|down one keyboard step of the shown panel's left volume slider: its position
 //   stats         the output's counters: "dropped N silent N position P" (P the left volume slider's position)
-//   shot FILE     the main window as a PNG file
-//   dialog COMMAND FILE   runs the command that opens a dialog (32772 Configure, 32774 Devices, 57664 About,
-//                 32787 Updates), saves the dialog as a PNG file and closes it
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDialog>
 #include <QMessageBox>
 #include <QSlider>
 #include <QSocketNotifier>
@@ -88,22 +84,6 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
   if (line.rfind("tab ", 0) == 0) {
     frame.Host().ShowPanel(std::stoi(line.substr(4)));
     return Answer(State(frame));
-  }
-  if (line.rfind("shot ", 0) == 0) {
-    QApplication::processEvents();
-    return Answer(frame.grab().save(QString::fromStdString(line.substr(5))) ? "saved" : "not saved");
-  }
-  if (line.rfind("dialog ", 0) == 0) {
-    const size_t space = line.find(' ', 7);
-    const int command = std::stoi(line.substr(7, space - 7));
-    const QString file = QString::fromStdString(line.substr(space + 1));
-    QTimer::singleShot(700, [file] {
-      QWidget* dialog = QApplication::activeModalWidget();
-      Answer(dialog && dialog->grab().save(file) ? "saved" : "no dialog");
-      if (auto* modal = qobject_cast<QDialog*>(dialog)) modal->reject();
-    });
-    frame.OnCommand(command);
-    return;
   }
   if (line == "tray-exit") {
     // The question "Do you want exit the program ?" is answered Yes once it is up.
