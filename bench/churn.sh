@@ -7,7 +7,7 @@
 # program never plays into the virtual device and that no real sink's volume changes. At the end the program
 # is ended (SIGTERM): the default must be back on Speakers and the sinks must be Speakers and Headphones only;
 # while it ran, after the last event, exactly one virtual sink.
-# Fails when an event is not recovered within 2 s or a check fails.
+# Fails when an event is not recovered within 2 s (CHURN_LIMIT seconds if set) or a check fails.
 # Usage: bench/churn.sh [COUNT] [BUILD_DIR] [pulseaudio|pipewire]   (defaults: 10, build/release, pulseaudio)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -90,7 +90,7 @@ recovered() {  # EVENT [THROUGH]: the new tone heard on a real sink (through the
   result=$($watch "$frequency" 6 "$program_pid" "$volumes" "${2:-1}") || status=$?
   local seconds=${result#heard }
   seconds=${seconds%% *}
-  if [ "$status" -eq 0 ] && python3 -c "import sys; sys.exit(0 if $seconds <= 2 else 1)"; then
+  if [ "$status" -eq 0 ] && python3 -c "import sys; sys.exit(0 if $seconds <= ${CHURN_LIMIT:-2} else 1)"; then
     times+=("$1:$seconds")
   else
     echo "FAIL: $1: $result" >&2

@@ -32,7 +32,8 @@ run_config() {  # name, cmake arguments...
 
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON
 # The desktop program's soak, churn and start/exit cycles, shortened (the full runs are for the notes:
-# bench/soak.sh 10, bench/churn.sh 10, bench/cycles.sh 100). Drops of a loaded machine are only reported.
+# bench/soak.sh 10, bench/churn.sh 10, bench/cycles.sh 100). Drops of a loaded machine are only reported, and a recovery
+# counts within 5 s instead of 2: CI shares its two cores with the program it measures.
 run_script() {  # name, command...: one test
   local name=$1; shift
   echo "=== $name"
@@ -40,7 +41,7 @@ run_script() {  # name, command...: one test
 }
 if [ -x build/release/tests/app/tonvex-e2e-driver ]; then
   run_script "cycles (10)" bench/cycles.sh 10 build/release
-  run_script "churn (2 of each)" bench/churn.sh 2 build/release
+  run_script "churn (2 of each)" env CHURN_LIMIT=5 bench/churn.sh 2 build/release
   run_script "soak (1 minute)" env SOAK_DROPS_FAIL=0 bench/soak.sh 1 build/release pulseaudio
 fi
 # The Debian package of the release build: installed with apt, run, removed (needs root, as CI runs).
