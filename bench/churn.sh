@@ -43,9 +43,8 @@ trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cp "$driver" "$prefix/bin/"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp 6>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
+private_display_start "$work" || exit 1
+xvfb_pid=$PRIVATE_DISPLAY_PID
 
 volumes="speakers=80,headphones=65"
 headphones() {  # the second real sink, paced like a card, with its volume
@@ -61,7 +60,7 @@ server_up() {
   headphones
 }
 server_up
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
+export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
 
 rm -f "$work/in" && mkfifo "$work/in"
 "$prefix/bin/tonvex-e2e-driver" <"$work/in" >"$work/out" 2>"$work/program.log" &

@@ -27,11 +27,10 @@ trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cp "$driver" "$prefix/bin/"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp 6>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
+private_display_start "$work" || exit 1
+xvfb_pid=$PRIVATE_DISPLAY_PID
 private_server_start
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
+export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
 config=$XDG_CONFIG_HOME/tonvex
 sox -q -n -r 48000 -c 2 -b 16 "$work/tone.wav" synth 10 sine 440 vol 0.2
 (while :; do paplay "$work/tone.wav" 2>/dev/null || sleep 0.1; done) &

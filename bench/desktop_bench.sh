@@ -21,11 +21,10 @@ trap '[ -n "$player" ] && kill "$player" 2>/dev/null; [ -n "$xvfb_pid" ] && kill
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cp "$build/tests/app/tonvex-e2e-driver" "$prefix/bin/"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp 6>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
+private_display_start "$work" || exit 1
+xvfb_pid=$PRIVATE_DISPLAY_PID
 private_server_start
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$work/config HOME=$work/home
+export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$work/config HOME=$work/home
 mkdir -p "$HOME"
 
 lines() { wc -l <"$work/out"; }

@@ -51,10 +51,8 @@ trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 prefix=$base/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cp "$driver" "$prefix/bin/"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp 6>"$base/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 400); do [ -s "$base/display" ] && break; sleep 0.05; done
-[ -s "$base/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+private_display_start "$base" || exit 1
+xvfb_pid=$PRIVATE_DISPLAY_PID
 
 # One "track" of about 30 s: phrases of shaped noise (pulsing, each with its own brightness and level from
 # -24 to -4 dBFS) with pauses between them; the player loops it.
@@ -90,7 +88,7 @@ soak() {  # SERVER
   PRIVATE_AUDIO_DIR=$base/$1
   work=$PRIVATE_AUDIO_DIR
   private_server_start
-  export DISPLAY=:$(cat "$base/display") QT_QPA_PLATFORM=xcb
+  export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
   mkdir -p "$XDG_CONFIG_HOME/tonvex"
   cat >"$XDG_CONFIG_HOME/tonvex/user.reg" <<'REG'
 [Software\Brevalto\Tonvex]

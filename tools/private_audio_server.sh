@@ -36,7 +36,7 @@ private_server_start() {
     # -n: no default script (so no hardware, no autospawned helpers); as root PulseAudio only warns.
     # Its own session keeps a Ctrl+C meant for the program from taking the server down first.
     setsid pulseaudio -n -F "$PRIVATE_AUDIO_DIR/server.pa" --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
-      --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice &
+      --system=false --log-target=file:"$PRIVATE_AUDIO_DIR/pulse.log" --log-level=notice >/dev/null 2>&1 &
     PRIVATE_SERVER_PIDS=$!
     private_wait_for 'pactl info' || { private_server_failed; return 1; }
   fi
@@ -44,7 +44,7 @@ private_server_start() {
   # 10 ms and stays put whatever becomes the default (TONVEX_PACER, tonvex-latency-probe --pace)
   # keeps "Speakers" at a card's pace.
   if [ -n "${TONVEX_PACER:-}" ]; then
-    "$TONVEX_PACER" --pace speakers.monitor &
+    "$TONVEX_PACER" --pace speakers.monitor >>"$PRIVATE_AUDIO_DIR/pacer.log" 2>&1 &
     PRIVATE_SERVER_PACER=$!
   fi
 }
@@ -95,16 +95,15 @@ private_server_failed() {
 }
 
 private_server_stop() {
-  [ -n "${PRIVATE_SERVER_PACER:-}" ] && kill "$PRIVATE_SERVER_PACER" 2>/dev/null && wait "$PRIVATE_SERVER_PACER" 2>/dev/null
-  PRIVATE_SERVER_PACER=
-  # In start order reversed: the pulse server and session manager before the daemon, the bus last.
-  for pid in ${PRIVATE_SERVER_PIDS:-}; do
+  # In start order reversed: the pacer, the pulse server and session manager before the daemon, the bus last.
+  # Each gets 2 s to end before it is killed, so a stuck process cannot hold up the caller.
+  for pid in ${PRIVATE_SERVER_PACER:-} ${PRIVATE_SERVER_PIDS:-}; do
     kill "$pid" 2>/dev/null || true
     for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
     kill -9 "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
   done
-  PRIVATE_SERVER_PIDS=
+  PRIVATE_SERVER_PACER= PRIVATE_SERVER_PIDS=
 }
 
 # Ends a session on the private server: the program whose process id is $1 (if any), then the server, then
@@ -113,6 +112,19 @@ private_session_end() {
   [ -n "${1:-}" ] && kill -TERM "$1" 2>/dev/null && wait "$1" 2>/dev/null
   private_server_stop
   rm -rf "$PRIVATE_AUDIO_DIR"
+}
+
+# private_display_start FOLDER [XVFB_OPTIONS...]: a virtual 1024 x 768 screen for the program's windows, its number
+# written to FOLDER/display; sets PRIVATE_DISPLAY_PID and PRIVATE_DISPLAY (":N"). Its output goes nowhere, so it
+# cannot keep a caller's pipe open.
+private_display_start() {
+  local folder=$1
+  shift
+  Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp "$@" 6>"$folder/display" >/dev/null 2>&1 &
+  PRIVATE_DISPLAY_PID=$!
+  for _ in $(seq 400); do [ -s "$folder/display" ] && break; sleep 0.05; done
+  [ -s "$folder/display" ] || { echo "Xvfb did not start" >&2; return 1; }
+  PRIVATE_DISPLAY=:$(cat "$folder/display")
 }
 
 # write_configuration FILE CENTER THRESHOLD RATE LEFT_CURVE RIGHT_CURVE: a configuration file for

@@ -22,11 +22,10 @@ trap 'for p in $helpers; do kill "$p" 2>/dev/null; done; private_session_end "$p
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 mkdir -p "$work/fb" "$outdir"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp 6>"$work/display" 2>/dev/null &
-helpers=$!
-for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
+private_display_start "$work" -fbdir "$work/fb" || exit 1
+helpers=$PRIVATE_DISPLAY_PID
 private_server_start
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
+export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
 openbox --sm-disable >/dev/null 2>&1 &
 helpers="$helpers $!"
 trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true >/dev/null 2>&1 &

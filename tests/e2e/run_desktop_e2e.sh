@@ -35,13 +35,11 @@ cp "$driver" "$prefix/bin/"
 export XDG_CONFIG_HOME=$work/config HOME=$work/home QT_QPA_PLATFORM=xcb
 mkdir -p "$HOME"
 
-Xvfb -displayfd 6 -screen 0 1024x768x24 -nolisten tcp 6>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+private_display_start "$work" || exit 1
+xvfb_pid=$PRIVATE_DISPLAY_PID
 private_server_start
 # The private server keeps the program off the display; the program itself needs it.
-export DISPLAY=:$(cat "$work/display")
+export DISPLAY=$PRIVATE_DISPLAY
 export XDG_CONFIG_HOME=$work/config HOME=$work/home
 mkdir -p "$HOME"
 

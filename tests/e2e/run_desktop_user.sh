@@ -31,12 +31,10 @@ near() { python3 -c "import sys; sys.exit(0 if abs(($1) - ($2)) <= $3 else 1)"; 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 mkdir -p "$work/fb"
-Xvfb -displayfd 6 -screen 0 1024x768x24 -fbdir "$work/fb" -nolisten tcp 6>"$work/display" 2>/dev/null &
-helpers=$!
-for _ in $(seq 400); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+private_display_start "$work" -fbdir "$work/fb" || exit 1
+helpers=$PRIVATE_DISPLAY_PID
 private_server_start
-export DISPLAY=:$(cat "$work/display") QT_QPA_PLATFORM=xcb
+export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
 if [ "$mode" = tray ]; then
   openbox --sm-disable >/dev/null 2>&1 &
   helpers="$helpers $!"
