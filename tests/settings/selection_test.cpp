@@ -202,4 +202,28 @@ TEST_F(Selection, WithoutRegistryKeyOrPresetsTheProgramStillStarts) {
   EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(2, 0)].gain, 0.0);
 }
 
+// A preset file opened from elsewhere is moved into the configuration folder; one of the same name is
+// replaced only when the user says Yes.
+TEST_F(Selection, ImportReplacesAPresetOnlyOnYesAndLeavesPathsInsideOrWithoutAFolderAlone) {
+  Start();
+  EXPECT_EQ(selection->ImportFile("Rock.tvd"), -EINVAL);
+  EXPECT_EQ(prompt.messages.back().text, "Invalid Arguments");
+  EXPECT_EQ(selection->ImportFile(configFolder + "/../config/Rock.tvd"), 0) << "the same file by another path";
+  const std::string download = root + "/Rock.tvd";
+  prompt.Answer(PromptAnswer::Yes);
+  EXPECT_EQ(selection->ImportFile(download), -ENOENT) << "nothing to move";
+  EXPECT_EQ(prompt.messages.back().text, "Error received when try to copy file.");
+  WriteText(download, ConfigurationWithCenter(60));
+  for (PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Cancel}) {
+    prompt.Answer(answer);
+    EXPECT_EQ(selection->ImportFile(download), -1);
+    EXPECT_TRUE(FileHolds(configFolder + "/Rock.tvd", 51));
+  }
+  prompt.Answer(PromptAnswer::Yes);
+  EXPECT_EQ(selection->ImportFile(download), 1);
+  EXPECT_TRUE(FileHolds(configFolder + "/Rock.tvd", 60));
+  EXPECT_FALSE(std::filesystem::exists(download));
+  EXPECT_TRUE(prompt.AllAnswersUsed());
+}
+
 }  // namespace
