@@ -2,6 +2,7 @@
 // zeros until the processing thread has answered, and shows the answer on the next tick.
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #include "graphs/engine_monitor.h"
@@ -104,14 +105,9 @@ class MonitorOnEngine : public ::testing::Test, public engine_tests::EngineParts
       samples[i] = static_cast<int16_t>(32767 * std::sin(2 * 3.141592653589793 * 1000.0 * double(i / 2) / 44100));
     driver.PushData(engine_tests::Pcm16(samples));
   }
-  template <class Condition>
-  static bool WaitFor(Condition done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+  static bool WaitFor(const std::function<bool()>& done) {  // for up to about 10 s
+    for (int i = 0; i < 10000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
   }
 
   static constexpr uint32_t kBlockBytes = 16000;  // 4000 stereo frames

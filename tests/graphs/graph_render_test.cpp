@@ -124,20 +124,16 @@ TEST(CompressorGraph, LinesJoinTheScalesAndHatchingFillsOutsideThem) {
   EXPECT_TRUE(PixelIs(image, 150, 213, kRed));
 }
 
+// Any ratio above 29 (the panel's top position, "INF") is drawn as unlimited, not as the ratio itself.
 TEST(CompressorGraph, RatioAboveTwentyNineIsDrawnAsUnlimited) {
-  // With center 50 and threshold 0, ratio 29 ends the blue line at 52.4 dB out (row 129); any ratio
-  // above 29 is drawn as 1000, ending it at the center, 50.07 dB (row 133). At column 250 the line is
-  // near 20 + 228 / 272 of the way down to its end: row 111 or 114.
-  struct Case {
-    double rate;
-    int row;
-  };
-  for (const Case& c : {Case{29.0, 111}, Case{29.5, 114}, Case{30.0, 114}}) {
+  auto drawn = [](double rate) {
     Sized<GraphCompress> graph;
-    graph.SetValues(0, 50, c.rate);
-    const QImage image = Render(graph);
-    EXPECT_TRUE(ColumnHas(image, 250, c.row, c.row + 1, kBlue)) << c.rate;
-    EXPECT_FALSE(ColumnHas(image, 250, 20, c.row - 1, kBlue)) << c.rate;
-    EXPECT_FALSE(ColumnHas(image, 250, c.row + 2, 213, kBlue)) << c.rate;
-  }
+    graph.SetValues(0, 50, rate);
+    return Render(graph);
+  };
+  // With center 50 and threshold 0 the 1000:1 line ends at 50.07 dB out: at column 250, row 114.
+  const QImage unlimited = drawn(30.0);
+  EXPECT_TRUE(ColumnHas(unlimited, 250, 114, 115, kBlue) && !ColumnHas(unlimited, 250, 20, 113, kBlue));
+  EXPECT_EQ(drawn(29.5), unlimited);
+  EXPECT_NE(drawn(29.0), unlimited);
 }
