@@ -22,10 +22,10 @@ std::unique_ptr<engine::IDriverDevice> ScriptedDriver::Open(const std::string& n
   return std::make_unique<ScriptedDevice>(*this);
 }
 
-void ScriptedDriver::Push(Kind kind, engine::StreamFormat format, std::vector<uint8_t> data, uint32_t error,
+void ScriptedDriver::Push(Kind kind, engine::StreamFormat format, std::vector<uint8_t> data,
                           std::function<bool(uint64_t)> until) {
   std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back(Step{kind, format, std::move(data), error, std::move(until)});
+  steps_.push_back(Step{kind, format, std::move(data), std::move(until)});
   UpdateEventLocked();
 }
 
@@ -69,7 +69,6 @@ bool ScriptedDriver::Control(uint32_t code, void* output, uint32_t outputBytes, 
     return event_ != nullptr;
   }
   if (code == engine::kRequestReadFormat) {
-    if (formatError_ != 0) return fail(std::exchange(formatError_, 0));  // the retry succeeds
     std::memcpy(output, &reportedFormat_, sizeof(engine::StreamFormat));
     *bytesReturned = sizeof(engine::StreamFormat);
     return true;
@@ -82,9 +81,6 @@ bool ScriptedDriver::Control(uint32_t code, void* output, uint32_t outputBytes, 
   Step step = std::move(steps_.front());
   steps_.pop_front();
   switch (step.kind) {
-    case Kind::FormatError:
-      formatError_ = step.error;
-      [[fallthrough]];
     case Kind::Format:
       reportedFormat_ = step.format;
       *bytesReturned = engine::kReadFormatChanged;
