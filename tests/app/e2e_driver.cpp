@@ -75,10 +75,7 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
                   std::to_string(volume ? volume->value() : -1));
   }
   if (line == "hide" || line == "show") {
-    if (line == "hide")
-      frame.hide();
-    else
-      frame.OnCommand(32773);
+    line == "hide" ? frame.hide() : frame.OnCommand(32773);  // the tray menu's Open
     return Answer(State(frame));
   }
   if (line.rfind("tab ", 0) == 0) {

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <thread>
 
 #include "effects_support.h"
 #include "engine/channel_chain.h"

@@ -26,40 +26,35 @@ struct Sized : Graph {
 };
 }  // namespace
 
-struct EqualizerCase {
-  const char* fault;
-  float left, right;
-  double leftNudge;  // added to one point of the left curve
-  int row;           // where the curve lies at column 100 (away from the grid lines)
-  QRgb color;
-};
-
-class EqualizerPixels : public ::testing::TestWithParam<EqualizerCase> {};
-
-TEST_P(EqualizerPixels, CurveRowAndColour) {
-  const EqualizerCase& c = GetParam();
-  Sized<GraphEqualizer> graph;
-  settings::CCurve left = Flat(c.left), right = Flat(c.right);
-  left.points[3].gain += c.leftNudge;
-  graph.SetCurves(left, right);
-  const QImage image = Render(graph);
-  EXPECT_TRUE(PixelIs(image, 100, c.row, c.color)) << c.fault;
-  EXPECT_FALSE(ColumnHas(image, 100, 0, c.row - 1, c.color)) << c.fault;
-  EXPECT_FALSE(ColumnHas(image, 100, c.row + 1, kGraphHeight - 1, c.color)) << c.fault;
+// Where each curve lies at column 100 (away from the grid lines), and in which colour.
+TEST(EqualizerGraph, CurvesLieOnTheirGainsRowInTheirSidesColour) {
+  const struct {
+    const char* fault;
+    float left, right;
+    double leftNudge;  // added to one point of the left curve
+    int row;
+    QRgb color;
+  } cases[] = {
+      // A flat 0 dB curve lies on the black 0 dB line, a quarter of the way down (20 + 194 / 4).
+      {"same curves draw one blue curve on the 0 dB row", 0.0f, 0.0f, 0.0, 68, kBlue},
+      // 0.01 dB apart at one point: two curves, the right one (red) drawn over the left.
+      {"curves 0.01 dB apart draw green and red", 0.0f, 0.0f, 0.01, 68, kRed},
+      {"gains above +12 dB stay on the top row", 20.0f, 20.0f, 0.0, 20, kBlue},
+      {"gains below -36 dB stay one row above the bottom edge", -40.0f, -40.0f, 0.0, 213, kBlue},
+      // -6 dB: 18 of 48 dB below the top, row 20 + trunc(194 * 18 / 48) = 92.
+      {"the right curve is red at its own gain", 6.0f, -6.0f, 0.0, 92, kRed},
+      {"the left curve is green at its own gain", 6.0f, -6.0f, 0.0, 44, kGreen}};
+  for (const auto& c : cases) {
+    Sized<GraphEqualizer> graph;
+    settings::CCurve left = Flat(c.left), right = Flat(c.right);
+    left.points[3].gain += c.leftNudge;
+    graph.SetCurves(left, right);
+    const QImage image = Render(graph);
+    EXPECT_TRUE(PixelIs(image, 100, c.row, c.color)) << c.fault;
+    EXPECT_FALSE(ColumnHas(image, 100, 0, c.row - 1, c.color)) << c.fault;
+    EXPECT_FALSE(ColumnHas(image, 100, c.row + 1, kGraphHeight - 1, c.color)) << c.fault;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Graphs, EqualizerPixels,
-    ::testing::Values(
-        // A flat 0 dB curve lies on the black 0 dB line, a quarter of the way down (20 + 194 / 4).
-        EqualizerCase{"same curves draw one blue curve on the 0 dB row", 0.0f, 0.0f, 0.0, 68, kBlue},
-        // 0.01 dB apart at one point: two curves, the right one (red) drawn over the left.
-        EqualizerCase{"curves 0.01 dB apart draw green and red", 0.0f, 0.0f, 0.01, 68, kRed},
-        EqualizerCase{"gains above +12 dB stay on the top row", 20.0f, 20.0f, 0.0, 20, kBlue},
-        EqualizerCase{"gains below -36 dB stay one row above the bottom edge", -40.0f, -40.0f, 0.0, 213, kBlue},
-        // -6 dB: 18 of 48 dB below the top, row 20 + trunc(194 * 18 / 48) = 92.
-        EqualizerCase{"the right curve is red at its own gain", 6.0f, -6.0f, 0.0, 92, kRed},
-        EqualizerCase{"the left curve is green at its own gain", 6.0f, -6.0f, 0.0, 44, kGreen}));
 
 TEST(EqualizerGraph, GridMarksZeroDbAndDecadesInBlackAndTwentyKilohertzRightOfTheFrame) {
   Sized<GraphEqualizer> graph;

@@ -81,7 +81,6 @@ TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
   Start();
   EXPECT_EQ(Loaded(), 64);
   EXPECT_EQ(SelectedText(), "Custom (Live.Set)");
-  EXPECT_EQ(selection->customTitle, "Live.Set");
 }
 
 TEST_F(Selection, UnsavedChangesAreKeptInCustomTvhOrAskedForWithATitle) {
