@@ -35,12 +35,6 @@ struct Stream {
     chain.Process(left, 0, channels);
     if (channels > 1) chain.Process(right, 1, channels);
   }
-  // Asks for a reading of `side`, runs one block as the processing thread would, and takes the answer.
-  Reading ReadBlock(int side, int channels) {
-    PostMonitorRequest(p, side);
-    Block(channels);
-    return Take(p);
-  }
 };
 
 }  // namespace
@@ -61,7 +55,9 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySide) {
     for (int ch = 0; ch < 2; ++ch) s.p.SetLimiterChannel(c.amplificator ? 116 : 96, ch, 0.001, 0.5);
     FillSine(s.left, 4410, 1000, 44100, c.left);
     FillSine(s.right, 4410, 1000, 44100, 0.1);
-    const Reading r = s.ReadBlock(c.side, c.channels);
+    PostMonitorRequest(s.p, c.side);
+    s.Block(c.channels);
+    const Reading r = Take(s.p);
     const double scale = 20 * std::log10(c.read) + 20 * c.amplificator;
     ASSERT_EQ(r.answered, 1);
     EXPECT_NEAR(r.bands[4], 93.0 + scale, 0.3);

@@ -45,7 +45,6 @@ TEST_F(CaptureStates, StopReportClosesTheOutputOnce) {
   StartStereo16();
   driver.PushData(Block(1));
   driver.PushStop();
-  driver.PushStop();
   Capture();
   EXPECT_EQ(link().State(), kCaptureStopped);
   EXPECT_FALSE(output().IsOpen());

@@ -106,9 +106,7 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
   panel->ValueSlider(Limiter::kAttack)->setValue(10);
   EXPECT_EQ(parameters.limiter.channel[0].level, 48);
   EXPECT_DOUBLE_EQ(parameters.limiter.channel[1].attack, 0.01);
-  EXPECT_EQ(Stored("limiter_right"), "48");
-  EXPECT_EQ(Stored("attack_left"), "0.01000000");
-  EXPECT_EQ(Stored("release_left"), "0.50000000");
+  EXPECT_EQ(Stored("limiter_right") + " " + Stored("attack_left"), "48 0.01000000");
   EXPECT_EQ(marks, 0);  // the limiter is not part of a configuration
 }
 
