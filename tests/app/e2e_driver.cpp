@@ -55,10 +55,9 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
     return Answer("no such preset");
   }
   if (line == "modify") {
-    settings::CCurve& curve = settings::Configuration().leftCurve;
-    std::vector<settings::CurvePoint> points = curve.points;
+    std::vector<settings::CurvePoint> points = settings::Configuration().leftCurve.points;
     if (!points.empty()) points[0].gain += 6;
-    curve.SetPoints(points);
+    settings::Configuration().leftCurve.SetPoints(points);
     settings::Selection().MarkModified();
     return Answer(State(frame));
   }

@@ -17,9 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Kind = desktop::CommandLine::Kind;
-using testing_support::ReadText;
-using testing_support::ScratchDir;
-using testing_support::WriteText;
+using namespace testing_support;
 
 TEST(CommandLine, KindsAndFiles) {
   const struct {

@@ -16,8 +16,7 @@
 namespace {
 
 using settings::CompressorValues;
-using settings_test::ReadText;
-using settings_test::WriteText;
+using namespace settings_test;
 
 const std::string kDefaultCurveList = "25=0.00;63=0.00;160=0.00;400=0.00;1000=0.00;2500=0.00;6300=0.00;16000=0.00;0;";
 

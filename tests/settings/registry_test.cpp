@@ -10,13 +10,8 @@
 
 namespace {
 
-using platform::HKEY_CURRENT_USER;
-using platform::KEY_READ;
-using platform::KEY_WRITE;
-using platform::RegistryKey;
-using settings_test::kProductKey;
-using settings_test::ReadText;
-using settings_test::WriteText;
+using namespace platform;
+using namespace settings_test;
 
 class Registry : public settings_test::SettingsFixture {
  protected:

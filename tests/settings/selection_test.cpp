@@ -8,8 +8,7 @@
 namespace {
 
 using platform::PromptAnswer;
-using settings_test::ReadText;
-using settings_test::WriteText;
+using namespace settings_test;
 using testing_support::MemoryPresetList;
 using Items = std::vector<std::string>;
 

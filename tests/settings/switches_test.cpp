@@ -7,9 +7,7 @@ namespace {
 
 using platform::HKEY_LOCAL_MACHINE;
 using settings::SwitchValues;
-using settings_test::kProductKey;
-using settings_test::ReadText;
-using settings_test::WriteText;
+using namespace settings_test;
 
 class Switches : public settings_test::SettingsFixture {
  protected:
