@@ -80,7 +80,8 @@ TEST(CompressorSafety, RingingEnvelopeBelowZeroNeverMakesNaN) {
 
 // trunc(1 / t) is 0 Hz for a time above 1 s: such a smoother would hold the envelope up for ever, and the
 // compressor would keep its gain of the loudest moment. Through the writer the time is held to 1 s; set
-// on the record past it, the smoother still gets 1 Hz.
+// on the record past it, the smoother still gets 1 Hz. (The limiter shares the envelope follower, and its
+// writer holds its times the same way: the chain's test.)
 TEST(CompressorSmoothers, LongReleaseStillReleases) {
   TestCompressor c(60, 2.0, 0.001, 5.0, 70);
   c.p.compressor.channel[1].release = 30.0;
