@@ -59,7 +59,8 @@ TEST(BiquadState, DesignKeepsTheHistory) {
 }
 
 // The monitor's band sums do not depend on how many sections run together (four, two or one). The
-// equalizer's paired sections are compared with single ones by the chain's stereo test.
+// equalizer's paired and stereo sections are held to each other by the chain's stereo test, and to the
+// designed response by the equalizer bank's tests.
 TEST(BiquadState, SumOfSquaresFastPathsMatchSectionBySection) {
   const auto input = Noise(1500, 1.0, 5);
   CBiquad quad[4], alone[4];
