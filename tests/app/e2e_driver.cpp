@@ -55,10 +55,9 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
     return Answer("no such preset");
   }
   if (line == "modify") {
-    settings::CCurve& curve = settings::Configuration().leftCurve;
-    std::vector<settings::CurvePoint> points = curve.points;
+    std::vector<settings::CurvePoint> points = settings::Configuration().leftCurve.points;
     if (!points.empty()) points[0].gain += 6;
-    curve.SetPoints(points);
+    settings::Configuration().leftCurve.SetPoints(points);
     settings::Selection().MarkModified();
     return Answer(State(frame));
   }
@@ -75,10 +74,7 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
                   std::to_string(volume ? volume->value() : -1));
   }
   if (line == "hide" || line == "show") {
-    if (line == "hide")
-      frame.hide();
-    else
-      frame.OnCommand(32773);
+    line == "hide" ? frame.hide() : frame.OnCommand(32773);  // the tray menu's Open
     return Answer(State(frame));
   }
   if (line.rfind("tab ", 0) == 0) {

@@ -17,9 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Kind = desktop::CommandLine::Kind;
-using testing_support::ReadText;
-using testing_support::ScratchDir;
-using testing_support::WriteText;
+using namespace testing_support;
 
 TEST(CommandLine, KindsAndFiles) {
   const struct {
@@ -27,15 +25,12 @@ TEST(CommandLine, KindsAndFiles) {
     Kind kind;
     std::string file;
   } cases[] = {
-      {{}, Kind::kNormal, ""},
-      {{"/S"}, Kind::kRelaunched, ""},
-      {{"/s"}, Kind::kRefuse, ""},
-      {{"x.tvd"}, Kind::kRefuse, ""},
+      {{}, Kind::kNormal, ""},           {{"/S"}, Kind::kRelaunched, ""},
+      {{"/s"}, Kind::kRefuse, ""},       {{"x.tvd"}, Kind::kRefuse, ""},
       {{"/F", "rock.tvd"}, Kind::kFile, "/home/u/rock.tvd"},
       {{"/F", "/tmp/rock.tvd"}, Kind::kFile, "/tmp/rock.tvd"},
       {{"/F", "../a b.tva"}, Kind::kFile, "/home/u/../a b.tva"},
-      {{"/F", ".tvd"}, Kind::kRefuse, ""},
-      {{"/X", "rock.tvd"}, Kind::kRefuse, ""},
+      {{"/F", ".tvd"}, Kind::kRefuse, ""}, {{"/X", "rock.tvd"}, Kind::kRefuse, ""},
       {{"/F", "a.tvd", "b.tvd"}, Kind::kRefuse, ""},
   };
   for (const auto& c : cases) {

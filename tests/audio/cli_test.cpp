@@ -12,9 +12,7 @@
 
 namespace {
 
-using audio_test::ScratchDir;
-using testing_support::ReadText;
-using testing_support::WriteText;
+using namespace testing_support;
 
 struct CliRun {
   int status;
@@ -67,13 +65,12 @@ TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
   ASSERT_TRUE(audio_test::WriteSound(dir.File("surround.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6,
                                      std::vector<double>(600, 0.1)));
   const std::string out = " " + dir.File("out.wav");
+  // (What is refused as configuration text, and why, is the configuration reader's test.)
   const std::pair<std::string, const char*> calls[] = {
       {"render " + dir.File("none.wav") + out, "none.wav"},  {"render " + dir.File("text.wav") + out, ""},
-      {"analyze " + dir.File("text.wav"), ""},       {"bands " + dir.File("none.tva"), ""},
-      {"normalize " + dir.File("none.tva") + out, ""}, {"bands /dev/zero", "not a regular file"},
-      {"bands " + dir.File(""), ""},                 {"bands " + dir.File("sound.wav"), "binary"},
+      {"analyze " + dir.File("text.wav"), ""},       {"bands " + dir.File("none.tva"), "none.tva"},
+      {"normalize " + dir.File("sound.wav") + out, "binary"}, {"render " + dir.File("surround.wav") + out, "channels"},
       {"render " + dir.File("sound.wav") + " " + dir.File("out.xyz"), ""},
-      {"render " + dir.File("surround.wav") + out, "channels"},
       {"render " + dir.File("sound.wav") + " " + dir.File("no/such/folder/out.wav"), "out.wav"}};
   for (const auto& [call, named] : calls) {
     CliRun run = RunCli(call, dir);
@@ -97,7 +94,6 @@ TEST(CliTest, BandsAndNormalizeReadAndStoreAsTheProgramDoes) {
   const std::string once = ReadText(dir.File("once.tvd"));
   EXPECT_EQ(once.rfind("lang_09_ = Loud\nlang_22_=Alto\ncompress_left_center = 70\n", 0), 0u)
       << "a preset keeps its display names: " << once;
-  EXPECT_NE(once.find("compress_left_rate = 3.50\n"), std::string::npos);
   ASSERT_EQ(RunCli("normalize " + dir.File("once.tvd") + " " + dir.File("twice.tvd"), dir).status, 0);
   EXPECT_EQ(ReadText(dir.File("twice.tvd")), once);
 }

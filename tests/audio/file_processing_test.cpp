@@ -9,10 +9,7 @@
 
 namespace {
 
-using audio_test::ReadSound;
-using audio_test::ScratchDir;
-using audio_test::TestSignal;
-using audio_test::WriteSound;
+using namespace audio_test;
 
 struct FileCase {
   const char* name;

@@ -40,13 +40,8 @@ TEST(CompressorCurve, WorkedExamplesAboveAndBelowTheThresholdAndAtTheCentre) {
   EXPECT_NEAR(c.SteadyGainDb(std::pow(10.0, -1.1)), 0.0, 1e-9);
 }
 
-TEST(CompressorCurve, RatioOneOrBelowIsTransparentAndThirtyIsFlat) {
-  for (double ratio : {1.0, -2.0, 0.5}) {  // the writer holds what is below the panel's range to 1
-    TestCompressor c(30, ratio, 0.005, 0.2, 70, 48000);
-    const auto noise = Noise(9600, 1.0, 4);
-    const auto out = RunSamples(c.compressor, 1, noise);
-    for (int i = 0; i < 9600; ++i) ASSERT_NEAR(out[i], noise[i], 1e-12 * std::fabs(noise[i]) + 1e-300) << ratio;
-  }
+// (A ratio of one is transparent above; the writer holds ratios below the panel's range to one.)
+TEST(CompressorCurve, RatioThirtyHoldsEveryLevelAboveTheThresholdAtTheThreshold) {
   TestCompressor flat(40, 30.0, 0.0, 0.01, 60);
   for (double level : {0.02, 0.1, 0.5, 1.0})
     EXPECT_NEAR(level * std::pow(10.0, flat.SteadyGainDb(level) / 20), std::pow(10.0, -1.8), 1e-12) << level;
@@ -85,7 +80,8 @@ TEST(CompressorSafety, RingingEnvelopeBelowZeroNeverMakesNaN) {
 
 // trunc(1 / t) is 0 Hz for a time above 1 s: such a smoother would hold the envelope up for ever, and the
 // compressor would keep its gain of the loudest moment. Through the writer the time is held to 1 s; set
-// on the record past it, the smoother still gets 1 Hz.
+// on the record past it, the smoother still gets 1 Hz. (The limiter shares the envelope follower, and its
+// writer holds its times the same way: the chain's test.)
 TEST(CompressorSmoothers, LongReleaseStillReleases) {
   TestCompressor c(60, 2.0, 0.001, 5.0, 70);
   c.p.compressor.channel[1].release = 30.0;

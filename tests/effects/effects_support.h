@@ -72,24 +72,18 @@ inline void NeutralSettings(engine::ProcessingParameters& p) {
 // copies a reading.
 class LockHolder {
  public:
-  explicit LockHolder(platform::CriticalSection& lock) {
-    worker_ = std::thread([this, &lock] {
-      lock.Enter();
-      held_ = true;
-      while (!release_) std::this_thread::yield();
-      lock.Leave();
-    });
+  explicit LockHolder(platform::CriticalSection& lock) : worker_([this, &lock] {
+    const platform::Guard hold(lock);
+    held_ = true;
+    while (!release_) std::this_thread::yield();
+  }) {
     while (!held_) std::this_thread::yield();
   }
-  ~LockHolder() {
-    release_ = true;
-    worker_.join();
-  }
+  ~LockHolder() { release_ = true, worker_.join(); }
 
  private:
-  std::atomic<bool> held_{false};
-  std::atomic<bool> release_{false};
-  std::thread worker_;
+  std::atomic<bool> held_{false}, release_{false};
+  std::thread worker_;  // declared last: it starts once the flags exist
 };
 
 }  // namespace effects_test

@@ -48,12 +48,3 @@ TEST(Limiter, PeaksArePulledBackWithinAboutAMillisecond) {
   EXPECT_NEAR(buffer[132], 1.0, 0.05);  // 3 ms later it is close
   EXPECT_NEAR(buffer[440], 1.0, 1e-3);  // and 10 ms later the output sits at the limit
 }
-
-// A release above 1 s would make a 0 Hz smoother: the limiter would hold the gain of the loudest moment
-// for good, and everything after a peak would play muffled down.
-TEST(Limiter, LongReleaseStillReleases) {
-  TestLimiter t;
-  t.p.SetLimiterChannel(84, 0, 0.001, 5.0);
-  t.Steady(1.0, 0.1);
-  EXPECT_NEAR(t.Steady(0.05, 2.0), 0.05, 1e-4);
-}

@@ -65,17 +65,9 @@ TEST(ReportQueue, ConcurrentReportersAndReaderAccountForEveryReport) {
       ++done;
     });
   size_t shown = 0;
-  std::string text;
-  for (;;) {
-    const bool finished = done == kThreads;
-    if (queue.TakeNext(&text)) {
-      ++shown;
-      queue.Closed();
-    } else if (finished) {
-      break;
-    }
-  }
+  while (done < kThreads) shown += TakeAll(queue).size();
   for (std::thread& reporter : reporters) reporter.join();
+  shown += TakeAll(queue).size();
   EXPECT_EQ(shown + queue.Merged() + queue.Dropped(), static_cast<size_t>(kThreads * kReports));
   EXPECT_EQ(queue.Dropped(), 0u);  // four distinct texts never fill eight slots
 }

@@ -2,7 +2,6 @@
 // that storing settles: a point below 1 Hz is written as 0 Hz, dropped by the next store, and may leave
 // too few points, which the third store replaces by the defaults; after that nothing changes.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 

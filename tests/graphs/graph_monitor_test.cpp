@@ -2,12 +2,14 @@
 // zeros until the processing thread has answered, and shows the answer on the next tick.
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 #include "graphs/engine_monitor.h"
 #include "graphs/graph_monitor.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/graphs/graph_test_support.h"
+#include "tests/qt_support/silent_monitor.h"
 
 using namespace graphs;
 using namespace graphs_test;
@@ -23,33 +25,31 @@ constexpr int kRow0 = 211, kRow2_5 = 207, kRow7_6 = 199, kRow81 = 83, kRow91 = 6
 // Bar centres of the 25 Hz, 63 Hz, 160 Hz and 1 kHz bands; the Sat bar's segments span 329..344.
 constexpr int kBar25 = 41, kBar63 = 77, kBar160 = 113, kBar1k = 185, kSat = 336;
 
-struct ScriptedSource : IMonitorSource {
-  void PostRequest(int side) override { requested = side; }
-  bool TakeReply(MonitorReading& out) override {
-    out = reading;
-    return true;
-  }
-  MonitorOutputFormat OutputFormat() override { return {}; }
-  std::array<int, 2> LimiterLevels() override { return limits; }
-
+// Answers every request at once with `reading`; the limits are 94 (left) and 100 (right).
+struct ScriptedSource : testing_support::SilentMonitor {
+  bool TakeReply(MonitorReading& out) override { return out = reading, true; }
+  std::array<int, 2> LimiterLevels() override { return {94, 100}; }
   MonitorReading reading;
-  std::array<int, 2> limits{94, 100};
-  int requested = 0;
 };
 
 QImage TickAndRender(GraphMonitor& graph) {
   graph.Tick();
   return Render(graph);
 }
+
+// The graph on `side` after one tick of `source`.
+QImage Shown(ScriptedSource& source, int side) {
+  GraphMonitor graph(nullptr, source);
+  graph.resize(kMonitorWidth, kGraphHeight);
+  graph.SetSide(side);
+  return TickAndRender(graph);
+}
 }  // namespace
 
 TEST(MonitorGraph, BandSegmentsAreYellowBelowTwentyGreenUpToNinetySixDarkRedAbove) {
   ScriptedSource source;
   source.reading.bands = {10.0, 50.0, 100.0, 0.0, 0.0, 0.0, 0.0, 0.0};
-  GraphMonitor graph(nullptr, source);
-  graph.resize(kMonitorWidth, kGraphHeight);
-  graph.SetSide(kRight);
-  const QImage image = TickAndRender(graph);
+  const QImage image = Shown(source, kRight);
   EXPECT_TRUE(PixelIs(image, kBar25, kRow7_6, kYellow));
   EXPECT_TRUE(PixelIs(image, kBar25, kRow91, kUnlit));
   EXPECT_TRUE(PixelIs(image, kBar63, kRow81, kUnlit));
@@ -57,34 +57,26 @@ TEST(MonitorGraph, BandSegmentsAreYellowBelowTwentyGreenUpToNinetySixDarkRedAbov
   EXPECT_TRUE(PixelIs(image, kBar160, kRow98_5, kDarkRed));
 }
 
-struct SatCase {
-  const char* fault;
-  int side, markerRow;  // marker: 94 dB at row 20 + trunc(194 * 26 / 120) = 62; 100 dB at row 52
-  QRgb at91, at93_5, at98_5;
-};
-
-class MonitorSatBar : public ::testing::TestWithParam<SatCase> {};
-
-TEST_P(MonitorSatBar, TurnsOrangeFromTwoDecibelsBelowTheShownLimitUpToNinetySix) {
-  const SatCase& c = GetParam();
-  ScriptedSource source;  // limits 94 (left) and 100 (right)
-  source.reading.total = 110.0;
-  GraphMonitor graph(nullptr, source);
-  graph.resize(kMonitorWidth, kGraphHeight);
-  graph.SetSide(c.side);
-  const QImage image = TickAndRender(graph);
-  EXPECT_TRUE(PixelIs(image, kSat, kRow91, c.at91)) << c.fault;
-  EXPECT_TRUE(PixelIs(image, kSat, kRow93_5, c.at93_5)) << c.fault;
-  EXPECT_TRUE(PixelIs(image, kSat, kRow98_5, c.at98_5)) << c.fault;
-  EXPECT_TRUE(PixelIs(image, 60, c.markerRow, kMarker)) << c.fault;   // across the plot
-  EXPECT_TRUE(PixelIs(image, 325, c.markerRow, kMarker)) << c.fault;  // and the Sat bar
+// A total of 110 dB against the limits 94 (left) and 100 (right); the marker shows the limit.
+TEST(MonitorGraph, SatBarTurnsOrangeFromTwoDecibelsBelowTheShownLimitUpToNinetySix) {
+  const struct {
+    const char* fault;
+    int side, markerRow;  // marker: 94 dB at row 20 + trunc(194 * 26 / 120) = 62; 100 dB at row 52
+    QRgb at93_5;
+  } cases[] = {{"left limit 94: orange from 92 dB", kLeft, 62, kOrange},
+               {"right limit 100: no orange below 96 dB", kRight, 52, kGreen},
+               {"both sides: the larger limit, 100", kBoth, 52, kGreen}};
+  for (const auto& c : cases) {
+    ScriptedSource source;
+    source.reading.total = 110.0;
+    const QImage image = Shown(source, c.side);
+    EXPECT_TRUE(PixelIs(image, kSat, kRow91, kGreen)) << c.fault;
+    EXPECT_TRUE(PixelIs(image, kSat, kRow93_5, c.at93_5)) << c.fault;
+    EXPECT_TRUE(PixelIs(image, kSat, kRow98_5, kDarkRed)) << c.fault;
+    EXPECT_TRUE(PixelIs(image, 60, c.markerRow, kMarker)) << c.fault;   // across the plot
+    EXPECT_TRUE(PixelIs(image, 325, c.markerRow, kMarker)) << c.fault;  // and the Sat bar
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Graphs, MonitorSatBar,
-    ::testing::Values(SatCase{"left limit 94: orange from 92 dB", kLeft, 62, kGreen, kOrange, kDarkRed},
-                      SatCase{"right limit 100: no orange below 96 dB", kRight, 52, kGreen, kGreen, kDarkRed},
-                      SatCase{"both sides: the larger limit, 100", kBoth, 52, kGreen, kGreen, kDarkRed}));
 
 // A real engine on the scripted driver and the test output, with its capture and processing threads.
 class MonitorOnEngine : public ::testing::Test, public engine_tests::EngineParts {
@@ -104,14 +96,9 @@ class MonitorOnEngine : public ::testing::Test, public engine_tests::EngineParts
       samples[i] = static_cast<int16_t>(32767 * std::sin(2 * 3.141592653589793 * 1000.0 * double(i / 2) / 44100));
     driver.PushData(engine_tests::Pcm16(samples));
   }
-  template <class Condition>
-  static bool WaitFor(Condition done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
+  static bool WaitFor(const std::function<bool()>& done) {  // for up to about 10 s
+    for (int i = 0; i < 10000 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return done();
   }
 
   static constexpr uint32_t kBlockBytes = 16000;  // 4000 stereo frames

@@ -26,40 +26,35 @@ struct Sized : Graph {
 };
 }  // namespace
 
-struct EqualizerCase {
-  const char* fault;
-  float left, right;
-  double leftNudge;  // added to one point of the left curve
-  int row;           // where the curve lies at column 100 (away from the grid lines)
-  QRgb color;
-};
-
-class EqualizerPixels : public ::testing::TestWithParam<EqualizerCase> {};
-
-TEST_P(EqualizerPixels, CurveRowAndColour) {
-  const EqualizerCase& c = GetParam();
-  Sized<GraphEqualizer> graph;
-  settings::CCurve left = Flat(c.left), right = Flat(c.right);
-  left.points[3].gain += c.leftNudge;
-  graph.SetCurves(left, right);
-  const QImage image = Render(graph);
-  EXPECT_TRUE(PixelIs(image, 100, c.row, c.color)) << c.fault;
-  EXPECT_FALSE(ColumnHas(image, 100, 0, c.row - 1, c.color)) << c.fault;
-  EXPECT_FALSE(ColumnHas(image, 100, c.row + 1, kGraphHeight - 1, c.color)) << c.fault;
+// Where each curve lies at column 100 (away from the grid lines), and in which colour.
+TEST(EqualizerGraph, CurvesLieOnTheirGainsRowInTheirSidesColour) {
+  const struct {
+    const char* fault;
+    float left, right;
+    double leftNudge;  // added to one point of the left curve
+    int row;
+    QRgb color;
+  } cases[] = {
+      // A flat 0 dB curve lies on the black 0 dB line, a quarter of the way down (20 + 194 / 4).
+      {"same curves draw one blue curve on the 0 dB row", 0.0f, 0.0f, 0.0, 68, kBlue},
+      // 0.01 dB apart at one point: two curves, the right one (red) drawn over the left.
+      {"curves 0.01 dB apart draw green and red", 0.0f, 0.0f, 0.01, 68, kRed},
+      {"gains above +12 dB stay on the top row", 20.0f, 20.0f, 0.0, 20, kBlue},
+      {"gains below -36 dB stay one row above the bottom edge", -40.0f, -40.0f, 0.0, 213, kBlue},
+      // -6 dB: 18 of 48 dB below the top, row 20 + trunc(194 * 18 / 48) = 92.
+      {"the right curve is red at its own gain", 6.0f, -6.0f, 0.0, 92, kRed},
+      {"the left curve is green at its own gain", 6.0f, -6.0f, 0.0, 44, kGreen}};
+  for (const auto& c : cases) {
+    Sized<GraphEqualizer> graph;
+    settings::CCurve left = Flat(c.left), right = Flat(c.right);
+    left.points[3].gain += c.leftNudge;
+    graph.SetCurves(left, right);
+    const QImage image = Render(graph);
+    EXPECT_TRUE(PixelIs(image, 100, c.row, c.color)) << c.fault;
+    EXPECT_FALSE(ColumnHas(image, 100, 0, c.row - 1, c.color)) << c.fault;
+    EXPECT_FALSE(ColumnHas(image, 100, c.row + 1, kGraphHeight - 1, c.color)) << c.fault;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Graphs, EqualizerPixels,
-    ::testing::Values(
-        // A flat 0 dB curve lies on the black 0 dB line, a quarter of the way down (20 + 194 / 4).
-        EqualizerCase{"same curves draw one blue curve on the 0 dB row", 0.0f, 0.0f, 0.0, 68, kBlue},
-        // 0.01 dB apart at one point: two curves, the right one (red) drawn over the left.
-        EqualizerCase{"curves 0.01 dB apart draw green and red", 0.0f, 0.0f, 0.01, 68, kRed},
-        EqualizerCase{"gains above +12 dB stay on the top row", 20.0f, 20.0f, 0.0, 20, kBlue},
-        EqualizerCase{"gains below -36 dB stay one row above the bottom edge", -40.0f, -40.0f, 0.0, 213, kBlue},
-        // -6 dB: 18 of 48 dB below the top, row 20 + trunc(194 * 18 / 48) = 92.
-        EqualizerCase{"the right curve is red at its own gain", 6.0f, -6.0f, 0.0, 92, kRed},
-        EqualizerCase{"the left curve is green at its own gain", 6.0f, -6.0f, 0.0, 44, kGreen}));
 
 TEST(EqualizerGraph, GridMarksZeroDbAndDecadesInBlackAndTwentyKilohertzRightOfTheFrame) {
   Sized<GraphEqualizer> graph;
@@ -103,41 +98,28 @@ TEST(LimiterGraph, DifferentLevelsDrawAGreenDiagonalAndARedKnee) {
 TEST(CompressorGraph, LinesJoinTheScalesAndHatchingFillsOutsideThem) {
   Sized<GraphCompress> graph;
   graph.SetValues(60, 50, 2.0);  // output top 85 dB, output threshold 55 dB
-  QImage image = Render(graph);
+  const QImage image = Render(graph);
   // Blue from 120 dB in (row 20) to 85 dB out (row 20 + trunc(194 * 35 / 120) = 76); red from 60 dB in
   // (row 117) to 55 dB out (row 125). Columns 34 and 280 lie clear of the brackets' ticks.
   EXPECT_TRUE(ColumnHas(image, 34, 21, 23, kBlue));
   EXPECT_TRUE(ColumnHas(image, 280, 72, 75, kBlue));
   EXPECT_TRUE(ColumnHas(image, 34, 117, 118, kRed));
   EXPECT_TRUE(ColumnHas(image, 280, 124, 125, kRed));
-  const QRect plot(22, 21, 272, 192);
   EXPECT_GT(Count(image, QRect(22, 21, 272, 40), kHatching), 100);    // above the blue line
   EXPECT_GT(Count(image, QRect(22, 150, 272, 60), kHatching), 100);   // below the red line
   EXPECT_EQ(Count(image, QRect(60, 90, 200, 20), kHatching), 0);      // between them
-
-  // Ratio 1 with threshold 0 and center 60: the lines run along the top and the bottom and no hatching
-  // is left inside the plot.
-  graph.SetValues(0, 60, 1.0);
-  image = Render(graph);
-  EXPECT_EQ(Count(image, plot, kHatching), 0);
-  EXPECT_TRUE(PixelIs(image, 150, 20, kBlue));
-  EXPECT_TRUE(PixelIs(image, 150, 213, kRed));
 }
 
+// Any ratio above 29 (the panel's top position, "INF") is drawn as unlimited, not as the ratio itself.
 TEST(CompressorGraph, RatioAboveTwentyNineIsDrawnAsUnlimited) {
-  // With center 50 and threshold 0, ratio 29 ends the blue line at 52.4 dB out (row 129); any ratio
-  // above 29 is drawn as 1000, ending it at the center, 50.07 dB (row 133). At column 250 the line is
-  // near 20 + 228 / 272 of the way down to its end: row 111 or 114.
-  struct Case {
-    double rate;
-    int row;
-  };
-  for (const Case& c : {Case{29.0, 111}, Case{29.5, 114}, Case{30.0, 114}}) {
+  auto drawn = [](double rate) {
     Sized<GraphCompress> graph;
-    graph.SetValues(0, 50, c.rate);
-    const QImage image = Render(graph);
-    EXPECT_TRUE(ColumnHas(image, 250, c.row, c.row + 1, kBlue)) << c.rate;
-    EXPECT_FALSE(ColumnHas(image, 250, 20, c.row - 1, kBlue)) << c.rate;
-    EXPECT_FALSE(ColumnHas(image, 250, c.row + 2, 213, kBlue)) << c.rate;
-  }
+    graph.SetValues(0, 50, rate);
+    return Render(graph);
+  };
+  // With center 50 and threshold 0 the 1000:1 line ends at 50.07 dB out: at column 250, row 114.
+  const QImage unlimited = drawn(30.0);
+  EXPECT_TRUE(ColumnHas(unlimited, 250, 114, 115, kBlue) && !ColumnHas(unlimited, 250, 20, 113, kBlue));
+  EXPECT_EQ(drawn(29.5), unlimited);
+  EXPECT_NE(drawn(29.0), unlimited);
 }

@@ -7,7 +7,6 @@ namespace panels_test {
 namespace {
 
 using settings::CCurve;
-using settings::CurvePoint;
 
 constexpr int k1000Hz = 4;
 
@@ -16,11 +15,6 @@ class EqualizerPanel : public PanelFixture {
   double EngineGain(int band, int channel) {
     return parameters.equalizer.bands[engine::BandIndex(band, channel)].gain;
   }
-  double PointAt(const CCurve& curve, double frequency) {
-    for (const CurvePoint& point : curve.points)
-      if (point.frequency == frequency) return point.gain;
-    return -999;
-  }
 };
 
 TEST_F(EqualizerPanel, SliderStepOnLeftSetsThePointMarksOnceAndSendsTheGains) {
@@ -28,7 +22,7 @@ TEST_F(EqualizerPanel, SliderStepOnLeftSetsThePointMarksOnceAndSendsTheGains) {
   auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
   ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideLeft);
   panel->BandSlider(k1000Hz)->setValue(9);
-  EXPECT_EQ(PointAt(configuration.leftCurve, 1000), 3.0);
+  EXPECT_EQ(configuration.leftCurve.GainAt(1000), 3.0);
   EXPECT_EQ(marks, 1);
   EXPECT_EQ(EngineGain(k1000Hz, 0), 3.0);
   EXPECT_EQ(EngineGain(k1000Hz, 1), -3.0);
@@ -48,9 +42,9 @@ TEST_F(EqualizerPanel, BothWithGatherMovesEveryPointOfBothCurvesAndStopsAtTheTop
   EXPECT_TRUE(panel->CurveGather()->isChecked());
   panel->BandSlider(0)->setValue(0);  // +12: the others move by +2 as well, no further than +12
   panel->BandSlider(0)->setValue(3);  // +9: the others move by -3
-  for (const CCurve* curve : {&configuration.leftCurve, &configuration.rightCurve}) {
-    EXPECT_EQ(PointAt(*curve, 25), 9.0);
-    EXPECT_EQ(PointAt(*curve, 16000), 9.0);
+  for (CCurve* curve : {&configuration.leftCurve, &configuration.rightCurve}) {
+    EXPECT_EQ(curve->GainAt(25), 9.0);
+    EXPECT_EQ(curve->GainAt(16000), 9.0);
   }
   EXPECT_EQ(EngineGain(7, 1), 9.0);
   EXPECT_EQ(marks, 2);
@@ -77,7 +71,7 @@ TEST_F(EqualizerPanel, BothOnDifferentCurvesAsksAndEachAnswerDoesItsPart) {
     EXPECT_EQ(prompt.messages.back().text.substr(0, 26), "Equalizer curves from left");
     EXPECT_EQ(panel->Sides()->checkedId(), each.expectedSide);
     EXPECT_EQ(state.equalizerSide, each.expectedSide);
-    EXPECT_EQ(PointAt(configuration.leftCurve, 400), each.expectedLeft);
+    EXPECT_EQ(configuration.leftCurve.GainAt(400), each.expectedLeft);
     EXPECT_EQ(EngineGain(3, 0), each.expectedLeft);
     EXPECT_EQ(marks, each.answer == platform::PromptAnswer::Yes ? 1 : 0);
   }
@@ -97,13 +91,13 @@ TEST_F(EqualizerPanel, FlateMarksOnlyWhenTheCurveChangesAndOnBothCopiesIt) {
   panel->BandSlider(0)->setValue(4);  // +8 at 25 Hz
   panel->FlatButton()->click();       // average +1
   EXPECT_EQ(marks, 2);
-  EXPECT_EQ(PointAt(configuration.leftCurve, 16000), 1.0);
+  EXPECT_EQ(configuration.leftCurve.GainAt(16000), 1.0);
   prompt.Answer(platform::PromptAnswer::Yes);
   ClickSide(panel->Sides(), engine::kSideBoth);
   panel->BandSlider(0)->setValue(0);  // +12 on both
   panel->FlatButton()->click();       // average (12 + 7) / 8
   EXPECT_EQ(marks, 5);
-  EXPECT_EQ(PointAt(configuration.rightCurve, 25), 2.375);
+  EXPECT_EQ(configuration.rightCurve.GainAt(25), 2.375);
   EXPECT_EQ(EngineGain(0, 1), 2.375);
   EXPECT_EQ(panel->BandSlider(3)->value(), 10);
 }
@@ -114,16 +108,16 @@ TEST_F(EqualizerPanel, ShowingAddsMissingBandPointsQuietlyAndClampsOutOfRangeGai
   configuration.rightCurve = configuration.leftCurve;
   Show<panels::CFormEqualizer>(kEqualizer);
   EXPECT_EQ(configuration.leftCurve.PointCount(), 11u);
-  EXPECT_EQ(PointAt(configuration.rightCurve, 1000),
-            std::trunc(PointAt(configuration.rightCurve, 1000)));  // whole dB, as the slider shows it
-  EXPECT_GT(PointAt(configuration.rightCurve, 1000), 4.0);
+  EXPECT_EQ(configuration.rightCurve.GainAt(1000),
+            std::trunc(configuration.rightCurve.GainAt(1000)));  // whole dB, as the slider shows it
+  EXPECT_GT(configuration.rightCurve.GainAt(1000), 4.0);
   EXPECT_EQ(marks, 0);
 
   configuration.leftCurve.ResetToDefaults();
   configuration.leftCurve.SetPoint(63, 20.0f, -100.0f, 100.0f);
   state.equalizerSide = engine::kSideLeft;
   auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
-  EXPECT_EQ(PointAt(configuration.leftCurve, 63), 12.0);
+  EXPECT_EQ(configuration.leftCurve.GainAt(63), 12.0);
   EXPECT_EQ(EngineGain(1, 0), 12.0);
   EXPECT_EQ(panel->BandSlider(1)->value(), 0);
   EXPECT_EQ(marks, 1);

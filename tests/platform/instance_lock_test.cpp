@@ -5,14 +5,13 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
 
 #include "platform/guardian_link.h"
 #include "platform/instance_lock.h"
+#include "tests/support/files.h"
 
 namespace {
 
@@ -22,22 +21,8 @@ using Result = InstanceLock::Result;
 
 class InstanceLockTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tonvex-lock-test.XXXXXX";
-    folder_ = mkdtemp(pattern);
-    path_ = folder_ + "/tonvex.lock";
-  }
-  void TearDown() override { std::system(("rm -rf " + folder_).c_str()); }
-
-  std::string ReadFile(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-
-  std::string folder_;
-  std::string path_;
+  testing_support::ScratchDir scratch;
+  const std::string folder_ = scratch.path, path_ = folder_ + "/tonvex.lock";
 };
 
 // A holder that died while its guardian still restores the desktop: the newcomer waits for the guardian
@@ -87,7 +72,7 @@ TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessio
   lock.Release();
   EXPECT_EQ(InstanceLock(path_).Acquire(0), Result::kHeldByOther);
   EXPECT_TRUE(guardian.Finish(5000));
-  std::istringstream lines(ReadFile(seen));
+  std::istringstream lines(testing_support::ReadText(seen));
   std::string line, blocked;
   pid_t session = 0;
   std::getline(lines, line);

@@ -29,7 +29,6 @@ TEST_F(AutostartTest, WrittenReadAndRemoved) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(platform::AutostartFolder()), {}), 1);
   ASSERT_EQ(platform::RemoveLaunchOnLogOn(), 0);
   EXPECT_FALSE(platform::IsLaunchOnLogOnSet(cases[0].program));
-  EXPECT_EQ(platform::RemoveLaunchOnLogOn(), 0);
 }
 
 // Entries written by hand or switched off in the desktop's start-up settings.

@@ -16,8 +16,7 @@
 namespace {
 
 using settings::CompressorValues;
-using settings_test::ReadText;
-using settings_test::WriteText;
+using namespace settings_test;
 
 const std::string kDefaultCurveList = "25=0.00;63=0.00;160=0.00;400=0.00;1000=0.00;2500=0.00;6300=0.00;16000=0.00;0;";
 
@@ -85,15 +84,14 @@ class ConfigFileObject : public ConfigurationFile {
  protected:
   void SetUp() override {
     ConfigurationFile::SetUp();
-    selection = std::make_unique<settings::PresetSelection>(model, parameters, &prompt);
-    selection->configFolder = configFolder;
+    selection.configFolder = configFolder;
   }
   int FilesInFolder() {
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(configFolder)) files += !entry.is_directory();
     return files;
   }
-  std::unique_ptr<settings::PresetSelection> selection;
+  settings::PresetSelection selection{model, parameters, &prompt};
 };
 
 TEST_F(ConfigFileObject, WhatIsNoConfigurationTextIsRefusedQuicklyAndChangesNothing) {
@@ -107,7 +105,7 @@ TEST_F(ConfigFileObject, WhatIsNoConfigurationTextIsRefusedQuicklyAndChangesNoth
   for (auto [name, error] : {std::pair{"Missing.tvd", ENOENT}, {"Folder.tvd", EISDIR}, {"Zero.tvd", ENODEV},
                              {"Pipe.tvd", ENODEV}, {"Sound.tvd", EILSEQ}, {"Huge.tvd", EFBIG}}) {
     prompt.messages.clear();
-    EXPECT_EQ(settings::CConfigFile(*selection).Open(name), -error) << name;
+    EXPECT_EQ(settings::CConfigFile(selection).Open(name), -error) << name;
     ASSERT_EQ(prompt.messages.size(), 1u) << name;
     EXPECT_EQ(prompt.messages[0].text, "Cannot Open a File");
   }
@@ -115,42 +113,29 @@ TEST_F(ConfigFileObject, WhatIsNoConfigurationTextIsRefusedQuicklyAndChangesNoth
   EXPECT_EQ(model.compressorValues[0].center, 66);
 }
 
-TEST_F(ConfigFileObject, SaveReplacesTheWholeFileAndRecordsTheSelection) {
-  std::string path = configFolder + "/Custom.tvh";
-  WriteText(path, std::string(5000, '#') + "\n");
-  selection->pending = 1;
-  selection->selectionName = "Custom";
-  EXPECT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", true), 0);
-  EXPECT_EQ(ReadText(path), Store());
-  EXPECT_EQ(UserValue("pending"), "1") << "keep-pending";
-  EXPECT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", false), 0);
-  EXPECT_EQ(UserValue("pending"), "0");
-  EXPECT_EQ(FilesInFolder(), 1) << "no temporary file is left beside the target";
-}
-
 TEST_F(ConfigFileObject, AFailedSaveLeavesTheOldFileWholeAndReportsIt) {
   const std::string path = configFolder + "/Custom.tvh", old = "compress_left_center = 61\n";
   WriteText(path, old);
   model.leftCurve.SetPoints(std::vector<settings::CurvePoint>(4000, settings::CurvePoint{1000, 1}));
-  selection->pending = 1;
+  selection.pending = 1;
   // A file size limit stands in for a full disk (root ignores permissions, but not this).
   struct rlimit saved {}, limited {};
   ::getrlimit(RLIMIT_FSIZE, &saved);
   limited = {1000, saved.rlim_max};
   auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
   ::setrlimit(RLIMIT_FSIZE, &limited);
-  int result = settings::CConfigFile(*selection).Save("Custom.tvh", false);
+  int result = settings::CConfigFile(selection).Save("Custom.tvh", false);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_EQ(result, -EFBIG);
   EXPECT_EQ(ReadText(path), old);
-  EXPECT_EQ(selection->pending, 1) << "a failed save must not claim the changes are kept";
+  EXPECT_EQ(selection.pending, 1) << "a failed save must not claim the changes are kept";
   EXPECT_EQ(prompt.messages.at(0).text, "Cannot Open a File");
   EXPECT_EQ(FilesInFolder(), 1);
   // A file the user made read-only is not replaced either, not even by root.
   ::chmod(path.c_str(), 0444);
   model.leftCurve.ResetToDefaults();
-  EXPECT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", false), -EACCES);
+  EXPECT_EQ(settings::CConfigFile(selection).Save("Custom.tvh", false), -EACCES);
   EXPECT_EQ(ReadText(path), old);
 }
 
@@ -159,7 +144,7 @@ TEST_F(ConfigFileObject, SavingThroughALinkReplacesTheLinkedFileKeepingItsPermis
   WriteText(root + "/dotfiles/Custom.tvh", "old\n");
   ::chmod((root + "/dotfiles/Custom.tvh").c_str(), 0600);
   std::filesystem::create_symlink(root + "/dotfiles/Custom.tvh", configFolder + "/Custom.tvh");
-  ASSERT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", true), 0);
+  ASSERT_EQ(settings::CConfigFile(selection).Save("Custom.tvh", true), 0);
   EXPECT_TRUE(std::filesystem::is_symlink(configFolder + "/Custom.tvh"));
   EXPECT_EQ(ReadText(root + "/dotfiles/Custom.tvh"), Store());
   EXPECT_EQ(std::filesystem::status(root + "/dotfiles/Custom.tvh").permissions() & std::filesystem::perms::all,
@@ -168,7 +153,8 @@ TEST_F(ConfigFileObject, SavingThroughALinkReplacesTheLinkedFileKeepingItsPermis
 
 // A writer killed between creating its temporary file and renaming it leaves the file behind; the next
 // save removes those of writers that are gone, and no other. (That a failed or interrupted write leaves
-// the old file whole is the failed-save test above: the file is never written in place.)
+// the old file whole is the failed-save test above: the file is never written in place, and that the
+// pending flag follows a save is the selection's test.)
 TEST_F(ConfigFileObject, TheNextSaveRemovesWhatAKilledWriterLeftBehind) {
   const pid_t gone = ::fork();
   if (gone == 0) ::_exit(0);
@@ -176,9 +162,10 @@ TEST_F(ConfigFileObject, TheNextSaveRemovesWhatAKilledWriterLeftBehind) {
   const std::string prefix = configFolder + "/.Custom.tvh.tmp-", dead = prefix + std::to_string(gone) + "-abcdef";
   WriteText(dead, "half a configuration");
   WriteText(prefix + "1-abcdef", "a running writer's");
-  ASSERT_EQ(settings::CConfigFile(*selection).Save("Custom.tvh", false), 0);
+  ASSERT_EQ(settings::CConfigFile(selection).Save("Custom.tvh", false), 0);
   EXPECT_FALSE(std::filesystem::exists(dead));
   EXPECT_TRUE(std::filesystem::exists(prefix + "1-abcdef"));
+  EXPECT_EQ(FilesInFolder(), 2) << "the save left no temporary file of its own";
 }
 
 }  // namespace

@@ -19,24 +19,17 @@ CCurve CurveWith(std::vector<CurvePoint> points) {
   return curve;
 }
 
-double PointGain(const CCurve& curve, double frequency) {
-  for (const CurvePoint& point : curve.points)
-    if (point.frequency == frequency) return point.gain;
-  ADD_FAILURE() << "no point at " << frequency;
-  return NAN;
-}
-
 TEST(CurveEditing, SetPointTruncatesComparesClampsAndInserts) {
   CCurve curve = CurveWith({});
   curve.SetPoint(1000, 3.2f, -36, 12);
   curve.GainAt(300);                    // fits the spline
   curve.SetPoint(1000, 3.7f, -36, 12);  // same whole dB: nothing changes, no refit
-  EXPECT_FLOAT_EQ(PointGain(curve, 1000), 3.2f);
   EXPECT_TRUE(curve.fitted);
+  EXPECT_FLOAT_EQ(curve.GainAt(1000), 3.2f);  // a point's own gain
   curve.SetPoint(400, -0.5f, -36, 12);  // truncation toward zero: still 0
-  EXPECT_DOUBLE_EQ(PointGain(curve, 400), 0.0);
+  EXPECT_DOUBLE_EQ(curve.GainAt(400), 0.0);
   curve.SetPoint(400, -40.0f, -36, 12);
-  EXPECT_DOUBLE_EQ(PointGain(curve, 400), -36.0);
+  EXPECT_DOUBLE_EQ(curve.GainAt(400), -36.0);
   curve.SetPoint(500, 20.0f, -36, 12);
   ASSERT_EQ(curve.PointCount(), 9u);
   EXPECT_DOUBLE_EQ(curve.points[4].frequency, 500.0);

@@ -30,9 +30,6 @@ class MemoryPresetList : public settings::PresetList {
   int Selected() const override { return selected; }
   void Select(int index) override { selected = Valid(index) ? index : -1; }
 
-  // What the user does: pick an item.
-  void UserPicks(int index) { Select(index); }
-
   std::vector<std::string> items;
   int selected = -1;
 

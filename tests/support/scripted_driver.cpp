@@ -22,10 +22,10 @@ std::unique_ptr<engine::IDriverDevice> ScriptedDriver::Open(const std::string& n
   return std::make_unique<ScriptedDevice>(*this);
 }
 
-void ScriptedDriver::Push(Kind kind, engine::StreamFormat format, std::vector<uint8_t> data, uint32_t declaredBytes,
-                          uint32_t error, std::function<bool(uint64_t)> until) {
+void ScriptedDriver::Push(Kind kind, engine::StreamFormat format, std::vector<uint8_t> data,
+                          std::function<bool(uint64_t)> until) {
   std::lock_guard<std::mutex> lock(mutex_);
-  steps_.push_back(Step{kind, format, std::move(data), declaredBytes, error, std::move(until)});
+  steps_.push_back(Step{kind, format, std::move(data), std::move(until)});
   UpdateEventLocked();
 }
 
@@ -69,9 +69,6 @@ bool ScriptedDriver::Control(uint32_t code, void* output, uint32_t outputBytes, 
     return event_ != nullptr;
   }
   if (code == engine::kRequestReadFormat) {
-    if (formatError_ != 0) return fail(std::exchange(formatError_, 0));  // the retry succeeds
-    if (std::exchange(badFormatSize_, false)) return *bytesReturned = 8, true;
-    if (outputBytes < sizeof(engine::StreamFormat)) return fail(122);
     std::memcpy(output, &reportedFormat_, sizeof(engine::StreamFormat));
     *bytesReturned = sizeof(engine::StreamFormat);
     return true;
@@ -83,35 +80,24 @@ bool ScriptedDriver::Control(uint32_t code, void* output, uint32_t outputBytes, 
   }
   Step step = std::move(steps_.front());
   steps_.pop_front();
-  bool ok = true;
   switch (step.kind) {
-    case Kind::FormatError:
-      formatError_ = step.error;
-      [[fallthrough]];
     case Kind::Format:
       reportedFormat_ = step.format;
       *bytesReturned = engine::kReadFormatChanged;
       break;
-    case Kind::BadFormatSize:
-      badFormatSize_ = true;
-      *bytesReturned = engine::kReadFormatChanged;
-      break;
     case Kind::Data:
       if (!step.data.empty()) std::memcpy(output, step.data.data(), std::min<size_t>(step.data.size(), outputBytes));
-      *bytesReturned = step.declaredBytes;
+      *bytesReturned = static_cast<uint32_t>(step.data.size());
       ++delivered_;
       break;
     case Kind::Stop:
       *bytesReturned = engine::kReadStopped;
       break;
-    case Kind::FailRead:
-      ok = fail(31);
-      break;
     case Kind::Barrier:
       break;
   }
   UpdateEventLocked();
-  return ok;
+  return true;
 }
 
 }  // namespace testing_support

@@ -16,11 +16,9 @@ namespace testing_support {
 class ScriptedDriver : public engine::IDriverOpener {
  public:
   struct Step {
-    enum class Kind { Format, Data, Stop, FailRead, FormatError, BadFormatSize, Barrier } kind;
+    enum class Kind { Format, Data, Stop, Barrier } kind;
     engine::StreamFormat format{};
     std::vector<uint8_t> data;
-    uint32_t declaredBytes = 0;  // Data: the count answered
-    uint32_t error = 0;          // FormatError: what the format request then fails with once
     std::function<bool(uint64_t)> until;  // Barrier: "nothing waiting" until this returns true
   };
   using Kind = Step::Kind;
@@ -28,21 +26,10 @@ class ScriptedDriver : public engine::IDriverOpener {
   void PushFormat(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t blockBytes) {
     Push(Kind::Format, {channels, bits, rate, blockBytes});
   }
-  void PushData(std::vector<uint8_t> bytes) {
-    const auto size = static_cast<uint32_t>(bytes.size());
-    Push(Kind::Data, {}, std::move(bytes), size);
-  }
-  // Answers a byte count larger than the buffer, as a misbehaving driver would.
-  void PushOversizedData(uint32_t declaredBytes) { Push(Kind::Data, {}, {}, declaredBytes); }
+  void PushData(std::vector<uint8_t> bytes) { Push(Kind::Data, {}, std::move(bytes)); }
   void PushStop() { Push(Kind::Stop); }
-  void PushFailedRead() { Push(Kind::FailRead); }
-  // A format report whose format request then fails once with `error`, and succeeds on retry.
-  void PushFormatError(uint16_t channels, uint16_t bits, uint32_t rate, uint32_t blockBytes, uint32_t error) {
-    Push(Kind::FormatError, {channels, bits, rate, blockBytes}, {}, 0, error);
-  }
-  void PushBadFormatSize() { Push(Kind::BadFormatSize); }
   // Answers "nothing waiting" until until(blocks delivered so far) is true (called on the capture thread).
-  void PushBarrier(std::function<bool(uint64_t)> until) { Push(Kind::Barrier, {}, {}, 0, 0, std::move(until)); }
+  void PushBarrier(std::function<bool(uint64_t)> until) { Push(Kind::Barrier, {}, {}, std::move(until)); }
 
   // Data steps are answered only while gate(blocks delivered so far) is true, pacing the driver like a
   // real clock; null = always. Call Poke() when the gate may have opened.
@@ -58,8 +45,8 @@ class ScriptedDriver : public engine::IDriverOpener {
  private:
   friend class ScriptedDevice;
   bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error);
-  void Push(Kind kind, engine::StreamFormat format = {}, std::vector<uint8_t> data = {}, uint32_t declaredBytes = 0,
-            uint32_t error = 0, std::function<bool(uint64_t)> until = {});
+  void Push(Kind kind, engine::StreamFormat format = {}, std::vector<uint8_t> data = {},
+            std::function<bool(uint64_t)> until = {});
   bool FrontReadyLocked();
   void UpdateEventLocked();
 
@@ -68,8 +55,6 @@ class ScriptedDriver : public engine::IDriverOpener {
   std::function<bool(uint64_t)> gate_;
   std::shared_ptr<platform::Event> event_;
   engine::StreamFormat reportedFormat_{};
-  uint32_t formatError_ = 0;
-  bool badFormatSize_ = false;
   uint64_t delivered_ = 0;
 };
 

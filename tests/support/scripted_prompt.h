@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <string>
 #include <vector>
@@ -20,8 +22,27 @@ class ScriptedPrompt : public platform::UserPrompt {
   void ChooseFile(const std::string& path) { files_.push_back(path); }
   void CancelFileDialog() { files_.push_back({}); }
 
-  platform::PromptAnswer ShowMessage(const std::string& text, platform::PromptButtons buttons) override;
-  bool ChooseFile(const platform::FileDialogRequest& request, std::string* path) override;
+  platform::PromptAnswer ShowMessage(const std::string& text, platform::PromptButtons buttons) override {
+    messages.push_back({text, buttons});
+    if (buttons == platform::PromptButtons::Ok) return platform::PromptAnswer::Ok;
+    if (answers_.empty()) {
+      ADD_FAILURE() << "unexpected question: " << text;
+      return platform::PromptAnswer::Cancel;
+    }
+    const platform::PromptAnswer answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
+  bool ChooseFile(const platform::FileDialogRequest& request, std::string* path) override {
+    dialogs.push_back(request);
+    if (files_.empty()) {
+      ADD_FAILURE() << "unexpected file dialog for " << request.initialName;
+      return false;
+    }
+    *path = files_.front();
+    files_.pop_front();
+    return !path->empty();  // empty text: the user cancels
+  }
 
   std::vector<Message> messages;
   std::vector<platform::FileDialogRequest> dialogs;
@@ -29,7 +50,7 @@ class ScriptedPrompt : public platform::UserPrompt {
 
  private:
   std::deque<platform::PromptAnswer> answers_;
-  std::deque<std::string> files_;  // empty text: the user cancels
+  std::deque<std::string> files_;
 };
 
 }  // namespace testing_support

@@ -6,7 +6,6 @@
 #include <QMainWindow>
 #include <tuple>
 #include <map>
-#include <memory>
 
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/main_toolbar.h"
