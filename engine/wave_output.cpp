@@ -10,6 +10,12 @@
 namespace engine {
 namespace {
 constexpr const char* kNoDevice = "No output device found";
+// A dry queue is topped up to this many buffers.
+constexpr int kTopUpLevel = 3;
+// Blocks (about 10 ms each) over which a queue must stay above the top-up level before one is paid back.
+constexpr int kPayBackWindowBlocks = 50;
+// A device that runs dry this soon after a pay-back needed that cushion: it is kept until the next Open.
+constexpr int kPayBackSettleBlocks = 200;
 }
 
 CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
@@ -131,6 +137,9 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   }
   currentHeader_ = 0;
   lastQueued_ = 0;
+  owedSilence_ = windowBlocks_ = 0;
+  sincePayBack_ = kPayBackSettleBlocks;
+  keepCushion_ = false;
   if (deviceIndex_ < 0) return;
 
   std::unique_ptr<IWaveOutStream> stream;
@@ -239,20 +248,42 @@ void CWaveOutput::Regulate() {
     ++queued;
   }
   lastQueued_ = queued;
+  const bool payBack = PayBackDue(queued);
 
   if (queued <= 1 && !stoppedAtFree) {
     {
       platform::Guard ring(input_.RingLock());
       input_.SkipCounter() = 0;
     }
-    InsertSilenceLocked(3 - queued);
+    if (sincePayBack_ < kPayBackSettleBlocks) keepCushion_ = true;
+    InsertSilenceLocked(kTopUpLevel - queued);
   } else if (queued >= 8) {
     platform::Guard ring(input_.RingLock());
     if (input_.SkipCounter() == 0) input_.SkipCounter() = queued - 6;
   } else {
     platform::Guard ring(input_.RingLock());
-    input_.SkipCounter() = 0;
+    input_.SkipCounter() = payBack ? 1 : 0;
   }
+}
+
+// Silence tops a dry queue up; when the late blocks then arrive, the queue stands that much deeper, and
+// nothing else would ever bring it back: each glitch would add its 10 ms or more of latency for good. So a
+// queue that has stayed above the top-up level for a whole window drops one input block, as long as
+// inserted silence is still owed. A device that keeps more queued by itself loses at most what was inserted,
+// and one that runs dry again soon after a pay-back keeps its deeper queue.
+bool CWaveOutput::PayBackDue(int queued) {
+  if (sincePayBack_ < kPayBackSettleBlocks) ++sincePayBack_;
+  if (owedSilence_ == 0 || keepCushion_) {
+    windowBlocks_ = 0;
+    return false;
+  }
+  windowLow_ = windowBlocks_ == 0 ? queued : std::min(windowLow_, queued);
+  if (++windowBlocks_ < kPayBackWindowBlocks) return false;
+  windowBlocks_ = 0;
+  if (windowLow_ <= kTopUpLevel) return false;
+  --owedSilence_;
+  sincePayBack_ = 0;
+  return true;
 }
 
 void CWaveOutput::InsertSilence(int count) {
@@ -275,6 +306,7 @@ void CWaveOutput::InsertSilenceLocked(int count) {
       return;
     }
     ++silentInserted_;
+    ++owedSilence_;
     currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
   }
 }

@@ -26,7 +26,8 @@ struct OutputStatistics {
 
 // Plays the processed sound on an output device through a queue of 48 fixed buffers, converts between
 // PCM and doubles, and keeps the queue 2 to 7 buffers deep: silence is inserted when the device runs
-// dry, and the driver link is asked to drop input when too much is queued.
+// dry, and the driver link is asked to drop input when too much is queued. Silence inserted for a late
+// block is paid back once the stream has caught up (see Regulate), so a glitch does not add latency for good.
 class CWaveOutput {
  public:
   CWaveOutput(IWaveOutSystem& devices, CUserMode& input);
@@ -69,6 +70,7 @@ class CWaveOutput {
   void CheckDeviceIndex();
   uint32_t MaxFrames() const { return 16384u / format_.blockAlign; }
   void InsertSilenceLocked(int count);
+  bool PayBackDue(int queued);
   void UnprepareAllLocked();
 
   IWaveOutSystem& devices_;
@@ -86,6 +88,13 @@ class CWaveOutput {
   int lastQueued_ = 0;
   uint64_t silentInserted_ = 0;
   uint64_t droppedBusy_ = 0;
+  // Silent buffers inserted since Open that no dropped input block has paid back yet, and the lowest queue
+  // depth seen in the current window of blocks.
+  int owedSilence_ = 0;
+  int windowLow_ = 0;
+  int windowBlocks_ = 0;
+  int sincePayBack_ = 0;     // blocks since the last pay-back, counted up to the settle time
+  bool keepCushion_ = false;
   platform::CriticalSection outputLock_;
 };
 

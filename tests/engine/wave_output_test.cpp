@@ -52,6 +52,22 @@ class Regulation : public SteppedEngine {
       output().Submit(441);
     }
   }
+  // A device that keeps `depth` buffers queued while one block a step arrives; returns how many steps asked
+  // the driver link to drop a block (each one is taken by the link, as the next block would be).
+  int PayBacksWhileQueued(int depth, int steps) {
+    int payBacks = 0;
+    for (int i = 0; i < steps; ++i) {
+      devices.Play(devices.Queued() - depth + 1);
+      output().Regulate();
+      if (Skip() == 1) {
+        ++payBacks;
+        SetSkip(0);
+        continue;  // the block is dropped
+      }
+      QueueBlocks(1);
+    }
+    return payBacks;
+  }
 };
 
 TEST_F(Regulation, DryQueueGetsSilenceUpToThreeBuffersAndDropsNoInput) {
@@ -87,6 +103,29 @@ TEST_F(Regulation, DeepQueueAsksTheDriverLinkToDropTheExcess) {
   output().Regulate();
   EXPECT_EQ(Skip(), 0);
   EXPECT_EQ(devices.Queued(), 4);
+}
+
+TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
+  StartStereo16();
+  QueueBlocks(3);
+  devices.Play(3);
+  output().Regulate();  // dry: three silent buffers
+  QueueBlocks(2);       // the late blocks arrive together: five queued, 30 ms more than before the gap
+  EXPECT_EQ(PayBacksWhileQueued(5, 49), 0) << "not before the queue has stood deep for half a second";
+  EXPECT_EQ(PayBacksWhileQueued(5, 1), 1);
+  EXPECT_EQ(PayBacksWhileQueued(5, 400), 2) << "never more blocks than silent buffers were inserted";
+
+  // Run dry soon after a pay-back: the device needs the deeper queue, which is then kept.
+  QueueBlocks(3);
+  devices.Play(devices.Queued());
+  output().Regulate();
+  QueueBlocks(2);
+  EXPECT_EQ(PayBacksWhileQueued(5, 50), 1);
+  devices.Play(devices.Queued());
+  output().Regulate();
+  QueueBlocks(2);
+  EXPECT_EQ(PayBacksWhileQueued(5, 400), 0);
+  EXPECT_EQ(output().Statistics().queued, 4);
 }
 
 TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
