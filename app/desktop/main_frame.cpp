@@ -89,7 +89,9 @@ CMainFrame::CMainFrame(FrameParts parts)
     const FramePlace place = PlaceFrame(screen->size().width(), screen->size().height());
     move(place.left, place.top);
   }
-  resize(kOuterSize);
+  // Fixed from the first map on: a window manager frames a resizable window with a grip that it takes away
+  // once the size is fixed, and that change of frame brings no event to fit the size to again.
+  setFixedSize(kOuterSize);
 }
 
 CMainFrame::~CMainFrame() = default;
