@@ -17,7 +17,7 @@ work=$PRIVATE_AUDIO_DIR
 . "$root/tools/private_audio_server.sh"
 program_pid=
 helpers=
-trap 'for p in $helpers; do kill "$p" 2>/dev/null; done; private_session_end "$program_pid"' EXIT
+trap 'for p in $helpers; do kill "$p" 2>/dev/null || true; done; private_session_end "$program_pid"' EXIT
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null

@@ -23,7 +23,7 @@ work=$PRIVATE_AUDIO_DIR
 program_pid=
 helpers=
 failures=0
-trap 'for p in $helpers; do kill "$p" 2>/dev/null; done; private_session_end "$program_pid"' EXIT
+trap 'for p in $helpers; do kill "$p" 2>/dev/null || true; done; private_session_end "$program_pid"' EXIT
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 near() { python3 -c "import sys; sys.exit(0 if abs(($1) - ($2)) <= $3 else 1)"; }
