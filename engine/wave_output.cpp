@@ -153,29 +153,31 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   stream_ = std::move(stream);
   stream_->SetVolume(0xFFFFFFFF);
   devices_.SetMixerVolume(static_cast<unsigned>(deviceIndex_.load()), 100);
-  UnprepareAllLocked();
+  UnprepareAllLocked(stream_.get());
 }
 
-void CWaveOutput::UnprepareAllLocked() {
+void CWaveOutput::UnprepareAllLocked(IWaveOutStream* stream) {
   for (WaveHeader& header : headers_) {
-    if (stream_ && header.data) stream_->Unprepare(header);
+    if (stream && header.data) stream->Unprepare(header);
     header.flags = 0;
   }
 }
 
 void CWaveOutput::Close() {
-  IWaveOutStream* stream;
+  std::unique_ptr<IWaveOutStream> stream;
   {
+    // Taken away first: the processing thread may still hold blocks of the stream that ends, and it must
+    // not write them, nor read the reset queue as dry and top it up with silence (which would open the
+    // device's stream again).
     platform::Guard guard(outputLock_);
-    stream = stream_.get();
+    stream = std::move(stream_);
   }
   if (!stream) return;
   // Reset outside the lock: the device may take a while to hand every buffer back.
   stream->Reset();
   platform::Guard guard(outputLock_);
-  UnprepareAllLocked();
-  stream_->Close();
-  stream_.reset();
+  UnprepareAllLocked(stream.get());
+  stream->Close();
   blockBytes_ = 0;
 }
 
@@ -241,7 +243,10 @@ void CWaveOutput::Regulate() {
     const uint32_t flags = headers_[index].flags;
     if (flags & kHeaderDone) break;
     if (flags == 0) {
-      if (step == 0 && currentHeader_ == 0) return;  // the queue has never been used
+      if (step == 0 && currentHeader_ == 0) {  // the first block of a stream
+        QueueSilenceLocked(kStartCushionBuffers);
+        return;
+      }
       stoppedAtFree = true;
       break;
     }
@@ -292,23 +297,29 @@ void CWaveOutput::InsertSilence(int count) {
 }
 
 void CWaveOutput::InsertSilenceLocked(int count) {
-  if (!stream_) return;
-  for (int i = 0; i < count; ++i) {
+  const int inserted = QueueSilenceLocked(count);
+  silentInserted_ += static_cast<uint64_t>(inserted);
+  owedSilence_ += inserted;
+}
+
+int CWaveOutput::QueueSilenceLocked(int count) {
+  if (!stream_) return 0;
+  int inserted = 0;
+  for (; inserted < count; ++inserted) {
     WaveHeader& header = headers_[currentHeader_];
     const uint32_t flags = header.flags;
-    if ((flags & kHeaderPrepared) && !(flags & kHeaderDone)) return;
-    if ((flags & kHeaderPrepared) && stream_->Unprepare(header) != kMmNoError) return;
+    if ((flags & kHeaderPrepared) && !(flags & kHeaderDone)) break;
+    if ((flags & kHeaderPrepared) && stream_->Unprepare(header) != kMmNoError) break;
     header.flags = 0;
     std::memset(header.data, pcm::SilenceByte(format_.bitsPerSample), blockBytes_);
     header.bufferLength = blockBytes_;
     if (stream_->Prepare(header) != kMmNoError || stream_->Write(header) != kMmNoError) {
       header.flags |= kHeaderDone;
-      return;
+      break;
     }
-    ++silentInserted_;
-    ++owedSilence_;
     currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
   }
+  return inserted;
 }
 
 void CWaveOutput::ReleaseBuffers() {

@@ -14,11 +14,15 @@ namespace engine {
 class CUserMode;
 
 inline constexpr int kOutputBuffers = 48;
+// Silent buffers queued ahead of a stream's first block. A stream started on its first block alone runs dry
+// before the second arrives, and the silence topping it up then cuts a gap into the sound; queued first, the
+// cushion only delays the start, by as much as that top-up delays the rest of the stream anyway.
+inline constexpr int kStartCushionBuffers = 2;
 
 // Counters for status lines and diagnostics.
 struct OutputStatistics {
   int queued = 0;                     // buffers the device held at the last regulation
-  uint64_t silentBuffersInserted = 0;  // since the output was constructed
+  uint64_t silentBuffersInserted = 0;  // for a dry queue, since the output was constructed (not the start cushion)
   uint64_t blocksSkipped = 0;          // input blocks dropped to drain an over-full queue (since Open)
   uint64_t blocksRefused = 0;          // input blocks refused by a full input ring (since Open)
   uint64_t blocksDroppedBusy = 0;      // blocks dropped because the device still held the next buffer
@@ -70,8 +74,9 @@ class CWaveOutput {
   void CheckDeviceIndex();
   uint32_t MaxFrames() const { return 16384u / format_.blockAlign; }
   void InsertSilenceLocked(int count);
+  int QueueSilenceLocked(int count);  // returns how many buffers it queued
   bool PayBackDue(int queued);
-  void UnprepareAllLocked();
+  void UnprepareAllLocked(IWaveOutStream* stream);
 
   IWaveOutSystem& devices_;
   CUserMode& input_;

@@ -42,6 +42,22 @@ inline std::vector<int16_t> Samples16(const std::vector<uint8_t>& bytes) {
   std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
   return samples;
 }
+// The played bytes from `offset` on, past the silent cushion that starts a stream of `blockBytes` buffers
+// there; the cushion must be silent.
+inline std::vector<uint8_t> PastStartCushion(const std::vector<uint8_t>& played, size_t blockBytes, size_t offset = 0,
+                                             uint8_t silence = 0) {
+  const size_t end = offset + engine::kStartCushionBuffers * blockBytes;
+  EXPECT_GE(played.size(), end);
+  if (played.size() < end) return {};
+  for (size_t i = offset; i < end; ++i)
+    if (played[i] != silence) {
+      ADD_FAILURE() << "the start cushion is not silent at byte " << i;
+      break;
+    }
+  std::vector<uint8_t> rest(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(offset));
+  rest.insert(rest.end(), played.begin() + static_cast<std::ptrdiff_t>(end), played.end());
+  return rest;
+}
 
 // An engine on a scripted driver and the test device at unity volume, stepped by hand: the capture side
 // with CapturePass, the processing side with ProcessPendingBlock. `device` is selected (none when

@@ -16,6 +16,8 @@ namespace {
 using namespace engine;
 
 constexpr uint64_t kBlocks = 3000;
+// What the device plays: the blocks behind the stream's silent start cushion.
+constexpr uint64_t kBuffers = kBlocks + engine::kStartCushionBuffers;
 constexpr int kFrames = 480;
 constexpr uint64_t kLead = 5;
 
@@ -28,9 +30,10 @@ TEST(ParameterStress, WritersFromSeveralThreadsNeitherRaceNorStallTheProcessing)
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<int16_t>(20000 * std::sin(i * 0.05));
   driver.PushFormat(2, 16, 48000, 4 * kFrames);
   for (uint64_t i = 0; i < kBlocks; ++i) driver.PushData(Pcm16(block));
-  // A device clock: the driver runs at most kLead blocks ahead of what has been played.
+  // A device clock: the driver runs at most kLead buffers ahead of what has been played, the start cushion
+  // included.
   std::atomic<uint64_t> credits{kLead};
-  driver.SetDataGate([&](uint64_t delivered) { return delivered < credits.load(); });
+  driver.SetDataGate([&](uint64_t delivered) { return delivered + engine::kStartCushionBuffers < credits.load(); });
 
   CDspMain dsp(driver, devices, reporter, *parameters);
   dsp.Output().SelectDevice(0);
@@ -39,7 +42,7 @@ TEST(ParameterStress, WritersFromSeveralThreadsNeitherRaceNorStallTheProcessing)
   std::vector<std::thread> threads;
   threads.emplace_back([&] {  // the sound card
     while (!finished) {
-      const bool last = devices.BuffersWritten() >= kBlocks;
+      const bool last = devices.BuffersWritten() >= kBuffers;
       if (devices.Queued() >= static_cast<int>(kLead) || (last && devices.Queued() > 0)) {
         devices.Play(1);
         ++credits;
@@ -79,14 +82,14 @@ TEST(ParameterStress, WritersFromSeveralThreadsNeitherRaceNorStallTheProcessing)
   });
 
   dsp.Start();
-  for (int i = 0; i < 120000 && devices.BuffersPlayed() < kBlocks; ++i)
+  for (int i = 0; i < 120000 && devices.BuffersPlayed() < kBuffers; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const OutputStatistics statistics = dsp.Output().Statistics();
   dsp.Stop();
   finished = true;
   for (std::thread& thread : threads) thread.join();
 
-  EXPECT_EQ(devices.BuffersPlayed(), kBlocks) << "blocks lost or repeated";
+  EXPECT_EQ(devices.BuffersPlayed(), kBuffers) << "blocks lost or repeated";
   EXPECT_EQ(statistics.silentBuffersInserted + statistics.blocksSkipped + statistics.blocksRefused +
                 statistics.blocksDroppedBusy,
             0u);

@@ -40,8 +40,8 @@ TEST_F(ProcessingPass, LargestMonoBlocksPassWhole) {
   driver.PushData(Pcm16(input));
   Capture();
   ProcessAll();
-  devices.Play(1);
-  const auto out = Samples16(devices.Played());
+  devices.Play(1 + kStartCushionBuffers);
+  const auto out = Samples16(PastStartCushion(devices.Played(), 16384));
   ASSERT_EQ(out.size(), input.size());
   for (size_t i = 0; i < out.size(); ++i) ASSERT_NEAR(out[i], input[i], 1) << i;
 
@@ -49,8 +49,9 @@ TEST_F(ProcessingPass, LargestMonoBlocksPassWhole) {
   driver.PushData(std::vector<uint8_t>(16384, 200));
   Capture();
   ProcessAll();
-  devices.Play(1);
-  EXPECT_EQ(devices.Played().size(), 8192u * 2 + 16384u);
+  devices.Play(1 + kStartCushionBuffers);
+  const auto both = PastStartCushion(PastStartCushion(devices.Played(), 16384), 16384, 16384, 128);
+  EXPECT_EQ(both.size(), 8192u * 2 + 16384u);
   EXPECT_TRUE(reporter.Shown().empty());
 }
 
@@ -72,11 +73,11 @@ TEST_F(ProcessingPass, FormatReportRestartsEveryEffectFromSilence) {
     engine->driver.PushData(probe);
     engine->Capture();
     engine->ProcessAll();
-    engine->devices.Play(1);
+    engine->devices.Play(1 + kStartCushionBuffers);
   }
-  const auto afterRestart = Samples16(devices.Played());
+  const auto afterRestart = Samples16(PastStartCushion(devices.Played(), 1764));
   EXPECT_EQ(afterRestart.size(), probe.size() / 2);
-  EXPECT_EQ(afterRestart, Samples16(fresh.devices.Played()));
+  EXPECT_EQ(afterRestart, Samples16(PastStartCushion(fresh.devices.Played(), 1764)));
 }
 
 TEST(EngineLifecycle, StopWithoutStartDoesNothingAndStopClosesBeforeReleasing) {
@@ -87,9 +88,10 @@ TEST(EngineLifecycle, StopWithoutStartDoesNothingAndStopClosesBeforeReleasing) {
   engine.driver.PushFormat(2, 16, 44100, 1764);
   for (int i = 0; i < 4; ++i) engine.driver.PushData(std::vector<uint8_t>(1764, 1));
   engine.dsp.Start();
-  for (int i = 0; i < 500 && engine.devices.BuffersWritten() < 4; ++i)
+  constexpr uint64_t kWritten = 4 + kStartCushionBuffers;
+  for (int i = 0; i < 500 && engine.devices.BuffersWritten() < kWritten; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  ASSERT_EQ(engine.devices.BuffersWritten(), 4u);
+  ASSERT_EQ(engine.devices.BuffersWritten(), kWritten);
   engine.dsp.Stop();
   // Buffers were still queued: the device handed them back before they were freed.
   EXPECT_EQ(engine.devices.ResetCount(), 1);

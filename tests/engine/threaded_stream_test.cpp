@@ -40,11 +40,14 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
     parameters->SetLimiterChannel(120, ch, 0.001, 0.5);
   }
 
-  // The driver may run at most a few blocks ahead of what the device has played.
+  // The driver may run at most a few buffers ahead of what the device has played, each stream's start
+  // cushion included.
   constexpr uint64_t kLead = 5;
   std::atomic<uint64_t> credits{kLead};
   std::atomic<bool> draining{false};
-  driver.SetDataGate([&](uint64_t delivered) { return delivered < credits.load(); });
+  driver.SetDataGate([&](uint64_t delivered) {
+    return delivered + uint64_t{kStartCushionBuffers} * devices.OpenCount() < credits.load();
+  });
 
   std::vector<int16_t> expectedInput;
   const struct {
@@ -52,18 +55,21 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
     int frames;
   } segments[] = {{44100, 441}, {48000, 480}};
   int blockIndex = 0;
+  uint64_t cushions = 0;
   for (const auto& segment : segments) {
     driver.PushFormat(2, 16, segment.rate, static_cast<uint32_t>(segment.frames * 4));
+    cushions += kStartCushionBuffers;
+    expectedInput.insert(expectedInput.end(), size_t{kStartCushionBuffers} * segment.frames * 2, 0);
     for (int i = 0; i < kBlocksPerRate; ++i, ++blockIndex) {
       auto block = Block(blockIndex, segment.frames);
       expectedInput.insert(expectedInput.end(), block.begin(), block.end());
       driver.PushData(Pcm16(block));
     }
     // Before the stream changes format, everything delivered is processed and played out.
-    driver.PushBarrier([&devices, &draining](uint64_t delivered) {
-      if (devices.BuffersWritten() < delivered) return false;
+    driver.PushBarrier([&devices, &draining, cushions](uint64_t delivered) {
+      if (devices.BuffersWritten() < delivered + cushions) return false;
       draining = true;
-      if (devices.BuffersPlayed() < delivered) return false;
+      if (devices.BuffersPlayed() < delivered + cushions) return false;
       draining = false;
       return true;
     });

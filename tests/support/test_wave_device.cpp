@@ -34,9 +34,12 @@ MmResult TestWaveOutStream::Write(WaveHeader& header) {
 }
 
 MmResult TestWaveOutStream::Reset() {
-  std::lock_guard<std::mutex> lock(system_.mutex_);
-  ++system_.resets_;
-  ReturnLocked(count_, false);
+  {
+    std::lock_guard<std::mutex> lock(system_.mutex_);
+    ++system_.resets_;
+    ReturnLocked(count_, false);
+  }
+  if (system_.onReset) system_.onReset();
   return kMmNoError;
 }
 

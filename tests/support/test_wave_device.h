@@ -74,6 +74,8 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   engine::MmResult openResult = engine::kMmNoError;
   // Called at every open, before the stream exists (on the opening thread).
   std::function<void()> onOpen;
+  // Called at every reset, once the buffers are handed back (on the resetting thread).
+  std::function<void()> onReset;
 
  private:
   friend class TestWaveOutStream;
