@@ -23,6 +23,12 @@ void CaptureQueue::SetEvent(std::shared_ptr<platform::Event> event) {
   WakeReader(std::move(lock));
 }
 
+void CaptureQueue::SetReader(std::function<void()> reader) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  reader_ = std::move(reader);
+  WakeReader(std::move(lock));
+}
+
 void CaptureQueue::Start(const engine::StreamFormat& format) {
   std::unique_lock<std::mutex> lock(mutex_);
   head_ = size_ = 0;
@@ -188,6 +194,12 @@ std::shared_ptr<platform::Event> CaptureQueue::UpdateEventLocked() {
 }
 
 void CaptureQueue::WakeReader(std::unique_lock<std::mutex> lock) {
+  if (reader_) {
+    const bool waiting = WaitingLocked();
+    lock.unlock();
+    if (waiting) reader_();
+    return;
+  }
   std::shared_ptr<platform::Event> wake = UpdateEventLocked();
   // Set after unlocking: the woken reader goes straight for this lock, and would only be sent back to sleep.
   // A Set that lands after the reader has emptied the queue costs it one spurious pass, nothing more.

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -19,6 +20,10 @@ class CaptureQueue {
 
   // The event the reader waits on: set whenever something waits, reset by Read when nothing does.
   void SetEvent(std::shared_ptr<platform::Event> event);
+  // A reader called on the producer's thread whenever something waits (and at once, if something does),
+  // instead of setting the event; it reads until nothing waits. Null ends it. Call it where no producer
+  // call runs at the same time (the producer's lock held), so it never changes under a running call.
+  void SetReader(std::function<void()> reader);
 
   // Producer side.
   // Streaming (re)starts in this format: pending data is dropped and the next answer is a format report.
@@ -67,6 +72,7 @@ class CaptureQueue {
   uint64_t dropped_ = 0;
   std::shared_ptr<platform::Event> event_;
   bool eventSet_ = false;  // set since the last reset
+  std::function<void()> reader_;
 };
 
 // Stream format records for the formats the capture produces: blocks of about 10 ms of whole frames.

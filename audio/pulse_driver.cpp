@@ -70,6 +70,13 @@ bool PulseDriverDevice::Control(uint32_t code, void* output, uint32_t outputByte
   return queue_.Answer(code, output, outputBytes, bytesReturned, error);
 }
 
+bool PulseDriverDevice::ReadOnDeviceThread(std::function<void()> reader) {
+  if (!connection_.Mainloop()) return false;
+  platform::LoopLock lock(connection_);  // every producer call of the queue runs under it
+  queue_.SetReader(std::move(reader));
+  return true;
+}
+
 // Every change of sinks or of the streams playing into them comes here; the lists are read again and the
 // state follows. Overlapping events are folded into one more pass.
 void PulseDriverDevice::Refresh() {

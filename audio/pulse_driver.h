@@ -33,6 +33,8 @@ class PulseDriverDevice : public engine::IDriverDevice {
   bool Start(int timeoutMs);
   bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
                uint32_t* error) override;
+  // The reader runs on the mainloop thread, right after the captured data is queued.
+  bool ReadOnDeviceThread(std::function<void()> reader) override;
 
   bool SinkPresent() const { return sinkPresent_.load(); }
   bool Streaming() const { return queue_.Streaming(); }

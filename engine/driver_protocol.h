@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,14 @@ class IDriverDevice {
   // On success returns true with the answer in *bytesReturned; on failure false with *error set.
   virtual bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
                        uint32_t* error) = 0;
+  // A device that produces its data on a thread of its own may have it read there: `reader` is then called
+  // on that thread, instead of the event being set, whenever something waits; the reader needs no thread of
+  // its own to wake for every block. Null ends it: once that call returns, the reader is not called again.
+  // False when the device cannot.
+  virtual bool ReadOnDeviceThread(std::function<void()> reader) {
+    (void)reader;
+    return false;
+  }
 };
 
 // Opens driver devices by name.

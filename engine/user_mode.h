@@ -41,15 +41,17 @@ class CUserMode {
   CUserMode(const CUserMode&) = delete;
   CUserMode& operator=(const CUserMode&) = delete;
 
-  // Opens the driver, registers the event and starts the capture thread; throws Exception.
+  // Opens the driver, registers the event and starts the capture thread (or reads on the driver's own thread,
+  // where it offers that); throws Exception.
   void Open();
   // Open without starting the capture thread, for callers that step CapturePass themselves.
   void OpenDevice();
   // Ends the capture thread (waits up to 10 s).
   void Stop();
 
-  // One pass of the capture thread after its wait: exposed so tests can step the capture side.
-  void CapturePass();
+  // One pass of the capture thread after its wait: exposed so tests can step the capture side. False when
+  // the driver had nothing to answer (or failed).
+  bool CapturePass();
 
   // Consumer side, for the processing thread.
   platform::CriticalSection& RingLock() { return ringLock_; }
@@ -96,6 +98,7 @@ class CUserMode {
   std::array<uint8_t, kMaxBlockBytes> refused_{};
   std::atomic<int32_t> state_{kCaptureOpened};
   std::atomic<uint8_t> stopFlag_{0};
+  std::atomic<bool> readOnDevice_{false};  // read on the driver's thread: no capture thread runs
   StreamFormat format_{};
   platform::Thread thread_;
   platform::CriticalSection ringLock_;

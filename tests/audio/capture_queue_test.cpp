@@ -123,6 +123,36 @@ TEST_F(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWai
   EXPECT_FALSE(event->IsSet()) << "an empty queue leaves the reader asleep";
 }
 
+// A reader on the producer's side reads everything as it comes, on the producer's thread: what waited
+// before it was set, then each report and block once it is whole, and nothing once it is unset.
+TEST_F(CaptureQueueTest, AReaderOnTheProducersThreadReadsWhatWaitsAtOnce) {
+  auto event = std::make_shared<platform::Event>(platform::Event::Mode::ManualReset);
+  queue.SetEvent(event);
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  std::vector<uint32_t> answers;
+  const std::thread::id producer = std::this_thread::get_id();
+  int foreignCalls = 0;
+  auto reader = [&] {
+    if (std::this_thread::get_id() != producer) ++foreignCalls;
+    for (uint32_t n; (n = Read()) != engine::kReadNothingWaiting;) answers.push_back(n);
+  };
+  queue.SetReader(reader);
+  EXPECT_EQ(answers, std::vector<uint32_t>{engine::kReadFormatChanged}) << "what waited is read when it is set";
+  const auto data = Ramp(2900);
+  queue.Push(data.data(), 1000);
+  EXPECT_EQ(answers.size(), 1u) << "no block is whole yet";
+  queue.Push(data.data(), 1900);
+  queue.Stop();
+  EXPECT_EQ(answers, (std::vector<uint32_t>{engine::kReadFormatChanged, 1920, 980, engine::kReadStopped}));
+  EXPECT_FALSE(event->IsSet()) << "with a reader, the event wakes nobody";
+  EXPECT_EQ(foreignCalls, 0);
+
+  queue.SetReader(nullptr);
+  queue.Start(MakeStreamFormat(2, 16, 48000));
+  EXPECT_EQ(answers.size(), 4u);
+  EXPECT_TRUE(event->IsSet()) << "without one, the event is set again";
+}
+
 // The event the engine made is the one the queue wakes it with. (The block and format requests carry
 // all live sound, which every end-to-end test hears; the reads behind them are tested here.)
 TEST_F(CaptureQueueTest, TheEngineRegistersItsEventThroughTheDriversRequest) {
