@@ -29,7 +29,13 @@ CDspMain::~CDspMain() { Stop(); }
 void CDspMain::Start() {
   started_ = true;
   try {
-    link_.Open();
+    // A driver that has its blocks read on a thread of its own has them processed there as well: no
+    // processing thread then waits to be woken for every block.
+    link_.Open([this] {
+      while (!stopFlag_ && ProcessPendingBlock()) {
+      }
+    });
+    if (link_.ReadsOnDeviceThread()) return;
     if (!thread_.Start([this] { return ProcessingThread(); }))
       throw Exception("CDspMain: CreateThread failed" + platform::SystemErrorText(EAGAIN), "Error");
   } catch (const Exception& e) {

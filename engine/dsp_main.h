@@ -30,8 +30,8 @@ class CDspMain {
   CDspMain(const CDspMain&) = delete;
   CDspMain& operator=(const CDspMain&) = delete;
 
-  // Opens the driver and starts both threads. Failures are shown through the reporter; the program
-  // then runs on without audio.
+  // Opens the driver and starts both threads (none where the driver has its blocks read and processed on
+  // its own thread). Failures are shown through the reporter; the program then runs on without audio.
   void Start();
   // Ends both threads, closes the output and releases its buffers. Does nothing unless started.
   void Stop();

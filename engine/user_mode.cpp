@@ -21,13 +21,14 @@ CUserMode::~CUserMode() {
   thread_.Join();
 }
 
-void CUserMode::Open() {
+void CUserMode::Open(std::function<void()> afterReading) {
   OpenDevice();
   wake_ = driverEvent_;
   // Read where the data arrives when the driver offers it: a thread switch less for every block.
-  readOnDevice_ = device_->ReadOnDeviceThread([this] {
-    while (!stopFlag_ && CapturePass()) {
-    }
+  readOnDevice_ = device_->ReadOnDeviceThread([this, afterReading = std::move(afterReading)] {
+    bool read = false;
+    while (!stopFlag_ && CapturePass()) read = true;
+    if (read && afterReading && !stopFlag_) afterReading();
   });
   if (readOnDevice_) return;
   if (!thread_.Start([this] { return CaptureThread(); }))

@@ -4,6 +4,7 @@
 #include <thread>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "engine/driver_protocol.h"
@@ -41,9 +42,11 @@ class CUserMode {
   CUserMode(const CUserMode&) = delete;
   CUserMode& operator=(const CUserMode&) = delete;
 
-  // Opens the driver, registers the event and starts the capture thread (or reads on the driver's own thread,
-  // where it offers that); throws Exception.
-  void Open();
+  // Opens the driver, registers the event and starts the capture thread; throws Exception. Where the driver
+  // offers it, reads on the driver's own thread instead and calls `afterReading` there once it has read what
+  // waited.
+  void Open(std::function<void()> afterReading = {});
+  bool ReadsOnDeviceThread() const { return readOnDevice_; }
   // Open without starting the capture thread, for callers that step CapturePass themselves.
   void OpenDevice();
   // Ends the capture thread (waits up to 10 s).

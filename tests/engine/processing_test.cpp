@@ -80,6 +80,27 @@ TEST_F(ProcessingPass, FormatReportRestartsEveryEffectFromSilence) {
   EXPECT_EQ(afterRestart, Samples16(PastStartCushion(fresh.devices.Played(), 1764)));
 }
 
+// A driver that has its blocks read on its own thread gets them processed there as well, and is not called
+// into once the engine has stopped.
+TEST(EngineLifecycle, BlocksReadOnTheDriversThreadAreProcessedThere) {
+  EngineParts engine(0, false);
+  engine.driver.readsOnItsThread = true;
+  engine.driver.PushFormat(2, 16, 44100, 1764);
+  for (int i = 0; i < 3; ++i) engine.driver.PushData(std::vector<uint8_t>(1764, 1));
+  engine.dsp.Start();
+  std::thread::id driverThread;
+  std::thread([&] {
+    driverThread = std::this_thread::get_id();
+    EXPECT_TRUE(engine.driver.Deliver());
+  }).join();
+  EXPECT_EQ(engine.devices.BuffersWritten(), 3u + kStartCushionBuffers) << "processed before the driver went on";
+  EXPECT_EQ(engine.devices.WriterThread(), driverThread);
+  engine.dsp.Stop();
+  EXPECT_FALSE(engine.driver.Deliver());
+  EXPECT_EQ(engine.devices.CloseCount(), 1);
+  EXPECT_TRUE(engine.reporter.Shown().empty());
+}
+
 TEST(EngineLifecycle, StopWithoutStartDoesNothingAndStopClosesBeforeReleasing) {
   EngineParts never(0, false);
   never.dsp.Stop();

@@ -12,6 +12,12 @@ class ScriptedDevice : public engine::IDriverDevice {
   bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error) override {
     return driver_.Control(code, output, outputBytes, bytesReturned, error);
   }
+  bool ReadOnDeviceThread(std::function<void()> reader) override {
+    if (!driver_.readsOnItsThread) return false;
+    std::lock_guard<std::mutex> lock(driver_.readerMutex_);
+    driver_.reader_ = std::move(reader);
+    return true;
+  }
 
  private:
   ScriptedDriver& driver_;
@@ -27,6 +33,13 @@ void ScriptedDriver::Push(Kind kind, engine::StreamFormat format, std::vector<ui
   std::lock_guard<std::mutex> lock(mutex_);
   steps_.push_back(Step{kind, format, std::move(data), std::move(until)});
   UpdateEventLocked();
+}
+
+bool ScriptedDriver::Deliver() {
+  std::lock_guard<std::mutex> lock(readerMutex_);
+  if (!reader_) return false;
+  reader_();
+  return true;
 }
 
 void ScriptedDriver::SetDataGate(std::function<bool(uint64_t)> gate) {

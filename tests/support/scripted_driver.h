@@ -39,6 +39,9 @@ class ScriptedDriver : public engine::IDriverOpener {
 
   bool available = true;       // Open fails (no driver) when false
   bool registerFails = false;  // the event registration request fails
+  bool readsOnItsThread = false;  // offers to have its data read on its own thread: Deliver's caller
+  // The driver's own thread at work: calls the reader registered through the device, if any; false if none.
+  bool Deliver();
 
   std::unique_ptr<engine::IDriverDevice> Open(const std::string& name) override;
 
@@ -54,6 +57,8 @@ class ScriptedDriver : public engine::IDriverOpener {
   std::deque<Step> steps_;
   std::function<bool(uint64_t)> gate_;
   std::shared_ptr<platform::Event> event_;
+  std::mutex readerMutex_;  // held while the reader runs, so unsetting it waits for a running call
+  std::function<void()> reader_;
   engine::StreamFormat reportedFormat_{};
   uint64_t delivered_ = 0;
 };
