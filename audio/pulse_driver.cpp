@@ -221,6 +221,17 @@ void PulseDriverDevice::CloseRecord() {
   recordReady_ = false;
 }
 
+// A null sink that nobody read at low latency has rendered up to two seconds ahead, and renders nothing more,
+// not even a stream that starts playing into it now, until its clock has caught up: after a start or a server
+// restart the sound would only come back seconds later. Its clock restarts, at the low latency the capture
+// now asks for, when the sink resumes from a suspend.
+void PulseDriverDevice::RestartSinkClock() {
+  for (int suspend : {1, 0}) {
+    pa_operation* op = pa_context_suspend_sink_by_index(connection_.Context(), sinkIndex_, suspend, nullptr, nullptr);
+    if (op) pa_operation_unref(op);
+  }
+}
+
 void PulseDriverDevice::SetActive(bool active) {
   const bool streaming = active && recordReady_;
   if (streaming && !active_)
@@ -234,6 +245,7 @@ void PulseDriverDevice::OnRecordState() {
   switch (pa_stream_get_state(record_)) {
     case PA_STREAM_READY:
       recordReady_ = true;
+      RestartSinkClock();
       Refresh();  // decides whether playback is on
       break;
     case PA_STREAM_FAILED:

@@ -51,6 +51,7 @@ class PulseDriverDevice : public engine::IDriverDevice {
   void SetActive(bool active);
   void OnLost();
   void OnRecordState();
+  void RestartSinkClock();
   void OnRecordData();
 
   const std::string sinkArguments_;

@@ -25,6 +25,7 @@ program_pid=
 xvfb_pid=
 player=
 pacer=
+speakers_pacer=
 stop_player() {
   [ -n "$player" ] && { pkill -P "$player" 2>/dev/null; kill "$player" 2>/dev/null; wait "$player" 2>/dev/null || true; }
   player=
@@ -33,6 +34,7 @@ stop_player() {
 cleanup() {
   stop_player
   [ -n "$pacer" ] && kill "$pacer" 2>/dev/null
+  [ -n "$speakers_pacer" ] && kill "$speakers_pacer" 2>/dev/null
   exec 5>&- 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   private_session_end "$program_pid"
@@ -47,15 +49,38 @@ private_display_start "$work" || exit 1
 xvfb_pid=$PRIVATE_DISPLAY_PID
 
 volumes="speakers=80,headphones=65"
+# A fresh null sink has rendered two seconds ahead before its pacer reads it, and plays nothing new until that
+# time has passed, which no sound card does: once the pacer reads it, its clock starts again (on resume).
+restart_clock() {  # SINK
+  for _ in $(seq 40); do
+    pactl -f json list source-outputs | python3 -c "import json,sys
+sys.exit(0 if any(o['properties'].get('media.name') == 'pacer' and o['source'] == int(sys.argv[1])
+                  for o in json.load(sys.stdin)) else 1)" \
+      "$(pactl -f json list sources | python3 -c "import json,sys
+print(next((s['index'] for s in json.load(sys.stdin) if s['name'] == sys.argv[1]), -1))" "$1.monitor")" && break
+    sleep 0.05
+  done
+  pactl suspend-sink "$1" 1 && pactl suspend-sink "$1" 0
+}
 headphones() {  # the second real sink, paced like a card, with its volume
   [ -n "$pacer" ] && kill "$pacer" 2>/dev/null && wait "$pacer" 2>/dev/null
   pactl load-module module-null-sink sink_name=headphones rate=48000 sink_properties=device.description=Headphones >/dev/null
   "$TONVEX_PACER" --pace headphones.monitor &
   pacer=$!
+  restart_clock headphones
   pactl set-sink-volume headphones 65%
+}
+speakers() {  # "Speakers" made again after its removal, paced like the one the private server starts with
+  [ -n "$speakers_pacer" ] && kill "$speakers_pacer" 2>/dev/null && wait "$speakers_pacer" 2>/dev/null
+  pactl load-module module-null-sink sink_name=speakers rate=48000 sink_properties=device.description=Speakers >/dev/null
+  "$TONVEX_PACER" --pace speakers.monitor &
+  speakers_pacer=$!
+  restart_clock speakers
+  pactl set-sink-volume speakers 80%
 }
 server_up() {
   private_server_start
+  restart_clock speakers
   pactl set-sink-volume speakers 80%
   headphones
 }
@@ -127,10 +152,7 @@ for i in $(seq "$count"); do
   pactl unload-module "$module"
   play_tone
   recovered "remove-$name$i"
-  if [ "$name" = headphones ]; then headphones; else
-    pactl load-module module-null-sink sink_name=speakers rate=48000 sink_properties=device.description=Speakers >/dev/null
-    pactl set-sink-volume speakers 80%
-  fi
+  if [ "$name" = headphones ]; then headphones; else speakers; fi
   play_tone
   recovered "return-$name$i"
 done

@@ -140,6 +140,23 @@ halfHeld=$($check level "$work/half.raw" 1000)
 if near "$loudHeld" -16 0.5; then pass "loud tone held at $loudHeld dB"; else fail "loud tone at $loudHeld dB, not -16 +- 0.5"; fi
 if near "$halfHeld" "$loudHeld" 0.5; then pass "a 6 dB quieter tone is held at the same level ($halfHeld dB)"; else fail "quieter tone at $halfHeld dB"; fi
 
+echo "--- sound comes through as soon as the program has started"
+# The virtual sink is made at the start; a sink made without a low-latency reader would play nothing new for
+# up to two seconds.
+"$cli" live >"$work/live.log" 2>&1 &
+live_pid=$!
+wait_for_default || { cat "$work/live.log" >&2; echo "live did not take the default sink" >&2; exit 1; }
+paplay "$work/long.wav" &
+player=$!
+heard=$(python3 "$here/../../bench/sound_watch.py" 1000 4 "$live_pid" "speakers=100" 1) || true
+kill "$player" 2>/dev/null
+wait "$player" 2>/dev/null || true
+stop_live || fail "live did not end cleanly"
+seconds=${heard#heard }
+seconds=${seconds%% *}
+if [ "${heard%% *}" = heard ] && below "$seconds" 0.5; then pass "$heard s after the start"; else fail "at the start: $heard"; fi
+
+
 echo "--- the server restarts under the running program"
 start_live
 record in1k
