@@ -24,8 +24,7 @@ work=$PRIVATE_AUDIO_DIR
 program_pid=
 xvfb_pid=
 player=
-pacer=
-speakers_pacer=
+declare -A pacers=()
 stop_player() {
   [ -n "$player" ] && { pkill -P "$player" 2>/dev/null; kill "$player" 2>/dev/null; wait "$player" 2>/dev/null || true; }
   player=
@@ -33,8 +32,7 @@ stop_player() {
 }
 cleanup() {
   stop_player
-  [ -n "$pacer" ] && kill "$pacer" 2>/dev/null
-  [ -n "$speakers_pacer" ] && kill "$speakers_pacer" 2>/dev/null
+  for pid in "${pacers[@]}"; do kill "$pid" 2>/dev/null; done
   exec 5>&- 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   private_session_end "$program_pid"
@@ -62,27 +60,19 @@ print(next((s['index'] for s in json.load(sys.stdin) if s['name'] == sys.argv[1]
   done
   pactl suspend-sink "$1" 1 && pactl suspend-sink "$1" 0
 }
-headphones() {  # the second real sink, paced like a card, with its volume
-  [ -n "$pacer" ] && kill "$pacer" 2>/dev/null && wait "$pacer" 2>/dev/null
-  pactl load-module module-null-sink sink_name=headphones rate=48000 sink_properties=device.description=Headphones >/dev/null
-  "$TONVEX_PACER" --pace headphones.monitor &
-  pacer=$!
-  restart_clock headphones
-  pactl set-sink-volume headphones 65%
-}
-speakers() {  # "Speakers" made again after its removal, paced like the one the private server starts with
-  [ -n "$speakers_pacer" ] && kill "$speakers_pacer" 2>/dev/null && wait "$speakers_pacer" 2>/dev/null
-  pactl load-module module-null-sink sink_name=speakers rate=48000 sink_properties=device.description=Speakers >/dev/null
-  "$TONVEX_PACER" --pace speakers.monitor &
-  speakers_pacer=$!
-  restart_clock speakers
-  pactl set-sink-volume speakers 80%
+card() {  # NAME DESCRIPTION PERCENT: a real sink made (again), paced like a card from its first moment
+  [ -n "${pacers[$1]:-}" ] && kill "${pacers[$1]}" 2>/dev/null && wait "${pacers[$1]}" 2>/dev/null
+  pactl load-module module-null-sink "sink_name=$1" rate=48000 "sink_properties=device.description=$2" >/dev/null
+  "$TONVEX_PACER" --pace "$1.monitor" &
+  pacers[$1]=$!
+  restart_clock "$1"
+  pactl set-sink-volume "$1" "$3%"
 }
 server_up() {
   private_server_start
   restart_clock speakers
   pactl set-sink-volume speakers 80%
-  headphones
+  card headphones Headphones 65
 }
 server_up
 export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
@@ -152,7 +142,7 @@ for i in $(seq "$count"); do
   pactl unload-module "$module"
   play_tone
   recovered "remove-$name$i"
-  if [ "$name" = headphones ]; then headphones; else speakers; fi
+  if [ "$name" = headphones ]; then card headphones Headphones 65; else card speakers Speakers 80; fi
   play_tone
   recovered "return-$name$i"
 done
