@@ -47,10 +47,7 @@ class IDriverDevice {
   // on that thread, instead of the event being set, whenever something waits; the reader needs no thread of
   // its own to wake for every block. Null ends it: once that call returns, the reader is not called again.
   // False when the device cannot.
-  virtual bool ReadOnDeviceThread(std::function<void()> reader) {
-    (void)reader;
-    return false;
-  }
+  virtual bool ReadOnDeviceThread(std::function<void()> /*reader*/) { return false; }
 };
 
 // Opens driver devices by name.

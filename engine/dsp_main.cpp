@@ -31,10 +31,7 @@ void CDspMain::Start() {
   try {
     // A driver that has its blocks read on a thread of its own has them processed there as well: no
     // processing thread then waits to be woken for every block.
-    link_.Open([this] {
-      while (!stopFlag_ && ProcessPendingBlock()) {
-      }
-    });
+    link_.Open([this] { ProcessWaitingBlocks(); });
     if (link_.ReadsOnDeviceThread()) return;
     if (!thread_.Start([this] { return ProcessingThread(); }))
       throw Exception("CDspMain: CreateThread failed" + platform::SystemErrorText(EAGAIN), "Error");
@@ -60,11 +57,14 @@ uint32_t CDspMain::ProcessingThread() {
   while (!stopFlag_) {
     const uint32_t waited = output_.BlockReady().Wait(kSafetyWaitMs);
     if (waited != platform::kWaitSignalled && waited != platform::kWaitTimeout) continue;
-    // Drain everything that is ready: one wake-up may stand for several blocks.
-    while (!stopFlag_ && ProcessPendingBlock()) {
-    }
+    ProcessWaitingBlocks();  // one wake-up may stand for several blocks
   }
   return 1;
+}
+
+void CDspMain::ProcessWaitingBlocks() {
+  while (!stopFlag_ && ProcessPendingBlock()) {
+  }
 }
 
 WaveFormat CDspMain::PlayingFormat() const {

@@ -50,6 +50,7 @@ class CDspMain {
 
  private:
   uint32_t ProcessingThread();
+  void ProcessWaitingBlocks();  // until none waits or the engine stops
   bool ReadBlock(WaveFormat* format, int* frames);
 
   CUserMode link_;

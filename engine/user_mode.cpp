@@ -63,8 +63,7 @@ void CUserMode::Stop() {
   if (readOnDevice_) {
     device_->ReadOnDeviceThread(nullptr);
     readOnDevice_ = false;
-    driverEvent_.reset();
-    device_.reset();
+    ReleaseDevice();
     return;
   }
   if (wake_) wake_->Set();  // ends the capture thread's wait now
@@ -77,9 +76,13 @@ uint32_t CUserMode::CaptureThread() {
     if (waited != platform::kWaitSignalled && waited != platform::kWaitTimeout) continue;
     CapturePass();
   }
+  ReleaseDevice();
+  return 1;
+}
+
+void CUserMode::ReleaseDevice() {
   driverEvent_.reset();
   device_.reset();
-  return 1;
 }
 
 bool CUserMode::CapturePass() {

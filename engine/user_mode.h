@@ -76,6 +76,7 @@ class CUserMode {
 
  private:
   uint32_t CaptureThread();
+  void ReleaseDevice();  // by whichever thread read it last
   void OnFormatReport();
   void OnData(uint32_t bytes);
   void RefuseBlock();
