@@ -6,6 +6,7 @@
 # Usage: tools/fuzz.sh [SECONDS_PER_TARGET] [KIND...]   KIND: configuration registry wav (default: all three)
 #   SECONDS_PER_TARGET defaults to FUZZ_SECONDS, else 30 (what CI runs). FUZZ_RUNS=N runs N inputs per target
 #   instead of a time (long runs outside CI: `nice -n 19 env FUZZ_RUNS=10000000 tools/fuzz.sh`).
+#   FUZZ_FORK=N fuzzes in N worker processes at once (libFuzzer's fork mode; the count is their total).
 #   New inputs found are kept in build/fuzz/work-KIND between runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,6 +26,7 @@ cmake --build "$build" -j"$(nproc)" --target "${kinds[@]/%/_reader_fuzz}"
 
 limit=(-max_total_time="$seconds")
 [ -n "${FUZZ_RUNS:-}" ] && limit=(-runs="$FUZZ_RUNS")
+[ -n "${FUZZ_FORK:-}" ] && limit+=(-fork="$FUZZ_FORK")
 status=0
 for kind in "${kinds[@]}"; do
   target=${kind}_reader
@@ -36,9 +38,11 @@ for kind in "${kinds[@]}"; do
   cp tests/fuzz/corpus/"$kind"/* "$seeds/"
   [ "$kind" = configuration ] && cp resources/presets/*.tvd "$seeds/"
   # -max_len bounds the configuration reader's rereading of its file per key, and the length of a render:
-  # every chunk layout of a WAV fits in 4 KB, and longer inputs only render more frames, slowly.
+  # a sound file's header chunks fit in 2 KB, and longer inputs only render more frames, slowly (4 KB of
+  # MPEG decode to 100,000 frames).
   length=16384
-  [ "$kind" = configuration ] || [ "$kind" = wav ] && length=4096
+  [ "$kind" = configuration ] && length=4096
+  [ "$kind" = wav ] && length=2048
   asan=detect_leaks=1:abort_on_error=1
   ubsan=print_stacktrace=1:halt_on_error=1
   quiet=()
