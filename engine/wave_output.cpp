@@ -173,12 +173,15 @@ void CWaveOutput::Close() {
     stream = std::move(stream_);
   }
   if (!stream) return;
-  // Reset outside the lock: the device may take a while to hand every buffer back.
+  // The device's calls stay outside the lock: it may take a while to hand every buffer back, and it may
+  // take a lock of its own that its thread holds while it plays blocks through here.
   stream->Reset();
-  platform::Guard guard(outputLock_);
-  UnprepareAllLocked(stream.get());
+  {
+    platform::Guard guard(outputLock_);
+    UnprepareAllLocked(stream.get());
+    blockBytes_ = 0;
+  }
   stream->Close();
-  blockBytes_ = 0;
 }
 
 bool CWaveOutput::IsOpen() {

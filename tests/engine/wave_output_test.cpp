@@ -1,6 +1,10 @@
+#include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <future>
 #include <map>
+#include <memory>
+#include <thread>
 
 #include "engine/exceptions.h"
 #include "engine/sample_conversion.h"
@@ -106,6 +110,25 @@ TEST_F(Regulation, BlocksProcessedWhileTheOutputClosesAreNeitherPlayedNorToppedU
   output().Close();
   EXPECT_EQ(devices.BuffersWritten(), writtenAtReset);
   EXPECT_EQ(output().Statistics().silentBuffersInserted, 0u);
+  EXPECT_EQ(devices.CloseCount(), 1);
+}
+
+// A device may play blocks through the engine on a thread of its own while it holds a lock that its Close
+// takes too: the close must not hold the output's lock meanwhile, or the two wait for each other.
+TEST_F(Regulation, TheDeviceClosesOutsideTheOutputsLock) {
+  StartStereo16();
+  QueueBlocks(2);
+  bool lockFree = false;
+  devices.onClose = [&] {
+    auto taken = std::make_shared<std::promise<void>>();
+    std::thread([this, taken] {
+      output().Statistics();
+      taken->set_value();
+    }).detach();
+    lockFree = taken->get_future().wait_for(std::chrono::seconds(2)) == std::future_status::ready;
+  };
+  output().Close();
+  EXPECT_TRUE(lockFree);
   EXPECT_EQ(devices.CloseCount(), 1);
 }
 

@@ -44,6 +44,7 @@ MmResult TestWaveOutStream::Reset() {
 }
 
 MmResult TestWaveOutStream::Close() {
+  if (system_.onClose) system_.onClose();
   std::lock_guard<std::mutex> lock(system_.mutex_);
   if (count_ > 0) return kWaveStillPlaying;
   ++system_.closes_;

@@ -76,6 +76,8 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   std::function<void()> onOpen;
   // Called at every reset, once the buffers are handed back (on the resetting thread).
   std::function<void()> onReset;
+  // Called at every close, before anything else (on the closing thread).
+  std::function<void()> onClose;
 
  private:
   friend class TestWaveOutStream;
