@@ -146,16 +146,27 @@ bool CUserMode::FormatSupported() const {
   return knownWidth && format_.channels >= 1 && format_.channels <= 2 && format_.samplesPerSec > 0;
 }
 
+StreamFormat CUserMode::Format() {
+  platform::Guard guard(ringLock_);
+  return format_;
+}
+
 void CUserMode::OnFormatReport() {
   ringOverrun_ = false;
   uint32_t answer = 0, error = 0;
-  if (!device_->Control(kRequestReadFormat, &format_, sizeof format_, &answer, &error)) {
+  StreamFormat reported{};
+  if (!device_->Control(kRequestReadFormat, &reported, sizeof reported, &answer, &error)) {
     if (error != kErrorNoAccess) state_ = kCaptureFault;
     return;
   }
-  if (answer != sizeof format_) {
+  if (answer != sizeof reported) {
     state_ = kCaptureFault;
     return;
+  }
+  {
+    // Other threads read it for status lines; this thread is the only writer.
+    platform::Guard guard(ringLock_);
+    format_ = reported;
   }
   // Blocks of the old format must never be read in the new one: the ring is emptied before the format
   // changes and the output reopens (the processing thread reads a slot only under the ring lock).

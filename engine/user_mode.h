@@ -67,7 +67,8 @@ class CUserMode {
   int32_t& SkipCounter() { return skipCounter_; }
 
   int32_t State() const { return state_; }
-  const StreamFormat& Format() const { return format_; }
+  // The last format reported, for any thread (it takes the ring lock).
+  StreamFormat Format();
   int ReadyCount();  // takes the lock; for diagnostics and tests
   // Data blocks dropped on the output's request since Open (under RingLock()).
   uint64_t BlocksSkipped() const { return blocksSkipped_; }
