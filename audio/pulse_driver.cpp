@@ -45,8 +45,7 @@ PulseDriverDevice::PulseDriverDevice(VirtualSinkFormat format)
     : sinkArguments_(SinkArguments(format)),
       connection_("Tonvex capture",
                   {[this](pa_context*) { Refresh(); }, [this] { OnLost(); },
-                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }},
-                  platform::SharedAudioLoop()) {}
+                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }}) {}
 
 PulseDriverDevice::~PulseDriverDevice() {
   if (connection_.Mainloop()) {

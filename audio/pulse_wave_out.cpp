@@ -54,8 +54,7 @@ PulseWaveOutSystem::PulseWaveOutSystem()
                      refreshing_ = refreshAgain_ = false;
                      Follow();
                    },
-                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK},
-                  platform::SharedAudioLoop()) {}
+                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK}) {}
 
 PulseWaveOutSystem::~PulseWaveOutSystem() { connection_.Shutdown(); }
 
