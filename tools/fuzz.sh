@@ -62,7 +62,7 @@ for kind in "${kinds[@]}"; do
     cat "$build/$target.sanitizer".* >&2 2>/dev/null || true
     status=1
   else
-    grep -E 'stat::number_of_executed_units|Done' "$build/$target.log" | tail -n 2
+    grep -E 'stat::number_of_executed_units|Done|fuzzed for' "$build/$target.log" | tail -n 2
   fi
 done
 exit $status
