@@ -45,7 +45,8 @@ PulseDriverDevice::PulseDriverDevice(VirtualSinkFormat format)
     : sinkArguments_(SinkArguments(format)),
       connection_("Tonvex capture",
                   {[this](pa_context*) { Refresh(); }, [this] { OnLost(); },
-                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }}) {}
+                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }},
+                  platform::SharedAudioLoop()) {}
 
 PulseDriverDevice::~PulseDriverDevice() {
   if (connection_.Mainloop()) {

@@ -54,7 +54,8 @@ PulseWaveOutSystem::PulseWaveOutSystem()
                      refreshing_ = refreshAgain_ = false;
                      Follow();
                    },
-                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK}) {}
+                   [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }, PA_SUBSCRIPTION_MASK_SINK},
+                  platform::SharedAudioLoop()) {}
 
 PulseWaveOutSystem::~PulseWaveOutSystem() { connection_.Shutdown(); }
 

@@ -13,43 +13,36 @@ namespace {
 constexpr pa_usec_t kRetryDelayUs = 200 * 1000;
 }
 
-PulseConnection::PulseConnection(std::string clientName, Callbacks callbacks)
-    : clientName_(std::move(clientName)), callbacks_(std::move(callbacks)) {}
+PulseConnection::PulseConnection(std::string clientName, Callbacks callbacks, std::shared_ptr<PulseLoop> loop)
+    : clientName_(std::move(clientName)), callbacks_(std::move(callbacks)), shared_(std::move(loop)) {}
 
 PulseConnection::~PulseConnection() { Shutdown(); }
 
 bool PulseConnection::Start() {
   if (mainloop_) return true;
-  mainloop_ = pa_threaded_mainloop_new();
-  if (!mainloop_) return false;
-  // Named after the client (the system keeps 15 characters), so each connection's thread can be told apart.
-  pa_threaded_mainloop_set_name(mainloop_, clientName_.substr(0, 15).c_str());
-  Connect();  // the thread is not running yet, so no lock is needed
-  if (pa_threaded_mainloop_start(mainloop_) < 0) {
-    Drop();
-    pa_threaded_mainloop_free(mainloop_);
-    mainloop_ = nullptr;
+  loop_ = shared_ ? shared_ : std::make_shared<PulseLoop>(clientName_);
+  if (!loop_->Start()) {
+    loop_.reset();
     return false;
   }
-  running_ = true;
+  mainloop_ = loop_->Mainloop();
+  LoopLock lock(*this);  // a shared thread may be running already
+  Connect();
   return true;
 }
 
 void PulseConnection::Shutdown() {
   if (!mainloop_) return;
-  if (running_) {
-    pa_threaded_mainloop_lock(mainloop_);
+  {
+    LoopLock lock(*this);
     Drop();
     if (retry_) {
       pa_threaded_mainloop_get_api(mainloop_)->time_free(retry_);
       retry_ = nullptr;
     }
-    pa_threaded_mainloop_unlock(mainloop_);
-    pa_threaded_mainloop_stop(mainloop_);
-    running_ = false;
   }
-  pa_threaded_mainloop_free(mainloop_);
   mainloop_ = nullptr;
+  loop_.reset();  // a thread of its own stops here, a shared one with its last user
 }
 
 bool PulseConnection::WaitReady(int timeoutMs) { return WaitForFlag(ready_, timeoutMs); }

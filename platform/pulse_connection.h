@@ -4,14 +4,17 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "platform/pulse_loop.h"
 
 namespace platform {
 
-// One client connection to the audio server (PulseAudio or PipeWire's pulse server), served by its own
-// mainloop thread. The connection comes back by itself: when the server goes away it retries every
-// half second until the server returns. Whoever uses the context holds the mainloop lock (LoopLock);
-// the callbacks below run on the mainloop thread with the lock held.
+// One client connection to the audio server (PulseAudio or PipeWire's pulse server), served by a mainloop
+// thread of its own or by one it shares with other connections. The connection comes back by itself: when
+// the server goes away it retries every 200 ms until the server returns. Whoever uses the context holds
+// the mainloop lock (LoopLock); the callbacks below run on the mainloop thread with the lock held.
 class PulseConnection {
  public:
   struct Callbacks {
@@ -23,20 +26,23 @@ class PulseConnection {
         pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER);
   };
 
-  PulseConnection(std::string clientName, Callbacks callbacks);
+  // Without a loop to share, the connection gets a thread of its own, named after the client.
+  PulseConnection(std::string clientName, Callbacks callbacks, std::shared_ptr<PulseLoop> loop = nullptr);
   ~PulseConnection();
   PulseConnection(const PulseConnection&) = delete;
   PulseConnection& operator=(const PulseConnection&) = delete;
 
-  // Starts the mainloop thread and the first attempt; false when libpulse cannot start at all.
+  // Starts the mainloop thread (unless a sharer already has) and the first attempt; false when libpulse
+  // cannot start at all.
   bool Start();
-  // Stops the mainloop thread (callbacks stop before this returns). Called by the destructor too.
+  // Ends the connection: its callbacks stop before this returns. A thread of its own stops too. Called by
+  // the destructor too; never on the mainloop thread.
   void Shutdown();
   // Waits until the connection is ready, at most timeoutMs. Never call it on the mainloop thread.
   bool WaitReady(int timeoutMs);
   bool Ready() const { return ready_.load(); }
 
-  // Under the lock, from any thread but the mainloop's.
+  // Null until started.
   pa_threaded_mainloop* Mainloop() { return mainloop_; }
   pa_context* Context() { return context_; }
   // Waits for an operation started under the lock (the caller holds it), at most timeoutMs; cancels it on
@@ -54,21 +60,28 @@ class PulseConnection {
 
   const std::string clientName_;
   Callbacks callbacks_;
+  const std::shared_ptr<PulseLoop> shared_;  // the loop given to share, if any
+  std::shared_ptr<PulseLoop> loop_;           // the one in use, while started
   pa_threaded_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_time_event* retry_ = nullptr;
   std::atomic<bool> ready_{false};
-  bool running_ = false;
 };
 
 // Waits until `flag` is set, at most timeoutMs, in short sleeps: for start-up, never the audio path.
 bool WaitForFlag(const std::atomic<bool>& flag, int timeoutMs);
 
-// Holds the mainloop lock for a scope.
+// Holds the mainloop lock for a scope. On the mainloop thread itself, which holds it whenever it runs
+// anything, it does nothing: a callback of one connection may use another that shares its loop.
 class LoopLock {
  public:
-  explicit LoopLock(PulseConnection& connection) : mainloop_(connection.Mainloop()) { pa_threaded_mainloop_lock(mainloop_); }
-  ~LoopLock() { pa_threaded_mainloop_unlock(mainloop_); }
+  explicit LoopLock(PulseConnection& connection)
+      : mainloop_(pa_threaded_mainloop_in_thread(connection.Mainloop()) ? nullptr : connection.Mainloop()) {
+    if (mainloop_) pa_threaded_mainloop_lock(mainloop_);
+  }
+  ~LoopLock() {
+    if (mainloop_) pa_threaded_mainloop_unlock(mainloop_);
+  }
   LoopLock(const LoopLock&) = delete;
   LoopLock& operator=(const LoopLock&) = delete;
 

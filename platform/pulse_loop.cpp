@@ -1,0 +1,37 @@
+#include "platform/pulse_loop.h"
+
+#include <mutex>
+
+namespace platform {
+
+PulseLoop::PulseLoop(std::string threadName) : mainloop_(pa_threaded_mainloop_new()) {
+  // The system keeps 15 characters of a thread's name.
+  if (mainloop_) pa_threaded_mainloop_set_name(mainloop_, threadName.substr(0, 15).c_str());
+}
+
+PulseLoop::~PulseLoop() {
+  if (!mainloop_) return;
+  if (running_) pa_threaded_mainloop_stop(mainloop_);
+  pa_threaded_mainloop_free(mainloop_);
+}
+
+bool PulseLoop::Start() {
+  std::lock_guard<std::mutex> lock(startMutex_);
+  if (!mainloop_) return false;
+  if (!running_) running_ = pa_threaded_mainloop_start(mainloop_) >= 0;
+  return running_;
+}
+
+std::shared_ptr<PulseLoop> SharedAudioLoop() {
+  static std::mutex mutex;
+  static std::weak_ptr<PulseLoop> shared;
+  std::lock_guard<std::mutex> lock(mutex);
+  std::shared_ptr<PulseLoop> loop = shared.lock();
+  if (!loop) {
+    loop = std::make_shared<PulseLoop>("Tonvex audio");
+    shared = loop;
+  }
+  return loop;
+}
+
+}  // namespace platform

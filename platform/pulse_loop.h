@@ -1,0 +1,33 @@
+#pragma once
+#include <pulse/pulseaudio.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace platform {
+
+// A libpulse mainloop thread, which several connections may share: work that passes from one connection to
+// another (sound captured on one, processed and played on the other) then stays on one thread, with no
+// thread to wake in between. The thread runs from the first Start until the loop is destroyed.
+class PulseLoop {
+ public:
+  explicit PulseLoop(std::string threadName);
+  ~PulseLoop();
+  PulseLoop(const PulseLoop&) = delete;
+  PulseLoop& operator=(const PulseLoop&) = delete;
+
+  // Starts the thread (once, whoever asks first); false when libpulse cannot.
+  bool Start();
+  pa_threaded_mainloop* Mainloop() const { return mainloop_; }
+
+ private:
+  pa_threaded_mainloop* mainloop_ = nullptr;
+  std::mutex startMutex_;
+  bool running_ = false;
+};
+
+// One loop for the program's audio path, shared by whoever asks while it lives.
+std::shared_ptr<PulseLoop> SharedAudioLoop();
+
+}  // namespace platform
