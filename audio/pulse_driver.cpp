@@ -8,8 +8,14 @@
 namespace audio {
 namespace {
 
-std::string SinkArguments(VirtualSinkFormat format) {
+// Without rewinds: PulseAudio's null sink, when it may rewind, hands its monitor's readers the sound in uneven
+// pieces (5 and 15 ms in turn rather than 10 and 10), so the engine's blocks complete in pairs, up to a block
+// late, and the output needs a deeper cushion. Without, every period's sound comes whole. The price is that a
+// stream started in the virtual device is heard at most one period later. A server that does not know the
+// argument gets the sink without it.
+std::string SinkArguments(VirtualSinkFormat format, bool rewinds) {
   std::string arguments = "sink_name=tonvex_brevalto sink_properties='device.description=\"Tonvex (Brevalto)\"'";
+  if (!rewinds) arguments += " norewinds=1";
   if (format.rate != 0) arguments += " rate=" + std::to_string(format.rate);
   if (format.channels != 0) arguments += " channels=" + std::to_string(format.channels);
   return arguments;
@@ -42,7 +48,8 @@ bool SameSampleFormat(const pa_sample_spec& a, const pa_sample_spec& b) {
 }  // namespace
 
 PulseDriverDevice::PulseDriverDevice(VirtualSinkFormat format)
-    : sinkArguments_(SinkArguments(format)),
+    : sinkFormat_(format),
+      sinkArguments_(SinkArguments(format, false)),
       connection_("Tonvex capture",
                   {[this](pa_context*) { Refresh(); }, [this] { OnLost(); },
                    [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }},
@@ -182,6 +189,12 @@ void PulseDriverDevice::OnInputList(const pa_sink_input_info* info, int eol) {
 void PulseDriverDevice::OnModuleLoaded(uint32_t index) {
   loading_ = false;
   if (index == PA_INVALID_INDEX) {
+    const std::string plain = SinkArguments(sinkFormat_, true);
+    if (sinkArguments_ != plain && !shuttingDown_) {
+      sinkArguments_ = plain;  // an older server: the sink with rewinds
+      Refresh();
+      return;
+    }
     platform::OutputDebugText("could not load the virtual sink: " +
                               std::string(pa_strerror(pa_context_errno(connection_.Context()))));
     return;

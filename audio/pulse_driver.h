@@ -54,7 +54,8 @@ class PulseDriverDevice : public engine::IDriverDevice {
   void RestartSinkClock();
   void OnRecordData();
 
-  const std::string sinkArguments_;
+  const VirtualSinkFormat sinkFormat_;
+  std::string sinkArguments_;  // mainloop thread
   CaptureQueue queue_;
   platform::PulseConnection connection_;
   std::atomic<bool> sinkPresent_{false};

@@ -5,7 +5,7 @@
 #    tone bursts recorded from both monitors at once (tonvex-latency-probe);
 #  - blocks dropped and silent buffers inserted per minute, counted from the first second on;
 #  - CPU time of tonvex-cli live per second of audio, and its threads' wake-ups per second;
-#  - the machine's load average, since other work on it shows in every figure.
+#  - the machine's load average and the CPU time the host took from it, since both show in every figure.
 # Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS] [pulseaudio|pipewire]   (defaults: build/release, 60, pulseaudio)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,11 +21,12 @@ TONVEX_PACER=$probe
 work=$PRIVATE_AUDIO_DIR
 # shellcheck source=../tools/private_audio_server.sh
 . "$root/tools/private_audio_server.sh"
+# shellcheck source=host_steal.sh
+. "$root/bench/host_steal.sh"
 live_pid=
-trap 'private_session_end "$live_pid"' EXIT
+sampler=
+trap '[ -n "$sampler" ] && kill "$sampler" 2>/dev/null; private_session_end "$live_pid"' EXIT
 private_server_start
-# The virtual device at 48 kHz (the driver uses a sink that is already there).
-pactl load-module module-null-sink "sink_name=tonvex_brevalto rate=48000 sink_properties='device.description=\"Tonvex (Brevalto)\"'" >/dev/null
 
 bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
 bands_right="25=-2.00;63=1.50;160=-1.00;400=2.00;1000=-3.00;2500=1.00;6300=-2.50;16000=3.00;0;"
@@ -62,11 +63,14 @@ sleep 1  # counting starts with the first status line after the first second
 lines_before=$(wc -l <"$work/live.log")
 while [ "$(wc -l <"$work/live.log")" -eq "$lines_before" ]; do sleep 0.05; done
 lines_before=$(wc -l <"$work/live.log")
+steal_sample "$work/steal" &
+sampler=$!
 ticks_before=$(cpu_ticks)
 wakeups >"$work/wake0.txt"
 start=$(date +%s.%N)
 sleep "$seconds"
 ticks_after=$(cpu_ticks)
+kill "$sampler" 2>/dev/null || true
 wakeups >"$work/wake1.txt"
 end=$(date +%s.%N)
 load=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -100,5 +104,6 @@ before, after = switches(w0), switches(w1)
 rates = [(t.split(":", 1)[1], (int(after[t]) - int(before.get(t, 0))) / (minutes * 60)) for t in sorted(after)]
 print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rates), ", ".join("%s %.0f" % r for r in rates)))
 PY
+steal_summary "$work/steal"
 echo "status at the end: $(tail -n1 "$work/live.log")"
 [ -n "${BENCH_KEEP_LOG:-}" ] && cp "$work/live.log" "$BENCH_KEEP_LOG"

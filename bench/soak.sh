@@ -10,7 +10,8 @@
 #  - the program's CPU, as a share of one core, over the run;
 #  - its resident memory every 30 s, and how much it grew after the first minute (or after the first 30 s
 #    in runs of a minute or less);
-#  - the load average (other work on a shared machine shows as drops and latency).
+#  - the load average and the CPU time the host took from this machine (other work on a shared machine, and
+#    a host that stalls it, show as drops and latency).
 # Fails when a block was dropped or silence inserted (unless SOAK_DROPS_FAIL=0: a loaded machine drops
 # blocks, so CI's short run only reports them), no sound reached Speakers, the program ended, or its memory
 # grew by more than 1 MB.
@@ -31,6 +32,8 @@ seconds=$(python3 -c "print(int(round($minutes * 60)))")
 base=$(mktemp -d /tmp/tonvex-soak.XXXXXX)
 TONVEX_PACER=$probe
 . "$root/tools/private_audio_server.sh"
+# shellcheck source=host_steal.sh
+. "$root/bench/host_steal.sh"
 program_pid=
 xvfb_pid=
 background=()
@@ -121,6 +124,8 @@ REG
   start=$(date +%s.%N)
   (while :; do echo "$(date +%s) $(awk '/^VmRSS/ {print $2}' "/proc/$program_pid/status")"; sleep 30; done) >"$work/rss" &
   background+=($!)
+  steal_sample "$work/steal" &
+  background+=($!)
   : >"$work/latency"
   local left=$seconds window
   while [ "$left" -gt 0 ]; do
@@ -170,6 +175,7 @@ if growth > 1: problems.append("memory grew by %.2f MB" % growth)
 for p in problems: print("FAIL: " + p)
 sys.exit(1 if problems else 0)
 PY
+  steal_summary "$work/steal"
   finish_server
 }
 
