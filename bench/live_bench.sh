@@ -25,7 +25,7 @@ work=$PRIVATE_AUDIO_DIR
 . "$root/bench/host_steal.sh"
 live_pid=
 sampler=
-trap '[ -n "$sampler" ] && kill "$sampler" 2>/dev/null; private_session_end "$live_pid"' EXIT
+trap 'if [ -n "$sampler" ]; then kill "$sampler" 2>/dev/null || true; fi; private_session_end "$live_pid"' EXIT
 private_server_start
 
 bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
