@@ -49,7 +49,6 @@ bool SameSampleFormat(const pa_sample_spec& a, const pa_sample_spec& b) {
 
 PulseDriverDevice::PulseDriverDevice(VirtualSinkFormat format)
     : sinkFormat_(format),
-      sinkArguments_(SinkArguments(format, false)),
       connection_("Tonvex capture",
                   {[this](pa_context*) { Refresh(); }, [this] { OnLost(); },
                    [this](pa_subscription_event_type_t, uint32_t) { Refresh(); }},
@@ -136,7 +135,7 @@ void PulseDriverDevice::OnSinkList(const pa_sink_info* info, int eol) {
     if (!loading_) {
       loading_ = true;
       pa_operation* op = pa_context_load_module(
-          connection_.Context(), "module-null-sink", sinkArguments_.c_str(),
+          connection_.Context(), "module-null-sink", SinkArguments(sinkFormat_, sinkRewinds_).c_str(),
           [](pa_context*, uint32_t index, void* self) { static_cast<PulseDriverDevice*>(self)->OnModuleLoaded(index); },
           this);
       if (op)
@@ -189,9 +188,8 @@ void PulseDriverDevice::OnInputList(const pa_sink_input_info* info, int eol) {
 void PulseDriverDevice::OnModuleLoaded(uint32_t index) {
   loading_ = false;
   if (index == PA_INVALID_INDEX) {
-    const std::string plain = SinkArguments(sinkFormat_, true);
-    if (sinkArguments_ != plain && !shuttingDown_) {
-      sinkArguments_ = plain;  // an older server: the sink with rewinds
+    if (!sinkRewinds_ && !shuttingDown_) {
+      sinkRewinds_ = true;  // an older server: the sink with rewinds
       Refresh();
       return;
     }

@@ -55,7 +55,7 @@ class PulseDriverDevice : public engine::IDriverDevice {
   void OnRecordData();
 
   const VirtualSinkFormat sinkFormat_;
-  std::string sinkArguments_;  // mainloop thread
+  bool sinkRewinds_ = false;  // mainloop thread: set once a server has refused the sink without rewinds
   CaptureQueue queue_;
   platform::PulseConnection connection_;
   std::atomic<bool> sinkPresent_{false};
