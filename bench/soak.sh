@@ -115,16 +115,17 @@ REG
   send "tab 0"
   for _ in $(seq 200); do [ "$(pactl get-default-sink)" = tonvex_brevalto ] && break; sleep 0.05; done
   sleep 2.5  # a fresh null sink renders ahead before it follows its streams
-  (while :; do paplay "$base/track.wav" || sleep 0.2; done) &
+  # Its own log: the player's complaints when the server goes at the end are no result.
+  (while :; do paplay "$base/track.wav" || sleep 0.2; done) 2>>"$work/player.log" &
   background+=($!)
   sleep 1
   send stats
   local first=$reply ticks0 start load
   ticks0=$(cpu_ticks)
   start=$(date +%s.%N)
-  (while :; do echo "$(date +%s) $(awk '/^VmRSS/ {print $2}' "/proc/$program_pid/status")"; sleep 30; done) >"$work/rss" &
+  (while :; do echo "$(date +%s) $(awk '/^VmRSS/ {print $2}' "/proc/$program_pid/status")"; sleep 30; done) >"$work/rss" 2>/dev/null &
   background+=($!)
-  steal_sample "$work/steal" &
+  steal_sample "$work/steal" 2>/dev/null &
   background+=($!)
   : >"$work/latency"
   local left=$seconds window
