@@ -173,16 +173,13 @@ int main(int argc, char** argv) {
     // plain sum of products would match the loudest stretch within the search rather than the same sound.
     double best = 0;
     size_t bestAt = 0;
-    double energy = 0;
-    for (size_t k = 0; k < window && start + k < out.samples.size(); ++k) energy += double(out.samples[start + k]) * out.samples[start + k];
     for (size_t at = start; at < start + search && at + window < out.samples.size(); ++at) {
-      if (at > start) {
-        energy += double(out.samples[at + window - 1]) * out.samples[at + window - 1] -
-                  double(out.samples[at - 1]) * out.samples[at - 1];
+      double sum = 0, energy = 0;
+      for (size_t k = 0; k < window; ++k) {
+        sum += double(in.samples[from + k]) * out.samples[at + k];
+        energy += double(out.samples[at + k]) * out.samples[at + k];
       }
-      if (energy <= 1e-12) continue;
-      double sum = 0;
-      for (size_t k = 0; k < window; ++k) sum += double(in.samples[from + k]) * out.samples[at + k];
+      if (energy <= 1e-12) continue;  // silence matches nothing
       const double score = sum / std::sqrt(energy);
       if (score > best) {
         best = score;
