@@ -2,9 +2,13 @@
 
 #include <mutex>
 
+#include "platform/debug_output.h"
+#include "platform/realtime_priority.h"
+
 namespace platform {
 
-PulseLoop::PulseLoop(std::string threadName) : mainloop_(pa_threaded_mainloop_new()) {
+PulseLoop::PulseLoop(std::string threadName, bool realtime)
+    : mainloop_(pa_threaded_mainloop_new()), realtime_(realtime) {
   // The system keeps 15 characters of a thread's name.
   if (mainloop_) pa_threaded_mainloop_set_name(mainloop_, threadName.substr(0, 15).c_str());
 }
@@ -18,7 +22,19 @@ PulseLoop::~PulseLoop() {
 bool PulseLoop::Start() {
   std::lock_guard<std::mutex> lock(startMutex_);
   if (!mainloop_) return false;
-  if (!running_) running_ = pa_threaded_mainloop_start(mainloop_) >= 0;
+  if (running_) return true;
+  running_ = pa_threaded_mainloop_start(mainloop_) >= 0;
+  if (running_ && realtime_) {
+    pa_threaded_mainloop_lock(mainloop_);
+    pa_mainloop_api_once(
+        pa_threaded_mainloop_get_api(mainloop_),
+        [](pa_mainloop_api*, void*) {
+          if (!RaiseToRealtime(kAudioThreadPriority))
+            OutputDebugText("the audio thread runs at normal priority: the system allows no real-time scheduling");
+        },
+        nullptr);
+    pa_threaded_mainloop_unlock(mainloop_);
+  }
   return running_;
 }
 
@@ -28,7 +44,7 @@ std::shared_ptr<PulseLoop> SharedAudioLoop() {
   std::lock_guard<std::mutex> lock(mutex);
   std::shared_ptr<PulseLoop> loop = shared.lock();
   if (!loop) {
-    loop = std::make_shared<PulseLoop>("Tonvex audio");
+    loop = std::make_shared<PulseLoop>("Tonvex audio", true);
     shared = loop;
   }
   return loop;

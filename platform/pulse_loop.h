@@ -12,7 +12,8 @@ namespace platform {
 // thread to wake in between. The thread runs from the first Start until the loop is destroyed.
 class PulseLoop {
  public:
-  explicit PulseLoop(std::string threadName);
+  // A `realtime` loop asks for real-time scheduling of its thread when it starts (see realtime_priority.h).
+  explicit PulseLoop(std::string threadName, bool realtime = false);
   ~PulseLoop();
   PulseLoop(const PulseLoop&) = delete;
   PulseLoop& operator=(const PulseLoop&) = delete;
@@ -25,9 +26,10 @@ class PulseLoop {
   pa_threaded_mainloop* mainloop_ = nullptr;
   std::mutex startMutex_;
   bool running_ = false;
+  bool realtime_ = false;
 };
 
-// One loop for the program's audio path, shared by whoever asks while it lives.
+// One loop for the program's audio path, shared by whoever asks while it lives; real-time where allowed.
 std::shared_ptr<PulseLoop> SharedAudioLoop();
 
 }  // namespace platform
