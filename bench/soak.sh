@@ -11,7 +11,8 @@
 #  - its resident memory every 30 s, and how much it grew after the first minute (or after the first 30 s
 #    in runs of a minute or less);
 #  - the load average and the CPU time the host took from this machine (other work on a shared machine, and
-#    a host that stalls it, show as drops and latency).
+#    a host that stalls it, show as drops and latency), and for each second with dropped blocks or inserted
+#    silence, what the host took around it.
 # Fails when a block was dropped or silence inserted (unless SOAK_DROPS_FAIL=0: a loaded machine drops
 # blocks, so CI's short run only reports them), no sound reached Speakers, the program ended, or its memory
 # grew by more than 1 MB.
@@ -128,12 +129,24 @@ REG
   steal_sample "$work/steal" 2>/dev/null &
   background+=($!)
   : >"$work/latency"
-  local left=$seconds window
-  while [ "$left" -gt 0 ]; do
-    window=$((left > 60 ? 60 : left))
-    "$probe" tonvex_brevalto.monitor speakers.monitor "$window" >>"$work/latency" 2>>"$work/probe.log" || true
-    left=$((left - window))
+  (
+    left=$seconds
+    while [ "$left" -gt 0 ]; do
+      window=$((left > 60 ? 60 : left))
+      "$probe" tonvex_brevalto.monitor speakers.monitor "$window" >>"$work/latency" 2>>"$work/probe.log" || true
+      left=$((left - window))
+    done
+  ) &
+  local probes=$!
+  background+=($probes)
+  # The counters every second, so that each glitch can be set beside what the host took at that moment.
+  : >"$work/counters"
+  while kill -0 "$probes" 2>/dev/null; do
+    send stats || break
+    echo "$(cut -d' ' -f1 /proc/uptime) $reply" >>"$work/counters"
+    sleep 1
   done
+  wait "$probes" 2>/dev/null || true
   load=$(cut -d' ' -f1-3 /proc/loadavg)
   local ticks1 end
   ticks1=$(cpu_ticks)
@@ -143,9 +156,9 @@ REG
   echo "$(date +%s) $(rss_kb)" >>"$work/rss"
   kill -0 "$program_pid" || { echo "FAIL: the program ended during the soak" >&2; failures=$((failures + 1)); }
   python3 - "$1" "$first" "$last" "$ticks0" "$ticks1" "$(getconf CLK_TCK)" "$start" "$end" "$work/latency" \
-    "$work/rss" "$load" "$minutes" "${SOAK_DROPS_FAIL:-1}" <<'PY' || failures=$((failures + 1))
+    "$work/rss" "$load" "$minutes" "${SOAK_DROPS_FAIL:-1}" "$work/counters" "$work/steal" <<'PY' || failures=$((failures + 1))
 import statistics, sys
-server, first, last, t0, t1, hz, s0, s1, latency, rss, load, minutes, drops_fail = sys.argv[1:]
+server, first, last, t0, t1, hz, s0, s1, latency, rss, load, minutes, drops_fail, counts, steal = sys.argv[1:]
 def counters(line):
     words = line.split()
     return int(words[1]), int(words[3])
@@ -169,6 +182,20 @@ settled = 60 if float(minutes) > 1 else 30
 later = [kb for t, kb in samples if t - t_start >= settled] or [samples[-1][1]]
 growth = (max(later) - min(later)) / 1024
 print("resident memory growth after the first %d s: %.2f MB" % (settled, growth))
+# Each second in which blocks were dropped or silence inserted, beside the CPU time the host took from the
+# second before it to its end (the samples are half a second apart).
+seconds = [(float(l.split()[0]), counters(" ".join(l.split()[1:]))) for l in open(counts) if len(l.split()) > 4]
+stolen = [(float(t), int(ticks)) for t, ticks in (l.split() for l in open(steal) if len(l.split()) == 2)]
+def taken(begin, end):
+    inside = [ticks for t, ticks in stolen if begin - 0.5 <= t <= end + 0.5]
+    return (inside[-1] - inside[0]) * 1000 / float(hz) if len(inside) > 1 else 0
+events = []
+for (ta, (da, ia)), (tb, (db, ib)) in zip(seconds, seconds[1:]):
+    if db > da or ib > ia:
+        events.append("+%.0f s: %d dropped, %d silent, the host took %.0f ms"
+                      % (tb - seconds[0][0], db - da, ib - ia, taken(ta - 1, tb)))
+if events:
+    print("when: " + "; ".join(events[:12]) + ("; ..." if len(events) > 12 else ""))
 problems = []
 if (d1 - d0 or i1 - i0) and drops_fail == "1": problems.append("blocks dropped or silence inserted")
 if not medians: problems.append("no sound measured on Speakers")
