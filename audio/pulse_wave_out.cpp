@@ -20,6 +20,10 @@ namespace {
 constexpr pa_usec_t kDoneCheckUs = 20000;
 // A clock that has not moved for this long while buffers are queued asks the server for a timing report.
 constexpr pa_usec_t kClockStallUs = 20000;
+// And one is asked for at least this often while playing: between reports the clock is only extrapolated,
+// and on PipeWire's pulse server it drifts 5 to 10 ms (tens of ms when the machine stalls) before the next
+// one sets it right; the queue regulation would read that as a buffer more or less queued.
+constexpr pa_usec_t kTimingRefreshUs = 100000;
 // Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
 constexpr size_t kBacklogBlocks = 3;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
@@ -356,9 +360,9 @@ void PulseWaveOutStream::CheckPlayed() {
   pa_usec_t played = 0;
   if (pa_stream_get_time(stream_, &played) < 0) return;
   const uint64_t position = pa_usec_to_bytes(played, &sampleFormat_);
-  // The clock is interpolated between the server's timing reports, which libpulse spaces out to more
-  // than a second; after an underrun it stands still until the next one. Ask for a report whenever the
-  // clock has not moved for a while, so done marks follow the real playback.
+  // The clock is interpolated between the server's timing reports, which libpulse alone spaces out to 1.5 s;
+  // after an underrun it stands still until the next one. Ask for a report every tenth of a second, and
+  // whenever the clock has not moved for a while, so done marks follow the real playback.
   // Past an underrun it runs on beyond everything sent, which no playback can: a report is asked for at once.
   // Until it comes, what was written since may be marked done early; that only makes the engine top its queue
   // up, while marking nothing would make it drop blocks.
@@ -368,7 +372,8 @@ void PulseWaveOutStream::CheckPlayed() {
     lastPosition_ = position;
     lastMove_ = now;
   }
-  if ((overrun || now - lastMove_ > kClockStallUs) && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
+  const bool reportDue = overrun || now - lastMove_ > kClockStallUs || now - lastUpdate_ > kTimingRefreshUs;
+  if (reportDue && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
     lastUpdate_ = now;
     timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
   }
