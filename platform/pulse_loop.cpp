@@ -25,17 +25,20 @@ bool PulseLoop::Start() {
   if (running_) return true;
   running_ = pa_threaded_mainloop_start(mainloop_) >= 0;
   if (running_ && realtime_) {
-    pa_threaded_mainloop_lock(mainloop_);
-    pa_mainloop_api_once(
-        pa_threaded_mainloop_get_api(mainloop_),
+    Post(
         [](pa_mainloop_api*, void*) {
           if (!RaiseToRealtime(kAudioThreadPriority))
             OutputDebugText("the audio thread runs at normal priority: the system allows no real-time scheduling");
         },
         nullptr);
-    pa_threaded_mainloop_unlock(mainloop_);
   }
   return running_;
+}
+
+void PulseLoop::Post(void (*work)(pa_mainloop_api*, void*), void* data) {
+  pa_threaded_mainloop_lock(mainloop_);
+  pa_mainloop_api_once(pa_threaded_mainloop_get_api(mainloop_), work, data);
+  pa_threaded_mainloop_unlock(mainloop_);
 }
 
 std::shared_ptr<PulseLoop> SharedAudioLoop() {

@@ -21,6 +21,8 @@ class PulseLoop {
   // Starts the thread (once, whoever asks first); false when libpulse cannot.
   bool Start();
   pa_threaded_mainloop* Mainloop() const { return mainloop_; }
+  // Runs `work` once on the loop's thread, soon; work queued together may run in any order.
+  void Post(void (*work)(pa_mainloop_api*, void*), void* data);
 
  private:
   pa_threaded_mainloop* mainloop_ = nullptr;

@@ -24,12 +24,8 @@ bool RealtimeAllowed() {
 
 int PolicyOnLoopThreadOnce(platform::PulseLoop& loop) {
   std::promise<int> policy;
-  pa_threaded_mainloop_lock(loop.Mainloop());
-  pa_mainloop_api_once(
-      pa_threaded_mainloop_get_api(loop.Mainloop()),
-      [](pa_mainloop_api*, void* promise) { static_cast<std::promise<int>*>(promise)->set_value(PolicyOfThisThread()); },
-      &policy);
-  pa_threaded_mainloop_unlock(loop.Mainloop());
+  loop.Post([](pa_mainloop_api*, void* promise) { static_cast<std::promise<int>*>(promise)->set_value(PolicyOfThisThread()); },
+            &policy);
   return policy.get_future().get();
 }
 
