@@ -4,37 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <future>
 #include <thread>
 
-#include "platform/pulse_loop.h"
 #include "platform/realtime_priority.h"
+#include "tests/platform/scheduling.h"
 
 namespace {
 
-int PolicyOfThisThread() { return sched_getscheduler(0) & ~SCHED_RESET_ON_FORK; }
-
-// Whether this process may use real-time scheduling at all (root, or a real-time limit), found on a
-// throwaway thread so the test's own thread keeps its scheduling.
-bool RealtimeAllowed() {
-  bool allowed = false;
-  std::thread([&] { allowed = platform::RaiseToRealtime(platform::kAudioThreadPriority); }).join();
-  return allowed;
-}
-
-int PolicyOnLoopThreadOnce(platform::PulseLoop& loop) {
-  std::promise<int> policy;
-  loop.Post([](pa_mainloop_api*, void* promise) { static_cast<std::promise<int>*>(promise)->set_value(PolicyOfThisThread()); },
-            &policy);
-  return policy.get_future().get();
-}
-
-// The loop may run work queued together in any order; a second question is answered after everything
-// queued before the first (the loop's own start-up work included).
-int PolicyOnLoopThread(platform::PulseLoop& loop) {
-  PolicyOnLoopThreadOnce(loop);
-  return PolicyOnLoopThreadOnce(loop);
-}
+using scheduling::PolicyOfThisThread;
+using scheduling::RealtimeAllowed;
 
 TEST(RealtimePriority, RaisesOnlyTheCallingThreadAndNotItsChildren) {
   const bool allowed = RealtimeAllowed();
@@ -63,18 +41,6 @@ TEST(RealtimePriority, RefusesAPriorityOutOfRangeAndLeavesTheThreadAsItWas) {
     EXPECT_FALSE(platform::RaiseToRealtime(0));
     EXPECT_EQ(PolicyOfThisThread(), SCHED_OTHER);
   }).join();
-}
-
-TEST(RealtimePriority, OnlyTheAudioLoopRunsInRealTime) {
-  const bool allowed = RealtimeAllowed();
-  std::shared_ptr<platform::PulseLoop> audio = platform::SharedAudioLoop();
-  ASSERT_TRUE(audio->Start());
-  EXPECT_EQ(PolicyOnLoopThread(*audio), allowed ? SCHED_FIFO : SCHED_OTHER);
-
-  platform::PulseLoop control("Tonvex control");
-  ASSERT_TRUE(control.Start());
-  EXPECT_EQ(PolicyOnLoopThread(control), SCHED_OTHER);
-  EXPECT_EQ(PolicyOfThisThread(), SCHED_OTHER);
 }
 
 }  // namespace
