@@ -5,6 +5,7 @@
 
 #include "audio/wave_header_flags.h"
 #include "engine/driver_protocol.h"
+#include "engine/wave_output.h"
 #include "platform/debug_output.h"
 
 namespace audio {
@@ -25,7 +26,8 @@ constexpr pa_usec_t kClockStallUs = 20000;
 // one sets it right; the queue regulation would read that as a buffer more or less queued.
 constexpr pa_usec_t kTimingRefreshUs = 100000;
 // Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
-constexpr size_t kBacklogBlocks = 3;
+// As many as the engine's start cushion and first block, so the queue starts at the depth it keeps.
+constexpr size_t kBacklogBlocks = engine::kStartCushionBuffers + 1;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
 
@@ -316,8 +318,7 @@ void PulseWaveOutStream::OnState() {
 
 void PulseWaveOutStream::DropBacklog() {
   // Whatever piled up while the stream was being made (at a start or a move, longer on a loaded machine) would
-  // stay as latency for as long as it plays; only the newest blocks, as many as the engine tops its queue up
-  // to, are kept.
+  // stay as latency for as long as it plays; only the newest blocks, as many as a stream starts with, are kept.
   while (count_ > kBacklogBlocks && queue_[head_].end == 0) {
     MarkHeaderDone(*queue_[head_].header);
     head_ = (head_ + 1) % kQueueCapacity;

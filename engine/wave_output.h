@@ -16,8 +16,11 @@ class CUserMode;
 inline constexpr int kOutputBuffers = 48;
 // Silent buffers queued ahead of a stream's first block. A stream started on its first block alone runs dry
 // before the second arrives, and the silence topping it up then cuts a gap into the sound; queued first, the
-// cushion only delays the start, by as much as that top-up delays the rest of the stream anyway.
-inline constexpr int kStartCushionBuffers = 2;
+// cushion only delays the start, by as much as that top-up delays the rest of the stream anyway. With three,
+// a block may come 20 ms late before the queue is down to the one buffer that makes a top-up, where two
+// allowed only 10 ms: stalls that long of the audio thread come several times in ten minutes on a busy
+// desktop or virtual machine.
+inline constexpr int kStartCushionBuffers = 3;
 
 // Counters for status lines and diagnostics.
 struct OutputStatistics {

@@ -81,7 +81,7 @@ TEST_F(Regulation, StreamStartsBehindACushionAndADryQueueGetsSilenceUpToThreeBuf
   output().Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "only once";
   QueueBlocks(3);
-  devices.Play(4);
+  devices.Play(kStartCushionBuffers + 2);  // one left
   SetSkip(5);
   output().Regulate();
   EXPECT_EQ(devices.Queued(), 3);
