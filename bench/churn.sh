@@ -26,14 +26,15 @@ xvfb_pid=
 player=
 declare -A pacers=()
 stop_player() {
-  [ -n "$player" ] && { pkill -P "$player" 2>/dev/null; kill "$player" 2>/dev/null; wait "$player" 2>/dev/null || true; }
+  [ -n "$player" ] && stop_loop "$player"
   player=
   return 0
 }
 cleanup() {
+  set +e  # whatever has already ended, the rest is still cleaned up
   stop_player
   for pid in "${pacers[@]}"; do kill "$pid" 2>/dev/null; done
-  exec 5>&- 2>/dev/null || true
+  exec 5>&-
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   private_session_end "$program_pid"
 }

@@ -20,7 +20,7 @@ work=$PRIVATE_AUDIO_DIR
 program_pid=
 xvfb_pid=
 player=
-trap '[ -n "$player" ] && { pkill -P "$player"; kill "$player"; } 2>/dev/null; exec 5>&- 2>/dev/null;
+trap 'set +e; [ -n "$player" ] && stop_loop "$player"; exec 5>&-;
       [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; private_session_end "$program_pid"' EXIT
 trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 

@@ -17,7 +17,7 @@ work=$PRIVATE_AUDIO_DIR
 pid=
 xvfb_pid=
 player=
-trap '[ -n "$player" ] && kill "$player" 2>/dev/null; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; private_session_end "$pid"' EXIT
+trap 'set +e; [ -n "$player" ] && kill "$player" 2>/dev/null; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; private_session_end "$pid"' EXIT
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cp "$build/tests/app/tonvex-e2e-driver" "$prefix/bin/"

@@ -40,16 +40,12 @@ xvfb_pid=
 background=()
 finish_server() {  # the program, the player and samplers, then the server and its folder
   exec 5>&- 2>/dev/null || true
-  for job in "${background[@]}"; do
-    pkill -P "$job" 2>/dev/null || true  # the loop's player or sleep
-    kill "$job" 2>/dev/null || true
-    wait "$job" 2>/dev/null || true
-  done
+  for job in "${background[@]}"; do stop_loop "$job"; done
   background=()
   [ -n "${PRIVATE_AUDIO_DIR:-}" ] && private_session_end "$program_pid"
   program_pid=
 }
-trap 'finish_server; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$base"' EXIT
+trap 'set +e; finish_server; [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$base"' EXIT
 trap 'exit 143' TERM INT  # the EXIT trap cleans up then too
 
 prefix=$base/prefix

@@ -51,8 +51,21 @@ private_server_start() {
 
 # PipeWire: a session bus of our own, the daemon, the session manager and the PulseAudio-protocol server, each
 # in its own session (a Ctrl+C meant for the program does not reach them). "Speakers" is made through the
-# PulseAudio protocol, as every sink here is.
+# PulseAudio protocol, as every sink here is. PipeWire 0.3.65 with WirePlumber 0.4 sometimes leaves a sink made
+# while WirePlumber is still starting half made, and then answers no list of sinks again: so the PulseAudio
+# side opens only once WirePlumber has published its "default" metadata, and a stack that still does not come
+# up is started again (up to three times), which the caller sees on its error output.
 private_pipewire_start() {
+  local attempt
+  for attempt in 1 2 3; do
+    private_pipewire_stack && return 0
+    echo "the private PipeWire did not come up (attempt $attempt of 3)" >&2
+    private_server_stop
+  done
+  return 1
+}
+
+private_pipewire_stack() {
   rm -rf "$PRIVATE_AUDIO_DIR/run"/{bus,native,pid,pipewire-0,pipewire-0.lock}
   setsid dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" \
     >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
@@ -63,6 +76,7 @@ private_pipewire_start() {
   private_wait_for "test -S $PRIVATE_AUDIO_DIR/run/pipewire-0" || return 1
   setsid wireplumber >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
   PRIVATE_SERVER_PIDS="$! $PRIVATE_SERVER_PIDS"
+  private_wait_for "timeout 2 pw-cli ls Metadata | grep -q 'metadata.name = \"default\"'" || return 1
   setsid pipewire-pulse >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
   PRIVATE_SERVER_PIDS="$! $PRIVATE_SERVER_PIDS"
   private_wait_for 'pactl info' || return 1
@@ -78,9 +92,13 @@ private_pipewire_start() {
   return 1
 }
 
+# A server that stops answering must fail its caller, not hold it up: every pactl call gets 10 s.
+pactl() { timeout 10 pactl "$@"; }
+
 # private_wait_for COMMAND: up to 5 s for COMMAND to succeed while the server lives.
 private_wait_for() {
-  for _ in $(seq 100); do
+  local deadline=$((SECONDS + 5))
+  while [ "$SECONDS" -le "$deadline" ]; do
     eval "$1" >/dev/null 2>&1 && return 0
     for pid in $PRIVATE_SERVER_PIDS; do kill -0 "$pid" 2>/dev/null || return 1; done
     sleep 0.05
@@ -109,9 +127,20 @@ private_server_stop() {
 # Ends a session on the private server: the program whose process id is $1 (if any), then the server, then
 # the private folder.
 private_session_end() {
-  [ -n "${1:-}" ] && kill -TERM "$1" 2>/dev/null && wait "$1" 2>/dev/null
+  # Its exit status is not ours: under set -e a failing wait here would leave the server and folder behind.
+  if [ -n "${1:-}" ] && kill -TERM "$1" 2>/dev/null; then wait "$1" 2>/dev/null || true; fi
   private_server_stop
   rm -rf "$PRIVATE_AUDIO_DIR"
+}
+
+# stop_loop PID: ends a background loop, such as a player started again and again, and the command it runs.
+# The loop is held first: killed while it runs, the command could end first and the loop start it again.
+stop_loop() {
+  kill -STOP "$1" 2>/dev/null || return 0
+  pkill -P "$1" 2>/dev/null || true
+  kill "$1" 2>/dev/null || true
+  kill -CONT "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
 }
 
 # private_display_start FOLDER [XVFB_OPTIONS...]: a virtual 1024 x 768 screen for the program's windows, its number
