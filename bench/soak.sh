@@ -39,7 +39,7 @@ program_pid=
 xvfb_pid=
 background=()
 finish_server() {  # the program, the player and samplers, then the server and its folder
-  exec 5>&- 2>/dev/null || true
+  exec 5>&-
   for job in "${background[@]}"; do stop_loop "$job"; done
   background=()
   [ -n "${PRIVATE_AUDIO_DIR:-}" ] && private_session_end "$program_pid"

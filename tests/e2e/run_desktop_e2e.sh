@@ -17,7 +17,8 @@ program_pid=
 xvfb_pid=
 failures=0
 cleanup() {
-  exec 5>&- 2>/dev/null || true
+  set +e  # whatever has already ended, the rest is still cleaned up
+  exec 5>&-
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   private_session_end "$program_pid"
 }
