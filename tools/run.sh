@@ -26,6 +26,13 @@ if pactl info >/dev/null 2>&1; then
 fi
 
 echo "No audio server is reachable: starting a private one with a null sink \"Speakers\" as its sound card."
+# The private server gets a world of its own (home, runtime folder, no display); the program keeps the caller's:
+# its display, its session bus, its settings. Only the way to the audio server changes for it.
+caller_env=()
+for name in HOME XDG_RUNTIME_DIR XDG_CONFIG_HOME XDG_STATE_HOME DISPLAY WAYLAND_DISPLAY XAUTHORITY \
+  DBUS_SESSION_BUS_ADDRESS PULSE_RUNTIME_PATH PULSE_STATE_PATH PIPEWIRE_REMOTE; do
+  if [ -n "${!name+set}" ]; then caller_env+=("$name=${!name}"); else caller_env=(-u "$name" "${caller_env[@]}"); fi
+done
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-audio.XXXXXX)
 TONVEX_PACER=$(realpath "$build")/tools/tonvex-latency-probe
 # shellcheck source=private_audio_server.sh
@@ -34,12 +41,16 @@ live_pid=
 trap 'private_session_end "$live_pid"' EXIT
 private_server_start
 echo "Private server: PULSE_SERVER=$PULSE_SERVER (play into it with: PULSE_SERVER=$PULSE_SERVER paplay FILE)"
-"$cli" "$@" &
+env "${caller_env[@]}" PULSE_SERVER="$PULSE_SERVER" PIPEWIRE_RUNTIME_DIR="$PRIVATE_AUDIO_DIR/run" "$cli" "$@" &
 live_pid=$!
 trap 'kill -TERM "$live_pid" 2>/dev/null' INT TERM
 status=0
 wait "$live_pid" || status=$?
-# The first wait returns early when a signal arrives; the second collects the program's own exit.
-kill -0 "$live_pid" 2>/dev/null && { wait "$live_pid" || status=$?; }
+# A wait that a trapped signal interrupts returns 128 + the signal's number, whether or not the program has
+# ended by then; waiting once more gives the program's own exit status (bash keeps it for an ended child).
+if [ "$status" -gt 128 ]; then
+  status=0
+  wait "$live_pid" || status=$?
+fi
 live_pid=
 exit "$status"

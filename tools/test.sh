@@ -39,6 +39,8 @@ run_script() {  # name, command...: one test
   echo "=== $name"
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "$passed passed, $failed failed"; exit 1; fi
 }
+# The README's main command as a newcomer runs it (no audio server; with and without a display), on this build.
+run_script "main command" tests/e2e/run_main_command.sh build/release
 if [ -x build/release/tests/app/tonvex-e2e-driver ]; then
   run_script "cycles (10)" bench/cycles.sh 10 build/release
   run_script "churn (2 of each)" env CHURN_LIMIT=5 bench/churn.sh 2 build/release
