@@ -13,7 +13,7 @@ namespace engine {
 // and the offline renderer run exactly this object, so they cannot drift apart.
 class CChannelChain {
  public:
-  explicit CChannelChain(ProcessingParameters& parameters = Parameters());
+  explicit CChannelChain(ProcessingParameters& parameters);
   virtual ~CChannelChain() = default;
 
   // Follows the stream's sample rate: stages whose rate differs are marked for redesign.

@@ -71,8 +71,9 @@ double CCompressor::OutputLevel(double level, double threshold, double center, d
 bool CCompressor::Run(CSignalBuffer& buffer, int channel) {
   CompressorChannel& record = settings_.channel[channel];
   EnvelopeFollower& follower = followers_[channel];
-  RedesignWhenDirty(record.dirty, settings_.lock, [&] {
-    follower.Design(sampleRate_, record.attack, kMinimumTime, record.release, kMinimumTime);
+  RedesignWhenDirty(record.dirty, settings_.lock, [&]() REQUIRES(settings_.lock) {
+    const SmootherTimes& times = settings_.times[channel];
+    follower.Design(sampleRate_, times.attack, kMinimumTime, times.release, kMinimumTime);
   });
   CompressorCurveGain& curve = curves_[channel];
   return RunEnvelopeStage(follower, buffer, [&](const double* envelope, double* samples, int count) {

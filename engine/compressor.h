@@ -42,7 +42,7 @@ class CCompressor {
   static constexpr double kMinimumTime = 0.00001;  // s
   static constexpr double kFlatRatio = 30.0;
 
-  explicit CCompressor(CompressorSettings& settings = Parameters().compressor);
+  explicit CCompressor(CompressorSettings& settings);
   virtual ~CCompressor() = default;
 
   void FollowSampleRate(int sampleRate);

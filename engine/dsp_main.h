@@ -25,7 +25,7 @@ inline constexpr int kChannelBufferFrames = 16384;
 class CDspMain {
  public:
   CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
-           ProcessingParameters& parameters = Parameters());
+           ProcessingParameters& parameters);
   virtual ~CDspMain();
   CDspMain(const CDspMain&) = delete;
   CDspMain& operator=(const CDspMain&) = delete;

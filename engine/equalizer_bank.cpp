@@ -13,8 +13,9 @@ void CEqualizerBank::FollowSampleRate(int sampleRate) {
     band.dirty = 1;
     band.enabled = 1;
   }
-  for (EqualizerBand& band : parameters_.bands)
-    if (band.frequency >= 2 * sampleRate) band.enabled = 0;
+  for (int band = 0; band < kBandCount; ++band)
+    if (kBandFrequencies[band] >= 2 * sampleRate)
+      for (int channel = 0; channel < kChannels; ++channel) parameters_.bands[BandIndex(band, channel)].enabled = 0;
 }
 
 void CEqualizerBank::Unprime() {
@@ -26,8 +27,9 @@ CEqualizerBank::ActiveBands CEqualizerBank::Prepare(int channel) {
   for (int band = 0; band < kBandCount; ++band) {
     const int index = BandIndex(band, channel);
     EqualizerBand& record = parameters_.bands[index];
-    RedesignWhenDirty(record.dirty, parameters_.lock, [&] {
-      sections_[index].DesignPeaking(sampleRate_, record.frequency, record.gain, kBandwidthOctaves);
+    RedesignWhenDirty(record.dirty, parameters_.lock, [&]() REQUIRES(parameters_.lock) {
+      const EqualizerBandDesign& design = parameters_.design[index];
+      sections_[index].DesignPeaking(sampleRate_, design.frequency, design.gain, kBandwidthOctaves);
     });
     if (record.enabled) {
       active.section[active.count] = &sections_[index];
@@ -74,7 +76,7 @@ bool CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   if (!together) {
     Filter(leftBands, left);
     Filter(rightBands, right);
-    return ResetNonFinite(leftBands) & ResetNonFinite(rightBands);
+    return BothFinite(leftBands, rightBands);
   }
   const int count = left.Count();
   int next = 0;
@@ -85,7 +87,13 @@ bool CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
     leftBands.section[next]->ProcessBlock(left.Data(), count);
     rightBands.section[next]->ProcessBlock(right.Data(), count);
   }
-  return ResetNonFinite(leftBands) & ResetNonFinite(rightBands);
+  return BothFinite(leftBands, rightBands);
+}
+
+bool CEqualizerBank::BothFinite(const ActiveBands& left, const ActiveBands& right) {
+  const bool leftFinite = ResetNonFinite(left);  // both sides are checked, whatever the first gives
+  const bool rightFinite = ResetNonFinite(right);
+  return leftFinite && rightFinite;
 }
 
 }  // namespace engine

@@ -13,7 +13,7 @@ class CEqualizerBank {
  public:
   static constexpr double kBandwidthOctaves = 0.5;
 
-  explicit CEqualizerBank(EqualizerParameters& parameters = Parameters().equalizer);
+  explicit CEqualizerBank(EqualizerParameters& parameters);
   virtual ~CEqualizerBank() = default;
 
   // On a new rate every band is redesigned at the next block; bands at or above twice the rate are switched
@@ -42,6 +42,8 @@ class CEqualizerBank {
   static void Filter(const ActiveBands& active, CSignalBuffer& buffer);
   // Unprimes the sections whose history is not finite; false if there was one.
   static bool ResetNonFinite(const ActiveBands& active);
+  // Checks (and resets) both sides, and says whether both were finite.
+  static bool BothFinite(const ActiveBands& left, const ActiveBands& right);
 
   EqualizerParameters& parameters_;
   std::array<CBiquad, 2 * kBandCount> sections_;

@@ -107,9 +107,9 @@ int NoReading(double* bands, double* total) {
 }
 
 // Copies the stored answer, under the results lock the caller holds.
-int CopyReading(ProcessingParameters& parameters, double* bands, double* total) {
-  const MonitorExchange& exchange = parameters.monitor;
-  const double offset = parameters.amplificator ? kAmplifiedFullScaleDbSpl - kFullScaleDbSpl : 0.0;
+int CopyReading(const MonitorExchange& exchange, bool amplificator, double* bands, double* total)
+    REQUIRES(exchange.resultsLock) {
+  const double offset = amplificator ? kAmplifiedFullScaleDbSpl - kFullScaleDbSpl : 0.0;
   for (int band = 0; band < kBandCount; ++band) bands[band] = exchange.bandLevel[band] + offset;
   *total = exchange.total + offset;
   return 1;
@@ -125,7 +125,7 @@ int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* to
   PostMonitorRequest(parameters, side);
   if (parameters.monitor.reply.Wait(kMonitorWaitMs) != platform::kWaitSignalled) return NoReading(bands, total);
   platform::Guard guard(parameters.monitor.resultsLock);
-  return CopyReading(parameters, bands, total);
+  return CopyReading(parameters.monitor, parameters.amplificator, bands, total);
 }
 
 int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* total) {
@@ -134,7 +134,7 @@ int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* to
   // Busy only while the processing thread stores a newer answer, which signals the reply again: the
   // next take collects that one rather than this call waiting for it.
   if (!exchange.resultsLock.TryEnter()) return NoReading(bands, total);
-  const int answered = CopyReading(parameters, bands, total);
+  const int answered = CopyReading(exchange, parameters.amplificator, bands, total);
   exchange.resultsLock.Leave();
   return answered;
 }

@@ -13,7 +13,7 @@ class CLevelAnalysis {
  public:
   static constexpr double kBandQuality = 10.0;
 
-  explicit CLevelAnalysis(MonitorExchange& exchange = Parameters().monitor);
+  explicit CLevelAnalysis(MonitorExchange& exchange);
   virtual ~CLevelAnalysis() = default;
 
   // Answers a pending request from one channel of one block; the buffer is not changed. Costs nothing

@@ -29,10 +29,11 @@ CLimiter::Pass CLimiter::Begin(int channel) {
     record.dirty = 1;
   }
   EnvelopeFollower& follower = followers_[channel];
-  RedesignWhenDirty(record.dirty, settings_.lock, [&] {
-    follower.Design(sampleRate_, record.attack, kMinimumAttack, record.release, kMinimumRelease);
+  RedesignWhenDirty(record.dirty, settings_.lock, [&]() REQUIRES(settings_.lock) {
+    const LimiterValues& values = settings_.values[channel];
+    follower.Design(sampleRate_, values.attack, kMinimumAttack, values.release, kMinimumRelease);
     const double fullScale = amplificator ? kAmplifiedFullScaleDbSpl : kFullScaleDbSpl;
-    record.limit = std::pow(10.0, (record.level - fullScale) * 0.05);
+    record.limit = std::pow(10.0, (values.level - fullScale) * 0.05);
   });
   return Pass(follower, record.limit);
 }

@@ -15,7 +15,7 @@ class CLimiter {
   static constexpr double kMinimumAttack = 0.00001;  // s
   static constexpr double kMinimumRelease = 0.001;   // s
 
-  explicit CLimiter(ProcessingParameters& parameters = Parameters());
+  explicit CLimiter(ProcessingParameters& parameters);
   virtual ~CLimiter() = default;
 
   void FollowSampleRate(int sampleRate);

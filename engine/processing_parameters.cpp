@@ -13,16 +13,26 @@ double Within(double value, double low, double high, double fallback) {
 }  // namespace
 
 EqualizerParameters::EqualizerParameters() {
+  platform::Guard guard(lock);
   for (int band = 0; band < kBandCount; ++band)
-    for (int channel = 0; channel < kChannels; ++channel)
-      bands[BandIndex(band, channel)].frequency = kBandFrequencies[band];
+    for (int channel = 0; channel < kChannels; ++channel) design[BandIndex(band, channel)].frequency = kBandFrequencies[band];
+}
+
+double EqualizerParameters::Gain(int index) {
+  platform::Guard guard(lock);
+  return design[index].gain;
+}
+
+int LimiterSettings::Level(int channel) {
+  platform::Guard guard(lock);
+  return values[channel].level;
 }
 
 void ProcessingParameters::SetEqualizerBandGain(int band, double gainDb, int channel) {
   platform::Guard guard(equalizer.lock);
-  EqualizerBand& record = equalizer.bands[BandIndex(band, channel)];
-  record.gain = Within(gainDb, kMinimumBandGainDb, kMaximumBandGainDb, 0.0);
-  record.dirty = 1;
+  const int index = BandIndex(band, channel);
+  equalizer.design[index].gain = Within(gainDb, kMinimumBandGainDb, kMaximumBandGainDb, 0.0);
+  equalizer.bands[index].dirty = 1;
 }
 
 void ProcessingParameters::SetCompressorChannel(int thresholdDbSpl, double rate, double attack, double release,
@@ -33,19 +43,18 @@ void ProcessingParameters::SetCompressorChannel(int thresholdDbSpl, double rate,
   record.threshold = (std::clamp(thresholdDbSpl, R::kMinimumThreshold, R::kMaximumThreshold) - kFullScaleDbSpl) * 0.05;
   record.center = (std::clamp(centerDbSpl, R::kMinimumCenter, R::kMaximumCenter) - kFullScaleDbSpl) * 0.05;
   record.rate = Within(rate, R::kMinimumRatio, R::kMaximumRatio, R::kMinimumRatio);
-  record.attack = Within(attack, R::kMinimumAttack, R::kMaximumAttack, R::kMinimumAttack);
-  record.release = Within(release, R::kMinimumRelease, R::kMaximumRelease, R::kMinimumRelease);
+  compressor.times[channel] = {Within(attack, R::kMinimumAttack, R::kMaximumAttack, R::kMinimumAttack),
+                               Within(release, R::kMinimumRelease, R::kMaximumRelease, R::kMinimumRelease)};
   record.dirty = 1;
 }
 
 void ProcessingParameters::SetLimiterChannel(int levelDbSpl, int channel, double attack, double release) {
   platform::Guard guard(limiter.lock);
   using R = LimiterRange;
-  LimiterChannel& record = limiter.channel[channel];
-  record.level = std::clamp(levelDbSpl, R::kMinimumLevel, R::kMaximumLevel);
-  record.attack = Within(attack, R::kMinimumAttack, R::kMaximumAttack, R::kMinimumAttack);
-  record.release = Within(release, R::kMinimumRelease, R::kMaximumRelease, R::kMinimumRelease);
-  record.dirty = 1;
+  limiter.values[channel] = {std::clamp(levelDbSpl, R::kMinimumLevel, R::kMaximumLevel),
+                             Within(attack, R::kMinimumAttack, R::kMaximumAttack, R::kMinimumAttack),
+                             Within(release, R::kMinimumRelease, R::kMaximumRelease, R::kMinimumRelease)};
+  limiter.channel[channel].dirty = 1;
 }
 
 ProcessingParameters& Parameters() {

@@ -42,19 +42,26 @@ struct LimiterRange {
 // Record index of a band: channel + 2 * band.
 constexpr int BandIndex(int band, int channel) { return channel + 2 * band; }
 
-// Values the user interface writes under `lock` and the processing thread reads after only trying it.
-// `dirty` and the flags the processing thread tests without the lock are atomic.
-struct EqualizerBand {
+// Each block holds what the user interface writes under `lock` and the processing thread reads after only
+// trying it (GUARDED_BY), beside the flags that the processing thread tests without the lock (atomic).
+struct EqualizerBandDesign {
   int frequency = 0;
   double gain = 0.0;  // dB
+};
+
+struct EqualizerBand {
   std::atomic<uint8_t> dirty{0};
   std::atomic<uint8_t> enabled{1};  // managed by the processing thread
 };
 
 struct EqualizerParameters {
   EqualizerParameters();
-  std::array<EqualizerBand, 2 * kBandCount> bands;
+  // The stored gain of a band (BandIndex), read under the lock.
+  double Gain(int index);
+
   platform::CriticalSection lock;  // equalizerLock
+  std::array<EqualizerBandDesign, 2 * kBandCount> design GUARDED_BY(lock);
+  std::array<EqualizerBand, 2 * kBandCount> bands;
 };
 
 struct CompressorChannel {
@@ -62,28 +69,40 @@ struct CompressorChannel {
   std::atomic<double> threshold{0.0};
   std::atomic<double> center{0.0};
   std::atomic<double> rate{0.0};
-  double attack = 0.0;   // s
-  double release = 0.0;  // s
   std::atomic<uint8_t> dirty{0};
 };
 
-struct CompressorSettings {
-  std::array<CompressorChannel, kChannels> channel;
-  platform::CriticalSection lock;  // compressorLock
+// The envelope's attack and release times, in seconds.
+struct SmootherTimes {
+  double attack = 0.0;
+  double release = 0.0;
 };
 
-struct LimiterChannel {
+struct CompressorSettings {
+  platform::CriticalSection lock;  // compressorLock
+  std::array<SmootherTimes, kChannels> times GUARDED_BY(lock);
+  std::array<CompressorChannel, kChannels> channel;
+};
+
+struct LimiterValues {
   int level = 96;  // dB SPL
   double attack = 0.001;
   double release = 0.5;
+};
+
+struct LimiterChannel {
   std::atomic<uint8_t> dirty{0};
   double limit = 0.0;        // linear; derived by the processing thread at each redesign
   int amplificatorSeen = 0;  // processing thread only
 };
 
 struct LimiterSettings {
-  std::array<LimiterChannel, kChannels> channel;
+  // The stored level of a channel in dB SPL, read under the lock.
+  int Level(int channel);
+
   platform::CriticalSection lock;  // limiterLock
+  std::array<LimiterValues, kChannels> values GUARDED_BY(lock);
+  std::array<LimiterChannel, kChannels> channel;
 };
 
 // Single aligned values, written by the user interface and read by the processing thread without a lock.
@@ -101,8 +120,8 @@ struct MonitorExchange {
   // Results: written by the processing thread, read by the monitor; `resultsLock` keeps a late answer
   // from being read while the next one is written.
   platform::CriticalSection resultsLock;
-  std::array<double, kBandCount> bandLevel{};
-  double total = 0.0;
+  std::array<double, kBandCount> bandLevel GUARDED_BY(resultsLock){};
+  double total GUARDED_BY(resultsLock) = 0.0;
 };
 
 // Every shared block through which the user interface steers the engine.

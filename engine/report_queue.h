@@ -42,13 +42,13 @@ class ReportQueue : public IEngineReporter {
   };
 
   mutable platform::CriticalSection lock_;
-  std::array<Slot, kSlots> waiting_;  // a ring: head_ is the oldest
-  std::size_t head_ = 0;
-  std::size_t count_ = 0;
-  Slot shown_;
-  bool open_ = false;
-  std::size_t merged_ = 0;
-  std::size_t dropped_ = 0;
+  std::array<Slot, kSlots> waiting_ GUARDED_BY(lock_);  // a ring: head_ is the oldest
+  std::size_t head_ GUARDED_BY(lock_) = 0;
+  std::size_t count_ GUARDED_BY(lock_) = 0;
+  Slot shown_ GUARDED_BY(lock_);
+  bool open_ GUARDED_BY(lock_) = false;
+  std::size_t merged_ GUARDED_BY(lock_) = 0;
+  std::size_t dropped_ GUARDED_BY(lock_) = 0;
   std::function<void()> wakeUp_;
 };
 

@@ -6,7 +6,7 @@ namespace engine {
 // The output volume of each channel, in linear gain and in slider positions (40 = unity, 1 dB a step).
 class CVolume {
  public:
-  explicit CVolume(VolumeSettings& settings = Parameters().volume) : settings_(settings) {}
+  explicit CVolume(VolumeSettings& settings) : settings_(settings) {}
   virtual ~CVolume() = default;
 
   void SetVolumeGain(double gain, int channel) { settings_.gain[channel] = gain; }

@@ -21,9 +21,8 @@ MonitorOutputFormat CEngineMonitor::OutputFormat() {
 }
 
 std::array<int, 2> CEngineMonitor::LimiterLevels() {
-  // The processing thread only tries this lock, so holding it never waits for audio work.
-  platform::Guard guard(parameters_.limiter.lock);
-  return {parameters_.limiter.channel[0].level, parameters_.limiter.channel[1].level};
+  // The processing thread only tries this lock, so taking it never waits for audio work.
+  return {parameters_.limiter.Level(0), parameters_.limiter.Level(1)};
 }
 
 }  // namespace graphs

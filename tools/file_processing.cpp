@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -112,7 +113,8 @@ void AnalyzeFile(const std::string& input, int side, int frames, engine::Process
   chain.FollowSampleRate(info.samplerate);
   chain.ResetState();
   engine::MonitorExchange& exchange = parameters.monitor;
-  const double offset = parameters.amplificator ? engine::kAmplifiedFullScaleDbSpl - engine::kFullScaleDbSpl : 0.0;
+  std::array<double, engine::kBandCount> bands{};
+  double total = 0.0;
   std::fprintf(csv, "time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total\n");
   sf_count_t position = 0;
   for (;;) {
@@ -128,11 +130,10 @@ void AnalyzeFile(const std::string& input, int side, int frames, engine::Process
       for (sf_count_t i = 0; i < got; ++i) buffers[ch][int(i)] = interleaved[size_t(i) * channels + ch];
       chain.Process(buffers[ch], ch, channels);
     }
-    exchange.reply.Reset();
-    if (exchange.request == 0) {
+    if (engine::TakeMonitorReply(parameters, bands.data(), &total)) {
       std::fprintf(csv, "%.6f", double(position) / info.samplerate);
-      for (int band = 0; band < engine::kBandCount; ++band) std::fprintf(csv, ",%.2f", exchange.bandLevel[band] + offset);
-      std::fprintf(csv, ",%.2f\n", exchange.total + offset);
+      for (double level : bands) std::fprintf(csv, ",%.2f", level);
+      std::fprintf(csv, ",%.2f\n", total);
     }
     position += got;
   }

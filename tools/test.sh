@@ -58,6 +58,12 @@ WRAP="setarch $(uname -m) -R"
 $WRAP true 2>/dev/null || WRAP=""
 WRAP="$WRAP" run_config tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON -DTONVEX_SANITIZE=thread -DTONVEX_E2E=OFF -DTONVEX_UI=OFF
 
+# Clang checks the lock rules written in the code below the Qt layers (GUARDED_BY, REQUIRES): a build, no tests.
+echo "=== thread-safety build"
+CC=clang CXX=clang++ cmake -S . -B build/thread-safety -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTONVEX_THREAD_SAFETY=ON \
+  -DTONVEX_WERROR=ON -DTONVEX_UI=OFF -DTONVEX_BUILD_TESTS=OFF -DTONVEX_BUILD_BENCH=OFF -DTONVEX_E2E=OFF >/dev/null
+cmake --build build/thread-safety -j"$jobs"
+
 if [ -x tools/fuzz.sh ]; then
   echo "=== fuzz"
   tools/fuzz.sh

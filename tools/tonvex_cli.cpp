@@ -83,7 +83,7 @@ int Bands(const std::vector<std::string>& args) {
   cli::LoadConfigurationFile(arguments.positional[0], model, parameters);
   for (int ch = 0; ch < engine::kChannels; ++ch)
     for (int band = 0; band < engine::kBandCount; ++band)
-      std::printf("%.2f\n", parameters.equalizer.bands[engine::BandIndex(band, ch)].gain);
+      std::printf("%.2f\n", parameters.equalizer.Gain(engine::BandIndex(band, ch)));
   return 0;
 }
 

@@ -105,9 +105,9 @@ TEST(ParameterWriters, HoldEveryValueToThePanelsRanges) {
   c.p.SetEqualizerBandGain(4, 1000.0, 0);
   c.p.SetEqualizerBandGain(0, -std::numeric_limits<double>::infinity(), 0);
   c.p.SetEqualizerBandGain(7, std::nan(""), 0);
-  EXPECT_EQ(c.p.equalizer.bands[BandIndex(4, 0)].gain, 12.0);
-  EXPECT_EQ(c.p.equalizer.bands[BandIndex(0, 0)].gain, -36.0);
-  EXPECT_EQ(c.p.equalizer.bands[BandIndex(7, 0)].gain, 0.0);
+  EXPECT_EQ(c.p.equalizer.Gain(BandIndex(4, 0)), 12.0);
+  EXPECT_EQ(c.p.equalizer.Gain(BandIndex(0, 0)), -36.0);
+  EXPECT_EQ(c.p.equalizer.Gain(BandIndex(7, 0)), 0.0);
   for (int block = 0; block < 5; ++block) {
     const auto tone = [&](CSignalBuffer& b) { FillSine(b, 4410, 1000, 44100, 0.01, block * 4410LL); };
     tone(c.buffers[0]);
@@ -117,14 +117,15 @@ TEST(ParameterWriters, HoldEveryValueToThePanelsRanges) {
   EXPECT_NEAR(20 * std::log10(*std::max_element(c.buffers[0].Data(), c.buffers[0].Data() + 4410) / 0.01), 12.0, 0.3);
 
   const CompressorChannel& compressor = c.p.compressor.channel[1];
+  const SmootherTimes& times = c.p.compressor.times[1];
   c.p.SetCompressorChannel(-40, -2.0, 7.0, std::nan(""), 500, 1);
   EXPECT_DOUBLE_EQ(compressor.threshold, (0 - 96) * 0.05);
   EXPECT_DOUBLE_EQ(compressor.center, (70 - 96) * 0.05);
-  EXPECT_EQ(std::tuple(compressor.rate.load(), compressor.attack, compressor.release), std::tuple(1.0, 0.1, 0.01));
+  EXPECT_EQ(std::tuple(compressor.rate.load(), times.attack, times.release), std::tuple(1.0, 0.1, 0.01));
   c.p.SetCompressorChannel(60, 1e9, 0.0, 5.0, 40, 1);
   EXPECT_DOUBLE_EQ(compressor.center, (50 - 96) * 0.05);
-  EXPECT_EQ(std::tuple(compressor.rate.load(), compressor.release), std::tuple(30.0, 1.0));
-  const LimiterChannel& limiter = c.p.limiter.channel[0];
+  EXPECT_EQ(std::tuple(compressor.rate.load(), times.release), std::tuple(30.0, 1.0));
+  const LimiterValues& limiter = c.p.limiter.values[0];
   c.p.SetLimiterChannel(300, 0, -1.0, 60.0);
   EXPECT_EQ(std::tuple(limiter.level, limiter.attack, limiter.release), std::tuple(120, 0.0, 1.0));
   c.p.SetLimiterChannel(0, 0, 0.5, 0.0);

@@ -63,7 +63,7 @@ TEST(CompressorSafety, RingingEnvelopeBelowZeroNeverMakesNaN) {
   // to half of 44.1 kHz, where it rings: after a burst the envelope swings below zero. Those samples have
   // no level and pass unchanged.
   TestCompressor c(60, 2.0, 0.0, 0.01, 70);
-  c.p.compressor.channel[0].release = 0.00005;
+  c.p.compressor.times[0].release = 0.00005;
   c.p.compressor.channel[0].dirty = 1;
   bool wentNegative = false;
   for (int i = 0; i < 400; ++i) {
@@ -84,7 +84,7 @@ TEST(CompressorSafety, RingingEnvelopeBelowZeroNeverMakesNaN) {
 // writer holds its times the same way: the chain's test.)
 TEST(CompressorSmoothers, LongReleaseStillReleases) {
   TestCompressor c(60, 2.0, 0.001, 5.0, 70);
-  c.p.compressor.channel[1].release = 30.0;
+  c.p.compressor.times[1].release = 30.0;
   for (int ch = 0; ch < 2; ++ch) {
     RunConstant(c.compressor, ch, 4410, 0.5);
     RunConstant(c.compressor, ch, 88200, 0.001);

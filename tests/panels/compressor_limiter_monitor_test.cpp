@@ -44,7 +44,7 @@ TEST_F(CompressorPanel, SliderStepsReachRecordsEngineAndLabels) {
   EXPECT_EQ(configuration.compressorValues[0], expected);
   EXPECT_EQ(configuration.compressorValues[1], expected);
   // Both sides reach the engine; the writer's conversion is tested with the chain.
-  for (const engine::CompressorChannel& channel : parameters.compressor.channel) EXPECT_EQ(channel.release, 1.0);
+  for (const engine::SmootherTimes& times : parameters.compressor.times) EXPECT_EQ(times.release, 1.0);
 }
 
 TEST_F(CompressorPanel, BothAsksOnlyWhenTheSidesReallyDifferAndTheAnswersDoTheirPart) {
@@ -104,8 +104,8 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
     EXPECT_EQ(RegistryVersion() != before, step.position != 0 || step.amplificator == 0);
   }
   panel->ValueSlider(Limiter::kAttack)->setValue(10);
-  EXPECT_EQ(parameters.limiter.channel[0].level, 48);
-  EXPECT_DOUBLE_EQ(parameters.limiter.channel[1].attack, 0.01);
+  EXPECT_EQ(parameters.limiter.values[0].level, 48);
+  EXPECT_DOUBLE_EQ(parameters.limiter.values[1].attack, 0.01);
   EXPECT_EQ(Stored("limiter_right") + " " + Stored("attack_left"), "48 0.01000000");
   EXPECT_EQ(marks, 0);  // the limiter is not part of a configuration
 }
@@ -131,7 +131,7 @@ TEST_F(LimiterPanel, SideClicksAlwaysWriteAndACopyAsksAndRedrawsTheGraph) {
   ClickSide(panel->Sides(), engine::kSideBoth);
   EXPECT_EQ(prompt.messages.back().text.substr(0, 24), "Limiter curves from left");
   EXPECT_EQ(state.limiterValues[0].level, 90);
-  EXPECT_EQ(parameters.limiter.channel[0].level, 90);
+  EXPECT_EQ(parameters.limiter.values[0].level, 90);
   EXPECT_EQ(Stored("limiter_left"), "90");
   EXPECT_NE(panel->Graph()->grab().toImage(), twoLevels);
 }

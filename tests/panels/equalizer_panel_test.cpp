@@ -13,7 +13,7 @@ constexpr int k1000Hz = 4;
 class EqualizerPanel : public PanelFixture {
  protected:
   double EngineGain(int band, int channel) {
-    return parameters.equalizer.bands[engine::BandIndex(band, channel)].gain;
+    return parameters.equalizer.Gain(engine::BandIndex(band, channel));
   }
 };
 

@@ -24,7 +24,7 @@ class ConfigurationFile : public settings_test::SettingsFixture {
  protected:
   void Load(const std::string& text) { testing_support::LoadText(text, model, parameters, prompt); }
   std::string Store() { return testing_support::StoreText(model, prompt); }
-  double Band(int band, int channel) { return parameters.equalizer.bands[engine::BandIndex(band, channel)].gain; }
+  double Band(int band, int channel) { return parameters.equalizer.Gain(engine::BandIndex(band, channel)); }
 };
 
 TEST_F(ConfigurationFile, WritesTheExactLinesAndReadsThemBack) {

@@ -196,7 +196,7 @@ TEST_F(Selection, WithoutRegistryKeyOrPresetsTheProgramStillStarts) {
   EXPECT_TRUE(prompt.messages.empty());
   EXPECT_EQ(Loaded(), 42);
   EXPECT_EQ(model.leftCurve.PointCount(), 8u);
-  EXPECT_DOUBLE_EQ(parameters.equalizer.bands[engine::BandIndex(2, 0)].gain, 0.0);
+  EXPECT_DOUBLE_EQ(parameters.equalizer.Gain(engine::BandIndex(2, 0)), 0.0);
 }
 
 // A preset file opened from elsewhere is moved into the configuration folder; one of the same name is
