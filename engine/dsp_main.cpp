@@ -5,8 +5,6 @@
 
 namespace engine {
 
-std::atomic<int> warningPending{0};
-
 namespace {
 // blockReady is set for every accepted block, so the thread sleeps on it; the timeout is only a safety
 // net, and Stop sets the event to end the wait at once.
@@ -15,7 +13,8 @@ constexpr uint32_t kSafetyWaitMs = 250;
 
 CDspMain::CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
                    ProcessingParameters& parameters)
-    : link_(driver, output_),
+    : parameters_(parameters),
+      link_(driver, output_),
       output_(devices, link_),
       chain_(parameters),
       reporter_(reporter),
@@ -83,7 +82,7 @@ WaveFormat CDspMain::PlayingFormat() const {
 bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
   platform::Guard ring(link_.RingLock());
   if (!link_.ReadSlotReady()) return false;
-  if (warningPending) warningPending = 0;
+  if (parameters_.warningPending) parameters_.warningPending = 0;
   // Reading under the ring lock keeps a format report from emptying the ring (and refilling this slot)
   // while its bytes are converted; the lock is held for microseconds.
   *format = output_.Format();

@@ -14,9 +14,6 @@
 
 namespace engine {
 
-// Set while the audio-program warning waits for sound; the processing thread clears it when a block arrives.
-extern std::atomic<int> warningPending;
-
 // Channel buffers hold the largest block the driver can deliver (16-bit mono: 8192 frames; 8-bit mono: 16384).
 inline constexpr int kChannelBufferFrames = 16384;
 
@@ -53,6 +50,7 @@ class CDspMain {
   void ProcessWaitingBlocks();  // until none waits or the engine stops
   bool ReadBlock(WaveFormat* format, int* frames);
 
+  ProcessingParameters& parameters_;
   CUserMode link_;
   CWaveOutput output_;
   CChannelChain chain_;

@@ -132,6 +132,8 @@ struct ProcessingParameters {
   VolumeSettings volume;
   std::atomic<int> amplificator{0};
   MonitorExchange monitor;
+  // Set while the audio-program warning waits for sound; the processing thread clears it when a block arrives.
+  std::atomic<int> warningPending{0};
 
   // Writers: each takes its block's lock (blocking), stores the values held to the ranges above (a value
   // that is not a number counts as the range's low end; a gain that is not a number as 0 dB), and marks

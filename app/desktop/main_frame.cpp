@@ -77,7 +77,7 @@ CMainFrame::CMainFrame(FrameParts parts)
   setCentralWidget(host_);
 
   // The audio-program warning is decided now and shown once, 25 s later, if still due.
-  warning_ = std::make_unique<settings::AudioProgramWarning>(engine::warningPending, parts_.switches.preferredDevice,
+  warning_ = std::make_unique<settings::AudioProgramWarning>(parts_.panelState.parameters.warningPending, parts_.switches.preferredDevice,
                                                               processes_, settings::TodayUtcDayOfMonth());
   warningDialog_ = std::make_unique<services::CWarningDialog>(*warning_, this);
   warningDialog_->StartTimer();

@@ -22,13 +22,13 @@ std::vector<int16_t> Sine16(int frames, int channels, double amplitude, double p
 
 TEST_F(ProcessingPass, BlockShorterThanAFrameIsConsumedAndNotPlayed) {
   StartStereo16();
-  warningPending = 1;
+  parameters->warningPending = 1;
   EXPECT_FALSE(dsp.ProcessPendingBlock());
-  EXPECT_EQ(warningPending.load(), 1) << "no block, no sound yet";
+  EXPECT_EQ(parameters->warningPending.load(), 1) << "no block, no sound yet";
   driver.PushData({1, 2, 3});
   Capture();
   EXPECT_TRUE(dsp.ProcessPendingBlock());
-  EXPECT_EQ(warningPending.load(), 0);
+  EXPECT_EQ(parameters->warningPending.load(), 0);
   EXPECT_EQ(link().ReadyCount(), 0);
   EXPECT_EQ(devices.Queued(), 0);
 }
