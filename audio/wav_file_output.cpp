@@ -61,10 +61,9 @@ MmResult WavFileWaveOutSystem::Open(unsigned index, const engine::WaveFormat& fo
   return engine::kMmNoError;
 }
 
-bool WavFileWaveOutSystem::SetMixerVolume(unsigned index, unsigned percent) {
-  if (index != 0) return false;
-  mixerPercent_ = percent;
-  return true;
+bool WavFileWaveOutSystem::SetMixerVolume(unsigned index, unsigned) {
+  // A file is written as the engine hands it over: its one device accepts the setting and changes nothing.
+  return index == 0;
 }
 
 bool WavFileWaveOutSystem::WriteFrames(const uint8_t* data, uint32_t bytes) {
@@ -72,7 +71,6 @@ bool WavFileWaveOutSystem::WriteFrames(const uint8_t* data, uint32_t bytes) {
   if (!file_) return false;
   // Raw writes store the samples exactly as given (8-bit files are unsigned by the WAV convention).
   const sf_count_t written = sf_write_raw(file_, data, bytes);
-  framesWritten_ += uint64_t(written) / format_.blockAlign;
   return written == sf_count_t(bytes);
 }
 

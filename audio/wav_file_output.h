@@ -24,8 +24,6 @@ class WavFileWaveOutSystem : public engine::IWaveOutSystem {
                         std::unique_ptr<engine::IWaveOutStream>* stream) override;
   bool SetMixerVolume(unsigned index, unsigned percent) override;
 
-  unsigned MixerPercent() const { return mixerPercent_.load(); }
-  uint64_t FramesWritten() const { return framesWritten_.load(); }
   // Closes the file; the engine must have closed its stream.
   void Finish();
 
@@ -38,8 +36,6 @@ class WavFileWaveOutSystem : public engine::IWaveOutSystem {
   std::mutex fileMutex_;
   SNDFILE* file_ = nullptr;
   engine::WaveFormat format_{};
-  std::atomic<unsigned> mixerPercent_{100};
-  std::atomic<uint64_t> framesWritten_{0};
 };
 
 class WavFileWaveOutStream : public engine::IWaveOutStream {

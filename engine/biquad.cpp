@@ -6,8 +6,8 @@ namespace engine {
 
 namespace {
 constexpr double kTwoPi = 6.283185307179586;
-// Octave-bandwidth factor: ln 2 over the log of the rounded constant 2.718282 (not of e itself), as the
-// equalizer's curves have always been computed.
+// Octave-bandwidth factor: ln 2 over the log of the rounded constant 2.718282 (not of e itself), so that
+// every band keeps exactly the width that the shipped presets and users' files were made with.
 const double kOctaveFactor = std::log(2.0) / std::log(2.718282);
 }  // namespace
 

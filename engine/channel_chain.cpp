@@ -3,8 +3,7 @@
 namespace engine {
 
 CChannelChain::CChannelChain(ProcessingParameters& parameters)
-    : parameters_(parameters),
-      equalizer_(parameters.equalizer),
+    : equalizer_(parameters.equalizer),
       compressor_(parameters.compressor),
       volume_(parameters.volume),
       limiter_(parameters),

@@ -30,19 +30,16 @@ class CChannelChain {
   // both channels at once.
   void ProcessStereo(CSignalBuffer& left, CSignalBuffer& right);
 
-  ProcessingParameters& Params() { return parameters_; }
   int SampleRate() const { return sampleRate_; }
   const CEqualizerBank& Equalizer() const { return equalizer_; }
   const CCompressor& Compressor() const { return compressor_; }
   const CLimiter& Limiter() const { return limiter_; }
-  const CLevelAnalysis& Analysis() const { return analysis_; }
 
  private:
-    // The stages after the equalizer; `finite` says whether the equalizer's state stayed finite. A stage
+  // The stages after the equalizer; `finite` says whether the equalizer's state stayed finite. A stage
   // that met a non-finite input restarts from silence, and the block's non-finite samples become silence.
   void Finish(CSignalBuffer& buffer, int channel, int channels, bool finite);
 
-  ProcessingParameters& parameters_;
   CEqualizerBank equalizer_;
   CCompressor compressor_;
   CVolume volume_;

@@ -20,7 +20,6 @@ class CLevelAnalysis {
   // while no request is pending and never allocates.
   void Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate);
 
-  int AnalysisRate() const { return analysisRate_; }
 
  private:
   struct Reading {

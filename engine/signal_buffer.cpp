@@ -30,12 +30,4 @@ void CSignalBuffer::ZeroNonFinite() {
     if (!std::isfinite(data_[i])) data_[i] = 0.0;
 }
 
-double CSignalBuffer::Power() {
-  double sum = 0.0;
-  const double* samples = data_.get();
-  for (int i = 0; i < count_; ++i) sum += samples[i] * samples[i];
-  power_ = 10.0 * std::log10(sum / count_);
-  return power_;
-}
-
 }  // namespace engine

@@ -25,14 +25,11 @@ class CSignalBuffer {
   void Scale(double gain);
   // Replaces infinities and NaNs with silence.
   void ZeroNonFinite();
-  // 10 * log10(mean square) over the samples in use.
-  double Power();
 
  private:
   std::unique_ptr<double[]> data_;
   int capacity_ = 0;
   int count_ = 0;
-  double power_ = 0.0;
 };
 
 }  // namespace engine

@@ -82,7 +82,7 @@ void CGraphFrame::Line(QPainter& painter, QPoint from, QPoint to) {
 void CGraphFrame::Text(QPainter& painter, const GraphRect& rect, const QString& text, Align align) {
   const Qt::Alignment horizontal =
       align == Align::Left ? Qt::AlignLeft : (align == Align::Center ? Qt::AlignHCenter : Qt::AlignRight);
-  // Text is not clipped to its rectangle: a label wider than its box overhangs it, as on the original frame,
+  // Text is not clipped to its rectangle: a label wider than its box overhangs it, so it is read whole,
   // but never past the control's own edges, where it would be cut ("120" beside a 21-pixel margin).
   const int flags = int(horizontal | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip);
   QRect box = rect.ToQRect();

@@ -61,7 +61,7 @@ CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), stat
   pane_->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
   tabs_ = new QTabBar(this);
   tabs_->setDrawBase(false);
-  tabs_->setExpanding(false);  // each tab as wide as its title, as the template's tab control draws them
+  tabs_->setExpanding(false);  // each tab as wide as its title: the strip is narrower than the panel
   tabs_->setFocusPolicy(Qt::StrongFocus);
 
   MakeGroupBox(this, QStringLiteral("Volume"), 13, 24, 58, 138);

@@ -20,8 +20,8 @@
 namespace panels {
 namespace {
 
-// The templates' check boxes and radio buttons leave 3 pixels between the box and its text; a style's
-// wider gap would cut their texts short.
+// The panels' check boxes and radio buttons leave 3 pixels between the box and its text; a style's
+// wider gap would cut their texts short in the space the layout gives them.
 class TemplateButtonStyle : public QProxyStyle {
  public:
   int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {

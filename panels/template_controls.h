@@ -11,10 +11,10 @@ class QPushButton;
 class QSlider;
 class QWidget;
 
-// Controls of the panels' dialog templates, placed at their template positions (dialog units).
+// The panels' controls, each placed at its position in dialog units.
 namespace panels {
 
-// A vertical slider with its smallest position at the top, as the templates' trackbars have it; the
+// A vertical slider with its smallest position at the top (the stored positions count from there); the
 // arrow keys move the thumb the way they point. `name` is what a screen reader says for it.
 QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int maximum, const QString& name);
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width, int height,

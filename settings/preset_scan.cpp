@@ -13,8 +13,8 @@
 namespace settings {
 namespace {
 
-// Preset files in the order the list shows them: by name, ignoring case, the way the original
-// platform's file system listed them (folder order on Linux would be arbitrary).
+// Preset files in the order the list shows them: by name, ignoring case (folder order would be
+// arbitrary, and a preset would move in the list from one start to the next).
 std::vector<std::string> PresetFiles(const std::string& folder) {
   std::vector<std::string> names = PresetFileNames(folder);
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {

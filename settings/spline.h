@@ -15,7 +15,6 @@ class CSpline {
   // The spline at x. `cursor` is the 1-based segment tried first; it is updated to the segment used.
   // Beyond the last knot the last cubic continues, below the first knot the first one.
   double Evaluate(double x, int& cursor);
-  int KnotCount() const { return n_; }
 
  private:
   void ComputeCoefficients();

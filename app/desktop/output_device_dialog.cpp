@@ -43,7 +43,7 @@ void COutputDeviceDialog::Fill(const std::string& current) {
   QStringList names;
   for (const audio::OutputCandidate& sink : outputs_->Candidates())
     if (sink.description != engine::kVirtualDeviceName) names << QString::fromStdString(sink.description);
-  names.sort();  // the list is sorted, as the device list of the original dialog was
+  names.sort();  // by name, so a device keeps its place in the list whatever order the server lists them in
   list_->addItems(names);
   const int at = list_->findText(QString::fromStdString(current));
   list_->setCurrentIndex(at >= 0 ? at : 0);

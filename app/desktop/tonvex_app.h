@@ -43,7 +43,6 @@ class CTonvexApp {
  private:
   bool ProbeInstalledVersion();
   bool TakeInstanceLock(bool relaunched);
-  void StartAudio();
 
   std::vector<std::string> arguments_;
   std::string workingFolder_;

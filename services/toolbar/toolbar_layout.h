@@ -16,7 +16,7 @@ struct ToolbarLayout {
 };
 
 // The stored form is one string value, "<icon option> <text option> <command>...", e.g.
-// "0 1 57601 57603 0 32781": the options first, as the toolbar has always saved them, then the
+// "0 1 57601 57603 0 32781": the options first, then the
 // command of each button (0 for a separator). Parsing refuses anything else, options out of range
 // included, so a damaged value leaves the resource's layout.
 std::string FormatToolbarLayout(const ToolbarLayout& layout);

@@ -7,7 +7,7 @@
 
 namespace graphs_test {
 
-// The graphs' sizes in the panels' templates: 212 x 143 and 240 x 143 dialog units.
+// The graphs' sizes in the panels: 212 x 143 and 240 x 143 dialog units.
 inline constexpr int kGraphWidth = 318, kMonitorWidth = 360, kGraphHeight = 232;
 
 inline QImage Render(QWidget& graph) { return graph.grab().toImage().convertToFormat(QImage::Format_RGB32); }
