@@ -68,6 +68,15 @@ after="$(default_sink) / $(virtual_sinks)"
 [ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
 [ "$(virtual_sinks | wc -l)" -eq 1 ] || fail "$(virtual_sinks | wc -l) virtual sinks"
 
+echo "--- a second instance with another runtime folder, on the same server, is refused too"
+mkdir -p "$work/other-run"
+status=0
+XDG_RUNTIME_DIR=$work/other-run timeout 10 "$cli" live >"$work/other.log" 2>&1 || status=$?
+after="$(default_sink) / $(virtual_sinks)"
+[ "$status" -ne 0 ] && grep -q "already running (process $live_pid)" "$work/other.log" &&
+  pass "second instance through another runtime folder refused" || fail "other runtime folder: status $status, $(cat "$work/other.log")"
+[ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
+
 echo "--- SIGKILL of the whole process group: the guardian restores the desktop"
 sleep 1
 start=$(date +%s%N)
