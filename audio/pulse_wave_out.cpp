@@ -158,6 +158,16 @@ MmResult PulseWaveOutSystem::OpenNamed(const std::string& description, const eng
   return engine::kMmNoError;
 }
 
+void PulseWaveOutSystem::MoveOpenStreams(const std::string& description) {
+  if (description == engine::kVirtualDeviceName || !connection_.Mainloop()) return;
+  platform::LoopLock lock(connection_);
+  const std::vector<OutputCandidate> sinks = Candidates();
+  for (PulseWaveOutStream* stream : streams_) {
+    stream->description_ = description;
+    stream->Follow(sinks);
+  }
+}
+
 bool PulseWaveOutSystem::SetMixerVolume(unsigned, unsigned percent) {
   const pa_volume_t volume = pa_volume_t(uint64_t(PA_VOLUME_NORM) * std::min(percent, 100u) / 100);
   if (!connection_.Mainloop()) {

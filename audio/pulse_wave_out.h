@@ -39,6 +39,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
   // Opens a stream for the device described `description`, even while no such sink exists.
   engine::MmResult OpenNamed(const std::string& description, const engine::WaveFormat& format,
                              std::unique_ptr<engine::IWaveOutStream>* stream) override;
+  // Open streams play on the sink described `description` from now on (a new stream on it, at once).
+  void MoveOpenStreams(const std::string& description) override;
   // A factor on the program's own output streams, whichever sink they play on; `index` is not used.
   bool SetMixerVolume(unsigned index, unsigned percent) override;
 
@@ -114,7 +116,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
 
   PulseWaveOutSystem& system_;
   platform::PulseConnection& connection_;
-  const std::string description_;
+  std::string description_;  // the device it is for
   const pa_sample_spec sampleFormat_;
   const uint32_t blockBytes_;
   std::string sinkName_;   // where the stream plays (or is to play); empty = nowhere
