@@ -87,6 +87,7 @@ void LiveAudio::Start(const platform::InstanceLock& lock) {
 
 void LiveAudio::KeepDefault() {
   if (!started_) return;
+  session_.KeepGuarded();
   const auto now = std::chrono::steady_clock::now();
   if (connections_.load() != seenConnections_) {
     seenConnections_ = connections_.load();

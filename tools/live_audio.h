@@ -51,7 +51,8 @@ class LiveAudio {
   // device the default. Failures that leave the engine running go to the reporter.
   void Start(const platform::InstanceLock& lock);
   // A server that came back starts with its own default: takes the role again, and keeps taking it for a few
-  // seconds while something else (a session manager) sets another. Call now and then (every 250 ms to 1 s).
+  // seconds while something else (a session manager) sets another. Also replaces a guardian that died. Call
+  // now and then (every 250 ms to 1 s).
   void KeepDefault();
   // Hands the default back, stops the engine and puts the output's volume back; nothing when never started.
   void Stop();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test of the virtual device's life on a private audio server: one instance per user, the
-# desktop's sound back however `tonvex-cli live` ends (SIGKILL of its whole process group, SIGHUP, SIGPIPE),
+# desktop's sound back however `tonvex-cli live` ends (SIGKILL of its whole process group, of the program and
+# one of its two guardians, SIGHUP, SIGPIPE), guardians out of reach of `pkill tonvex` and replaced when they die,
 # a virtual sink left by an earlier run adopted or replaced, and the whole audible band through flat settings.
 # Usage: run_lifecycle.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe [pulseaudio|pipewire]
 set -euo pipefail
@@ -56,6 +57,7 @@ desktop_restored() {
 }
 
 private_server_start
+sox -q -n -r 48000 -c 2 -b 16 "$work/steady.wav" synth 3 sine 440 vol 0.1
 
 echo "--- a second instance is refused and changes nothing"
 start_live first.log
@@ -98,6 +100,52 @@ fi
 # The lock goes with the guardian: a new instance starts at once.
 start_live again.log
 stopped_orderly HUP
+
+echo "--- the guardians: named out of reach of a pattern aimed at the program; one that dies is replaced"
+guardians() { ps -o pid= --ppid "$live_pid" | tr -d ' ' | sort; }  # live's only children
+start_live guarded.log
+sleep 0.5
+first=$(guardians)
+[ "$(echo "$first" | grep -c .)" -eq 2 ] && pass "two guardians" || fail "guardians: $(echo $first)"
+for pid in $first; do
+  name="$(cat "/proc/$pid/comm") $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+  case "$name" in
+    *tonvex*) fail "guardian $pid is named $name: pkill tonvex reaches it" ;;
+    *) pass "guardian $pid is named $name" ;;
+  esac
+done
+victim=$(echo "$first" | head -n 1)
+kill -KILL "$victim"
+replaced=
+for _ in $(seq 150); do
+  now=$(guardians)
+  if [ "$(echo "$now" | grep -c .)" -eq 2 ] && ! echo "$now" | grep -qx "$victim"; then replaced=$now; break; fi
+  sleep 0.02
+done
+[ -n "$replaced" ] && pass "a killed guardian was replaced: $(echo $replaced)" || fail "guardian $victim not replaced: $(echo $(guardians))"
+
+echo "--- SIGKILL of the program and a guardian together (by pid): the sound is back on a real sink within 2 s"
+victim=$(guardians | head -n 1)
+start=$(date +%s%N)
+kill -KILL "$live_pid" $victim
+wait "$live_pid" 2>/dev/null || true
+live_pid=
+restored=
+for _ in $(seq 250); do
+  if [ "$(default_sink)" = speakers ] && [ -z "$(virtual_sinks)" ]; then restored=$(date +%s%N); break; fi
+  sleep 0.02
+done
+[ -n "$restored" ] && [ $(( (restored - start) / 1000000 )) -le 2000 ] &&
+  pass "desktop restored $(( (restored - start) / 1000000 )) ms after the kill" || desktop_restored "after killing the program and a guardian"
+paplay "$work/steady.wav" &
+player=$!
+sleep 0.5
+speakers_index=$(pactl list short sinks | awk '$2 == "speakers" {print $1}')
+playing_on=$(pactl list short sink-inputs | awk '{print $2}' | sort -u)
+[ "$playing_on" = "$speakers_index" ] && pass "a new stream plays on Speakers" ||
+  fail "a new stream plays on sink '$playing_on', Speakers is $speakers_index"
+kill "$player" 2>/dev/null || true
+wait "$player" 2>/dev/null || true
 
 echo "--- SIGPIPE: live | head"
 ( "$cli" live 2>"$work/pipe.err" & echo $! >"$work/pipe.pid"; wait $!; echo $? >"$work/pipe.status" ) |
