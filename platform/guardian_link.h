@@ -24,6 +24,7 @@ class GuardianLink {
   // Closes our end and waits at most timeoutMs for the helper to end; true when it ended with status 0.
   bool Finish(int timeoutMs = 3000);
   bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
   // Whether the helper still runs; one that ended (killed, say) is reaped and forgotten, so Start makes a new
   // one. Never waits.
   bool Alive();
