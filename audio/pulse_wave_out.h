@@ -96,7 +96,9 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   static constexpr size_t kQueueCapacity = 64;
 
   // Loop lock held.
-  void Follow(const std::vector<OutputCandidate>& sinks);
+  // `moved`: the user chose another device while this one is still there; what has not been played yet is
+  // sent again on the new sink instead of being lost, so the sound goes on without a gap.
+  void Follow(const std::vector<OutputCandidate>& sinks, bool moved = false);
   void TryConnect();  // to sinkName_; on failure the same sink is tried again after a pause
   bool Connect(const std::string& sinkName);
   void OnState();
@@ -110,6 +112,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void FinishUpTo(uint64_t position, bool unsentToo = false);
   void FinishSent();
   void FinishAll();
+  void UnsendUnplayed();  // what the old sink has not played yet is to be sent again
   pa_cvolume Volume() const;  // the wave volume times the mixer volume
   void ApplyVolume();
   void Disconnect();
