@@ -197,6 +197,17 @@ sleep 3
 [ "$(pactl get-default-sink)" = "$before" ] && pass "the default sink stays $before" || fail "default now $(pactl get-default-sink)"
 kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || status=$?
+# Through another runtime folder (another lock file) on the same server: refused as well.
+mkdir -p "$work/other-run"
+XDG_RUNTIME_DIR=$work/other-run timeout 20 "$prefix/bin/tonvex" >"$work/other.log" 2>&1 </dev/null &
+second=$!
+sleep 3
+controls=$(pactl list clients | grep -c 'application.name = "Tonvex control"' || true)
+[ "$controls" -eq 1 ] && [ "$(pactl get-default-sink)" = "$before" ] &&
+  pass "a start through another runtime folder is refused: one program on the server" ||
+  fail "$controls programs on the server, default $(pactl get-default-sink)"
+kill "$second" 2>/dev/null || true
+wait "$second" 2>/dev/null || true
 kill -TERM "$program_pid"
 ended "SIGTERM after the refused start"
 
