@@ -26,15 +26,22 @@ bool MakeVirtualDefault(platform::PulseConnection& control) {
   return false;
 }
 
-// The process of another instance's control connection on this server, run by this user; 0 when none. The
-// instance lock lives in a folder the environment names; the server is what two instances would share.
+// The process of another instance's control connection on this server, run by this user and connected
+// before ours (of two that start together, the later one gives way); 0 when none. The instance lock lives in
+// a folder the environment names; the server is what two instances would share.
 long OtherInstanceOnServer(platform::PulseConnection& control, const std::string& connectionName) {
   std::vector<platform::PulseClient> clients;
   platform::ListClients(control, &clients);
+  uint32_t ours = PA_INVALID_INDEX;
+  {
+    platform::LoopLock lock(control);
+    if (control.Context()) ours = pa_context_get_index(control.Context());
+  }
   char user[256] = "";
   pa_get_user_name(user, sizeof user);
   for (const platform::PulseClient& client : clients)
-    if (client.name == connectionName && client.processId != getpid() && (client.user.empty() || client.user == user))
+    if (client.name == connectionName && client.processId != getpid() && client.index < ours &&
+        (client.user.empty() || client.user == user))
       return client.processId > 0 ? client.processId : -1;
   return 0;
 }

@@ -185,6 +185,20 @@ live_pid=
 [ "$(default_sink)" = headphones ] && pass "default back on Headphones" || fail "default sink is $(default_sink)"
 pactl set-default-sink speakers
 
+echo "--- two started together through different runtime folders: exactly one runs"
+mkdir -p "$work/run-a" "$work/run-b"
+XDG_RUNTIME_DIR=$work/run-a setsid "$cli" live >"$work/together-a.log" 2>&1 &
+together_a=$!
+XDG_RUNTIME_DIR=$work/run-b setsid "$cli" live >"$work/together-b.log" 2>&1 &
+together_b=$!
+sleep 3
+running=0
+for pid in $together_a $together_b; do kill -0 "$pid" 2>/dev/null && running=$((running + 1)); done
+[ "$running" -eq 1 ] && [ "$(virtual_sinks | wc -l)" -eq 1 ] && pass "one of two started together runs" ||
+  fail "$running of two started together run: $(cat "$work/together-a.log" "$work/together-b.log")"
+for pid in $together_a $together_b; do kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+desktop_restored "after the two started together"
+
 echo "--- flat settings pass the audible band"
 flat="25=0.00;63=0.00;160=0.00;400=0.00;1000=0.00;2500=0.00;6300=0.00;16000=0.00;0;"
 write_configuration "$work/flat.tva" 96 96 1.00 "$flat" "$flat"
