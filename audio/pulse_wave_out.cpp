@@ -158,6 +158,16 @@ MmResult PulseWaveOutSystem::OpenNamed(const std::string& description, const eng
   return engine::kMmNoError;
 }
 
+void PulseWaveOutSystem::MoveOpenStreams(const std::string& description) {
+  if (description == engine::kVirtualDeviceName || !connection_.Mainloop()) return;
+  platform::LoopLock lock(connection_);
+  const std::vector<OutputCandidate> sinks = Candidates();
+  for (PulseWaveOutStream* stream : streams_) {
+    stream->description_ = description;
+    stream->Follow(sinks, true);
+  }
+}
+
 bool PulseWaveOutSystem::SetMixerVolume(unsigned, unsigned percent) {
   const pa_volume_t volume = pa_volume_t(uint64_t(PA_VOLUME_NORM) * std::min(percent, 100u) / 100);
   if (!connection_.Mainloop()) {
@@ -192,7 +202,7 @@ std::string PulseWaveOutStream::SinkName() {
   return sinkName_;
 }
 
-void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks) {
+void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks, bool moved) {
   if (closed_) return;
   std::string startDefault;
   {
@@ -202,8 +212,11 @@ void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks) {
   const OutputChoice choice = ChooseOutputDevice(sinks, description_, startDefault);
   const std::string target = choice.index >= 0 ? sinks[size_t(choice.index)].name : std::string();
   if (target != sinkName_) {
-    // What was queued on the old sink is lost with it; the engine tops its queue up again.
-    FinishAll();
+    // What was queued on a sink that went away is lost with it; the engine tops its queue up again.
+    if (moved && ready_ && !target.empty())
+      UnsendUnplayed();
+    else
+      FinishAll();
     Disconnect();
     sinkName_ = target;
     retryAt_ = 0;
@@ -398,6 +411,11 @@ void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
 void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
 
 void PulseWaveOutStream::FinishAll() { FinishUpTo(UINT64_MAX, true); }
+
+void PulseWaveOutStream::UnsendUnplayed() {
+  CheckPlayed();
+  for (size_t i = 0; i < count_; ++i) queue_[(head_ + i) % kQueueCapacity].end = 0;
+}
 
 pa_cvolume PulseWaveOutStream::Volume() const {
   pa_cvolume volume;

@@ -39,6 +39,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
   // Opens a stream for the device described `description`, even while no such sink exists.
   engine::MmResult OpenNamed(const std::string& description, const engine::WaveFormat& format,
                              std::unique_ptr<engine::IWaveOutStream>* stream) override;
+  // Open streams play on the sink described `description` from now on (a new stream on it, at once).
+  void MoveOpenStreams(const std::string& description) override;
   // A factor on the program's own output streams, whichever sink they play on; `index` is not used.
   bool SetMixerVolume(unsigned index, unsigned percent) override;
 
@@ -94,7 +96,9 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   static constexpr size_t kQueueCapacity = 64;
 
   // Loop lock held.
-  void Follow(const std::vector<OutputCandidate>& sinks);
+  // `moved`: the user chose another device while this one is still there; what has not been played yet is
+  // sent again on the new sink instead of being lost, so the sound goes on without a gap.
+  void Follow(const std::vector<OutputCandidate>& sinks, bool moved = false);
   void TryConnect();  // to sinkName_; on failure the same sink is tried again after a pause
   bool Connect(const std::string& sinkName);
   void OnState();
@@ -108,13 +112,14 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void FinishUpTo(uint64_t position, bool unsentToo = false);
   void FinishSent();
   void FinishAll();
+  void UnsendUnplayed();  // what the old sink has not played yet is to be sent again
   pa_cvolume Volume() const;  // the wave volume times the mixer volume
   void ApplyVolume();
   void Disconnect();
 
   PulseWaveOutSystem& system_;
   platform::PulseConnection& connection_;
-  const std::string description_;
+  std::string description_;  // the device it is for
   const pa_sample_spec sampleFormat_;
   const uint32_t blockBytes_;
   std::string sinkName_;   // where the stream plays (or is to play); empty = nowhere

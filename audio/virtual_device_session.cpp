@@ -35,11 +35,16 @@ bool HandBackDefault(platform::PulseConnection& connection, const DesktopHandBac
 bool RemoveVirtualSinks(platform::PulseConnection& connection) {
   std::vector<platform::PulseSink> sinks;
   if (!platform::ListSinks(connection, &sinks)) return false;
-  bool removed = true;
+  bool unloadFailed = false;
   for (const auto& sink : sinks)
     if (IsVirtual(sink))
-      removed = sink.ownerModule != PA_INVALID_INDEX && platform::UnloadModule(connection, sink.ownerModule) && removed;
-  return removed;
+      unloadFailed |= sink.ownerModule == PA_INVALID_INDEX || !platform::UnloadModule(connection, sink.ownerModule);
+  if (!unloadFailed) return true;
+  // The other guardian may have unloaded it first: what counts is that none is left.
+  if (!platform::ListSinks(connection, &sinks)) return false;
+  for (const auto& sink : sinks)
+    if (IsVirtual(sink)) return false;
+  return true;
 }
 
 bool VirtualDeviceSession::Begin(const platform::InstanceLock& lock, const std::string& outputSink,
@@ -56,29 +61,44 @@ bool VirtualDeviceSession::Begin(const platform::InstanceLock& lock, const std::
     if (format_.rate != 0 && (sink.sampleFormat.rate != format_.rate || sink.sampleFormat.channels != format_.channels))
       platform::UnloadModule(control_, sink.ownerModule);
   }
-  if (!guardian_.Start(platform::ExecutableBesideSelf("tonvex-guardian"), lock.Descriptor())) {
-    *error = "no guardian for the desktop's sound (" + guardian_.ErrorText() + ")";
+  lockFd_ = lock.Descriptor();
+  bool guarded = false;
+  for (platform::GuardianLink& guardian : guardians_) guarded |= StartGuardian(guardian);
+  if (!guarded) {
+    *error = "no guardian for the desktop's sound (" + guardians_[0].ErrorText() + ")";
     return false;
   }
-  guardian_.Send("previous " + handBack_.previousDefault);
-  guardian_.Send("output " + handBack_.output);
+  return true;
+}
+
+bool VirtualDeviceSession::StartGuardian(platform::GuardianLink& guardian) {
+  if (!guardian.Start(platform::ExecutableBesideSelf("tonvex-guardian"), lockFd_, kGuardName)) return false;
+  guardian.Send("previous " + handBack_.previousDefault);
+  guardian.Send("output " + handBack_.output);
   return true;
 }
 
 void VirtualDeviceSession::OutputChanged(const std::string& outputSink) {
   handBack_.output = outputSink;
-  guardian_.Send("output " + outputSink);
+  for (platform::GuardianLink& guardian : guardians_) guardian.Send("output " + outputSink);
+}
+
+void VirtualDeviceSession::KeepGuarded() {
+  if (handBack_.output.empty()) return;  // not begun, or ended
+  for (platform::GuardianLink& guardian : guardians_)
+    if (!guardian.Alive()) StartGuardian(guardian);
 }
 
 void VirtualDeviceSession::HandBack() { HandBackDefault(control_, handBack_); }
 
 void VirtualDeviceSession::End() {
-  if (guardian_.Running()) {
-    guardian_.Finish();
-  } else if (!handBack_.output.empty()) {
-    RemoveVirtualSinks(control_);  // unguarded: do the guardian's last part ourselves
-  }
+  bool guarded = false;
+  for (platform::GuardianLink& guardian : guardians_) guarded |= guardian.Running();
+  if (!guarded && !handBack_.output.empty()) RemoveVirtualSinks(control_);  // unguarded: the guardians' last part
+  // The first restores; the second then finds the desktop restored.
+  for (platform::GuardianLink& guardian : guardians_) guardian.Finish();
   handBack_ = {};
+  lockFd_ = -1;
 }
 
 }  // namespace audio

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -16,16 +17,22 @@ struct DesktopHandBack {
   std::string output;
 };
 
+// The process name of the guardians (tonvex-guardian beside the executable): a pattern aimed at the program's
+// name must not reach the processes that restore the desktop after it.
+inline constexpr const char* kGuardName = "brevalto-guard";
+
 // Gives the default role back while the virtual sink still holds it (a real sink the user chose meanwhile
 // is left alone). False when the server could not be asked or told.
 bool HandBackDefault(platform::PulseConnection& connection, const DesktopHandBack& handBack);
-// Unloads the module of every sink described as the virtual device; true when none is left.
+// Unloads the module of every sink described as the virtual device; true when none is left (another guardian
+// may have unloaded one meanwhile).
 bool RemoveVirtualSinks(platform::PulseConnection& connection);
 
-// The virtual device's life on the desktop, for the program that holds the instance lock. Begin starts the
-// guardian (tonvex-guardian beside the executable), which puts the default sink back and removes the
-// virtual sink when this process ends in any way; a normal end does the same in order: HandBack before the
-// engine stops, End after it.
+// The virtual device's life on the desktop, for the program that holds the instance lock. Begin starts two
+// guardians (tonvex-guardian beside the executable), each of which puts the default sink back and removes the
+// virtual sink when this process ends in any way, so the desktop is restored even when this process and one
+// guardian are killed together; KeepGuarded replaces a guardian that died. A normal end does the same in
+// order: HandBack before the engine stops, End after it.
 class VirtualDeviceSession {
  public:
   explicit VirtualDeviceSession(platform::PulseConnection& control) : control_(control) {}
@@ -38,12 +45,17 @@ class VirtualDeviceSession {
   VirtualSinkFormat SinkFormat() const { return format_; }
   // The output changed while running: it becomes the fallback of the hand-back.
   void OutputChanged(const std::string& outputSink);
+  // Starts a new guardian in place of one that ended; call now and then (a check that never waits).
+  void KeepGuarded();
   void HandBack();
   void End();
 
  private:
+  bool StartGuardian(platform::GuardianLink& guardian);
+
   platform::PulseConnection& control_;
-  platform::GuardianLink guardian_;
+  std::array<platform::GuardianLink, 2> guardians_;
+  int lockFd_ = -1;
   DesktopHandBack handBack_;
   VirtualSinkFormat format_;
 };

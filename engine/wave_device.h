@@ -75,6 +75,9 @@ class IWaveOutSystem {
     }
     return kMmBadDeviceId;
   }
+  // A device chosen while streams are open: a system that can move its open streams plays them on the device
+  // named `name` from now on; by default they stay where they are until the next Open.
+  virtual void MoveOpenStreams(const std::string& name) { (void)name; }
   // The device's master volume in percent of its range; false when it has none.
   virtual bool SetMixerVolume(unsigned index, unsigned percent) = 0;
 };

@@ -40,6 +40,8 @@ void CWaveOutput::SelectDevice(int index) {
   }
   deviceIndex_ = index;
   CheckDeviceIndex();
+  // Outside the output lock: the system may wait for its own loop, whose thread takes that lock.
+  if (!name.empty()) devices_.MoveOpenStreams(name);
 }
 
 void CWaveOutput::GetDeviceName(int index, char* buffer, int size) {

@@ -18,7 +18,7 @@ namespace platform {
 
 GuardianLink::~GuardianLink() { Finish(); }
 
-bool GuardianLink::Start(const std::string& executable, int keepFd) {
+bool GuardianLink::Start(const std::string& executable, int keepFd, const std::string& name) {
   if (pid_ > 0) return true;
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -40,7 +40,8 @@ bool GuardianLink::Start(const std::string& executable, int keepFd) {
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  char* argv[] = {const_cast<char*>(executable.c_str()), nullptr};
+  const std::string& shown = name.empty() ? executable : name;
+  char* argv[] = {const_cast<char*>(shown.c_str()), nullptr};
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -54,6 +55,16 @@ bool GuardianLink::Start(const std::string& executable, int keepFd) {
   pid_ = pid;
   socket_ = ends[0];
   return true;
+}
+
+bool GuardianLink::Alive() {
+  if (pid_ <= 0) return false;
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == 0) return true;
+  close(socket_);
+  socket_ = -1;
+  pid_ = -1;
+  return false;
 }
 
 bool GuardianLink::Send(const std::string& line) {

@@ -16,13 +16,18 @@ class GuardianLink {
   GuardianLink& operator=(const GuardianLink&) = delete;
 
   // Starts `executable` with the socket as its standard input, its output to /dev/null, default signal
-  // handling, and `keepFd` (when >= 0) as its descriptor 3. False (with ErrorText) when it cannot start.
-  bool Start(const std::string& executable, int keepFd = -1);
+  // handling, `keepFd` (when >= 0) as its descriptor 3, and `name` as its argv[0] (the executable's path when
+  // empty). False (with ErrorText) when it cannot start.
+  bool Start(const std::string& executable, int keepFd = -1, const std::string& name = std::string());
   // One line to the helper (without its newline); never raises SIGPIPE.
   bool Send(const std::string& line);
   // Closes our end and waits at most timeoutMs for the helper to end; true when it ended with status 0.
   bool Finish(int timeoutMs = 3000);
   bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
+  // Whether the helper still runs; one that ended (killed, say) is reaped and forgotten, so Start makes a new
+  // one. Never waits.
+  bool Alive();
   const std::string& ErrorText() const { return error_; }
 
  private:

@@ -1,5 +1,7 @@
 #include "platform/pulse_sinks.h"
 
+#include <cstdlib>
+
 namespace platform {
 namespace {
 
@@ -22,6 +24,26 @@ void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) 
   sink.state = info->state;
   sink.ownerModule = info->owner_module;
   request->sinks->push_back(std::move(sink));
+}
+
+struct ClientListRequest {
+  PulseConnection* connection;
+  std::vector<PulseClient>* clients;
+};
+
+void OnClientInfo(pa_context*, const pa_client_info* info, int eol, void* userdata) {
+  auto* request = static_cast<ClientListRequest*>(userdata);
+  if (eol || !info) {
+    request->connection->Signal();
+    return;
+  }
+  PulseClient client;
+  client.index = info->index;
+  client.name = info->name ? info->name : "";
+  if (const char* user = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_USER)) client.user = user;
+  if (const char* pid = pa_proplist_gets(info->proplist, PA_PROP_APPLICATION_PROCESS_ID))
+    client.processId = std::strtol(pid, nullptr, 10);
+  request->clients->push_back(std::move(client));
 }
 
 struct ServerRequest {
@@ -63,6 +85,14 @@ bool ListSinks(PulseConnection& connection, std::vector<PulseSink>* sinks, int t
   ListRequest request{&connection, sinks};
   return RunOperation(connection, timeoutMs, [&](pa_context* context) {
     return pa_context_get_sink_info_list(context, &OnSinkInfo, &request);
+  });
+}
+
+bool ListClients(PulseConnection& connection, std::vector<PulseClient>* clients, int timeoutMs) {
+  clients->clear();
+  ClientListRequest request{&connection, clients};
+  return RunOperation(connection, timeoutMs, [&](pa_context* context) {
+    return pa_context_get_client_info_list(context, &OnClientInfo, &request);
   });
 }
 

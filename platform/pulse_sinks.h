@@ -19,6 +19,14 @@ struct PulseSink {
   uint32_t ownerModule = PA_INVALID_INDEX;
 };
 
+// A program connected to the audio server, as its connection introduced itself.
+struct PulseClient {
+  uint32_t index = PA_INVALID_INDEX;
+  std::string name;  // the connection's name ("Tonvex control")
+  std::string user;  // application.process.user; empty when the client did not say
+  long processId = 0;
+};
+
 // These wait for the server (at most timeoutMs): for start-up, shutdown and tools, never the audio path.
 bool ListSinks(PulseConnection& connection, std::vector<PulseSink>* sinks, int timeoutMs = 2000);
 // The preferred playback device: the server's default sink, by name.
@@ -27,6 +35,7 @@ bool SetDefaultSink(PulseConnection& connection, const std::string& name, int ti
 // The sink whose description is exactly `description`; false when there is none.
 bool FindSinkByDescription(PulseConnection& connection, const std::string& description, PulseSink* sink,
                            int timeoutMs = 2000);
+bool ListClients(PulseConnection& connection, std::vector<PulseClient>* clients, int timeoutMs = 2000);
 // Unloads a module of the server (the virtual sink's module-null-sink); false when it could not.
 bool UnloadModule(PulseConnection& connection, uint32_t module, int timeoutMs = 2000);
 

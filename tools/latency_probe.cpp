@@ -1,5 +1,6 @@
 // tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS
 // tonvex-latency-probe --pace SOURCE
+// tonvex-latency-probe --switch SOURCE_A SOURCE_B SECONDS
 // Records two sources of the audio server at once (the virtual device's monitor and the sound card's) and
 // measures how much later each tone burst played into the first arrives at the second: each burst's
 // onset is found in the first recording, the matching stretch of the second is located by
@@ -8,6 +9,9 @@
 // With --pace it only records SOURCE in 10 ms pieces until it is stopped: a null sink whose monitor is read
 // like this renders at a sound card's pace instead of two seconds ahead. The stream never follows a change
 // of the default device.
+// With --switch it records two sinks' monitors while a steady tone moves from the first sink to the second
+// and prints "a_end T b_start T silence_ms S": when the tone was last heard on A and first on B (seconds on
+// the monotonic clock) and the longest stretch in which neither played it.
 #include <pulse/pulseaudio.h>
 #include <signal.h>
 
@@ -29,6 +33,7 @@ constexpr uint32_t kRate = 48000;
 struct Chunk {
   size_t first;    // index of its first sample
   double capture;  // seconds on the process clock when that sample was captured
+  double arrival;  // seconds on the process clock when the chunk was read, less its own length
 };
 
 struct Recording {
@@ -36,11 +41,11 @@ struct Recording {
   std::vector<float> samples;
   std::vector<Chunk> chunks;
 
-  double TimeOf(size_t index) const {
+  double TimeOf(size_t index, double Chunk::*clock = &Chunk::capture) const {
     auto it = std::upper_bound(chunks.begin(), chunks.end(), index, [](size_t i, const Chunk& c) { return i < c.first; });
     if (it == chunks.begin()) return 0.0;
     --it;
-    return it->capture + double(index - it->first) / kRate;
+    return (*it).*clock + double(index - it->first) / kRate;
   }
 };
 
@@ -56,7 +61,7 @@ void OnRead(pa_stream* stream, size_t, void* userdata) {
     const size_t count = bytes / sizeof(float);
     if (data) {
       // The latency covers everything still buffered, the chunk being read included.
-      recording->chunks.push_back({recording->samples.size(), now - delay});
+      recording->chunks.push_back({recording->samples.size(), now - delay, now - double(count) / kRate});
       const float* floats = static_cast<const float*>(data);
       recording->samples.insert(recording->samples.end(), floats, floats + count);
     }
@@ -116,19 +121,13 @@ int Pace(const char* source) {
   return 0;
 }
 
-int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--pace") return Pace(argv[2]);
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS | --pace SOURCE\n");
-    return 2;
-  }
-  const double seconds = std::atof(argv[3]);
+// Records SOURCE_A and SOURCE_B at once for `seconds`, each piece placed on the process clock.
+bool RecordBoth(const char* sourceA, const char* sourceB, double seconds, Recording (&recordings)[2]) {
   platform::PulseConnection connection("Tonvex latency probe", {});
   if (!connection.Start() || !connection.WaitReady(3000)) {
     std::fprintf(stderr, "no audio server\n");
-    return 1;
+    return false;
   }
-  Recording recordings[2];
   for (auto& r : recordings) r.samples.reserve(size_t(kRate * (seconds + 2)));
   {
     platform::LoopLock lock(connection);
@@ -144,9 +143,9 @@ int main(int argc, char** argv) {
       attr.fragsize = kRate / 100 * sizeof(float);
       const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
                                            PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_DONT_MOVE);
-      if (pa_stream_connect_record(r.stream, argv[1 + i], &attr, flags) < 0) {
-        std::fprintf(stderr, "cannot record %s\n", argv[1 + i]);
-        return 1;
+      if (pa_stream_connect_record(r.stream, i == 0 ? sourceA : sourceB, &attr, flags) < 0) {
+        std::fprintf(stderr, "cannot record %s\n", i == 0 ? sourceA : sourceB);
+        return false;
       }
     }
   }
@@ -156,6 +155,46 @@ int main(int argc, char** argv) {
     for (auto& r : recordings) platform::ReleaseStream(r.stream);
   }
   connection.Shutdown();
+  return true;
+}
+
+// A steady tone that moves from the sink of SOURCE_A to the sink of SOURCE_B: when it was last heard on A
+// and first on B (seconds on the monotonic clock), and the longest stretch in which neither played it.
+int Switch(const char* sourceA, const char* sourceB, double seconds) {
+  Recording recordings[2];
+  if (!RecordBoth(sourceA, sourceB, seconds, recordings)) return 1;
+  constexpr float kLoud = 0.01f;  // -40 dB of full scale: far above a null sink's silence
+  std::vector<double> loud;
+  double lastA = -1, firstB = -1;
+  for (int i = 0; i < 2; ++i) {
+    const Recording& r = recordings[i];
+    for (size_t k = 0; k < r.samples.size(); ++k) {
+      if (std::fabs(r.samples[k]) <= kLoud) continue;
+      // By arrival: both monitors are read alike, while the server's latency report for a sink that just got
+      // its first stream is stale (by as much as the idle sink's latency, hundreds of ms) for a moment.
+      const double at = r.TimeOf(k, &Chunk::arrival);
+      loud.push_back(at);
+      if (i == 0) lastA = at;
+      if (i == 1 && firstB < 0) firstB = at;
+    }
+  }
+  std::sort(loud.begin(), loud.end());
+  double longest = 0;
+  for (size_t k = 1; k < loud.size(); ++k) longest = std::max(longest, loud[k] - loud[k - 1]);
+  std::printf("a_end %.3f b_start %.3f silence_ms %.1f\n", lastA, firstB, longest * 1000.0);
+  return lastA > 0 && firstB > 0 ? 0 : 1;
+}
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--pace") return Pace(argv[2]);
+  if (argc == 5 && std::string(argv[1]) == "--switch") return Switch(argv[2], argv[3], std::atof(argv[4]));
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS | --pace SOURCE |"
+                 " --switch SOURCE_A SOURCE_B SECONDS\n");
+    return 2;
+  }
+  Recording recordings[2];
+  if (!RecordBoth(argv[1], argv[2], std::atof(argv[3]), recordings)) return 1;
 
   const Recording& in = recordings[0];
   const Recording& out = recordings[1];

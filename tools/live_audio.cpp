@@ -1,7 +1,10 @@
 #include "tools/live_audio.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <ctime>
+#include <vector>
 
 #include "engine/exceptions.h"
 #include "platform/pulse_sinks.h"
@@ -23,11 +26,33 @@ bool MakeVirtualDefault(platform::PulseConnection& control) {
   return false;
 }
 
+// The process of another instance's control connection on this server, run by this user and connected
+// before ours (of two that start together, the later one gives way); 0 when none. The instance lock lives in
+// a folder the environment names; the server is what two instances would share.
+long OtherInstanceOnServer(platform::PulseConnection& control, const std::string& connectionName) {
+  std::vector<platform::PulseClient> clients;
+  platform::ListClients(control, &clients);
+  uint32_t ours = PA_INVALID_INDEX;
+  {
+    platform::LoopLock lock(control);
+    if (control.Context()) ours = pa_context_get_index(control.Context());
+  }
+  char user[256] = "";
+  pa_get_user_name(user, sizeof user);
+  for (const platform::PulseClient& client : clients)
+    if (client.name == connectionName && client.processId != getpid() && client.index < ours &&
+        (client.user.empty() || client.user == user))
+      return client.processId > 0 ? client.processId : -1;
+  return 0;
+}
+
+constexpr const char* kControlName = "Tonvex control";
+
 }  // namespace
 
 LiveAudio::LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters)
     : reporter_(reporter),
-      control_("Tonvex control", {[this](pa_context*) { ++connections_; }, {}, {}}),
+      control_(kControlName, {[this](pa_context*) { ++connections_; }, {}, {}}),
       dsp_(std::make_unique<engine::CDspMain>(driver_, outputs_, reporter, parameters)),
       session_(control_) {}
 
@@ -35,6 +60,10 @@ LiveAudio::~LiveAudio() { Stop(); }
 
 void LiveAudio::Connect(int timeoutMs) {
   if (!control_.Start() || !control_.WaitReady(timeoutMs)) throw RunError("no audio server is reachable");
+  if (const long other = OtherInstanceOnServer(control_, kControlName)) {
+    control_.Shutdown();
+    throw AlreadyRunning(other);
+  }
   if (!outputs_.Start(timeoutMs)) throw RunError("the audio server did not list its playback devices");
   seenConnections_ = connections_.load();
   platform::GetDefaultSink(control_, &startDefault_);
@@ -65,6 +94,7 @@ void LiveAudio::Start(const platform::InstanceLock& lock) {
 
 void LiveAudio::KeepDefault() {
   if (!started_) return;
+  session_.KeepGuarded();
   const auto now = std::chrono::steady_clock::now();
   if (connections_.load() != seenConnections_) {
     seenConnections_ = connections_.load();

@@ -11,6 +11,7 @@
 #include "engine/engine_reporter.h"
 #include "platform/instance_lock.h"
 #include "platform/pulse_connection.h"
+#include "tools/cli_arguments.h"
 
 namespace cli {
 
@@ -18,6 +19,20 @@ namespace cli {
 // control connection, the playback devices, the engine, and the virtual device that becomes the default
 // sink while the engine runs and hands the default back at the end (a guardian does it if this process
 // dies). The caller holds the instance lock before Connect.
+// Another Tonvex of this user already runs on the same audio server (found there, whatever lock folder the
+// environment names): nothing was changed.
+class AlreadyRunning : public RunError {
+ public:
+  explicit AlreadyRunning(long holder)
+      : RunError("Tonvex is already running (process " + std::to_string(holder) +
+                 "); only one may own the virtual device"),
+        holder_(holder) {}
+  long Holder() const { return holder_; }
+
+ private:
+  long holder_;
+};
+
 class LiveAudio {
  public:
   LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters);
@@ -25,7 +40,8 @@ class LiveAudio {
   LiveAudio(const LiveAudio&) = delete;
   LiveAudio& operator=(const LiveAudio&) = delete;
 
-  // Reaches the server and lists its playback devices; RunError when it cannot. Remembers the default sink.
+  // Reaches the server and lists its playback devices; RunError when it cannot, AlreadyRunning when another
+  // instance of this user is connected there. Remembers the default sink.
   void Connect(int timeoutMs = 3000);
   bool Connected() const { return connected_; }
   // Picks the output (`option` a description or sink name for this run only; empty: the output rule with the
@@ -35,7 +51,8 @@ class LiveAudio {
   // device the default. Failures that leave the engine running go to the reporter.
   void Start(const platform::InstanceLock& lock);
   // A server that came back starts with its own default: takes the role again, and keeps taking it for a few
-  // seconds while something else (a session manager) sets another. Call now and then (every 250 ms to 1 s).
+  // seconds while something else (a session manager) sets another. Also replaces a guardian that died. Call
+  // now and then (every 250 ms to 1 s).
   void KeepDefault();
   // Hands the default back, stops the engine and puts the output's volume back; nothing when never started.
   void Stop();

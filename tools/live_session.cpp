@@ -53,8 +53,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
     case platform::InstanceLock::Result::kAcquired:
       break;
     case platform::InstanceLock::Result::kHeldByOther:
-      throw RunError("Tonvex is already running (process " + std::to_string(instance.Holder()) +
-                     "); only one may own the virtual device");
+      throw AlreadyRunning(instance.Holder());
     case platform::InstanceLock::Result::kFailed:
       throw RunError("cannot take the instance lock: " + instance.ErrorText());
   }

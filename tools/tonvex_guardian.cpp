@@ -3,7 +3,11 @@
 // when that input closes (the program ended, however it ended), puts the desktop's sound back: the default
 // sink leaves the virtual device and the virtual sink is removed. Its descriptor 3 keeps the program's
 // instance lock until that is done, so a new instance never meets a half-restored desktop.
+// The program keeps two of them and replaces one that dies, so a kill of the program and one guardian still
+// restores the desktop. Their process name (argv[0] and the kernel's name) is kGuardName, which a
+// `pkill tonvex` or `pkill -f tonvex` aimed at the program does not match.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,6 +24,8 @@ constexpr int kConnectMs = 1500;
 }  // namespace
 
 int main() {
+  // The kernel's name comes from the file's; argv[0] was set by the program that started this one.
+  prctl(PR_SET_NAME, audio::kGuardName, 0, 0, 0);
   // Hang-ups and interrupts are meant for the program; this process must outlive them.
   signal(SIGHUP, SIG_IGN);
   signal(SIGINT, SIG_IGN);

@@ -3,7 +3,8 @@
 # and a notification area (trayer), in English and Portuguese. Everything is reached as a user reaches it, with
 # xdotool clicks and keys on the real window, tray icon and menus; the pictures are cut from Xvfb's frame buffer
 # (tools/xwd_png.py). In OUTDIR: window_<tab>_<lang>.png for the four tabs, tray_menu_<lang>.png,
-# dialog_<configure|devices|update|about|customize|warning>_<lang>.png. The audio-program warning comes as it
+# dialog_<configure|devices|update|about|customize|warning|nolock>_<lang>.png (nolock: a start whose instance lock
+# cannot be made). The audio-program warning comes as it
 # would for a user: a program named like a player runs, "Use this preferred audio device" is off, no sound
 # plays, and 25 s after the start the warning is due. Called by tools/screenshots.sh.
 # Usage: window_screenshots.sh OUTDIR BUILD_DIR
@@ -116,6 +117,14 @@ for lang in en pt; do
   dialog "dialog_warning_$lang"
   echo "warning after $((SECONDS - started)) s"
   kill -TERM "$program_pid"
+  wait "$program_pid" || true
+  program_pid=
+  # A start whose instance lock cannot be made (the runtime folder is a file here) says so and ends.
+  : >"$work/not-a-folder"
+  XDG_RUNTIME_DIR=$work/not-a-folder "$prefix/bin/tonvex" >"$work/nolock-$lang.log" 2>&1 &
+  program_pid=$!
+  : >"$work/before"
+  dialog "dialog_nolock_$lang"
   wait "$program_pid" || true
   program_pid=
 done

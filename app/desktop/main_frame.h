@@ -44,6 +44,7 @@ class CMainFrame : public QMainWindow {
   panels::PanelHost& Host() { return *host_; }
   services::PresetComboBox& Presets() { return *presets_; }
   services::CTrayIcon& Tray() { return tray_; }
+  COutputDeviceDialog& Devices() { return devices_; }
   bool TrayShown() const { return trayShown_; }
 
  protected:

@@ -9,8 +9,7 @@ class QComboBox;
 namespace desktop {
 
 // "Output Device": the real playback devices (never the virtual one), the current one selected. A choice
-// applies at once (the engine's output follows it when it next opens its device) and is remembered; OK and
-// Cancel only close.
+// applies at once (sound that plays moves to the chosen device) and is remembered; OK and Cancel only close.
 class COutputDeviceDialog : public QDialog {
  public:
   COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, engine::CWaveOutput* output, QWidget* parent = nullptr);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <cstdio>
 #include <thread>
 
 #include "app/desktop/bring_forward.h"
@@ -30,6 +31,7 @@ namespace desktop {
 namespace {
 
 constexpr int kStringAlreadyRunning = 61450;
+constexpr int kStringNoInstanceLock = 61531;
 constexpr int kStringNoDevice = 61448;
 constexpr int kCommandOpenWindow = 32773;
 constexpr const char* kVersion = "1.0";
@@ -105,6 +107,12 @@ bool CTonvexApp::InitInstance() {
     if (alreadyRunning_) {
       prompt_.ShowMessage(platform::LoadString(kStringAlreadyRunning), platform::PromptButtons::Ok);
       AskRunningToComeForward();
+    } else {
+      // The lock file cannot be made (an unwritable or missing runtime folder): say why instead of ending
+      // silently, on stderr too for a start from a terminal or a session log.
+      const std::string text = platform::LoadString(kStringNoInstanceLock) + "\n\n" + lock_.ErrorText();
+      std::fprintf(stderr, "tonvex: %s\n", text.c_str());
+      prompt_.ShowMessage(text, platform::PromptButtons::Ok);
     }
     return false;
   }
@@ -130,6 +138,12 @@ bool CTonvexApp::InitInstance() {
   try {
     live_->Connect();
     outputDevice = live_->SelectOutput();
+  } catch (const cli::AlreadyRunning&) {
+    // Started with another lock folder (XDG_RUNTIME_DIR) beside one that runs on the same server.
+    alreadyRunning_ = true;
+    valuesLoaded_ = false;  // nothing of this start is written back
+    prompt_.ShowMessage(platform::LoadString(kStringAlreadyRunning), platform::PromptButtons::Ok);
+    return false;
   } catch (const std::exception& e) {
     // Without a server or a real device the program runs without sound.
     prompt_.ShowMessage(live_->Connected() ? platform::LoadString(kStringNoDevice) : e.what(),

@@ -7,15 +7,19 @@
 //   hide / show   hide the window into the notification area / bring it back on the Monitor tab
 //   tab N         show panel N (0 Monitor .. 3 Limiter)
 //   slide up|down one keyboard step of the shown panel's left volume slider: its position
+//   device NAME   choose the output device NAME in the Output Device dialog's list, as a click would: the
+//                 monotonic clock's seconds just before ("chosen T")
 //   stats         the output's counters: "dropped N silent N position P" (P the left volume slider's position)
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QMessageBox>
 #include <QSlider>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -62,6 +66,18 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
     return Answer(State(frame));
   }
   if (line == "state") return Answer(State(frame));
+  if (line.rfind("device ", 0) == 0) {
+    desktop::COutputDeviceDialog& devices = frame.Devices();
+    devices.Fill(std::string());
+    const int entry = devices.List()->findText(QString::fromStdString(line.substr(7)));
+    if (entry < 0) return Answer("no such device");
+    const double chosen = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    devices.List()->setCurrentIndex(entry);
+    emit devices.List()->activated(entry);
+    char text[64];
+    std::snprintf(text, sizeof text, "chosen %.3f", chosen);
+    return Answer(text);
+  }
   QSlider* volume = frame.Host().Current() ? frame.Host().Current()->VolumeSlider(0) : nullptr;
   if (line.rfind("slide ", 0) == 0 && volume) {
     volume->triggerAction(line == "slide up" ? QSlider::SliderSingleStepAdd : QSlider::SliderSingleStepSub);

@@ -10,6 +10,7 @@
 #include "platform/instance_lock.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
+#include "settings/string_ids.h"
 #include "tests/support/files.h"
 #include "tests/support/scripted_prompt.h"
 
@@ -115,6 +116,39 @@ TEST(SecondInstance, RefusedStartChangesNothing) {
     EXPECT_EQ(prompt.messages[0].text, platform::LoadString(61450));
   }
   EXPECT_FALSE(fs::exists(home / "user") && !fs::is_empty(home / "user"));
+}
+
+// A lock that cannot be made (the runtime folder is not a folder here, which stops root too) is said, in the
+// interface's language and on stderr, instead of a silent exit.
+TEST(SecondInstance, LockThatCannotBeMadeIsSaid) {
+  ScratchDir scratch;
+  const fs::path home = scratch.path;
+  const fs::path notAFolder = home / "run";
+  WriteText(notAFolder, "");
+  setenv("XDG_RUNTIME_DIR", notAFolder.c_str(), 1);
+  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, (home / "user").string());
+  platform::SetRegistryFolder(platform::HKEY_LOCAL_MACHINE, (home / "machine").string());
+  for (const int language : {platform::kLanguageEnglish, platform::kLanguagePortuguese}) {
+    {
+      platform::RegistryKey machine;
+      ASSERT_EQ(machine.Create(platform::HKEY_LOCAL_MACHINE, platform::LoadString(settings::kStringProductKey)), 0);
+      machine.SetString("language", std::to_string(language));
+    }
+    testing_support::ScriptedPrompt prompt;
+    desktop::CTonvexApp start({}, home.string(), &prompt);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(start.InitInstance());
+    EXPECT_EQ(platform::UiLanguage(), language);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    start.ExitInstance();
+    EXPECT_FALSE(start.AlreadyRunning());
+    ASSERT_EQ(prompt.messages.size(), 1u);
+    const std::string& text = prompt.messages[0].text;
+    EXPECT_EQ(text.rfind(platform::LoadString(61531), 0), 0u) << text;
+    EXPECT_NE(text.find((notAFolder / "tonvex.lock").string()), std::string::npos) << text;
+    EXPECT_NE(errors.find((notAFolder / "tonvex.lock").string()), std::string::npos) << errors;
+  }
+  platform::SetUiLanguage(platform::kLanguageEnglish);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end test of the desktop program under Xvfb on a private PulseAudio server: the virtual device becomes
 # the default sink, a tone played into it comes out on Speakers, a preset chosen in the toolbar's list changes
-# what is heard, the tray's Exit and SIGTERM keep a modified configuration in "Custom.tvh" and give the default
+# what is heard, an output device chosen while sound plays takes the sound over at once (within 0.5 s, no gap
+# over 50 ms), the tray's Exit and SIGTERM keep a modified configuration in "Custom.tvh" and give the default
 # back, and a restart shows the custom entry with its modified marker and the same curve.
 # Usage: run_desktop_e2e.sh BUILD_DIR PATH/TO/tonvex-e2e-driver PATH/TO/tonvex-latency-probe
 set -euo pipefail
@@ -15,11 +16,13 @@ work=$PRIVATE_AUDIO_DIR
 
 program_pid=
 xvfb_pid=
+pacer=
 failures=0
 cleanup() {
   set +e  # whatever has already ended, the rest is still cleaned up
   exec 5>&-
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$pacer" ] && kill "$pacer" 2>/dev/null
   private_session_end "$program_pid"
 }
 trap cleanup EXIT
@@ -127,6 +130,36 @@ python3 -c "import sys; sys.exit(0 if $bassTilt > $flatTilt + 0.5 > $trebleTilt 
   pass "100 Hz against 1 kHz: Bass Boost $bassTilt dB, Flat $flatTilt dB, Treble Boost $trebleTilt dB ($bass; $treble)" ||
   fail "the presets do not change the balance: Bass Boost $bassTilt dB, Flat $flatTilt dB, Treble Boost $trebleTilt dB"
 
+echo "--- an output device chosen while sound plays takes the sound over at once"
+pactl load-module module-null-sink sink_name=headphones sink_properties=device.description=Headphones >/dev/null
+# Read at a sound card's pace from the start: a null sink nobody reads renders seconds ahead, and a stream that
+# comes to it would be heard only that much later.
+"$TONVEX_PACER" --pace headphones.monitor &
+pacer=$!
+sleep 2.5
+sox -q -n -r 48000 -c 2 -b 16 "$work/steady.wav" synth 6 sine 440 vol 0.1
+paplay "$work/steady.wav" &
+player=$!
+sleep 1
+"$TONVEX_PACER" --switch speakers.monitor headphones.monitor 4 >"$work/switch.out" 2>&1 &
+probe=$!
+sleep 1.5
+send "device Headphones"
+chosen=${reply#chosen }
+wait "$probe" || true
+wait "$player" || true
+read -r _ a_end _ b_start _ silence <"$work/switch.out" || true
+echo "chosen $chosen, $(cat "$work/switch.out")"
+python3 -c "import sys; sys.exit(0 if $chosen - 0.1 <= ${a_end:-0} <= $chosen + 0.5 and $chosen - 0.05 <= ${b_start:-0} <= $chosen + 0.5 else 1)" &&
+  pass "the sound left Speakers $(python3 -c "print(round(($a_end - $chosen) * 1000))") ms and came on Headphones $(python3 -c "print(round(($b_start - $chosen) * 1000))") ms after the choice" ||
+  fail "the sound did not move within 0.5 s: $reply, $(cat "$work/switch.out")"
+python3 -c "import sys; sys.exit(0 if 0 <= ${silence:-1e9} <= 50 else 1)" && pass "longest silence while moving: $silence ms" ||
+  fail "a gap of ${silence:-?} ms while moving"
+send "device Speakers"
+kill "$pacer"
+wait "$pacer" || true
+pacer=
+
 echo "--- the tray's Exit keeps a modified configuration and gives the default back"
 send "modify"
 modified=$reply
@@ -164,6 +197,17 @@ sleep 3
 [ "$(pactl get-default-sink)" = "$before" ] && pass "the default sink stays $before" || fail "default now $(pactl get-default-sink)"
 kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || status=$?
+# Through another runtime folder (another lock file) on the same server: refused as well.
+mkdir -p "$work/other-run"
+XDG_RUNTIME_DIR=$work/other-run timeout 20 "$prefix/bin/tonvex" >"$work/other.log" 2>&1 </dev/null &
+second=$!
+sleep 3
+controls=$(pactl list clients | grep -c 'application.name = "Tonvex control"' || true)
+[ "$controls" -eq 1 ] && [ "$(pactl get-default-sink)" = "$before" ] &&
+  pass "a start through another runtime folder is refused: one program on the server" ||
+  fail "$controls programs on the server, default $(pactl get-default-sink)"
+kill "$second" 2>/dev/null || true
+wait "$second" 2>/dev/null || true
 kill -TERM "$program_pid"
 ended "SIGTERM after the refused start"
 

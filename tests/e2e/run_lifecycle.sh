@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # End-to-end test of the virtual device's life on a private audio server: one instance per user, the
-# desktop's sound back however `tonvex-cli live` ends (SIGKILL of its whole process group, SIGHUP, SIGPIPE),
+# desktop's sound back however `tonvex-cli live` ends (SIGKILL of its whole process group, of the program and
+# one of its two guardians, SIGHUP, SIGPIPE), guardians out of reach of `pkill tonvex` and replaced when they die,
 # a virtual sink left by an earlier run adopted or replaced, and the whole audible band through flat settings.
 # Usage: run_lifecycle.sh PATH/TO/tonvex-cli PATH/TO/tonvex-latency-probe [pulseaudio|pipewire]
 set -euo pipefail
@@ -56,6 +57,7 @@ desktop_restored() {
 }
 
 private_server_start
+sox -q -n -r 48000 -c 2 -b 16 "$work/steady.wav" synth 3 sine 440 vol 0.1
 
 echo "--- a second instance is refused and changes nothing"
 start_live first.log
@@ -67,6 +69,15 @@ after="$(default_sink) / $(virtual_sinks)"
   pass "second instance refused: $(cat "$work/second.log")" || fail "second instance: status $status, $(cat "$work/second.log")"
 [ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
 [ "$(virtual_sinks | wc -l)" -eq 1 ] || fail "$(virtual_sinks | wc -l) virtual sinks"
+
+echo "--- a second instance with another runtime folder, on the same server, is refused too"
+mkdir -p "$work/other-run"
+status=0
+XDG_RUNTIME_DIR=$work/other-run timeout 10 "$cli" live >"$work/other.log" 2>&1 || status=$?
+after="$(default_sink) / $(virtual_sinks)"
+[ "$status" -ne 0 ] && grep -q "already running (process $live_pid)" "$work/other.log" &&
+  pass "second instance through another runtime folder refused" || fail "other runtime folder: status $status, $(cat "$work/other.log")"
+[ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
 
 echo "--- SIGKILL of the whole process group: the guardian restores the desktop"
 sleep 1
@@ -89,6 +100,52 @@ fi
 # The lock goes with the guardian: a new instance starts at once.
 start_live again.log
 stopped_orderly HUP
+
+echo "--- the guardians: named out of reach of a pattern aimed at the program; one that dies is replaced"
+guardians() { ps -o pid= --ppid "$live_pid" | tr -d ' ' | sort; }  # live's only children
+start_live guarded.log
+sleep 0.5
+first=$(guardians)
+[ "$(echo "$first" | grep -c .)" -eq 2 ] && pass "two guardians" || fail "guardians: $(echo $first)"
+for pid in $first; do
+  name="$(cat "/proc/$pid/comm") $(tr '\0' ' ' <"/proc/$pid/cmdline")"
+  case "$name" in
+    *tonvex*) fail "guardian $pid is named $name: pkill tonvex reaches it" ;;
+    *) pass "guardian $pid is named $name" ;;
+  esac
+done
+victim=$(echo "$first" | head -n 1)
+kill -KILL "$victim"
+replaced=
+for _ in $(seq 150); do
+  now=$(guardians)
+  if [ "$(echo "$now" | grep -c .)" -eq 2 ] && ! echo "$now" | grep -qx "$victim"; then replaced=$now; break; fi
+  sleep 0.02
+done
+[ -n "$replaced" ] && pass "a killed guardian was replaced: $(echo $replaced)" || fail "guardian $victim not replaced: $(echo $(guardians))"
+
+echo "--- SIGKILL of the program and a guardian together (by pid): the sound is back on a real sink within 2 s"
+victim=$(guardians | head -n 1)
+start=$(date +%s%N)
+kill -KILL "$live_pid" $victim
+wait "$live_pid" 2>/dev/null || true
+live_pid=
+restored=
+for _ in $(seq 250); do
+  if [ "$(default_sink)" = speakers ] && [ -z "$(virtual_sinks)" ]; then restored=$(date +%s%N); break; fi
+  sleep 0.02
+done
+[ -n "$restored" ] && [ $(( (restored - start) / 1000000 )) -le 2000 ] &&
+  pass "desktop restored $(( (restored - start) / 1000000 )) ms after the kill" || desktop_restored "after killing the program and a guardian"
+paplay "$work/steady.wav" &
+player=$!
+sleep 0.5
+speakers_index=$(pactl list short sinks | awk '$2 == "speakers" {print $1}')
+playing_on=$(pactl list short sink-inputs | awk '{print $2}' | sort -u)
+[ "$playing_on" = "$speakers_index" ] && pass "a new stream plays on Speakers" ||
+  fail "a new stream plays on sink '$playing_on', Speakers is $speakers_index"
+kill "$player" 2>/dev/null || true
+wait "$player" 2>/dev/null || true
 
 echo "--- SIGPIPE: live | head"
 ( "$cli" live 2>"$work/pipe.err" & echo $! >"$work/pipe.pid"; wait $!; echo $? >"$work/pipe.status" ) |
@@ -127,6 +184,20 @@ wait "$live_pid" || fail "live did not end cleanly"
 live_pid=
 [ "$(default_sink)" = headphones ] && pass "default back on Headphones" || fail "default sink is $(default_sink)"
 pactl set-default-sink speakers
+
+echo "--- two started together through different runtime folders: exactly one runs"
+mkdir -p "$work/run-a" "$work/run-b"
+XDG_RUNTIME_DIR=$work/run-a setsid "$cli" live >"$work/together-a.log" 2>&1 &
+together_a=$!
+XDG_RUNTIME_DIR=$work/run-b setsid "$cli" live >"$work/together-b.log" 2>&1 &
+together_b=$!
+sleep 3
+running=0
+for pid in $together_a $together_b; do kill -0 "$pid" 2>/dev/null && running=$((running + 1)); done
+[ "$running" -eq 1 ] && [ "$(virtual_sinks | wc -l)" -eq 1 ] && pass "one of two started together runs" ||
+  fail "$running of two started together run: $(cat "$work/together-a.log" "$work/together-b.log")"
+for pid in $together_a $together_b; do kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+desktop_restored "after the two started together"
 
 echo "--- flat settings pass the audible band"
 flat="25=0.00;63=0.00;160=0.00;400=0.00;1000=0.00;2500=0.00;6300=0.00;16000=0.00;0;"

@@ -84,4 +84,34 @@ TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessio
   EXPECT_FALSE(GuardianLink().Start(folder_ + "/missing"));
 }
 
+// A guardian killed while the program runs is seen as gone at once (and reaped), and a new one starts in its
+// place under the name it is given, which is what `pkill` matches instead of the file's.
+TEST_F(InstanceLockTest, AKilledGuardianIsSeenGoneAndReplacedUnderItsName) {
+  // A shell as the guardian: it runs the lines sent to it, and $0 is the argv[0] it was started with.
+  const std::string seen = folder_ + "/argv0";
+  GuardianLink guardian;
+  EXPECT_FALSE(guardian.Alive());
+  ASSERT_TRUE(guardian.Start("/bin/sh", -1, "brevalto-guard")) << guardian.ErrorText();
+  EXPECT_TRUE(guardian.Alive());
+  ASSERT_TRUE(guardian.Send("echo \"$0\" > " + seen + ".tmp && mv " + seen + ".tmp " + seen));
+  for (int waited = 0; waited < 5000 && testing_support::ReadText(seen).empty(); waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(testing_support::ReadText(seen), "brevalto-guard\n");
+  const pid_t pid = guardian.Pid();
+  ASSERT_GT(pid, 0);
+  kill(pid, SIGKILL);
+  bool gone = false;
+  for (int waited = 0; waited < 5000 && !gone; waited += 10) {
+    gone = !guardian.Alive();
+    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(gone);
+  EXPECT_FALSE(guardian.Send("output speakers"));
+  EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);  // reaped already: no zombie left behind
+  ASSERT_TRUE(guardian.Start("/bin/sh", -1, "brevalto-guard"));
+  EXPECT_NE(guardian.Pid(), pid);
+  EXPECT_TRUE(guardian.Alive());
+  EXPECT_TRUE(guardian.Finish(5000));  // our end closed: the shell reads the end of its input and exits 0
+}
+
 }  // namespace
