@@ -11,6 +11,7 @@
 #include "app/desktop/bring_forward.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/start_up.h"
+#include "app/qt_translations.h"
 #include "engine/exceptions.h"
 #include "panels/form_compress.h"
 #include "panels/form_equalizer.h"
@@ -78,7 +79,8 @@ bool CTonvexApp::TakeInstanceLock(bool relaunched) {
 bool CTonvexApp::InitInstance() {
   platform::SetPrompt(&prompt_);
   if (!ProbeInstalledVersion()) return false;
-  settings::LoadUiLanguage();
+  // A missing catalogue leaves Qt's own buttons and file dialogs in English; ours follow the string table.
+  app::InstallQtTranslations(settings::LoadUiLanguage());
 
   const CommandLine line = ParseCommandLine(arguments_, workingFolder_);
   if (line.kind == CommandLine::Kind::kRefuse) return false;
