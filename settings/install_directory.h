@@ -11,6 +11,11 @@ const std::string& GetInstallDirectory();
 // Empties the cache, so that the next call reads the registry again.
 void ResetInstallDirectoryCache();
 
+// The installed program's command, for an autostart entry: the program the machine file names (the App
+// Paths value) when that file exists and can be run, else the running executable. The running
+// executable's path carries " (deleted)" once a package upgrade has replaced it; that mark is left out.
+std::string InstalledProgramPath();
+
 inline constexpr const char* kAppPathsKey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Tonvex.exe";
 
 }  // namespace settings

@@ -80,8 +80,9 @@ for lang in en pt; do
   export XDG_CONFIG_HOME=$work/config-$lang HOME=$work/home-$lang
   mkdir -p "$HOME" "$XDG_CONFIG_HOME/tonvex"
   printf '[Software\\Brevalto\\Tonvex]\n"version"="1.0"\n"preferred"="0"\n' >"$XDG_CONFIG_HOME/tonvex/user.reg"
-  code=$([ "$lang" = pt ] && echo 22 || echo 9)
-  sed -i "s/^\"language\"=.*/\"language\"=\"$code\"/" "$prefix/etc/tonvex/machine.reg"
+  # The language comes from the desktop's locale, as on a user's desktop: the machine file names none.
+  unset LANGUAGE LC_ALL LC_MESSAGES
+  export LANG=$([ "$lang" = pt ] && echo pt_BR.UTF-8 || echo en_US.UTF-8)
   "$prefix/bin/tonvex" >"$work/program-$lang.log" 2>&1 &
   program_pid=$!
   started=$SECONDS
