@@ -20,5 +20,9 @@ inline constexpr int kStringCompressorCaptions = 62311;    // "Center    Rate Th
 inline constexpr int kStringTimeCaptions = 62312;          // "Attack  Release"
 inline constexpr int kStringLimiterCaptions = 62313;       // "Limit ... Attack   Release"
 inline constexpr int kStringSiteTip = 62314;               // "Click Here to go the Website"
+inline constexpr int kStringMonitorTab = 62315;
+inline constexpr int kStringEqualizerTab = 62316;
+inline constexpr int kStringCompressionTab = 62317;
+inline constexpr int kStringLimiterTab = 62318;
 
 }  // namespace panels

@@ -13,10 +13,6 @@
 #include "app/desktop/start_up.h"
 #include "app/qt_translations.h"
 #include "engine/exceptions.h"
-#include "panels/form_compress.h"
-#include "panels/form_equalizer.h"
-#include "panels/form_limiter.h"
-#include "panels/form_monitor.h"
 #include "panels/panel_registry.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
@@ -144,10 +140,7 @@ bool CTonvexApp::InitInstance() {
                                                    live_->Connected() ? &live_->Outputs() : nullptr,
                                                    &live_->Dsp().Output(), outputDevice});
   panels::PanelHost& host = frame_->Host();
-  host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
-  host.AddPanelTab("Equalizer", [](panels::PanelState& s) { return new panels::CFormEqualizer(s); });
-  host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
-  host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
+  host.AddStandardPanelTabs();
   host.ShowFirstPanel();
   reporter_ = std::make_unique<app::QtEngineReporter>(reports_, frame_.get());
   frame_->ShowAtStart(switches.startMinimized != 0);

@@ -84,6 +84,7 @@ TEST(MainFrame, GrowsByWhatTheToolbarGrows) {
   ASSERT_GT(toolbar->height(), toolbarHeight);
   EXPECT_EQ(frame.Host().size(), panels);
   EXPECT_EQ(frame.size(), window + QSize(0, toolbar->height() - toolbarHeight));
+  EXPECT_LE(frame.Host().geometry().bottom(), frame.height() - 1) << "the panels' bottom is cut off";
   EXPECT_EQ(frame.minimumSize(), frame.maximumSize());  // still fixed
 
   toolbar->SetIconOptions(0);

@@ -49,7 +49,7 @@ helpers="$helpers $PRIVATE_DISPLAY_PID"
 private_server_start
 export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$work/config HOME=$work/home
 mkdir -p "$HOME" "$XDG_CONFIG_HOME/tonvex"
-printf '[Software\\Brevalto\\Tonvex]\n"preferred"="1"\n' >"$XDG_CONFIG_HOME/tonvex/user.reg"  # no player warning
+printf '[Software\\Brevalto\\Tonvex]\n"version"="1.0"\n"preferred"="1"\n' >"$XDG_CONFIG_HOME/tonvex/user.reg"  # no player warning
 openbox --sm-disable >/dev/null 2>&1 &
 helpers="$helpers $!"
 trayer --edge bottom --align right --widthtype request --height 24 --SetDockType true >/dev/null 2>&1 &
