@@ -8,6 +8,7 @@
 #include "app/link_label.h"
 #include "app/qt_translations.h"
 #include "app/ui_text.h"
+#include "services/http_answer_reader.h"
 #include "services/service_ids.h"
 #include "services/update_dialog.h"
 #include "services/update_request.h"
