@@ -3,6 +3,8 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QUrl>
 
 namespace app {
@@ -49,6 +51,18 @@ void CLinkLabel::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QLabel::keyPressEvent(event);
+}
+
+void CLinkLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!hasFocus()) return;
+  QStylePainter painter(this);
+  QStyleOptionFocusRect frame;
+  frame.initFrom(this);
+  const QRect textRect = style()->itemTextRect(fontMetrics(), contentsRect(), static_cast<int>(alignment()), true, text());
+  frame.rect = textRect.adjusted(-2, 0, 2, 0).intersected(rect());
+  frame.backgroundColor = palette().color(QPalette::Window);
+  painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);
 }
 
 void CLinkLabel::Open() {

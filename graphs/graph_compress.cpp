@@ -85,11 +85,18 @@ void GraphCompress::DrawBrackets(QPainter& painter) const {
   const int middle = (kLevelScaleTop - threshold_) / 2 + threshold_;
   const int ym = LevelRow(middle);
   // The range texts stand inside the plot: the grid and hatching under them are cleared so that no line
-  // runs through a digit.
-  auto label = [&painter](const GraphRect& box, const QString& text) {
-    painter.fillRect(painter.boundingRect(box.ToQRect(), int(Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine), text),
-                     QColor(colors::kPlot));
-    Text(painter, box, text, Align::Right);
+  // runs through a digit. A text wider than its box ("120 dB") is moved in from the plot's edge rather
+  // than cut by it.
+  auto label = [&painter, &plot](const GraphRect& box, const QString& text) {
+    QRect place = box.ToQRect();
+    const int flags = int(Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine | Qt::TextDontClip);
+    const QRect drawn = painter.boundingRect(place, flags, text);
+    if (drawn.left() <= plot.left + 1)
+      place.translate(plot.left + 2 - drawn.left(), 0);
+    else if (drawn.right() >= plot.right)
+      place.translate(plot.right - 1 - drawn.right(), 0);
+    painter.fillRect(painter.boundingRect(place, flags, text), QColor(colors::kPlot));
+    painter.drawText(place, flags, text);
   };
   label({plot.left, ym - 6, plot.left + 31, ym + 12}, QStringLiteral("%1 dB").arg(kLevelScaleTop - threshold_));
   const double range = outputTop_ - outputThreshold_;

@@ -64,7 +64,7 @@ CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), stat
   tabs_->setExpanding(false);  // each tab as wide as its title: the strip is narrower than the panel
   tabs_->setFocusPolicy(Qt::StrongFocus);
 
-  MakeGroupBox(this, QStringLiteral("Volume"), 13, 24, 58, 138);
+  MakeGroupBox(this, app::UiText(kStringVolume), 13, 24, 58, 138);
   new VolumeScale(this);
   const QString left = app::UiText(kStringLeft), right = app::UiText(kStringRight);
   MakeLabel(this, left, 23, 36, 13, 8, Qt::AlignHCenter);
@@ -98,7 +98,7 @@ void CFormBase::InitialUpdate() {
   pane_->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
   link_->SetUrl(QString::fromLatin1(kSiteUrl));
   link_->EnableTooltip(true);
-  link_->SetTooltipText(QStringLiteral("Click Here to go the Website"));
+  link_->SetTooltipText(app::UiText(kStringSiteTip));
   for (int channel = 0; channel < 2; ++channel) {
     const QSignalBlocker block(volume_[channel]);
     volume_[channel]->setValue(VolumePosition(channel));

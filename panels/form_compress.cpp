@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "app/dialog_units.h"
+#include "app/ui_text.h"
 #include "graphs/graph_compress.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
@@ -50,8 +51,8 @@ bool SameForBoth(const settings::CompressorValues& left, const settings::Compres
 CFormCompress::CFormCompress(PanelState& state, QWidget* parent) : CFormBase(state, parent) {
   MakeGroupBox(this, QString(), 96, 31, 92, 110);
   MakeGroupBox(this, QString(), 194, 31, 59, 110);
-  MakeLabel(this, QStringLiteral("Center    Rate Threshold"), 101, 39, 84, 8);
-  MakeLabel(this, QStringLiteral("Attack  Release"), 199, 39, 52, 8);
+  MakeLabel(this, app::UiText(kStringCompressorCaptions), 101, 39, 84, 8);
+  MakeLabel(this, app::UiText(kStringTimeCaptions), 199, 39, 52, 8);
   for (int slider = 0; slider < kSliders; ++slider) {
     const SliderControl& control = kControls[slider];
     sliders_[slider] = MakeSlider(this, control.x, 48, 16, 80, control.maximum, QString::fromLatin1(control.name));

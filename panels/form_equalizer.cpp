@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "app/dialog_units.h"
+#include "app/ui_text.h"
 #include "graphs/graph_equalizer.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
@@ -49,8 +50,8 @@ CFormEqualizer::CFormEqualizer(PanelState& state, QWidget* parent) : CFormBase(s
   }
   for (const ScaleText& text : kScaleTexts) MakeLabel(this, QString::fromLatin1(text.text), text.x, text.y, 18, 8);
   sides_ = MakeSideButtons(this);
-  curveGather_ = MakeCheckBox(this, QStringLiteral("Gather"), 210, 146, 37, 10);
-  flat_ = MakeButton(this, QStringLiteral("Flate"), 210, 158, 28, 11);
+  curveGather_ = MakeCheckBox(this, app::UiText(kStringGather), 210, 146, 37, 10);
+  flat_ = MakeButton(this, app::UiText(kStringFlat), 210, 158, 28, 11);
   graph_ = new graphs::GraphEqualizer(this);
   graph_->setGeometry(app::DialogRect(256, 28, 212, 143));
 

@@ -41,7 +41,7 @@ constexpr ScaleText kScaleTexts[] = {{44, "+120 dB"}, {63, "+96 dB"}, {83, "+72 
 }  // namespace
 
 CFormLimiter::CFormLimiter(PanelState& state, QWidget* parent) : CFormBase(state, parent) {
-  MakeLabel(this, QStringLiteral("Limit                           Attack   Release"), 106, 33, 127, 8);
+  MakeLabel(this, app::UiText(kStringLimiterCaptions), 106, 33, 127, 8);
   for (const ScaleText& text : kScaleTexts)
     MakeLabel(this, QString::fromLatin1(text.text), 126, text.y, 28, 8, Qt::AlignRight);
   for (int slider = 0; slider < kSliders; ++slider) {

@@ -7,6 +7,11 @@
 #include "app/dialog_units.h"
 #include "app/ui_text.h"
 #include "panels/form_base.h"
+#include "panels/form_compress.h"
+#include "panels/form_equalizer.h"
+#include "panels/form_limiter.h"
+#include "panels/form_monitor.h"
+#include "panels/string_ids.h"
 #include "platform/debug_output.h"
 
 namespace panels {
@@ -19,6 +24,14 @@ PanelHost::~PanelHost() { delete current_; }
 
 void PanelHost::AddPanelTab(const std::string& title, std::function<CFormBase*(PanelState&)> create) {
   state_.panelTabs.push_back({title, std::move(create)});
+}
+
+void PanelHost::AddStandardPanelTabs() {
+  auto title = [](int id) { return app::UiText(id).toStdString(); };
+  AddPanelTab(title(kStringMonitorTab), [](PanelState& s) { return new CFormMonitor(s); });
+  AddPanelTab(title(kStringEqualizerTab), [](PanelState& s) { return new CFormEqualizer(s); });
+  AddPanelTab(title(kStringCompressionTab), [](PanelState& s) { return new CFormCompress(s); });
+  AddPanelTab(title(kStringLimiterTab), [](PanelState& s) { return new CFormLimiter(s); });
 }
 
 void PanelHost::ShowFirstPanel() {

@@ -17,6 +17,8 @@ class PanelHost : public QWidget {
 
   // Appends a tab (the application adds Monitor, Equalizer, Compression, Limiter in that order).
   void AddPanelTab(const std::string& title, std::function<CFormBase*(PanelState&)> create);
+  // The four panels' tabs in that order, titled in the interface language.
+  void AddStandardPanelTabs();
   // Shows tab 0 anew, so that the panel re-reads values that were loaded meanwhile.
   void ShowFirstPanel();
   // The switch the tab strip asks for; false when the new panel could not be made.

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStyleOptionSlider>
 
 #include "app/dialog_units.h"
 #include "app/ui_text.h"
@@ -21,19 +22,34 @@ namespace panels {
 namespace {
 
 // The panels' check boxes and radio buttons leave 3 pixels between the box and its text; a style's
-// wider gap would cut their texts short in the space the layout gives them.
-class TemplateButtonStyle : public QProxyStyle {
+// wider gap would cut their texts short in the space the layout gives them. The sliders hold their largest
+// value at the top, which a style draws as a groove filled from the top; here the fill runs from the bottom
+// up to the handle, so a full groove means a high value.
+class TemplateStyle : public QProxyStyle {
  public:
   int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
     if (metric == PM_CheckBoxLabelSpacing || metric == PM_RadioButtonLabelSpacing) return 3;
     return QProxyStyle::pixelMetric(metric, option, widget);
   }
+
+  void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                          const QWidget* widget) const override {
+    const auto* slider = qstyleoption_cast<const QStyleOptionSlider*>(option);
+    if (control != CC_Slider || !slider) return QProxyStyle::drawComplexControl(control, option, painter, widget);
+    // The mirrored position on the mirrored scale puts the handle on the same spot and the fill on the
+    // other side of it.
+    QStyleOptionSlider mirrored(*slider);
+    mirrored.upsideDown = !slider->upsideDown;
+    mirrored.sliderPosition = slider->maximum - (slider->sliderPosition - slider->minimum);
+    mirrored.sliderValue = slider->maximum - (slider->sliderValue - slider->minimum);
+    QProxyStyle::drawComplexControl(control, &mirrored, painter, widget);
+  }
 };
 
-QStyle* ButtonStyle() {
+QStyle* TemplateControlStyle() {
   static QPointer<QStyle> style;
   if (!style) {
-    style = new TemplateButtonStyle;
+    style = new TemplateStyle;
     style->setParent(QCoreApplication::instance());  // lives as long as the application
   }
   return style;
@@ -48,6 +64,7 @@ QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int ma
   // Position 0 at the top; Up moves toward it, Page Up by a tenth of the range as a trackbar does.
   slider->setInvertedAppearance(true);
   slider->setInvertedControls(true);
+  slider->setStyle(TemplateControlStyle());
   slider->setPageStep(std::max(1, maximum / 10));
   slider->setFocusPolicy(Qt::StrongFocus);
   slider->setAccessibleName(name);
@@ -71,7 +88,7 @@ QGroupBox* MakeGroupBox(QWidget* parent, const QString& title, int x, int y, int
 
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, int x, int y, int width, int height) {
   auto* box = new QCheckBox(text, parent);
-  box->setStyle(ButtonStyle());
+  box->setStyle(TemplateControlStyle());
   box->setGeometry(app::DialogRect(x, y, width, height));
   box->setFocusPolicy(Qt::StrongFocus);
   return box;
@@ -85,7 +102,7 @@ QPushButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int 
 }
 
 QButtonGroup* MakeSideButtons(QWidget* parent) {
-  MakeGroupBox(parent, QStringLiteral("Side: "), 96, 144, 110, 25);
+  MakeGroupBox(parent, app::UiText(kStringSide), 96, 144, 110, 25);
   auto* group = new QButtonGroup(parent);
   const struct {
     int id;
@@ -96,7 +113,7 @@ QButtonGroup* MakeSideButtons(QWidget* parent) {
                  {engine::kSideBoth, kStringBoth, 168}};
   for (const auto& each : buttons) {
     auto* button = new QRadioButton(app::UiText(each.text), parent);
-    button->setStyle(ButtonStyle());
+    button->setStyle(TemplateControlStyle());
     button->setGeometry(app::DialogRect(each.x, 155, 33, 10));
     button->setFocusPolicy(Qt::StrongFocus);
     group->addButton(button, each.id);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 #include <fstream>
 
 #include "platform/atomic_file.h"
@@ -167,7 +168,15 @@ int SetLaunchOnLogOn(const std::string& program) {
 std::string RunningProgramPath() {
   char path[4096];
   ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  return length > 0 ? std::string(path, static_cast<size_t>(length)) : std::string();
+  return length > 0 ? WithoutDeletedMark(std::string(path, static_cast<size_t>(length))) : std::string();
+}
+
+std::string WithoutDeletedMark(std::string path) {
+  // The kernel's mark for an executable whose file was replaced or removed since it started.
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (path.size() > kDeleted.size() && std::string_view(path).substr(path.size() - kDeleted.size()) == kDeleted)
+    path.resize(path.size() - kDeleted.size());
+  return path;
 }
 
 int RemoveLaunchOnLogOn() {

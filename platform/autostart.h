@@ -17,9 +17,11 @@ int SetLaunchOnLogOn(const std::string& program);
 // Removes the entry; 0 when it is gone (or was never there), else an errno value.
 int RemoveLaunchOnLogOn();
 
-// The running program's full path (from /proc/self/exe), the program an entry written now should start;
-// empty when it cannot be read.
+// The running program's full path (from /proc/self/exe, without the " (deleted)" that the kernel adds
+// once the file was replaced, as a package upgrade does); empty when it cannot be read.
 std::string RunningProgramPath();
+// `path` without a trailing " (deleted)".
+std::string WithoutDeletedMark(std::string path);
 
 // The Exec value that runs `program` without arguments, quoted and escaped as desktop entries require,
 // and the program that an Exec value runs (its first word, unquoted); empty when the value is malformed.

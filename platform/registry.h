@@ -10,8 +10,8 @@
 // such as "Software\Brevalto\Tonvex", string and 32-bit values. Each root is one human-readable file
 // (format in registry_document.h):
 //   HKEY_CURRENT_USER   $XDG_CONFIG_HOME/tonvex/user.reg (else ~/.config/tonvex/user.reg)
-//   HKEY_LOCAL_MACHINE  <installation prefix>/etc/tonvex/machine.reg, the prefix being the folder
-//                       above the executable's (/usr/local for /usr/local/bin/tonvex)
+//   HKEY_LOCAL_MACHINE  <installation prefix>/etc/tonvex/machine.reg, the prefix being the folder above
+//                       the executable's (/usr/local for /usr/local/bin/tonvex); /etc/tonvex for /usr
 // SetRegistryFolder moves a root elsewhere (tests, or an installation that keeps its files apart).
 //
 // Reading needs no lock: a file is only ever replaced whole by a rename. Every write takes an

@@ -36,4 +36,8 @@ std::string InstallationPrefix() {
   return path;
 }
 
+std::string MachineSettingsFolder(const std::string& prefix) {
+  return prefix == "/usr" ? std::string("/etc/tonvex") : prefix + "/etc/tonvex";
+}
+
 }  // namespace platform

@@ -12,4 +12,8 @@ std::string UserConfigFolder();
 // (/usr/local for /usr/local/bin/tonvex); empty when the executable cannot be found.
 std::string InstallationPrefix();
 
+// Where an installation under `prefix` keeps its machine settings: /etc/tonvex for /usr (a distribution's
+// package), else <prefix>/etc/tonvex.
+std::string MachineSettingsFolder(const std::string& prefix);
+
 }  // namespace platform

@@ -12,6 +12,9 @@ inline constexpr int kStringUnknownVersion = 61451;       // "Cannot identify th
 inline constexpr int kStringCannotConnect = 61452;        // "Cannot connect to server. ..."
 inline constexpr int kStringVersionCurrent = 61459;       // "There is not yet a new version ..."
 inline constexpr int kStringNewVersion = 61460;           // "There is a new version ..."
+inline constexpr int kStringUpdateTitle = 62305;          // "Check for Updates"
+inline constexpr int kStringWarningTitle = 62306;         // "Warning"
+inline constexpr int kStringDownloadTip = 62307;          // "Click Here to go website"
 
 // The notification-area menu (menu resource 130) and the commands it sends to the main frame.
 inline constexpr int kTrayMenu = 130;

@@ -19,7 +19,7 @@ CUpdateDialog::CUpdateDialog(platform::UserPrompt& prompt, QWidget* parent, int 
       prompt_(prompt),
       timeoutMs_(timeoutMs),
       base_(QString::fromStdString(settings::UpdateServerBase())) {
-  setWindowTitle(QStringLiteral("Check for Updates"));
+  setWindowTitle(app::UiText(kStringUpdateTitle));
   setFont(app::TemplateFont());
   setFixedSize(app::DialogRect(0, 0, 220, 94).size());
 
@@ -36,11 +36,15 @@ CUpdateDialog::CUpdateDialog(platform::UserPrompt& prompt, QWidget* parent, int 
   link_->setAlignment(Qt::AlignCenter);
   link_->SetUrl(download.toString());
   link_->EnableTooltip(true);
-  link_->SetTooltipText(QStringLiteral("Click Here to go website"));
+  link_->SetTooltipText(app::UiText(kStringDownloadTip));
 
-  ok_ = panels::MakeButton(this, QStringLiteral("OK"), 45, 73, 50, 14);
-  QPushButton* cancel = panels::MakeButton(this, QStringLiteral("Cancel"), 106, 73, 50, 14);
+  ok_ = panels::MakeButton(this, app::UiText(app::kStringOk), 45, 73, 50, 14);
+  QPushButton* cancel = panels::MakeButton(this, app::UiText(app::kStringCancel), 106, 73, 50, 14);
+  // Enter presses OK; the link comes after the buttons by Tab.
   ok_->setDefault(true);
+  setTabOrder(ok_, cancel);
+  setTabOrder(cancel, link_);
+  ok_->setFocus();
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(&request_, &UpdateRequest::Finished, this, &CUpdateDialog::OnAnswer);

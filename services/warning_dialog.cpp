@@ -13,14 +13,14 @@ namespace services {
 
 CWarningDialog::CWarningDialog(settings::AudioProgramWarning& warning, QWidget* parent)
     : QDialog(parent), warning_(warning) {
-  setWindowTitle(QStringLiteral("Warning"));
+  setWindowTitle(app::UiText(kStringWarningTitle));
   setFont(app::TemplateFont());
   setFixedSize(app::DialogRect(0, 0, 225, 100).size());
   text_ = panels::MakeLabel(this, app::UiText(kStringWarningText), 7, 7, 211, 46);
   text_->setWordWrap(true);
   dontShowAgain_ = panels::MakeCheckBox(this, app::UiText(kStringDontShowAgain), 17, 61, 125, 10);
-  QPushButton* ok = panels::MakeButton(this, QStringLiteral("OK"), 49, 79, 50, 14);
-  QPushButton* cancel = panels::MakeButton(this, QStringLiteral("Cancel"), 126, 79, 50, 14);
+  QPushButton* ok = panels::MakeButton(this, app::UiText(app::kStringOk), 49, 79, 50, 14);
+  QPushButton* cancel = panels::MakeButton(this, app::UiText(app::kStringCancel), 126, 79, 50, 14);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -1,8 +1,12 @@
 #include "settings/application_switches.h"
 
+#include <cstdlib>
+#include <string_view>
+
 #include "platform/autostart.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
+#include "settings/installed_program.h"
 #include "settings/number_text.h"
 #include "settings/string_ids.h"
 
@@ -35,12 +39,14 @@ SwitchValues ApplicationSwitches::Load() {
       if (user.QueryString("preferred", &text, 32) == 0) values.preferred = preferredDevice = ParseInteger(text);
     }
   }
-  {
-    platform::RegistryKey machine;
+  // The user's own choice first; the machine's value is the installation's default.
+  for (const platform::RegistryRoot root : {platform::HKEY_CURRENT_USER, platform::HKEY_LOCAL_MACHINE}) {
+    platform::RegistryKey key;
     std::string text;
-    if (machine.Open(platform::HKEY_LOCAL_MACHINE, productKey, platform::KEY_READ) == 0 &&
-        machine.QueryString("amplificator", &text, 1024) == 0 && !text.empty() && ParseInteger(text) != 0)
-      values.amplificator = parameters_.amplificator = 1;
+    if (key.Open(root, productKey, platform::KEY_READ) != 0 || key.QueryString("amplificator", &text, 1024) != 0)
+      continue;
+    values.amplificator = parameters_.amplificator = !text.empty() && ParseInteger(text) != 0 ? 1 : 0;
+    break;
   }
   return values;
 }
@@ -49,7 +55,7 @@ void ApplicationSwitches::Store(const SwitchValues& values) {
   if (values.launch != launchOnStartup) {
     // A failed write is not reported: the next Load reads the entry as it is.
     if (values.launch)
-      platform::SetLaunchOnLogOn(platform::RunningProgramPath());
+      platform::SetLaunchOnLogOn(InstalledProgramPath());
     else
       platform::RemoveLaunchOnLogOn();
     launchOnStartup = values.launch;
@@ -63,20 +69,31 @@ void ApplicationSwitches::Store(const SwitchValues& values) {
     preferredDevice = values.preferred;
   }
   if (values.amplificator != parameters_.amplificator) {
-    WriteFlag(platform::HKEY_LOCAL_MACHINE, "amplificator", values.amplificator);
+    // Into the user's settings: a normal user cannot write the machine file of an installed package.
+    WriteFlag(platform::HKEY_CURRENT_USER, "amplificator", values.amplificator);
     parameters_.amplificator = values.amplificator;
   }
 }
 
-int LaunchOnStartupSet() { return platform::IsLaunchOnLogOnSet(platform::RunningProgramPath()) ? 1 : 0; }
+int LaunchOnStartupSet() { return platform::IsLaunchOnLogOnSet(InstalledProgramPath()) ? 1 : 0; }
 
 ApplicationSwitches& Switches() {
   static ApplicationSwitches switches(engine::Parameters());
   return switches;
 }
 
+int LocaleLanguage() {
+  // The variables in the order the C library's message catalogues take them; LANGUAGE is a list.
+  for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (!value || !value[0]) continue;
+    return std::string_view(value).substr(0, 2) == "pt" ? platform::kLanguagePortuguese : platform::kLanguageEnglish;
+  }
+  return platform::kLanguageEnglish;
+}
+
 int LoadUiLanguage() {
-  int language = platform::kLanguageEnglish;
+  int language = LocaleLanguage();
   platform::RegistryKey key;
   std::string text;
   if (key.Open(platform::HKEY_LOCAL_MACHINE, platform::LoadString(kStringProductKey), platform::KEY_READ) == 0 &&

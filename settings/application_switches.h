@@ -16,7 +16,8 @@ struct SwitchValues {
 //   launch        the autostart entry that runs this program (platform/autostart.h), no stored value
 //   minimized     HKCU "Software\Brevalto\Tonvex" "minimized", "1" / "0"
 //   preferred     HKCU product key "preferred", "1" / "0"
-//   amplificator  HKLM product key "amplificator", "1" / "0"
+//   amplificator  HKCU product key "amplificator", "1" / "0", where the user changes it; else the HKLM
+//                 product key's value, the installation's default
 class ApplicationSwitches {
  public:
   explicit ApplicationSwitches(engine::ProcessingParameters& parameters);
@@ -43,8 +44,13 @@ int LaunchOnStartupSet();
 // The process-wide switches, on the process-wide parameters.
 ApplicationSwitches& Switches();
 
-// Reads HKLM product key "language" (a decimal number, atoi & 0xFF): 22 gives Portuguese, anything
-// else English (9). Sets the interface language and returns it; this is `uiLanguage`.
+// The desktop's language: the first of LANGUAGE, LC_ALL, LC_MESSAGES and LANG that is set; Portuguese (22)
+// when it begins with "pt", else English (9).
+int LocaleLanguage();
+
+// Reads HKLM product key "language" (a decimal number, atoi & 0xFF), or takes LocaleLanguage() where the
+// machine file has none: 22 gives Portuguese, anything else English (9). Sets the interface language and
+// returns it; this is `uiLanguage`.
 int LoadUiLanguage();
 
 }  // namespace settings

@@ -13,6 +13,7 @@ packages=(
   python3                                 # measures the end-to-end recordings
   pipewire pipewire-pulse wireplumber dbus  # a private PipeWire server for the end-to-end tests
   qt6-base-dev fonts-liberation2          # the desktop program's widgets; Liberation Sans stands in for Arial
+  qt6-translations-l10n                   # Qt's own texts (standard buttons, file dialogs) in Portuguese
   xvfb xauth                              # a real X display for window tests and screenshots
   openbox trayer xdotool                  # a window manager, a notification-area host and clicks for the desktop tests
 )

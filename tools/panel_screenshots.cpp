@@ -14,9 +14,6 @@
 #include "engine/processing_parameters.h"
 #include "engine/volume.h"
 #include "graphs/graph_monitor.h"
-#include "panels/form_compress.h"
-#include "panels/form_equalizer.h"
-#include "panels/form_limiter.h"
 #include "panels/form_monitor.h"
 #include "panels/panel_host.h"
 #include "panels/panel_registry.h"
@@ -85,10 +82,7 @@ int main(int argc, char** argv) {
 
     QWidget window;
     panels::PanelHost host(state, &window);
-    host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
-    host.AddPanelTab("Equalizer", [](panels::PanelState& s) { return new panels::CFormEqualizer(s); });
-    host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
-    host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
+    host.AddStandardPanelTabs();
     window.setFixedSize(host.size());
     window.show();
     for (int tab = 0; tab < 4; ++tab) {

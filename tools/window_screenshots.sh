@@ -4,7 +4,8 @@
 # xdotool clicks and keys on the real window, tray icon and menus; the pictures are cut from Xvfb's frame buffer
 # (tools/xwd_png.py). In OUTDIR: window_<tab>_<lang>.png for the four tabs, tray_menu_<lang>.png,
 # dialog_<configure|devices|update|about|customize|warning|nolock>_<lang>.png (nolock: a start whose instance lock
-# cannot be made). The audio-program warning comes as it
+# cannot be made), window_large_icons_<lang>.png (the Limiter tab with large toolbar icons and labels below
+# them). The audio-program warning comes as it
 # would for a user: a program named like a player runs, "Use this preferred audio device" is off, no sound
 # plays, and 25 s after the start the warning is due. Called by tools/screenshots.sh.
 # Usage: window_screenshots.sh OUTDIR BUILD_DIR
@@ -81,8 +82,9 @@ for lang in en pt; do
   export XDG_CONFIG_HOME=$work/config-$lang HOME=$work/home-$lang
   mkdir -p "$HOME" "$XDG_CONFIG_HOME/tonvex"
   printf '[Software\\Brevalto\\Tonvex]\n"version"="1.0"\n"preferred"="0"\n' >"$XDG_CONFIG_HOME/tonvex/user.reg"
-  code=$([ "$lang" = pt ] && echo 22 || echo 9)
-  sed -i "s/^\"language\"=.*/\"language\"=\"$code\"/" "$prefix/etc/tonvex/machine.reg"
+  # The language comes from the desktop's locale, as on a user's desktop: the machine file names none.
+  unset LANGUAGE LC_ALL LC_MESSAGES
+  export LANG=$([ "$lang" = pt ] && echo pt_BR.UTF-8 || echo en_US.UTF-8)
   "$prefix/bin/tonvex" >"$work/program-$lang.log" 2>&1 &
   program_pid=$!
   started=$SECONDS
@@ -116,6 +118,21 @@ for lang in en pt; do
   shown >"$work/before"
   dialog "dialog_warning_$lang"
   echo "warning after $((SECONDS - started)) s"
+  echo "window manager's actions: $(xprop -id "$window" _NET_WM_ALLOWED_ACTIONS | cut -d= -f2)"
+  kill -TERM "$program_pid"
+  wait "$program_pid" || true
+  # Large icons with labels below and a limit that brings the Limiter's warning line: the window grows by
+  # what the toolbar grows, so the line at the panels' bottom stays whole.
+  printf '[Software\\Brevalto\\Tonvex]\n"version"="1.0"\n"preferred"="1"\n"limiter_left"="110"\n"limiter_right"="110"\n%s\n' \
+    '[Software\Brevalto\Tonvex\Settings]' >"$XDG_CONFIG_HOME/tonvex/user.reg"
+  printf '"ToolBarEx1"="1 0 57601 57603 0 32781 1046 0 32786 0 57664"\n' >>"$XDG_CONFIG_HOME/tonvex/user.reg"
+  "$prefix/bin/tonvex" >>"$work/program-$lang.log" 2>&1 &
+  program_pid=$!
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tonvex v1\.0$' | head -n 1)
+  sleep 1
+  place "$window"
+  click "${tabs[3]}" $((67 + HEIGHT - 349))
+  photograph "window_large_icons_$lang" "$window"
   kill -TERM "$program_pid"
   wait "$program_pid" || true
   program_pid=

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 
 #include "app/link_label.h"
 #include "app/ui_text.h"
@@ -22,12 +23,17 @@ CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
   icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
   grid->addWidget(new QLabel(app::UiText(kStringVersion), this), 0, 1);
-  auto* link = new app::CLinkLabel(QString::fromLatin1(kMakerSite), this);
-  link->SetUrl(QString::fromLatin1(kMakerSite));
-  grid->addWidget(link, 1, 1);
+  link_ = new app::CLinkLabel(QString::fromLatin1(kMakerSite), this);
+  link_->SetUrl(QString::fromLatin1(kMakerSite));
+  grid->addWidget(link_, 1, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   grid->addWidget(buttons, 0, 2, Qt::AlignTop);
+  // Enter presses OK; the link comes after it by Tab.
+  QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+  ok->setDefault(true);
+  setTabOrder(ok, link_);
+  ok->setFocus();
 }
 
 }  // namespace desktop

@@ -11,7 +11,6 @@ namespace desktop {
 namespace {
 constexpr int kCaptions[4] = {61446, 61447, 61465, 61475};
 constexpr int kStringTitle = 62301;
-constexpr int kStringCancel = 62303;
 }  // namespace
 
 CConfigureDialog::CConfigureDialog(settings::ApplicationSwitches& switches, QWidget* parent)
@@ -20,7 +19,7 @@ CConfigureDialog::CConfigureDialog(settings::ApplicationSwitches& switches, QWid
   auto* layout = new QVBoxLayout(this);
   for (int i = 0; i < 4; ++i) layout->addWidget(boxes_[i] = new QCheckBox(app::UiText(kCaptions[i]), this));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(kStringCancel));
+  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(app::kStringCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

@@ -66,7 +66,14 @@ CMainFrame::CMainFrame(FrameParts parts)
   actions.configure = action(kConfigure, MenuText(kConfigure));
   actions.about = action(kAbout, QString());
   presets_ = new services::PresetComboBox(this);
-  services::CreateMainToolbar(*this, actions, presets_);
+  toolbar_ = services::CreateMainToolbar(*this, actions, presets_);
+  MeasureDefaultToolbar();
+  // The window grows with the toolbar, so the panels below it keep their size.
+  connect(toolbar_, &QToolBar::iconSizeChanged, this, &CMainFrame::FitOuterSizeLater);
+  connect(toolbar_, &QToolBar::toolButtonStyleChanged, this, &CMainFrame::FitOuterSizeLater);
+  connect(toolbar_, &QToolBar::topLevelChanged, this, &CMainFrame::FitOuterSizeLater);
+  connect(toolbar_, &QToolBar::orientationChanged, this, &CMainFrame::FitOuterSizeLater);
+  connect(toolbar_, &QToolBar::visibilityChanged, this, &CMainFrame::FitOuterSizeLater);
   parts_.selection.BuildPresetList(*presets_, platform::UiLanguage());
   connect(presets_, &QComboBox::activated, this, [this] {
     parts_.selection.OnPresetSelected();
@@ -91,7 +98,7 @@ CMainFrame::CMainFrame(FrameParts parts)
   }
   // Fixed from the first map on: a window manager frames a resizable window with a grip that it takes away
   // once the size is fixed, and that change of frame brings no event to fit the size to again.
-  setFixedSize(kOuterSize);
+  setFixedSize(kOuterSize + ToolbarGrowth());
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -106,11 +113,34 @@ void CMainFrame::moveEvent(QMoveEvent* event) {
   FitOuterSize();
 }
 
+void CMainFrame::MeasureDefaultToolbar() {
+  // The fixed outer size is made for the toolbar's default look: small icons, labels on the right.
+  const int text = toolbar_->TextOption(), icons = toolbar_->IconOption();
+  toolbar_->SetTextOptions(1);
+  toolbar_->SetIconOptions(0);
+  defaultToolbar_ = toolbar_->sizeHint();
+  toolbar_->SetTextOptions(text);
+  toolbar_->SetIconOptions(icons);
+}
+
+QSize CMainFrame::ToolbarGrowth() const {
+  if (toolbar_->isHidden() || toolbar_->isFloating()) return {};
+  const QSize now = toolbar_->sizeHint();
+  if (toolbar_->orientation() == Qt::Vertical) return {now.width(), 0};  // docked on a side
+  return {0, std::max(0, now.height() - defaultToolbar_.height())};
+}
+
+void CMainFrame::FitOuterSizeLater() {
+  // Once the toolbar's own layout has taken the change in.
+  QMetaObject::invokeMethod(this, [this] { FitOuterSize(); }, Qt::QueuedConnection);
+}
+
 void CMainFrame::FitOuterSize() {
   // The outer size includes the window manager's frame, known only once the window manager has framed the
   // window, which is after it was shown: the move that framing makes comes later.
   const QSize frame = frameGeometry().size() - size();
-  if (kOuterSize - frame != size()) setFixedSize(kOuterSize - frame);
+  const QSize wanted = kOuterSize - frame + ToolbarGrowth();
+  if (wanted != size()) setFixedSize(wanted);
 }
 
 void CMainFrame::OnCommand(int command) {

@@ -7,6 +7,7 @@
 #include "app/desktop/output_device_dialog.h"
 #include "panels/panel_host.h"
 #include "services/toolbar/preset_combo_box.h"
+#include "services/toolbar/toolbar_ex.h"
 #include "services/tray_icon.h"
 #include "services/warning_dialog.h"
 #include "settings/audio_program_warning.h"
@@ -26,7 +27,8 @@ struct FrameParts {
 };
 
 // The only top-level window: fixed at 740 x 370 without a maximize button, the toolbar above the panel
-// host. Closing or minimizing hides it into the notification area, or, where the desktop shows none,
+// host; larger by what the toolbar takes beyond its default look (large icons, labels below, docked on a
+// side), so the panels keep their size. Closing or minimizing hides it into the notification area, or, where the desktop shows none,
 // minimizes it to the task bar. Exit (tray menu) keeps unsaved changes, asks, and ends the program.
 class CMainFrame : public QMainWindow {
  public:
@@ -58,10 +60,16 @@ class CMainFrame : public QMainWindow {
   void Restore();
   void Exit();
   void FitOuterSize();
+  void FitOuterSizeLater();
+  void MeasureDefaultToolbar();
+  // What the toolbar takes beyond its default size, in the direction it takes it from the panels.
+  QSize ToolbarGrowth() const;
 
   FrameParts parts_;
   panels::PanelHost* host_;
   services::PresetComboBox* presets_;
+  services::CToolBarEx* toolbar_;
+  QSize defaultToolbar_;
   services::CTrayIcon tray_;
   bool trayShown_ = false;
   bool ending_ = false;

@@ -16,7 +16,6 @@ namespace desktop {
 namespace {
 constexpr int kStringLabel = 61472;
 constexpr int kStringTitle = 62300;
-constexpr int kStringCancel = 62303;
 }  // namespace
 
 COutputDeviceDialog::COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, engine::CWaveOutput* output,
@@ -29,7 +28,7 @@ COutputDeviceDialog::COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, eng
   list_->setMinimumWidth(200);
   row->addWidget(list_, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
-  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(kStringCancel));
+  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(app::kStringCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   row->addWidget(buttons);

@@ -12,11 +12,8 @@
 #include "app/desktop/bring_forward.h"
 #include "app/desktop/main_frame.h"
 #include "app/desktop/start_up.h"
+#include "app/qt_translations.h"
 #include "engine/exceptions.h"
-#include "panels/form_compress.h"
-#include "panels/form_equalizer.h"
-#include "panels/form_limiter.h"
-#include "panels/form_monitor.h"
 #include "panels/panel_registry.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
@@ -80,7 +77,8 @@ bool CTonvexApp::TakeInstanceLock(bool relaunched) {
 bool CTonvexApp::InitInstance() {
   platform::SetPrompt(&prompt_);
   if (!ProbeInstalledVersion()) return false;
-  settings::LoadUiLanguage();
+  // A missing catalogue leaves Qt's own buttons and file dialogs in English; ours follow the string table.
+  app::InstallQtTranslations(settings::LoadUiLanguage());
 
   const CommandLine line = ParseCommandLine(arguments_, workingFolder_);
   if (line.kind == CommandLine::Kind::kRefuse) return false;
@@ -156,10 +154,7 @@ bool CTonvexApp::InitInstance() {
                                                    live_->Connected() ? &live_->Outputs() : nullptr,
                                                    &live_->Dsp().Output(), outputDevice});
   panels::PanelHost& host = frame_->Host();
-  host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
-  host.AddPanelTab("Equalizer", [](panels::PanelState& s) { return new panels::CFormEqualizer(s); });
-  host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
-  host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
+  host.AddStandardPanelTabs();
   host.ShowFirstPanel();
   reporter_ = std::make_unique<app::QtEngineReporter>(reports_, frame_.get());
   frame_->ShowAtStart(switches.startMinimized != 0);

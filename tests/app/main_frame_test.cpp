@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include "app/desktop/main_frame.h"
+#include "services/toolbar/toolbar_ex.h"
 #include "engine/processing_parameters.h"
 #include "platform/registry.h"
 #include "settings/configuration_model.h"
@@ -52,6 +53,45 @@ TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
     EXPECT_EQ(minimized.isVisible(), !tray);
     EXPECT_EQ(minimized.isMinimized(), !tray);
   }
+}
+
+// Large icons with labels below make the toolbar taller: the window grows by as much, so the panels keep
+// their size and nothing at their bottom is cut off.
+TEST(MainFrame, GrowsByWhatTheToolbarGrows) {
+  testing_support::ScratchDir scratch;
+  setenv("XDG_CONFIG_HOME", scratch.path.c_str(), 1);
+  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, scratch.path + "/user");
+  engine::ProcessingParameters parameters;
+  settings::ConfigurationModel configuration;
+  testing_support::ScriptedPrompt prompt;
+  testing_support::SilentMonitor monitor;
+  panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
+  settings::PresetSelection selection(configuration, parameters, &prompt);
+  settings::ApplicationSwitches switches(parameters);
+  desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+  frame.Tray().isAvailable = [] { return false; };
+  frame.ShowAtStart(false);
+  QApplication::processEvents();
+  auto* toolbar = frame.findChild<services::CToolBarEx*>();
+  ASSERT_NE(toolbar, nullptr);
+  const QSize panels = frame.Host().size(), window = frame.size();
+  const int toolbarHeight = toolbar->height();
+  EXPECT_EQ(frame.frameGeometry().size(), QSize(740, 370));
+
+  toolbar->SetIconOptions(1);
+  toolbar->SetTextOptions(0);
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  ASSERT_GT(toolbar->height(), toolbarHeight);
+  EXPECT_EQ(frame.Host().size(), panels);
+  EXPECT_EQ(frame.size(), window + QSize(0, toolbar->height() - toolbarHeight));
+  EXPECT_LE(frame.Host().geometry().bottom(), frame.height() - 1) << "the panels' bottom is cut off";
+  EXPECT_EQ(frame.minimumSize(), frame.maximumSize());  // still fixed
+
+  toolbar->SetIconOptions(0);
+  toolbar->SetTextOptions(1);
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  EXPECT_EQ(frame.size(), window);
+  EXPECT_EQ(frame.Host().size(), panels);
 }
 
 }  // namespace

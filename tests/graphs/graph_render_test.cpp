@@ -1,5 +1,7 @@
 // Pixels of the equalizer, compressor and limiter graphs at their panel size that a wrong mapping,
 // clamp or colour choice would move. The plot is (21, 20)-(295, 214): 274 x 194 pixels.
+#include <cstdlib>
+
 #include "graphs/graph_compress.h"
 #include "graphs/graph_equalizer.h"
 #include "graphs/graph_limiter.h"
@@ -108,6 +110,32 @@ TEST(CompressorGraph, LinesJoinTheScalesAndHatchingFillsOutsideThem) {
   EXPECT_GT(Count(image, QRect(22, 21, 272, 40), kHatching), 100);    // above the blue line
   EXPECT_GT(Count(image, QRect(22, 150, 272, 60), kHatching), 100);   // below the red line
   EXPECT_EQ(Count(image, QRect(60, 90, 200, 20), kHatching), 0);      // between them
+}
+
+// At threshold 0 the input range reads "120 dB", wider than its box beside the plot's left edge: the
+// whole text stands inside the plot, its first digit included, left of the bracket's centre tick.
+TEST(CompressorGraph, TheInputRangeTextIsShownWhole) {
+  Sized<GraphCompress> graph;
+  graph.SetValues(0, 60, 1.0);
+  const QImage image = Render(graph);
+  const QFontMetrics metrics(CGraphFrame::LabelFont(12));
+  // Row of the text: the middle of 0..120 dB, row 20 + 97 = 117.
+  // Text pixels: dark grey to black (antialiased), not the bracket's dark blue.
+  auto text = [&image](int x) {
+    for (int y = 111; y <= 129; ++y) {
+      const QRgb pixel = At(image, x, y);
+      if (qRed(pixel) < 110 && qBlue(pixel) < 110 && std::abs(qRed(pixel) - qBlue(pixel)) < 30) return true;
+    }
+    return false;
+  };
+  int first = -1, last = -1;
+  for (int x = 22; x < 100; ++x)
+    if (text(x)) {
+      if (first < 0) first = x;
+      last = x;
+    }
+  ASSERT_GE(first, 0);
+  EXPECT_GE(last - first + 1, metrics.horizontalAdvance(QStringLiteral("120 dB")) - 4);
 }
 
 // Any ratio above 29 (the panel's top position, "INF") is drawn as unlimited, not as the ratio itself.

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Builds the Debian package from BUILD_DIR (cpack -G DEB), installs it with apt, checks that the program
-# answers --version from the installed files and that the menu entry, the icons and the metainfo are where
-# the desktop looks for them, then removes the package and checks that nothing of it is left.
+# Builds the Debian package from BUILD_DIR (cpack -G DEB), checks its file list and its dependencies, installs
+# it with apt, checks that the program answers --version from the installed files, that the menu entry, the
+# icons and the metainfo are where the desktop looks for them, that the machine settings file is in
+# /etc/tonvex naming the installed program and its version, and that the installed program's update check
+# sends that version (under Xvfb with openbox and trayer on a private audio server, against a local
+# endpoint), then removes the package and checks that nothing of it is left.
 # Needs root (apt); the package is always removed again.
 # Usage: test_deb.sh BUILD_DIR
 set -euo pipefail
@@ -14,6 +17,18 @@ cmake --build "$build" --target tonvex tonvex-cli tonvex-guardian tonvex-icons >
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$build"/tonvex_*.deb | head -n1)
 echo "package: $deb"
+listing=$(dpkg-deb -c "$deb")
+grep -q ' \./etc/tonvex/machine\.reg$' <<<"$listing" && pass "machine.reg packaged as /etc/tonvex/machine.reg" ||
+  fail "no /etc/tonvex/machine.reg in the package"
+grep -qE '_CPack_Packages|\./tmp/|/usr/etc/' <<<"$listing" && fail "build or misplaced paths in the package" ||
+  pass "no build paths in the package"
+depends=$(dpkg-deb -f "$deb" Depends)
+for needed in "pulseaudio | pipewire-pulse" fonts-liberation2; do
+  grep -qF "$needed" <<<"$depends" && pass "depends on $needed" || fail "no dependency on $needed: $depends"
+done
+grep -qF qt6-translations-l10n <<<"$(dpkg-deb -f "$deb" Recommends)" && pass "recommends qt6-translations-l10n" ||
+  fail "qt6-translations-l10n not recommended"
+
 trap 'apt-get remove -y --purge tonvex >/dev/null 2>&1 || true' EXIT
 apt-get install -y "$deb" >/dev/null
 
@@ -27,6 +42,16 @@ done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate /usr/share/applications/tonvex.desktop && pass "desktop entry valid" || fail "desktop entry invalid"
 fi
+
+machine=/etc/tonvex/machine.reg
+grep -qxF '@="/usr/bin/tonvex"' "$machine" && pass "machine.reg names /usr/bin/tonvex" ||
+  fail "machine.reg does not name /usr/bin/tonvex: $(cat "$machine")"
+grep -qxF "\"version\"=\"${version#tonvex }\"" "$machine" && pass "machine.reg holds the version ${version#tonvex }" ||
+  fail "machine.reg's version is not ${version#tonvex }"
+dpkg-query -W -f='${Conffiles}' tonvex | grep -q "$machine" && pass "machine.reg is a conffile" ||
+  fail "machine.reg is not a conffile"
+"$(dirname "$0")/installed_update_check.sh" "$build" && pass "the installed program's update check sends its version" ||
+  fail "the installed program's update check"
 
 files=$(dpkg -L tonvex | grep -v '/$' || true)
 apt-get remove -y --purge tonvex >/dev/null

@@ -3,11 +3,18 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QWidget>
+#include <cstdlib>
+#include <utility>
 
 #include "app/dialog_units.h"
 #include "app/link_label.h"
 #include "app/qt_engine_reporter.h"
 #include "app/qt_prompt.h"
+#include "panels/template_controls.h"
 
 namespace {
 
@@ -29,6 +36,42 @@ TEST(LinkLabel, AClickOpensTheAddressAndMarksItVisited) {
   QCoreApplication::sendEvent(&link, &release);
   EXPECT_EQ(opened, "https://example.test/");
   EXPECT_EQ(link.TextColour(), app::CLinkLabel::kVisitedColour);
+}
+
+// Pixels of the slider's groove in the style's fill colour (the highlight), above and below the handle.
+std::pair<int, int> FilledAboveAndBelow(QSlider& slider) {
+  const QImage image = slider.grab().toImage();
+  QStyleOptionSlider option;
+  option.initFrom(&slider);
+  option.orientation = slider.orientation();
+  option.minimum = slider.minimum();
+  option.maximum = slider.maximum();
+  option.sliderPosition = option.sliderValue = slider.value();
+  option.upsideDown = !slider.invertedAppearance();
+  const QRect handle = slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider);
+  const QColor fill = slider.palette().color(QPalette::Highlight);
+  int above = 0, below = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    const QColor pixel = image.pixelColor(image.width() / 2, y);
+    const bool filled = std::abs(pixel.hue() - fill.hue()) < 20 && pixel.saturation() > 60;
+    if (filled && y < handle.top()) ++above;
+    if (filled && y > handle.bottom()) ++below;
+  }
+  return {above, below};
+}
+
+// The groove fills from the bottom up to the handle: at the top of the scale (the largest value) the
+// groove is full, at the bottom (mute, -12 dB) empty.
+TEST(TemplateSlider, TheGrooveFillsFromTheBottomToTheHandle) {
+  QWidget parent;
+  QSlider* slider = panels::MakeSlider(&parent, 0, 0, 16, 93, 100, "volume");
+  parent.resize(200, 200);
+  slider->setValue(50);
+  const auto [above, below] = FilledAboveAndBelow(*slider);
+  EXPECT_EQ(above, 0);
+  EXPECT_GT(below, 20);
+  slider->setValue(slider->maximum());  // handle at the bottom
+  EXPECT_EQ(FilledAboveAndBelow(*slider).first, 0);
 }
 
 TEST(QtPrompt, FileFiltersBecomeQtNameFilters) {

@@ -1,4 +1,7 @@
+#include <QAbstractButton>
 #include <QCheckBox>
+#include <QGroupBox>
+#include <QTabBar>
 #include <QImage>
 #include <QLabel>
 
@@ -157,6 +160,29 @@ TEST_F(MonitorPanel, SideIsReadWhenOpeningAndWrittenWhenClosing) {
   platform::SetUiLanguage(platform::kLanguagePortuguese);  // texts with a string id follow the language
   auto* portuguese = Show<panels::CFormMonitor>(kMonitor);
   EXPECT_EQ(portuguese->Sides()->button(engine::kSideBoth)->text() + portuguese->GatherBox()->text(), "AmbosUnir");
+}
+
+// In Portuguese no caption of any panel is left in English: each comes from the string table.
+TEST_F(MonitorPanel, EveryPanelCaptionFollowsThePortugueseTable) {
+  platform::SetUiLanguage(platform::kLanguagePortuguese);
+  state.panelTabs.clear();  // the tabs as a start in Portuguese adds them
+  host.AddStandardPanelTabs();
+  const QStringList english = {"Side",  "Gather", "Flate", "Center",    "Threshold",   "Attack",    "Release", "Limit ",
+                               "Left",  "Right",  "Both",  "Click Here", "Equalizer", "Compression", "Limiter"};
+  auto texts = [](QWidget* panel) {
+    QStringList all;
+    for (auto* label : panel->findChildren<QLabel*>()) all << label->text() << label->toolTip();
+    for (auto* button : panel->findChildren<QAbstractButton*>()) all << button->text();
+    for (auto* box : panel->findChildren<QGroupBox*>()) all << box->title();
+    for (auto* tabs : panel->findChildren<QTabBar*>())
+      for (int i = 0; i < tabs->count(); ++i) all << tabs->tabText(i);
+    return all.join('|');
+  };
+  const QString shown = texts(Show<panels::CFormMonitor>(kMonitor)) + texts(Show<panels::CFormEqualizer>(kEqualizer)) +
+                        texts(Show<panels::CFormCompress>(kCompression)) + texts(Show<Limiter>(kLimiter));
+  for (const QString& word : english) EXPECT_FALSE(shown.contains(word)) << word.toStdString() << " in " << shown.toStdString();
+  EXPECT_TRUE(shown.contains("Lado: ") && shown.contains("Plano") && shown.contains("Compressão")) << shown.toStdString();
+  platform::SetUiLanguage(platform::kLanguageEnglish);
 }
 
 }  // namespace

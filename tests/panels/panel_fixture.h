@@ -33,10 +33,7 @@ class PanelFixture : public testing_support::RegistrySandbox {
     RegistrySandbox::SetUp();
     configuration.leftCurve.ResetToDefaults();
     configuration.rightCurve.ResetToDefaults();
-    host.AddPanelTab("Monitor", [](panels::PanelState& s) { return new panels::CFormMonitor(s); });
-    host.AddPanelTab("Equalizer", [](panels::PanelState& s) { return new panels::CFormEqualizer(s); });
-    host.AddPanelTab("Compression", [](panels::PanelState& s) { return new panels::CFormCompress(s); });
-    host.AddPanelTab("Limiter", [](panels::PanelState& s) { return new panels::CFormLimiter(s); });
+    host.AddStandardPanelTabs();
   }
   // Shows a tab and lets the previous panel go, as the event loop would.
   template <typename Panel>

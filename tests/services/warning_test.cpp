@@ -1,5 +1,8 @@
 #include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 
 #include "services/warning_dialog.h"
@@ -108,6 +111,36 @@ TEST_F(WarningTest, DialogShownOnceAndOnlyOkStoresTheRefusal) {
   AnswerWith(next, true, true);
   EXPECT_TRUE(next.ShowIfDue());
   EXPECT_EQ(Value(platform::HKEY_CURRENT_USER, "warning"), "0");
+}
+
+// The warning names programs the check looks for, in both languages, and the dialog's title and buttons
+// follow the language too.
+TEST_F(WarningTest, TheTextNamesProgramsTheCheckLooksFor) {
+  AudioProgramWarning warning(pending, 0, processes, kToday);
+  for (const int language : {platform::kLanguageEnglish, platform::kLanguagePortuguese}) {
+    platform::SetUiLanguage(language);
+    services::CWarningDialog dialog(warning);
+    const QString text = dialog.TextLabel()->text();
+    const qsizetype open = text.lastIndexOf('('), close = text.lastIndexOf(')');
+    ASSERT_TRUE(open > 0 && close > open) << text.toStdString();
+    int named = 0;
+    for (QString name : text.mid(open + 1, close - open - 1).split(',')) {
+      name = name.trimmed().toLower();
+      if (name.startsWith("etc")) continue;
+      ++named;
+      EXPECT_NE(std::find(settings::kAudioPrograms.begin(), settings::kAudioPrograms.end(), name.toStdString()),
+                settings::kAudioPrograms.end())
+          << name.toStdString() << " is not looked for";
+    }
+    EXPECT_GE(named, 3);
+    QStringList buttons;
+    for (auto* button : dialog.findChildren<QPushButton*>()) buttons << button->text();
+    buttons.sort();
+    const bool portuguese = language == platform::kLanguagePortuguese;
+    EXPECT_EQ(buttons, portuguese ? QStringList({"Cancelar", "OK"}) : QStringList({"Cancel", "OK"}));
+    EXPECT_EQ(dialog.windowTitle(), portuguese ? "Aviso" : "Warning");
+  }
+  platform::SetUiLanguage(platform::kLanguageEnglish);
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
+#include <filesystem>
+#include <fstream>
+
 #include "platform/autostart.h"
+#include "platform/standard_folders.h"
 #include "settings/application_switches.h"
 #include "settings/configuration_folder.h"
+#include "settings/installed_program.h"
 #include "tests/settings/settings_fixture.h"
 
 namespace {
@@ -25,25 +30,64 @@ class Switches : public settings_test::SettingsFixture {
   std::string MachineValue(const std::string& key, const std::string& name) {
     return Value(HKEY_LOCAL_MACHINE, name, key);
   }
+  // The command of the autostart entry.
+  static std::string ExecOfEntry() {
+    std::ifstream in(platform::AutostartFilePath());
+    for (std::string line; std::getline(in, line);)
+      if (line.rfind("Exec=", 0) == 0) return line.substr(5);
+    return {};
+  }
   settings::ApplicationSwitches switches{parameters};
 };
 
-// The machine's value is written only where its key exists (beside the installation); the running value
-// changes anyway.
-TEST_F(Switches, StoringWritesTheMachineValueOnlyWhereItsKeyExistsAndTheRunningValueChangesAnyway) {
+// The switches a user changes are written into the user's own settings, the amplifier's too: a normal user
+// cannot write an installed package's machine file. The user's value wins over the machine's default.
+TEST_F(Switches, StoringWritesTheUsersSettingsAndTheUsersAmplifierValueWins) {
+  SetMachineValue(kProductKey, "amplificator", "1");
   SwitchValues values = switches.Load();
+  EXPECT_EQ(values.amplificator, 1) << "the machine's default";
   values.minimized = 1;
   values.preferred = 0;
-  values.amplificator = 1;
+  values.amplificator = 0;
   switches.Store(values);
   EXPECT_EQ(UserValue("minimized"), "1");
   EXPECT_EQ(UserValue("preferred"), "0");
-  EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "<no key>") << "Open never creates the key";
-  EXPECT_EQ(parameters.amplificator, 1);
-  SetMachineValue(kProductKey, "language", "9");
-  values.amplificator = 0;
+  EXPECT_EQ(UserValue("amplificator"), "0");
+  EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "1") << "the machine file is left alone";
+  EXPECT_EQ(parameters.amplificator, 0);
+  EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().amplificator, 0);
+  values.amplificator = 1;
   switches.Store(values);
-  EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "0");
+  SetMachineValue(kProductKey, "amplificator", "0");
+  EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().amplificator, 1);
+}
+
+// The package installs into /usr and keeps its machine file in /etc; other prefixes keep it beside them.
+TEST(MachineSettings, LiveInEtcForAPackageAndBesideAnyOtherPrefix) {
+  EXPECT_EQ(platform::MachineSettingsFolder("/usr"), "/etc/tonvex");
+  EXPECT_EQ(platform::MachineSettingsFolder("/usr/local"), "/usr/local/etc/tonvex");
+  EXPECT_EQ(platform::MachineSettingsFolder("/home/u/build/install"), "/home/u/build/install/etc/tonvex");
+}
+
+// After a package upgrade the running executable reads "/usr/bin/tonvex (deleted)"; the entry names the
+// installed command: the program the machine file names, else the running one without the mark.
+TEST_F(Switches, TheLogOnEntryRunsTheInstalledCommand) {
+  EXPECT_EQ(platform::WithoutDeletedMark("/usr/bin/tonvex (deleted)"), "/usr/bin/tonvex");
+  EXPECT_EQ(platform::WithoutDeletedMark("/usr/bin/tonvex"), "/usr/bin/tonvex");
+  const std::string installed = root + "/bin/tonvex";
+  std::filesystem::create_directories(root + "/bin");
+  WriteText(installed, "#!/bin/sh\n");
+  std::filesystem::permissions(installed, std::filesystem::perms::owner_all);
+  SetMachineValue(settings::kAppPathsKey, "", installed);
+  SwitchValues values = switches.Load();
+  values.launch = 1;
+  switches.Store(values);
+  EXPECT_EQ(platform::ProgramOfExec(ExecOfEntry()), installed);
+  EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().launch, 1);
+  // A machine file naming a program that is not there: the running executable.
+  SetMachineValue(settings::kAppPathsKey, "", root + "/gone/tonvex");
+  EXPECT_EQ(settings::InstalledProgramPath(), platform::RunningProgramPath());
+  EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().launch, 0);
 }
 
 // The switch is the autostart entry for this very program, never a stored copy that could disagree with it.
@@ -59,13 +103,34 @@ TEST_F(Switches, LaunchOnStartupIsTheAutostartEntryOfThisProgram) {
   EXPECT_EQ(switches.Load().launch, 0) << "an entry for another program";
 }
 
-TEST_F(Switches, InterfaceLanguageFromTheMachineKey) {
+// The machine file's "language" where it has one; otherwise the desktop's locale, in the order the C
+// library takes its variables.
+TEST_F(Switches, InterfaceLanguageFromTheMachineKeyElseTheLocale) {
+  const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+  for (const char* name : names) ::unsetenv(name);
   EXPECT_EQ(settings::LoadUiLanguage(), 9);
-  for (auto [stored, language] : {std::pair{"22", 22}, {"22abc", 22}, {"278", 22}, {"23", 9}, {"x", 9}}) {
+  struct Case {
+    const char* language;
+    const char* all;
+    const char* messages;
+    const char* lang;
+    int expected;
+  };
+  for (const Case& c : {Case{"", "", "", "pt_BR.UTF-8", 22}, Case{"", "", "pt_PT.UTF-8", "en_US.UTF-8", 22},
+                        Case{"", "", "en_GB.UTF-8", "pt_BR.UTF-8", 9}, Case{"pt_BR:en", "", "", "en_US.UTF-8", 22},
+                        Case{"en:pt", "", "", "pt_BR.UTF-8", 9}, Case{"", "C.UTF-8", "pt_BR", "", 9},
+                        Case{"", "", "", "", 9}}) {
+    const char* values[] = {c.language, c.all, c.messages, c.lang};
+    for (int i = 0; i < 4; ++i) ::setenv(names[i], values[i], 1);
+    EXPECT_EQ(settings::LoadUiLanguage(), c.expected) << c.language << "|" << c.all << "|" << c.messages << "|" << c.lang;
+  }
+  ::setenv("LANG", "pt_BR.UTF-8", 1);
+  for (auto [stored, language] : {std::pair{"22", 22}, {"22abc", 22}, {"278", 22}, {"23", 9}, {"x", 9}, {"9", 9}}) {
     SetMachineValue(kProductKey, "language", stored);
     EXPECT_EQ(settings::LoadUiLanguage(), language) << stored;
     EXPECT_EQ(platform::UiLanguage(), language);
   }
+  for (const char* name : names) ::unsetenv(name);
   platform::SetUiLanguage(9);
 }
 
