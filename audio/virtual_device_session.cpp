@@ -36,9 +36,11 @@ bool RemoveVirtualSinks(platform::PulseConnection& connection) {
   std::vector<platform::PulseSink> sinks;
   if (!platform::ListSinks(connection, &sinks)) return false;
   bool removed = true;
+  // A virtual sink without a module is a node of PipeWire's graph made by the program itself: it goes when the
+  // program's connection closes.
   for (const auto& sink : sinks)
-    if (IsVirtual(sink))
-      removed = sink.ownerModule != PA_INVALID_INDEX && platform::UnloadModule(connection, sink.ownerModule) && removed;
+    if (IsVirtual(sink) && sink.ownerModule != PA_INVALID_INDEX)
+      removed = platform::UnloadModule(connection, sink.ownerModule) && removed;
   return removed;
 }
 

@@ -19,7 +19,8 @@ struct DesktopHandBack {
 // Gives the default role back while the virtual sink still holds it (a real sink the user chose meanwhile
 // is left alone). False when the server could not be asked or told.
 bool HandBackDefault(platform::PulseConnection& connection, const DesktopHandBack& handBack);
-// Unloads the module of every sink described as the virtual device; true when none is left.
+// Unloads the module of every sink described as the virtual device; true when none is left (a sink that is a
+// program's own graph node, with no module, goes with that program).
 bool RemoveVirtualSinks(platform::PulseConnection& connection);
 
 // The virtual device's life on the desktop, for the program that holds the instance lock. Begin starts the
