@@ -438,27 +438,30 @@ void PipeWireLivePath::SetCycleReader(std::function<void()> reader) {
 
 void PipeWireLivePath::OnProcess(spa_io_position* position) {
   const uint32_t frames = std::min<uint32_t>(position->clock.duration, kGraphMaxFrames);
-  const uint32_t rate = position->clock.rate.denom;
-  cycle_.frames = frames;
-  cycle_.rate = rate;
-  cycle_.read = cycle_.written = 0;
-  // A gap since the previous cycle's end means the graph paused (nothing played) or this is the first cycle.
-  const uint64_t expectedNs = rate ? uint64_t(lastFrames_) * 1'000'000'000ull / rate : 0;
-  cycle_.restarted = lastCycleNsec_ == 0 || position->clock.nsec > lastCycleNsec_ + expectedNs + kPauseNs;
-  lastCycleNsec_ = position->clock.nsec;
-  lastFrames_ = frames;
   for (int c = 0; c < channels_; ++c) {
     const void* in = inPorts_[c] ? pw_filter_get_dsp_buffer(inPorts_[c], frames) : nullptr;
     cycle_.input[c] = in ? static_cast<const float*>(in) : kSilence;
     cycle_.output[c] = outPorts_[c] ? static_cast<float*>(pw_filter_get_dsp_buffer(outPorts_[c], frames)) : nullptr;
   }
+  RunCycle(frames, position->clock.rate.denom, position->clock.nsec);
+}
+
+void PipeWireLivePath::RunCycle(uint32_t frames, uint32_t rate, uint64_t nsec) {
+  cycle_.frames = std::min(frames, kGraphMaxFrames);
+  cycle_.rate = rate;
+  cycle_.read = cycle_.written = 0;
+  // A gap since the previous cycle's end means the graph paused (nothing played) or this is the first cycle.
+  const uint64_t expectedNs = rate ? uint64_t(lastFrames_) * 1'000'000'000ull / rate : 0;
+  cycle_.restarted = lastCycleNsec_ == 0 || nsec > lastCycleNsec_ + expectedNs + kPauseNs;
+  lastCycleNsec_ = nsec;
+  lastFrames_ = cycle_.frames;
   inReader_.store(true);
-  if (readerOn_.load() && frames > 0 && rate > 0) reader_();
+  if (readerOn_.load() && cycle_.frames > 0 && rate > 0) reader_();
   inReader_.store(false);
   // Whatever the engine did not write this cycle (a format report, a dropped block) leaves as silence.
   for (int c = 0; c < channels_; ++c)
-    if (cycle_.output[c] && cycle_.written < frames)
-      std::memset(cycle_.output[c] + cycle_.written, 0, (frames - cycle_.written) * sizeof(float));
+    if (cycle_.output[c] && cycle_.written < cycle_.frames)
+      std::memset(cycle_.output[c] + cycle_.written, 0, (cycle_.frames - cycle_.written) * sizeof(float));
   cycles_.fetch_add(1, std::memory_order_relaxed);
 }
 

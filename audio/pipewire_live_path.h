@@ -74,10 +74,13 @@ class PipeWireLivePath {
   // The engine's reader, called on the data thread once per cycle while Cycle() is valid. Null ends it: once the
   // call returns, the reader is not called again.
   void SetCycleReader(std::function<void()> reader);
-  // Data thread, inside the reader only.
+  // Data thread, inside the reader only (and for tests, to set the buffers RunCycle works on).
   GraphCycle& Cycle() { return cycle_; }
+  // One cycle over the buffers in Cycle(): calls the reader and silences what it left unwritten. The data thread
+  // runs it for every cycle of the graph (`nsec`: the cycle's start on the monotonic clock); tests call it.
+  void RunCycle(uint32_t frames, uint32_t rate, uint64_t nsec);
 
-  // Graph cycles processed and cycles whose buffers were missing, for status lines and tests.
+  // Graph cycles processed, for tests.
   uint64_t Cycles() const { return cycles_.load(std::memory_order_relaxed); }
 
  private:
