@@ -7,6 +7,8 @@
 #  - CPU time of tonvex-cli live per second of audio, and its threads' wake-ups per second;
 #  - the machine's load average and the CPU time the host took from it, since both show in every figure.
 # Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS] [pulseaudio|pipewire]   (defaults: build/release, 60, pulseaudio)
+# On PipeWire, BENCH_QUANTUM=N forces the graph's quantum to N frames for the run (clock.force-quantum), and
+# BENCH_BACKEND=pulse|pipewire chooses the program's backend (default: what it detects).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build/release}")
@@ -27,12 +29,16 @@ live_pid=
 sampler=
 trap 'if [ -n "$sampler" ]; then kill "$sampler" 2>/dev/null || true; fi; private_session_end "$live_pid"' EXIT
 private_server_start
+if [ -n "${BENCH_QUANTUM:-}" ]; then
+  [ "$PRIVATE_AUDIO_SERVER" = pipewire ] || { echo "BENCH_QUANTUM needs the pipewire server" >&2; exit 1; }
+  pw-metadata -n settings 0 clock.force-quantum "$BENCH_QUANTUM" >/dev/null
+fi
 
 bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
 bands_right="25=-2.00;63=1.50;160=-1.00;400=2.00;1000=-3.00;2500=1.00;6300=-2.50;16000=3.00;0;"
 write_configuration "$work/busy.tva" 70 60 2.00 "$bands_left" "$bands_right"
 
-"$cli" live --config "$work/busy.tva" --volume-left -3 --volume-right -3 --limit-left 90 --limit-right 90 \
+"$cli" live ${BENCH_BACKEND:+--backend "$BENCH_BACKEND"} --config "$work/busy.tva" --volume-left -3 --volume-right -3 --limit-left 90 --limit-right 90 \
   >"$work/live.log" 2>&1 &
 live_pid=$!
 for _ in $(seq 200); do [ "$(pactl get-default-sink)" = tonvex_brevalto ] && break; sleep 0.05; done
@@ -86,10 +92,11 @@ counter() {  # name of the counter, line number: its value on the last status li
 python3 - "$work/latency.txt" "$ticks_before" "$ticks_after" "$clock_ticks" "$start" "$end" \
   "$(counter 'blocks dropped' "$lines_before")" "$(counter 'blocks dropped' "$lines_after")" \
   "$(counter 'silent buffers inserted' "$lines_before")" "$(counter 'silent buffers inserted' "$lines_after")" \
-  "$work/wake0.txt" "$work/wake1.txt" "$load" "$PRIVATE_AUDIO_SERVER" <<'PY'
+  "$work/wake0.txt" "$work/wake1.txt" "$load" "$PRIVATE_AUDIO_SERVER" "${BENCH_QUANTUM:-}" <<'PY'
 import sys
-latency, t0, t1, hz, s0, s1, d0, d1, i0, i1, w0, w1, load, server = sys.argv[1:]
+latency, t0, t1, hz, s0, s1, d0, d1, i0, i1, w0, w1, load, server, quantum = sys.argv[1:]
 print("server: %s; load average during the run: %s" % (server, load))
+print("quantum: %s" % (quantum or "the server's choice"))
 fields = open(latency).read().split()
 minutes = (float(s1) - float(s0)) / 60
 print("latency virtual device -> Speakers: %s bursts, median %s ms, max %s ms" % (fields[1], fields[3], fields[5]))
@@ -106,4 +113,5 @@ print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rat
 PY
 steal_summary "$work/steal"
 echo "status at the end: $(tail -n1 "$work/live.log")"
+echo "backend: $(sed -n 's/^live: output .* (\(.*\)); stop.*/\1/p' "$work/live.log")"
 [ -n "${BENCH_KEEP_LOG:-}" ] && cp "$work/live.log" "$BENCH_KEEP_LOG"
