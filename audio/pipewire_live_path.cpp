@@ -188,7 +188,10 @@ void PipeWireLivePath::MakeSink() {
   pw_properties* props = pw_properties_new(
       "factory.name", "support.null-audio-sink", PW_KEY_NODE_NAME, kSinkNodeName, PW_KEY_NODE_DESCRIPTION,
       engine::kVirtualDeviceName, PW_KEY_MEDIA_CLASS, "Audio/Sink", PW_KEY_OBJECT_LINGER, "false",
-      "monitor.channel-volumes", "true", PW_KEY_NODE_VIRTUAL, "true", nullptr);
+      "monitor.channel-volumes", "true", PW_KEY_NODE_VIRTUAL, "true",
+      // Never the graph's driver: a driving sink hands its monitor on only at the end of its cycle, so the filter
+      // would read it a quantum late. The output sink drives, and the sound leaves in the cycle it came in.
+      PW_KEY_NODE_DRIVER, "false", nullptr);
   pw_properties_setf(props, PW_KEY_AUDIO_CHANNELS, "%d", channels_);
   pw_properties_set(props, SPA_KEY_AUDIO_POSITION, channels_ == 1 ? "[ MONO ]" : "[ FL FR ]");
   if (format_.rate != 0) pw_properties_setf(props, PW_KEY_AUDIO_RATE, "%u", format_.rate);
