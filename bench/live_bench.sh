@@ -8,7 +8,10 @@
 #  - the machine's load average and the CPU time the host took from it, since both show in every figure.
 # Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS] [pulseaudio|pipewire]   (defaults: build/release, 60, pulseaudio)
 # On PipeWire, BENCH_QUANTUM=N forces the graph's quantum to N frames for the run (clock.force-quantum), and
-# BENCH_BACKEND=pulse|pipewire chooses the program's backend (default: what it detects).
+# BENCH_BACKEND=pulse|pipewire chooses the program's backend (default: what it detects). BENCH_BASELINE=1 (PipeWire)
+# first measures, with the same probe, a bare link from a sink's monitor straight into Speakers: a path that adds
+# nothing. Speakers drives the graph, and a driving sink's monitor is handed on only in the next cycle, so the
+# probe sees one quantum on that path too; the program's added latency is its figure less this one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build/release}")
@@ -32,6 +35,23 @@ private_server_start
 if [ -n "${BENCH_QUANTUM:-}" ]; then
   [ "$PRIVATE_AUDIO_SERVER" = pipewire ] || { echo "BENCH_QUANTUM needs the pipewire server" >&2; exit 1; }
   pw-metadata -n settings 0 clock.force-quantum "$BENCH_QUANTUM" >/dev/null
+fi
+if [ -n "${BENCH_BASELINE:-}" ]; then
+  [ "$PRIVATE_AUDIO_SERVER" = pipewire ] || { echo "BENCH_BASELINE needs the pipewire server" >&2; exit 1; }
+  pw-cli create-node adapter '{ factory.name=support.null-audio-sink node.name=bench_wire media.class=Audio/Sink
+    audio.rate=48000 audio.channels=2 audio.position=[FL FR] node.driver=false object.linger=true }' >/dev/null
+  for _ in $(seq 100); do pw-link bench_wire:monitor_FL speakers:playback_FL 2>/dev/null && break; sleep 0.05; done
+  pw-link bench_wire:monitor_FR speakers:playback_FR
+  sox -q -n -r 48000 -c 2 -b 16 "$work/wire_unit.wav" synth 0.05 sine 1000 vol 0.5 pad 0 0.45
+  sox -q "$work/wire_unit.wav" "$work/wire.wav" repeat 29
+  "$probe" bench_wire.monitor speakers.monitor 17 >"$work/wire.txt" &
+  wire_probe=$!
+  sleep 1
+  paplay -d bench_wire "$work/wire.wav"
+  wait "$wire_probe" || true
+  wire=($(cat "$work/wire.txt"))
+  baseline="bare link monitor -> Speakers (the probe's own offset): ${wire[1]} bursts, median ${wire[3]} ms, max ${wire[5]} ms"
+  pw-cli destroy "$(pw-cli ls Node | awk '/^\tid/ {id=$2} /node.name = "bench_wire"/ {sub(",", "", id); print id}')" >/dev/null
 fi
 
 bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
@@ -111,6 +131,7 @@ before, after = switches(w0), switches(w1)
 rates = [(t.split(":", 1)[1], (int(after[t]) - int(before.get(t, 0))) / (minutes * 60)) for t in sorted(after)]
 print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rates), ", ".join("%s %.0f" % r for r in rates)))
 PY
+[ -n "${baseline:-}" ] && echo "$baseline"
 steal_summary "$work/steal"
 echo "status at the end: $(tail -n1 "$work/live.log")"
 echo "backend: $(sed -n 's/^live: output .* (\(.*\)); stop.*/\1/p' "$work/live.log")"
