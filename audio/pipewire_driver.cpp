@@ -84,7 +84,10 @@ uint32_t PipeWireDriverDevice::ReadBlock(GraphCycle& cycle, uint8_t* output, uin
 
 std::unique_ptr<engine::IDriverDevice> PipeWireDriverOpener::Open(const std::string& deviceName) {
   if (deviceName != engine::kDriverDeviceName) return nullptr;
-  if (!path_.Start(format_, timeoutMs_)) return nullptr;
+  if (!path_.Start(format_, timeoutMs_)) {
+    path_.Stop();  // as with no driver: nothing of it is left behind
+    return nullptr;
+  }
   return std::make_unique<PipeWireDriverDevice>(path_);
 }
 

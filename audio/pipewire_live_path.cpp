@@ -119,7 +119,7 @@ bool PipeWireLivePath::Start(VirtualSinkFormat format, int timeoutMs) {
   if (running_) return sinkReady_ && filterReady_;
   format_ = format;
   channels_ = format.channels == 1 ? 1 : 2;
-  if (channels_ == 1) positions_[0] = "MONO";
+  positions_[0] = channels_ == 1 ? "MONO" : "FL";
   loop_ = pw_thread_loop_new("tonvex-graph", nullptr);
   if (!loop_) return false;
   context_ = pw_context_new(pw_thread_loop_get_loop(loop_),
