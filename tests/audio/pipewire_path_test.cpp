@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "audio/audio_backend.h"
 #include "audio/pipewire_driver.h"
 #include "audio/pipewire_live_path.h"
 #include "audio/pipewire_wave_out.h"
@@ -183,6 +184,40 @@ TEST(PipeWirePath, WrittenBlocksFillTheCycleInOrder) {
   EXPECT_EQ(audio::PipeWireWaveOutStream::PlayInto(cycle, pcm.data(), 256, 2, gain), 44u) << "cut at the cycle's end";
   EXPECT_EQ(cycle.written, 300u);
   for (float value : left) ASSERT_NEAR(value, 0.25f, 1e-6);
+}
+
+// The backend: as asked, else PipeWire's graph exactly when the server is PipeWire.
+TEST(AudioBackend, AsAskedElseTheGraphWhenTheServerIsPipeWire) {
+  struct Asked {
+    const char* text;
+    bool valid, automatic;
+    audio::AudioBackend backend;
+  };
+  const Asked asked[] = {{"pulse", true, false, audio::AudioBackend::kPulse},
+                         {"pipewire", true, false, audio::AudioBackend::kPipeWire},
+                         {"", true, true, audio::AudioBackend::kPulse},
+                         {"auto", true, true, audio::AudioBackend::kPulse},
+                         {"jack", false, false, audio::AudioBackend::kPulse}};
+  for (const Asked& a : asked) {
+    audio::AudioBackend backend = audio::AudioBackend::kPulse;
+    bool automatic = false;
+    EXPECT_EQ(audio::ParseAudioBackend(a.text, &backend, &automatic), a.valid) << a.text;
+    if (!a.valid) continue;
+    EXPECT_EQ(automatic, a.automatic) << a.text;
+    EXPECT_EQ(backend, a.backend) << a.text;
+  }
+  struct Detected {
+    const char* serverName;
+    bool pipewireAnswers;
+    audio::AudioBackend backend;
+  };
+  const Detected detected[] = {{"PulseAudio (on PipeWire 0.3.65)", true, audio::AudioBackend::kPipeWire},
+                               {"PulseAudio (on PipeWire 1.2.4)", false, audio::AudioBackend::kPipeWire},
+                               {"pulseaudio", true, audio::AudioBackend::kPulse},
+                               {"", true, audio::AudioBackend::kPipeWire},
+                               {"", false, audio::AudioBackend::kPulse}};
+  for (const Detected& d : detected)
+    EXPECT_EQ(audio::DetectAudioBackend(d.serverName, d.pipewireAnswers), d.backend) << d.serverName;
 }
 
 }  // namespace

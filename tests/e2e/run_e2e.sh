@@ -68,19 +68,7 @@ listen() {  # name sink: records the sink for 1.5 s
   wait "$rec" 2>/dev/null || true
 }
 
-output_sink() {  # the sink the program's output plays on, "none" without one: its stream, or its graph filter's links
-  python3 -c '
-import json, subprocess
-def listing(kind): return json.loads(subprocess.check_output(["pactl", "-f", "json", "list", kind]))
-names = {s["index"]: s["name"] for s in listing("sinks")}
-on = [names.get(i["sink"], "?") for i in listing("sink-inputs") if i["properties"].get("media.name") == "Tonvex output"]
-if "'"$PRIVATE_AUDIO_SERVER"'" == "pipewire":
-    graph = json.loads(subprocess.check_output(["pw-dump"]))
-    nodes = {o["id"]: o["info"]["props"].get("node.name") for o in graph if o["type"] == "PipeWire:Interface:Node"}
-    links = [o["info"] for o in graph if o["type"] == "PipeWire:Interface:Link"]
-    on += sorted({nodes.get(l["input-node-id"], "?") for l in links if nodes.get(l["output-node-id"]) == "tonvex_filter"})
-print(" ".join(on) or "none")'
-}
+output_sink() { python3 "$here/output_sink.py"; }  # the sink the program's output plays on, "none" without one
 # The backend live chose: "pipewire" (inside the graph) or "pulse".
 live_backend() { sed -n 's/^live: output .* (\(.*\)); stop.*/\1/p' "$work/live.log"; }
 
