@@ -19,6 +19,7 @@ namespace {
 constexpr const char* kSinkNodeName = "tonvex_brevalto";
 constexpr const char* kFilterNodeName = "tonvex_filter";
 constexpr int kReconnectMs = 250;
+constexpr int kLinkRetryMs = 1000;
 // A cycle that starts this long after the previous one ended follows a pause of the graph: the engine hears it
 // as a new stream (a stop, then a format report), as it hears a new stream on the other server.
 constexpr uint64_t kPauseNs = 100'000'000;
@@ -57,6 +58,14 @@ struct PipeWireLivePath::Hooks {
   pw_registry_events registryEvents{};
   pw_proxy_events sinkEvents{};
   pw_filter_events filterEvents{};
+  pw_proxy_events linkEvents{};
+};
+
+// What a link's error callback needs: the path, and which link it is.
+struct PipeWireLivePath::LinkHook {
+  spa_hook hook{};
+  PipeWireLivePath* path = nullptr;
+  pw_proxy* proxy = nullptr;
 };
 
 PipeWireLivePath::PipeWireLivePath() : hooks_(new Hooks) {
@@ -78,6 +87,11 @@ PipeWireLivePath::PipeWireLivePath() : hooks_(new Hooks) {
     auto* path = static_cast<PipeWireLivePath*>(self);
     path->sinkId_ = id;
     path->Relink();
+  };
+  hooks_->linkEvents.version = PW_VERSION_PROXY_EVENTS;
+  hooks_->linkEvents.error = [](void* data, int, int, const char*) {
+    auto* link = static_cast<LinkHook*>(data);
+    link->path->OnLinkError(link->proxy);
   };
   hooks_->filterEvents.version = PW_VERSION_FILTER_EVENTS;
   hooks_->filterEvents.state_changed = [](void* self, pw_filter_state, pw_filter_state state, const char*) {
@@ -142,6 +156,7 @@ bool PipeWireLivePath::Start(VirtualSinkFormat format, int timeoutMs) {
     pw_loop* loop = pw_thread_loop_get_loop(loop_);
     reconnectTimer_ = pw_loop_add_timer(loop, &PipeWireLivePath::OnReconnectTimer, this);
     relinkEvent_ = pw_loop_add_event(loop, &PipeWireLivePath::OnRelinkEvent, this);
+    retryTimer_ = pw_loop_add_timer(loop, &PipeWireLivePath::OnRetryTimer, this);
     Connect();
     if (!core_) {
       Disconnect();
@@ -164,7 +179,8 @@ void PipeWireLivePath::Stop() {
     pw_loop* loop = pw_thread_loop_get_loop(loop_);
     pw_loop_destroy_source(loop, reconnectTimer_);
     pw_loop_destroy_source(loop, relinkEvent_);
-    reconnectTimer_ = relinkEvent_ = nullptr;
+    pw_loop_destroy_source(loop, retryTimer_);
+    reconnectTimer_ = relinkEvent_ = retryTimer_ = nullptr;
   }
   pw_thread_loop_stop(loop_);
   pw_context_destroy(context_);
@@ -228,7 +244,7 @@ void PipeWireLivePath::MakeFilter() {
 }
 
 void PipeWireLivePath::Disconnect() {
-  for (auto& link : links_) pw_proxy_destroy(link.second);
+  for (auto& link : links_) DestroyLink(link.second);
   links_.clear();
   if (filter_) {
     // Removes the node from the data thread and waits for that: no cycle runs on it afterwards.
@@ -311,7 +327,7 @@ void PipeWireLivePath::OnGlobalRemoved(uint32_t id) {
   if (!known) return;
   for (auto it = links_.begin(); it != links_.end();) {
     if (it->first.from == id || it->first.to == id) {
-      pw_proxy_destroy(it->second);
+      DestroyLink(it->second);
       it = links_.erase(it);
     } else {
       ++it;
@@ -377,11 +393,11 @@ void PipeWireLivePath::Relink() {
   filterReady_ = filterReady;
 
   for (auto it = links_.begin(); it != links_.end();) {
-    if (wanted.count(it->first)) {
+    if (wanted.count(it->first) && !it->second.failed) {
       ++it;
       continue;
     }
-    pw_proxy_destroy(it->second);
+    DestroyLink(it->second);
     it = links_.erase(it);
   }
   for (const auto& [ports, nodes] : wanted) {
@@ -394,7 +410,12 @@ void PipeWireLivePath::Relink() {
     auto* link = static_cast<pw_proxy*>(
         pw_core_create_object(core_, "link-factory", PW_TYPE_INTERFACE_Link, PW_VERSION_LINK, &props->dict, 0));
     pw_properties_free(props);
-    if (link) links_[ports] = link;
+    if (!link) continue;
+    auto* hook = new LinkHook;
+    hook->path = this;
+    hook->proxy = link;
+    pw_proxy_add_listener(link, &hook->hook, &hooks_->linkEvents, hook);
+    links_[ports] = {link, hook, false};
   }
 
   std::string sinkName;
@@ -408,6 +429,29 @@ void PipeWireLivePath::Relink() {
     announced_ = sinkName;
   }
 }
+
+void PipeWireLivePath::DestroyLink(Link& link) {
+  if (link.hook) {
+    spa_hook_remove(&link.hook->hook);
+    delete link.hook;
+    link.hook = nullptr;
+  }
+  if (link.proxy) pw_proxy_destroy(link.proxy);
+  link.proxy = nullptr;
+}
+
+void PipeWireLivePath::OnLinkError(pw_proxy* proxy) {
+  for (auto& [ports, link] : links_) {
+    if (link.proxy != proxy || link.failed) continue;
+    link.failed = true;
+    platform::OutputDebugText("pipewire: a link of the output was refused; trying again");
+    timespec value{kLinkRetryMs / 1000, 0};
+    timespec interval{0, 0};
+    pw_loop_update_timer(pw_thread_loop_get_loop(loop_), retryTimer_, &value, &interval, false);
+  }
+}
+
+void PipeWireLivePath::OnRetryTimer(void* self, uint64_t) { static_cast<PipeWireLivePath*>(self)->Relink(); }
 
 void PipeWireLivePath::SetOutput(const std::string& description) {
   {

@@ -117,6 +117,7 @@ class PipeWireLivePath {
 
   static void OnReconnectTimer(void* self, uint64_t expirations);
   static void OnRelinkEvent(void* self, uint64_t count);
+  static void OnRetryTimer(void* self, uint64_t expirations);
 
   pw_thread_loop* loop_ = nullptr;
   pw_context* context_ = nullptr;
@@ -139,7 +140,18 @@ class PipeWireLivePath {
   uint32_t filterId_ = 0xFFFFFFFF;
   std::map<uint32_t, Node> nodes_;
   std::map<uint32_t, Port> ports_;
-  std::map<LinkKey, pw_proxy*> links_;
+  // A link this process made; one the server refused is made again at the next relink (a change in the graph,
+  // or the retry timer).
+  struct LinkHook;  // its listener record
+  struct Link {
+    pw_proxy* proxy = nullptr;
+    LinkHook* hook = nullptr;
+    bool failed = false;
+  };
+  void DestroyLink(Link& link);
+  void OnLinkError(pw_proxy* proxy);
+  std::map<LinkKey, Link> links_;
+  spa_source* retryTimer_ = nullptr;
   std::string announced_;  // the output sink last reported on stderr
   std::atomic<bool> sinkReady_{false};
   std::atomic<bool> filterReady_{false};
