@@ -35,15 +35,19 @@ bool HandBackDefault(platform::PulseConnection& connection, const DesktopHandBac
 bool RemoveVirtualSinks(platform::PulseConnection& connection) {
   std::vector<platform::PulseSink> sinks;
   if (!platform::ListSinks(connection, &sinks)) return false;
+  // A virtual sink without a module is a node of PipeWire's graph made by the program itself: it goes when the
+  // program's connection closes.
+  const auto unloadable = [](const platform::PulseSink& sink) {
+    return IsVirtual(sink) && sink.ownerModule != PA_INVALID_INDEX;
+  };
   bool unloadFailed = false;
   for (const auto& sink : sinks)
-    if (IsVirtual(sink))
-      unloadFailed |= sink.ownerModule == PA_INVALID_INDEX || !platform::UnloadModule(connection, sink.ownerModule);
+    if (unloadable(sink)) unloadFailed |= !platform::UnloadModule(connection, sink.ownerModule);
   if (!unloadFailed) return true;
   // The other guardian may have unloaded it first: what counts is that none is left.
   if (!platform::ListSinks(connection, &sinks)) return false;
   for (const auto& sink : sinks)
-    if (IsVirtual(sink)) return false;
+    if (unloadable(sink)) return false;
   return true;
 }
 

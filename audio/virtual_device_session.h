@@ -25,7 +25,8 @@ inline constexpr const char* kGuardName = "brevalto-guard";
 // is left alone). False when the server could not be asked or told.
 bool HandBackDefault(platform::PulseConnection& connection, const DesktopHandBack& handBack);
 // Unloads the module of every sink described as the virtual device; true when none is left (another guardian
-// may have unloaded one meanwhile).
+// may have unloaded one meanwhile; a sink that is a program's own graph node, with no module, goes with that
+// program).
 bool RemoveVirtualSinks(platform::PulseConnection& connection);
 
 // The virtual device's life on the desktop, for the program that holds the instance lock. Begin starts two

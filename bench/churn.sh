@@ -102,7 +102,7 @@ failures=0
 times=()
 recovered() {  # EVENT [THROUGH]: the new tone heard on a real sink (through the program unless THROUGH is 0)
   local result status=0          # within 2 s, nothing wrong meanwhile
-  result=$($watch "$frequency" 6 "$program_pid" "$volumes" "${2:-1}") || status=$?
+  result=$(PRIVATE_AUDIO_SERVER=$PRIVATE_AUDIO_SERVER $watch "$frequency" 6 "$program_pid" "$volumes" "${2:-1}") || status=$?
   local seconds=${result#heard }
   seconds=${seconds%% *}
   if [ "$status" -eq 0 ] && python3 -c "import sys; sys.exit(0 if $seconds <= ${CHURN_LIMIT:-2} else 1)"; then
@@ -114,18 +114,16 @@ recovered() {  # EVENT [THROUGH]: the new tone heard on a real sink (through the
   fi
   kill -0 "$program_pid" || { echo "FAIL: the program ended at $1" >&2; exit 1; }
 }
-output_module() {  # the module and name of the sink the program plays on (waits up to 2 s for its stream)
+output_module() {  # the module and name of the sink the program plays on (waits up to 2 s for its output)
   local sink=
   for _ in $(seq 20); do
-    sink=$(pactl -f json list sink-inputs | python3 -c "import json,sys
-for i in json.load(sys.stdin):
-    if i['properties'].get('application.process.id') == '$program_pid': print(i['sink']); break")
-    [ -n "$sink" ] && break
+    sink=$(python3 "$root/tests/e2e/output_sink.py" "$program_pid")
+    [ "$sink" != none ] && break
     sleep 0.1
   done
   pactl -f json list sinks | python3 -c "import json,sys
 for s in json.load(sys.stdin):
-    if str(s['index']) == '$sink': print(s['owner_module'], s['name'])"
+    if s['name'] == '$sink': print(s['owner_module'], s['name'])"
 }
 
 play_tone

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Start/exit cycles of the desktop program (tonvex-e2e-driver under Xvfb on a private PulseAudio server, a
+# Start/exit cycles of the desktop program (tonvex-e2e-driver under Xvfb on a private PulseAudio or PipeWire server, a
 # tone playing throughout): in each, a preset is chosen in the toolbar's list and the volume slider moved one
 # step, then the program ends, half of the time through the tray menu's Exit and half through SIGTERM. After
 # each: exit status 0, the default sink back on Speakers, no virtual sink left, no program process left (the
 # guardian included), the settings file complete and loadable (the next start shows the preset and slider
 # position of the last, and no damaged copy is ever kept); at the end no growth of files, processes or
 # server clients and modules from the first cycle on.
-# Usage: bench/cycles.sh [COUNT] [BUILD_DIR]   (defaults: 100, build/release)
+# Usage: bench/cycles.sh [COUNT] [BUILD_DIR] [pulseaudio|pipewire]   (defaults: 100, build/release, pulseaudio)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 count=${1:-100}
 build=$(realpath "${2:-$root/build/release}")
+PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 driver=$build/tests/app/tonvex-e2e-driver
 TONVEX_PACER=$build/tools/tonvex-latency-probe
 [ -x "$driver" ] && [ -x "$TONVEX_PACER" ] || { echo "build tonvex-e2e-driver and tonvex-latency-probe first" >&2; exit 1; }

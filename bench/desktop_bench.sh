@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Desktop-program benchmark under Xvfb on a private PulseAudio server, sound playing throughout:
+# Desktop-program benchmark under Xvfb on a private PulseAudio (or PipeWire) server, sound playing throughout:
 #  - start-up: from the launch to the window shown and its event loop answering (median of 5 starts);
 #  - resident memory after the start (VmRSS);
 #  - CPU of the whole process, as a share of one core, over SECONDS with the window hidden (tray only) and
 #    with the Monitor tab shown (its meter running).
-# Usage: bench/desktop_bench.sh [BUILD_DIR] [SECONDS]   (defaults: build/release, 20)
+# Usage: bench/desktop_bench.sh [BUILD_DIR] [SECONDS] [pulseaudio|pipewire]   (defaults: build/release, 20, pulseaudio)
+# On PipeWire, BENCH_QUANTUM=N forces the graph's quantum to N frames for the run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build/release}")
 seconds=${2:-20}
+PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 [ -x "$build/tests/app/tonvex-e2e-driver" ] || { echo "build tonvex, tonvex-e2e-driver and tonvex-latency-probe first" >&2; exit 1; }
 TONVEX_PACER=$build/tools/tonvex-latency-probe
 PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-dbench.XXXXXX)
@@ -24,6 +26,7 @@ cp "$build/tests/app/tonvex-e2e-driver" "$prefix/bin/"
 private_display_start "$work" || exit 1
 xvfb_pid=$PRIVATE_DISPLAY_PID
 private_server_start
+[ -n "${BENCH_QUANTUM:-}" ] && pw-metadata -n settings 0 clock.force-quantum "$BENCH_QUANTUM" >/dev/null
 export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$work/config HOME=$work/home
 mkdir -p "$HOME"
 

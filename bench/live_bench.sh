@@ -7,6 +7,11 @@
 #  - CPU time of tonvex-cli live per second of audio, and its threads' wake-ups per second;
 #  - the machine's load average and the CPU time the host took from it, since both show in every figure.
 # Usage: bench/live_bench.sh [BUILD_DIR] [SECONDS] [pulseaudio|pipewire]   (defaults: build/release, 60, pulseaudio)
+# On PipeWire, BENCH_QUANTUM=N forces the graph's quantum to N frames for the run (clock.force-quantum), and
+# BENCH_BACKEND=pulse|pipewire chooses the program's backend (default: what it detects). BENCH_BASELINE=1 (PipeWire)
+# first measures, with the same probe, a bare link from a sink's monitor straight into Speakers: a path that adds
+# nothing. Speakers drives the graph, and a driving sink's monitor is handed on only in the next cycle, so the
+# probe sees one quantum on that path too; the program's added latency is its figure less this one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath "${1:-$root/build/release}")
@@ -27,12 +32,33 @@ live_pid=
 sampler=
 trap 'if [ -n "$sampler" ]; then kill "$sampler" 2>/dev/null || true; fi; private_session_end "$live_pid"' EXIT
 private_server_start
+if [ -n "${BENCH_QUANTUM:-}" ]; then
+  [ "$PRIVATE_AUDIO_SERVER" = pipewire ] || { echo "BENCH_QUANTUM needs the pipewire server" >&2; exit 1; }
+  pw-metadata -n settings 0 clock.force-quantum "$BENCH_QUANTUM" >/dev/null
+fi
+if [ -n "${BENCH_BASELINE:-}" ]; then
+  [ "$PRIVATE_AUDIO_SERVER" = pipewire ] || { echo "BENCH_BASELINE needs the pipewire server" >&2; exit 1; }
+  pw-cli create-node adapter '{ factory.name=support.null-audio-sink node.name=bench_wire media.class=Audio/Sink
+    audio.rate=48000 audio.channels=2 audio.position=[FL FR] node.driver=false object.linger=true }' >/dev/null
+  for _ in $(seq 100); do pw-link bench_wire:monitor_FL speakers:playback_FL 2>/dev/null && break; sleep 0.05; done
+  pw-link bench_wire:monitor_FR speakers:playback_FR
+  sox -q -n -r 48000 -c 2 -b 16 "$work/wire_unit.wav" synth 0.05 sine 1000 vol 0.5 pad 0 0.45
+  sox -q "$work/wire_unit.wav" "$work/wire.wav" repeat 29
+  "$probe" bench_wire.monitor speakers.monitor 17 >"$work/wire.txt" &
+  wire_probe=$!
+  sleep 1
+  paplay -d bench_wire "$work/wire.wav"
+  wait "$wire_probe" || true
+  wire=($(cat "$work/wire.txt"))
+  baseline="bare link monitor -> Speakers (the probe's own offset): ${wire[1]} bursts, median ${wire[3]} ms, max ${wire[5]} ms"
+  pw-cli destroy "$(pw-cli ls Node | awk '/^\tid/ {id=$2} /node.name = "bench_wire"/ {sub(",", "", id); print id}')" >/dev/null
+fi
 
 bands_left="25=2.00;63=-1.50;160=1.00;400=-2.00;1000=3.00;2500=-1.00;6300=2.50;16000=-3.00;0;"
 bands_right="25=-2.00;63=1.50;160=-1.00;400=2.00;1000=-3.00;2500=1.00;6300=-2.50;16000=3.00;0;"
 write_configuration "$work/busy.tva" 70 60 2.00 "$bands_left" "$bands_right"
 
-"$cli" live --config "$work/busy.tva" --volume-left -3 --volume-right -3 --limit-left 90 --limit-right 90 \
+"$cli" live ${BENCH_BACKEND:+--backend "$BENCH_BACKEND"} --config "$work/busy.tva" --volume-left -3 --volume-right -3 --limit-left 90 --limit-right 90 \
   >"$work/live.log" 2>&1 &
 live_pid=$!
 for _ in $(seq 200); do [ "$(pactl get-default-sink)" = tonvex_brevalto ] && break; sleep 0.05; done
@@ -86,10 +112,11 @@ counter() {  # name of the counter, line number: its value on the last status li
 python3 - "$work/latency.txt" "$ticks_before" "$ticks_after" "$clock_ticks" "$start" "$end" \
   "$(counter 'blocks dropped' "$lines_before")" "$(counter 'blocks dropped' "$lines_after")" \
   "$(counter 'silent buffers inserted' "$lines_before")" "$(counter 'silent buffers inserted' "$lines_after")" \
-  "$work/wake0.txt" "$work/wake1.txt" "$load" "$PRIVATE_AUDIO_SERVER" <<'PY'
+  "$work/wake0.txt" "$work/wake1.txt" "$load" "$PRIVATE_AUDIO_SERVER" "${BENCH_QUANTUM:-}" <<'PY'
 import sys
-latency, t0, t1, hz, s0, s1, d0, d1, i0, i1, w0, w1, load, server = sys.argv[1:]
+latency, t0, t1, hz, s0, s1, d0, d1, i0, i1, w0, w1, load, server, quantum = sys.argv[1:]
 print("server: %s; load average during the run: %s" % (server, load))
+print("quantum: %s" % (quantum or "the server's choice"))
 fields = open(latency).read().split()
 minutes = (float(s1) - float(s0)) / 60
 print("latency virtual device -> Speakers: %s bursts, median %s ms, max %s ms" % (fields[1], fields[3], fields[5]))
@@ -104,6 +131,8 @@ before, after = switches(w0), switches(w1)
 rates = [(t.split(":", 1)[1], (int(after[t]) - int(before.get(t, 0))) / (minutes * 60)) for t in sorted(after)]
 print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rates), ", ".join("%s %.0f" % r for r in rates)))
 PY
+[ -n "${baseline:-}" ] && echo "$baseline"
 steal_summary "$work/steal"
 echo "status at the end: $(tail -n1 "$work/live.log")"
+echo "backend: $(sed -n 's/^live: output .* (\(.*\)); stop.*/\1/p' "$work/live.log")"
 [ -n "${BENCH_KEEP_LOG:-}" ] && cp "$work/live.log" "$BENCH_KEEP_LOG"

@@ -31,6 +31,21 @@ def pactl_json(*what):
         return None
 
 
+def graph_loop():
+    """Inside PipeWire's graph: whether the program's filter node feeds the virtual sink."""
+    try:
+        out = subprocess.run(["pw-link", "-l"], capture_output=True, text=True, timeout=2).stdout
+    except (OSError, subprocess.TimeoutExpired):
+        return False
+    port = ""
+    for line in out.splitlines():
+        if not line.startswith(" "):
+            port = line
+        elif port.startswith("tonvex_filter:out_") and line.strip().startswith("|-> " + VIRTUAL + ":"):
+            return True
+    return False
+
+
 def tone_level(samples, frequency):
     """Goertzel: the tone's amplitude against the chunk's RMS (both as fractions of full scale)."""
     w = 2 * math.pi * frequency / RATE
@@ -73,6 +88,8 @@ def main():
                     player_on_virtual = True
                 if i["properties"].get("application.process.id") == pid and by_index.get(i["sink"]) == VIRTUAL:
                     problems.append("loop: the program plays into the virtual device")
+            if os.environ.get("PRIVATE_AUDIO_SERVER") == "pipewire" and graph_loop():
+                problems.append("loop: the program's filter plays into the virtual device")
             for name in expected:
                 r = recorders.get(name)
                 if name in by_index.values() and (r is None or r.poll() is not None):

@@ -55,6 +55,9 @@ class IWaveOutStream {
   virtual MmResult Reset() = 0;                        // stops playing, marks every queued buffer done
   virtual MmResult Close() = 0;                        // kWaveStillPlaying while buffers are queued
   virtual MmResult SetVolume(uint32_t volume) = 0;     // low word left, high word right, 0xFFFF = full
+  // A stream that plays each buffer in the cycle it was written in and marks it done at once holds no queue:
+  // there is nothing to top up or drain.
+  virtual bool PlaysAsWritten() const { return false; }
 };
 
 // The output devices of the machine, numbered from 0.

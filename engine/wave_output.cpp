@@ -238,7 +238,7 @@ void CWaveOutput::Submit(int frames) {
 void CWaveOutput::Regulate() {
   if (deviceIndex_ < 0) return;
   platform::Guard guard(outputLock_);
-  if (!stream_) return;
+  if (!stream_ || stream_->PlaysAsWritten()) return;
 
   int queued = 0;
   bool stoppedAtFree = false;

@@ -106,6 +106,22 @@ bool GetDefaultSink(PulseConnection& connection, std::string* name, int timeoutM
          !name->empty();
 }
 
+bool GetServerName(PulseConnection& connection, std::string* name, int timeoutMs) {
+  name->clear();
+  ServerRequest request{&connection, name};
+  return RunOperation(connection, timeoutMs, [&](pa_context* context) {
+           return pa_context_get_server_info(
+               context,
+               [](pa_context*, const pa_server_info* info, void* userdata) {
+                 auto* request = static_cast<ServerRequest*>(userdata);
+                 if (info && info->server_name) *request->name = info->server_name;
+                 request->connection->Signal();
+               },
+               &request);
+         }) &&
+         !name->empty();
+}
+
 bool SetDefaultSink(PulseConnection& connection, const std::string& name, int timeoutMs) {
   SuccessRequest request{&connection};
   return RunOperation(connection, timeoutMs,

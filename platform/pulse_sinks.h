@@ -31,6 +31,8 @@ struct PulseClient {
 bool ListSinks(PulseConnection& connection, std::vector<PulseSink>* sinks, int timeoutMs = 2000);
 // The preferred playback device: the server's default sink, by name.
 bool GetDefaultSink(PulseConnection& connection, std::string* name, int timeoutMs = 2000);
+// The server's own name: "pulseaudio", or "PulseAudio (on PipeWire 0.3.65)" for PipeWire's pulse server.
+bool GetServerName(PulseConnection& connection, std::string* name, int timeoutMs = 2000);
 bool SetDefaultSink(PulseConnection& connection, const std::string& name, int timeoutMs = 2000);
 // The sink whose description is exactly `description`; false when there is none.
 bool FindSinkByDescription(PulseConnection& connection, const std::string& description, PulseSink* sink,

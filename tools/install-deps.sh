@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libbenchmark-dev           # tests and benchmarks
   clang libclang-rt-14-dev                # libFuzzer targets
   libpulse-dev                            # PulseAudio / PipeWire client
+  libpipewire-0.3-dev                     # the live path inside PipeWire's graph
   libsndfile1-dev                         # WAV and other audio files
   pulseaudio pulseaudio-utils sox         # private audio server and signal tools for end-to-end tests
   python3                                 # measures the end-to-end recordings

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -50,11 +51,22 @@ constexpr const char* kControlName = "Tonvex control";
 
 }  // namespace
 
-LiveAudio::LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters)
+LiveAudio::LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters,
+                     const std::string& backend)
     : reporter_(reporter),
       control_(kControlName, {[this](pa_context*) { ++connections_; }, {}, {}}),
-      dsp_(std::make_unique<engine::CDspMain>(driver_, outputs_, reporter, parameters)),
-      session_(control_) {}
+      graphOutputs_(outputs_, graph_),
+      graphDriver_(graph_),
+      backendOutputs_(outputs_),
+      backendDriver_(driver_),
+      backendOption_(backend),
+      dsp_(std::make_unique<engine::CDspMain>(backendDriver_, backendOutputs_, reporter, parameters)),
+      session_(control_) {
+  if (backendOption_.empty()) {
+    const char* variable = std::getenv(audio::kBackendVariable);
+    backendOption_ = variable ? variable : "";
+  }
+}
 
 LiveAudio::~LiveAudio() { Stop(); }
 
@@ -67,7 +79,25 @@ void LiveAudio::Connect(int timeoutMs) {
   if (!outputs_.Start(timeoutMs)) throw RunError("the audio server did not list its playback devices");
   seenConnections_ = connections_.load();
   platform::GetDefaultSink(control_, &startDefault_);
+  ChooseBackend();
   connected_ = true;
+}
+
+void LiveAudio::ChooseBackend() {
+  bool automatic = false;
+  if (!audio::ParseAudioBackend(backendOption_, &backend_, &automatic))
+    throw RunError("unknown audio backend \"" + backendOption_ + "\" (pulse or pipewire)");
+  if (automatic) {
+    std::string serverName;
+    platform::GetServerName(control_, &serverName);
+    backend_ = audio::DetectAudioBackend(serverName, serverName.empty() && audio::PipeWireLivePath::ServerAnswers());
+  } else if (backend_ == audio::AudioBackend::kPipeWire && !audio::PipeWireLivePath::ServerAnswers()) {
+    throw RunError("no PipeWire server is reachable");
+  }
+  const bool graph = backend_ == audio::AudioBackend::kPipeWire;
+  backendOutputs_.Use(graph ? static_cast<engine::IWaveOutSystem&>(graphOutputs_) : outputs_);
+  backendDriver_.Use(graph ? static_cast<engine::IDriverOpener&>(graphDriver_) : driver_);
+  graph_.SetStartDefault(startDefault_);
 }
 
 std::string LiveAudio::SelectOutput(const std::string& option) {
@@ -75,13 +105,17 @@ std::string LiveAudio::SelectOutput(const std::string& option) {
   outputSink_ = description;
   for (const audio::OutputCandidate& sink : outputs_.Candidates())
     if (sink.description == description) outputSink_ = sink.name;
+  graph_.SetOutput(description);
   return description;
 }
 
 void LiveAudio::Start(const platform::InstanceLock& lock) {
   std::string unguarded;
+  // In the graph the virtual sink is this process's own node: one loaded by an earlier run is not adopted.
+  if (backend_ == audio::AudioBackend::kPipeWire) audio::RemoveVirtualSinks(control_);
   if (!session_.Begin(lock, outputSink_, &unguarded)) reporter_.ShowError(unguarded);
   driver_.SetSinkFormat(session_.SinkFormat());
+  graphDriver_.SetSinkFormat(session_.SinkFormat());
   try {
     dsp_->Output().MuteDevice();
   } catch (const engine::Exception& e) {
@@ -117,6 +151,7 @@ void LiveAudio::Stop() {
   started_ = false;
   session_.HandBack();
   dsp_->Stop();
+  graph_.Stop();  // the virtual sink goes with it
   try {
     dsp_->Output().RestoreDeviceVolume();
   } catch (const engine::Exception& e) {

@@ -4,6 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_backend.h"
+#include "audio/pipewire_driver.h"
+#include "audio/pipewire_live_path.h"
+#include "audio/pipewire_wave_out.h"
 #include "audio/pulse_driver.h"
 #include "audio/pulse_wave_out.h"
 #include "audio/virtual_device_session.h"
@@ -15,10 +19,6 @@
 
 namespace cli {
 
-// The live engine's life on the audio server, shared by `tonvex-cli live` and the desktop program: the
-// control connection, the playback devices, the engine, and the virtual device that becomes the default
-// sink while the engine runs and hands the default back at the end (a guardian does it if this process
-// dies). The caller holds the instance lock before Connect.
 // Another Tonvex of this user already runs on the same audio server (found there, whatever lock folder the
 // environment names): nothing was changed.
 class AlreadyRunning : public RunError {
@@ -33,15 +33,24 @@ class AlreadyRunning : public RunError {
   long holder_;
 };
 
+// The live engine's life on the audio server, shared by `tonvex-cli live` and the desktop program: the
+// control connection, the playback devices, the engine, and the virtual device that becomes the default
+// sink while the engine runs and hands the default back at the end (a guardian does it if this process
+// dies). The caller holds the instance lock before Connect. The sound goes through the PulseAudio protocol or,
+// on PipeWire, inside its graph (see audio_backend.h); the control, the device list and the default sink are
+// always handled through the PulseAudio protocol.
 class LiveAudio {
  public:
-  LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters);
+  // `backend`: "pulse", "pipewire", or empty for the environment's choice (kBackendVariable) or detection.
+  LiveAudio(engine::IEngineReporter& reporter, engine::ProcessingParameters& parameters,
+            const std::string& backend = std::string());
   ~LiveAudio();
   LiveAudio(const LiveAudio&) = delete;
   LiveAudio& operator=(const LiveAudio&) = delete;
 
   // Reaches the server and lists its playback devices; RunError when it cannot, AlreadyRunning when another
-  // instance of this user is connected there. Remembers the default sink.
+  // instance of this user is connected there. Remembers the default sink and settles the backend (RunError
+  // when the one asked for cannot be used).
   void Connect(int timeoutMs = 3000);
   bool Connected() const { return connected_; }
   // Picks the output (`option` a description or sink name for this run only; empty: the output rule with the
@@ -60,9 +69,12 @@ class LiveAudio {
   engine::CDspMain& Dsp() { return *dsp_; }
   audio::PulseWaveOutSystem& Outputs() { return outputs_; }
   const std::string& OutputSink() const { return outputSink_; }
+  audio::AudioBackend Backend() const { return backend_; }
   bool Started() const { return started_; }
 
  private:
+  void ChooseBackend();
+
   engine::IEngineReporter& reporter_;
   std::atomic<int> connections_{0};
   int seenConnections_ = 0;
@@ -71,6 +83,13 @@ class LiveAudio {
   platform::PulseConnection control_;
   audio::PulseWaveOutSystem outputs_;
   audio::PulseDriverOpener driver_;
+  audio::PipeWireLivePath graph_;
+  audio::PipeWireWaveOutSystem graphOutputs_;
+  audio::PipeWireDriverOpener graphDriver_;
+  audio::BackendWaveOutSystem backendOutputs_;
+  audio::BackendDriverOpener backendDriver_;
+  std::string backendOption_;
+  audio::AudioBackend backend_ = audio::AudioBackend::kPulse;
   std::unique_ptr<engine::CDspMain> dsp_;
   audio::VirtualDeviceSession session_;
   std::string startDefault_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "audio/audio_backend.h"
 #include "engine/dsp_main.h"
 #include "engine/exceptions.h"
 #include "engine/engine_reporter.h"
@@ -40,7 +41,7 @@ std::string StatusLine(engine::CDspMain& dsp) {
 
 }  // namespace
 
-int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
+int RunLive(const ProcessingOptions& options, const std::string& outputDevice, const std::string& backend) {
   // The signals are taken synchronously by this thread; every thread started from here inherits the mask.
   // A closed terminal (SIGHUP) or a reader that went away (SIGPIPE, `live | head`) ends it like SIGTERM.
   sigset_t stopSignals;
@@ -61,11 +62,12 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice) {
   engine::ProcessingParameters& parameters = engine::Parameters();
   ApplyLiveSettings(options, parameters);
   StderrReporter reporter;
-  LiveAudio live(reporter, parameters);
+  LiveAudio live(reporter, parameters, backend);
   live.Connect();
   live.SelectOutput(outputDevice);
   live.Start(instance);
-  std::printf("live: output \"%s\"; stop with Ctrl+C\n", live.OutputSink().c_str());
+  std::printf("live: output \"%s\" (%s); stop with Ctrl+C\n", live.OutputSink().c_str(),
+              audio::AudioBackendName(live.Backend()));
   std::fflush(stdout);
   for (;;) {
     struct timespec second = {1, 0};

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_backend.h"
 #include "engine/exceptions.h"
 #include "engine/processing_parameters.h"
 #include "settings/configuration_io.h"
@@ -32,12 +33,15 @@ const char* const kHelp =
     "  normalize IN OUT\n"
     "      Loads the configuration IN and stores it to OUT exactly as the program saves it, after IN's\n"
     "      preset display-name lines.\n"
-    "  live [--config FILE] [--output DEVICE] [render's volume, limiter and --amplificator options]\n"
+    "  live [--config FILE] [--output DEVICE] [--backend pulse|pipewire]\n"
+    "       [render's volume, limiter and --amplificator options]\n"
     "      Runs the live engine: the virtual device becomes the default playback device and the sound\n"
     "      plays on DEVICE for this run (default: the remembered device, else the default one at start,\n"
     "      else the last real one) until SIGINT or SIGTERM. It starts from the desktop program's stored\n"
     "      settings (the current preset or configuration, volume, limiter, amplifier); each option given\n"
-    "      overrides its stored counterpart.\n"
+    "      overrides its stored counterpart. --backend (else TONVEX_AUDIO_BACKEND) chooses how the sound\n"
+    "      goes: through the PulseAudio protocol, or inside PipeWire's graph (default: pipewire when the\n"
+    "      server is PipeWire).\n"
     "\n"
     "Exit status: 0 success, 1 failure while working, 2 bad arguments.\n";
 
@@ -110,8 +114,14 @@ int Normalize(const std::vector<std::string>& args) {
 int Live(const std::vector<std::string>& args) {
   std::set<std::string> valued = cli::kProcessingValued;
   valued.insert("--output");
+  valued.insert("--backend");
   Arguments arguments = ParseArguments(args, valued, {"--amplificator"}, 0);
-  return cli::RunLive(cli::ReadProcessingOptions(arguments), arguments.Value("--output"));
+  const std::string backend = arguments.Value("--backend");
+  audio::AudioBackend chosen;
+  bool automatic;
+  if (arguments.Has("--backend") && (!audio::ParseAudioBackend(backend, &chosen, &automatic) || automatic))
+    throw cli::UsageError("--backend takes pulse or pipewire");
+  return cli::RunLive(cli::ReadProcessingOptions(arguments), arguments.Value("--output"), backend);
 }
 
 }  // namespace

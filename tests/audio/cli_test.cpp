@@ -56,6 +56,12 @@ TEST(CliTest, BadCallsExitWithTwoNamingTheFault) {
     EXPECT_NE(run.err.find(std::string(option).substr(0, std::string(option).find(' '))), std::string::npos)
         << option << ": " << run.err;
   }
+  // A backend other than the two is refused before any server is asked.
+  for (const char* backend : {"jack", "auto", "PipeWire"}) {
+    CliRun run = RunCli(std::string("live --backend ") + backend, dir);
+    EXPECT_EQ(run.status, 2) << backend;
+    EXPECT_NE(run.err.find("--backend"), std::string::npos) << backend << ": " << run.err;
+  }
 }
 
 TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
