@@ -1,6 +1,9 @@
 // The main window hides into the notification area, or, where the desktop shows none, goes to the task bar.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include <QApplication>
 
@@ -51,6 +54,44 @@ TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
     QApplication::processEvents();
     EXPECT_EQ(minimized.isVisible(), !tray);
     EXPECT_EQ(minimized.isMinimized(), !tray);
+  }
+}
+
+// The session's end (SIGTERM, SIGINT, SIGHUP, the desktop logging out) waits for nobody: unsaved changes and
+// waiting writes are stored, and a folder that takes no file is told on stderr, never in a message box.
+TEST(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
+  testing_support::ScratchDir scratch;
+  const std::string home = scratch.path;
+  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
+  platform::RegistryKey key;
+  ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex"), 0);
+  engine::ProcessingParameters parameters;
+  settings::ConfigurationModel configuration;
+  testing_support::ScriptedPrompt prompt;
+  testing_support::SilentMonitor monitor;
+  panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
+  settings::PresetSelection selection(configuration, parameters, &prompt);
+  selection.configFolder = home + "/config";
+  std::filesystem::create_directories(selection.configFolder);
+  settings::ApplicationSwitches switches(parameters);
+  for (const bool writable : {false, true}) {
+    SCOPED_TRACE(writable ? "writable" : "read-only configuration folder");
+    ::chmod(selection.configFolder.c_str(), writable ? 0755 : 0555);
+    desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+    selection.MarkModified();
+    bool waitingWriteRan = false;
+    state.writes.Schedule(panels::StoredPart::kVolume, [&] { waitingWriteRan = true; });
+    testing::internal::CaptureStderr();
+    frame.EndSession();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(prompt.messages.empty()) << prompt.messages.front().text;
+    EXPECT_TRUE(waitingWriteRan);
+    EXPECT_EQ(std::filesystem::exists(selection.configFolder + "/Custom.tvh"), writable);
+    std::string pending;
+    key.QueryString("pending", &pending, 16);
+    EXPECT_EQ(pending, writable ? "1" : "") << "never a pointer to a file that is not there";
+    EXPECT_EQ(errors.find("Custom.tvh") != std::string::npos, !writable) << errors;
   }
 }
 
