@@ -1,6 +1,8 @@
 // tonvex-cli as the user runs it: exit codes, messages and files.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,6 +98,46 @@ TEST(CliTest, BandsAndNormalizeReadAndStoreAsTheProgramDoes) {
       << "a preset keeps its display names: " << once;
   ASSERT_EQ(RunCli("normalize " + dir.File("once.tvd") + " " + dir.File("twice.tvd"), dir).status, 0);
   EXPECT_EQ(ReadText(dir.File("twice.tvd")), once);
+}
+
+// OUT names a link, a device or a pipe: a link is written through (its target replaced, the link kept), the
+// others are refused before anything is written.
+TEST(CliTest, OutputThroughALinkReachesItsTargetAndDevicesAndPipesAreRefused) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteTone(dir.File("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 441));
+  WriteText(dir.File("loud.tvd"), kConfiguration);
+  std::filesystem::create_directory(dir.File("kept"));
+  std::filesystem::create_symlink("kept/song.wav", dir.File("song.wav"));    // relative, target still missing
+  std::filesystem::create_symlink("kept/preset.tvd", dir.File("link.tvd"));
+  WriteText(dir.File("kept/preset.tvd"), "old");
+  ASSERT_EQ(RunCli("render " + dir.File("in.wav") + " " + dir.File("song.wav"), dir).status, 0);
+  ASSERT_EQ(RunCli("normalize " + dir.File("loud.tvd") + " " + dir.File("link.tvd"), dir).status, 0);
+  SF_INFO info;
+  for (const char* link : {"song.wav", "link.tvd"}) EXPECT_TRUE(std::filesystem::is_symlink(dir.File(link))) << link;
+  EXPECT_EQ(audio_test::ReadSound(dir.File("kept/song.wav"), &info).size(), 2u * 441);
+  EXPECT_EQ(ReadText(dir.File("kept/preset.tvd")).rfind("lang_09_ = Loud\n", 0), 0u);
+
+  // A device node of its own (the system's /dev/null is never risked): root only, as in CI.
+  ASSERT_EQ(::mkfifo(dir.File("pipe.wav").c_str(), 0600), 0);
+  const bool device = ::mknod(dir.File("null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+  std::filesystem::create_symlink("null", dir.File("null.tvd"));
+  std::vector<std::pair<std::string, const char*>> refused = {
+      {"render " + dir.File("in.wav") + " " + dir.File("pipe.wav"), "pipe"},
+      {"normalize " + dir.File("loud.tvd") + " " + dir.File("pipe.wav"), "pipe"}};
+  if (device) {
+    refused.push_back({"normalize " + dir.File("loud.tvd") + " " + dir.File("null.tvd"), "device"});
+    refused.push_back({"render " + dir.File("in.wav") + " " + dir.File("null"), "device"});
+  }
+  for (const auto& [call, named] : refused) {
+    CliRun run = RunCli(call, dir);
+    EXPECT_EQ(run.status, 1) << call;
+    EXPECT_NE(run.err.find(named), std::string::npos) << call << ": " << run.err;
+  }
+  EXPECT_EQ(std::filesystem::status(dir.File("pipe.wav")).type(), std::filesystem::file_type::fifo);
+  if (device) {
+    EXPECT_EQ(std::filesystem::status(dir.File("null")).type(), std::filesystem::file_type::character);
+  }
+  EXPECT_EQ(dir.Names().size(), device ? 8u : 7u) << "no temporary file is left";
 }
 
 TEST(CliTest, RenderAndAnalyzeWorkFromTheCommandLine) {
