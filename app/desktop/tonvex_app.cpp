@@ -124,7 +124,8 @@ bool CTonvexApp::InitInstance() {
   panelState_ = std::make_unique<panels::PanelState>(
       parameters, settings::Configuration(), prompt_, *monitor_, [this, &selection] {
         selection.MarkModified();
-        panelState_->writes.Schedule(panels::StoredPart::kConfiguration, [&selection] { selection.KeepPendingChanges(); });
+        panelState_->writes.Schedule(panels::StoredPart::kConfiguration,
+                                     [&selection] { selection.KeepPendingChanges(); });
       });
   panels::LoadVolumeSettings(*panelState_);
   panels::LoadLimiterSettings(*panelState_);

@@ -17,19 +17,28 @@
 
 namespace {
 
-TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
+// What a main window works on, with its settings in a scratch folder.
+class MainFrame : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
+    selection.configFolder = home + "/config";
+    std::filesystem::create_directories(selection.configFolder);
+  }
+
   testing_support::ScratchDir scratch;
   const std::string home = scratch.path;
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel configuration;
   testing_support::ScriptedPrompt prompt;
   testing_support::SilentMonitor monitor;
-  panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
-  settings::PresetSelection selection(configuration, parameters, &prompt);
-  settings::ApplicationSwitches switches(parameters);
+  panels::PanelState state{parameters, configuration, prompt, monitor, [] {}};
+  settings::PresetSelection selection{configuration, parameters, &prompt};
+  settings::ApplicationSwitches switches{parameters};
+};
 
+TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
   for (const bool tray : {true, false}) {
     SCOPED_TRACE(tray ? "with a notification area" : "without one");
     // Closing the window.
@@ -59,22 +68,9 @@ TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
 
 // The session's end (SIGTERM, SIGINT, SIGHUP, the desktop logging out) waits for nobody: unsaved changes and
 // waiting writes are stored, and a folder that takes no file is told on stderr, never in a message box.
-TEST(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
-  testing_support::ScratchDir scratch;
-  const std::string home = scratch.path;
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
+TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
   platform::RegistryKey key;
   ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex"), 0);
-  engine::ProcessingParameters parameters;
-  settings::ConfigurationModel configuration;
-  testing_support::ScriptedPrompt prompt;
-  testing_support::SilentMonitor monitor;
-  panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
-  settings::PresetSelection selection(configuration, parameters, &prompt);
-  selection.configFolder = home + "/config";
-  std::filesystem::create_directories(selection.configFolder);
-  settings::ApplicationSwitches switches(parameters);
   for (const bool writable : {false, true}) {
     SCOPED_TRACE(writable ? "writable" : "read-only configuration folder");
     ::chmod(selection.configFolder.c_str(), writable ? 0755 : 0555);

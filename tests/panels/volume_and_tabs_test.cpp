@@ -70,22 +70,22 @@ TEST_F(VolumeControls, BottomIsMuteAndStoredAsMinus34dBAndGatherOffMovesOneSlide
   EXPECT_EQ(state.volumePositionRight, 80);
 }
 
-// A slider dragged or stepped writes the settings file once, when the steps stop, not at every step; the
-// limiter's steps coalesce with it into the same settled moment.
+// Sliders dragged or stepped write nothing while the steps go on, and their values once the steps stop.
 TEST_F(VolumeControls, StepsWriteTheSettingsOnceWhenTheyStop) {
   panels::LoadVolumeSettings(state);
   panels::LoadLimiterSettings(state);
   auto* panel = Show<panels::CFormLimiter>(kLimiter);
   const std::string before = RegistryVersion();
+  QElapsedTimer waited;  // since the last step
   for (int position = 39; position >= 30; --position) {
     panel->VolumeSlider(0)->setValue(position);
     panel->ValueSlider(panels::CFormLimiter::kLimit)->setValue(position);
+    waited.start();
     QCoreApplication::processEvents();
     EXPECT_EQ(RegistryVersion(), before) << "written while the slider still moves, at " << position;
   }
-  QElapsedTimer waited;
-  waited.start();
-  while (RegistryVersion() == before && waited.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  while (RegistryVersion() == before && waited.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   EXPECT_GE(waited.elapsed(), 300) << "the change had no time to settle";
   EXPECT_EQ(Stored("volume_left") + " " + Stored("limiter_left"), "3.1623 90");
 }
