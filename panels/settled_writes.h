@@ -24,7 +24,6 @@ class SettledWrites {
   void Schedule(StoredPart part, std::function<void()> write);
   void Flush();
   void Cancel(StoredPart part) { waiting_.erase(part); }
-  bool Waiting() const { return !waiting_.empty(); }
 
  private:
   QTimer timer_;
