@@ -133,14 +133,14 @@ void CFormBase::OnVolumeSlider(int channel) {
   }
   volume.SetVolumePosition(VolumePosition(channel), channel);
   ShowVolumeLabel(channel);
-  if (moved != 0) SaveVolumeSettings(state_);
+  if (moved != 0) SaveVolumeSettingsSettled(state_);
 }
 
 void CFormBase::OnGather() {
   const int old = state_.gatherChecked;
   state_.gatherChecked = gather_->isChecked() ? 1 : 0;
   engine::CVolume(state_.parameters.volume).SetGather(state_.gatherChecked);
-  if (state_.gatherChecked != old) SaveVolumeSettings(state_);
+  if (state_.gatherChecked != old) SaveVolumeSettingsSettled(state_);
 }
 
 }  // namespace panels

@@ -128,7 +128,7 @@ void CFormLimiter::OnSlider() {
   }
   ShowLevels();
   HandToEngine();
-  if (positions_ != old) SaveLimiterSettings(state_);
+  if (positions_ != old) SaveLimiterSettingsSettled(state_);
 }
 
 void CFormLimiter::OnSide(int side) {
@@ -154,7 +154,7 @@ void CFormLimiter::OnSide(int side) {
     }
   }
   RefreshLabels();
-  SaveLimiterSettings(state_);
+  SaveLimiterSettingsSettled(state_);
 }
 
 }  // namespace panels

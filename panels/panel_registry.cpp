@@ -32,6 +32,10 @@ void LoadVolumeSettings(PanelState& state) {
 
 void SaveVolumeSettings(PanelState& state) { settings::SaveStoredVolume(state.parameters.volume); }
 
+void SaveVolumeSettingsSettled(PanelState& state) {
+  state.writes.Schedule(StoredPart::kVolume, [&state] { SaveVolumeSettings(state); });
+}
+
 void LoadLimiterSettings(PanelState& state) {
   state.limiterValues = settings::LoadStoredLimiter();
   RefreshVolumePositions(state);
@@ -39,6 +43,10 @@ void LoadLimiterSettings(PanelState& state) {
 }
 
 void SaveLimiterSettings(PanelState& state) { settings::SaveStoredLimiter(state.limiterValues); }
+
+void SaveLimiterSettingsSettled(PanelState& state) {
+  state.writes.Schedule(StoredPart::kLimiter, [&state] { SaveLimiterSettings(state); });
+}
 
 void LoadMonitorSide(PanelState& state) {
   platform::RegistryKey key;

@@ -7,6 +7,7 @@
 
 #include "engine/processing_parameters.h"
 #include "graphs/monitor_source.h"
+#include "panels/settled_writes.h"
 #include "platform/user_prompt.h"
 #include "settings/configuration_model.h"
 #include "settings/stored_levels.h"
@@ -54,6 +55,8 @@ struct PanelState {
 
   std::vector<PanelTab> panelTabs;  // in tab order
   int currentPanelTab = 0;
+
+  SettledWrites writes;  // the values above reach the settings file once a change settles
 };
 
 }  // namespace panels

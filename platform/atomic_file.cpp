@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <random>
 
@@ -79,16 +80,7 @@ AtomicFileWriter::~AtomicFileWriter() { Abort(); }
 
 int AtomicFileWriter::Begin(const std::string& targetPath) {
   Abort();
-  target_ = targetPath;
-  // Replace the file a link points to, not the link (dotfile managers link settings files).
-  struct stat link {};
-  if (::lstat(targetPath.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-    char* resolved = ::realpath(targetPath.c_str(), nullptr);
-    if (resolved) {
-      target_ = resolved;
-      std::free(resolved);
-    }
-  }
+  target_ = LinkTarget(targetPath);
   // A rename would replace a read-only file, or write into a read-only folder, for root.
   if (MarkedReadOnly(target_) || MarkedReadOnly(FolderOf(target_))) return EACCES;
   RemoveDeadWritersFiles(target_);
@@ -103,7 +95,8 @@ int AtomicFileWriter::Begin(const std::string& targetPath) {
   if (fd < 0) return EEXIST;
   // Keep the permissions of the file being replaced (a user may have made it private).
   struct stat existing {};
-  if (::stat(target_.c_str(), &existing) == 0) ::fchmod(fd, existing.st_mode & 07777);
+  newName_ = ::stat(target_.c_str(), &existing) != 0;
+  if (!newName_) ::fchmod(fd, existing.st_mode & 07777);
   stream_ = ::fdopen(fd, "w+");
   if (!stream_) {
     int error = errno;
@@ -129,7 +122,7 @@ int AtomicFileWriter::Commit() {
     return error;
   }
   temporary_.clear();
-  SyncFolder(FolderOf(target_));
+  if (newName_ || syncFolderAlways_) SyncFolder(FolderOf(target_));
   return 0;
 }
 
@@ -153,6 +146,20 @@ int ReplaceFileContent(const std::string& path, std::string_view content) {
     return error;
   }
   return writer.Commit();
+}
+
+std::string LinkTarget(const std::string& path) {
+  std::string current = path;
+  for (int link = 0; link < 40; ++link) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) break;
+    char text[PATH_MAX];
+    const ssize_t length = ::readlink(current.c_str(), text, sizeof text - 1);
+    if (length <= 0) break;
+    const std::string named(text, static_cast<size_t>(length));
+    current = named[0] == '/' ? named : FolderOf(current) + "/" + named;
+  }
+  return current;
 }
 
 int CreateFolders(const std::string& folder) {

@@ -16,7 +16,7 @@ int MoveFile(const std::string& from, const std::string& to) {
   if (errno != EXDEV) return errno;
   int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (source < 0) return errno;
-  AtomicFileWriter writer;
+  AtomicFileWriter writer(/*syncFolderAlways=*/true);  // the source goes next: the copy's name must stay
   if (int error = writer.Begin(to)) {
     ::close(source);
     return error;

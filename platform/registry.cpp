@@ -110,15 +110,7 @@ int RegistryKey::QueryDword(std::string_view name, uint32_t* value) const {
 }
 
 int RegistryKey::SetValue(std::string_view name, const RegistryValue& value) {
-  if (!open_) return kRegistryInvalidHandle;
-  if (!(access_ & KEY_WRITE)) return kRegistryAccessDenied;
-  if (path_.empty()) return EINVAL;  // a root itself holds no values
-  return ModifyRegistryFile(RegistryFilePath(root_), Heading(root_), [&](RegistryDocument& document) {
-    const RegistryValue* existing = document.Find(path_, name);
-    if (existing && *existing == value) return kUnchanged;
-    document.Set(path_, name, value);
-    return 0;
-  });
+  return SetValues({{std::string(name), value}});
 }
 
 int RegistryKey::DeleteValue(std::string_view name) {
@@ -126,6 +118,25 @@ int RegistryKey::DeleteValue(std::string_view name) {
   if (!(access_ & KEY_WRITE)) return kRegistryAccessDenied;
   return ModifyRegistryFile(RegistryFilePath(root_), Heading(root_), [&](RegistryDocument& document) {
     return document.Delete(path_, name) ? 0 : kRegistryNotFound;
+  });
+}
+
+int RegistryKey::SetValues(const std::vector<RegistryChange>& changes) {
+  if (!open_) return kRegistryInvalidHandle;
+  if (!(access_ & KEY_WRITE)) return kRegistryAccessDenied;
+  if (path_.empty()) return EINVAL;  // a root itself holds no values
+  return ModifyRegistryFile(RegistryFilePath(root_), Heading(root_), [&](RegistryDocument& document) {
+    bool changed = false;
+    for (const RegistryChange& change : changes) {
+      const RegistryValue* existing = document.Find(path_, change.name);
+      if (!change.value) {
+        changed = document.Delete(path_, change.name) || changed;
+      } else if (!existing || !(*existing == *change.value)) {
+        document.Set(path_, change.name, *change.value);
+        changed = true;
+      }
+    }
+    return changed ? 0 : kUnchanged;
   });
 }
 

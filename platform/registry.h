@@ -1,8 +1,10 @@
 #pragma once
 #include <cerrno>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry_document.h"
 
@@ -39,6 +41,12 @@ void SetRegistryFolder(RegistryRoot root, const std::string& folder);
 std::string RegistryFolder(RegistryRoot root);
 std::string RegistryFilePath(RegistryRoot root);
 
+// One value of a batch written by RegistryKey::SetValues: its new data, or no data to delete it.
+struct RegistryChange {
+  std::string name;
+  std::optional<RegistryValue> value;
+};
+
 // An open key. Open never creates a key (a missing key fails with kRegistryNotFound, and then
 // nothing can be written); Create makes the key and its parents, as an installation does.
 class RegistryKey {
@@ -64,6 +72,8 @@ class RegistryKey {
   int SetString(std::string_view name, std::string_view text) { return SetValue(name, RegistryValue::String(text)); }
   int SetDword(std::string_view name, uint32_t value) { return SetValue(name, RegistryValue::Dword(value)); }
   int DeleteValue(std::string_view name);
+  // Several values in one write of the file (none when nothing changes); a value missing at deletion is no error.
+  int SetValues(const std::vector<RegistryChange>& changes);
 
  private:
   RegistryRoot root_ = RegistryRoot::CurrentUser;

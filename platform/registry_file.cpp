@@ -123,7 +123,9 @@ void Repair(const std::string& path, const std::string& heading, const std::stri
     return;
   }
   std::string backup = BackupName(path);
-  bool kept = ::link(path.c_str(), backup.c_str()) == 0 || ReplaceFileContent(backup, text) == 0;
+  // The bytes that were read, not a hard link: a linked settings file would leave a second link to the file
+  // that the repair below replaces.
+  bool kept = ReplaceFileContent(backup, text) == 0;
   if (int error = ReplaceFileContent(path, readable.Serialize(heading))) {
     if (kept) ::unlink(backup.c_str());  // the damaged file itself is still there
     WarnOnce(message + "; it could not be repaired: " + std::strerror(error));

@@ -1,9 +1,11 @@
 #include "settings/configuration_stream.h"
 
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -57,8 +59,21 @@ std::FILE* OpenConfigurationFile(const std::string& path, int* error) {
   return stream;
 }
 
+int CheckConfigurationFile(const std::string& path) {
+  static constexpr const char* kExtensions[] = {".tvd", ".tva", ".tvx", ".tvu"};
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || path.find('/', dot) != std::string::npos ||
+      std::none_of(std::begin(kExtensions), std::end(kExtensions),
+                   [&](const char* extension) { return ::strcasecmp(path.c_str() + dot, extension) == 0; }))
+    return EINVAL;
+  int error = 0;
+  if (std::FILE* stream = OpenConfigurationFile(path, &error)) std::fclose(stream);
+  return error;
+}
+
 std::string ConfigurationOpenErrorText(int error) {
   switch (error) {
+    case EINVAL: return "its name does not end in .tvd, .tva, .tvx or .tvu";
     case EISDIR: return "it is a folder, not a configuration file";
     case ENODEV: return "it is not a regular file";
     case EFBIG: return "it is larger than 1 MiB, too large for a configuration file";

@@ -15,6 +15,11 @@ inline constexpr long kMaxConfigurationBytes = 1 << 20;
 // rewound stream, or nullptr with `error` set to that or the system's errno value.
 std::FILE* OpenConfigurationFile(const std::string& path, int* error);
 
+// Whether `path` can be taken in as a configuration file: its name ends in a configuration file's
+// extension (.tvd, .tva, .tvx, .tvu: what the preset list and the Open and Save dialogs offer; EINVAL
+// otherwise) and OpenConfigurationFile accepts it. 0 or the error.
+int CheckConfigurationFile(const std::string& path);
+
 // What went wrong, for a message: the reasons above in words, else the system's text.
 std::string ConfigurationOpenErrorText(int error);
 

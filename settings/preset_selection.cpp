@@ -37,15 +37,19 @@ void PresetSelection::LoadSelection() {
   if (key.QueryString("pending", &pendingText, 1024) == 0) pending = ParseInteger(pendingText);
 }
 
-void PresetSelection::SaveSelection() {
+void PresetSelection::SaveSelection() { StoreSelection(pending != 0); }
+
+void PresetSelection::StoreSelection(bool pendingStored) {
   platform::RegistryKey key;
   if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_WRITE) != 0)
     return;
-  if (!selectionName.empty()) key.SetString("selection", selectionName);
-  else key.DeleteValue("selection");
-  if (!customTitle.empty()) key.SetString("selcustom", customTitle);
-  else key.DeleteValue("selcustom");
-  key.SetString("pending", pending ? "1" : "0");
+  auto text = [](const std::string& value) -> std::optional<platform::RegistryValue> {
+    if (value.empty()) return std::nullopt;  // deleted
+    return platform::RegistryValue::String(value);
+  };
+  key.SetValues({{"selection", text(selectionName)},
+                 {"selcustom", text(customTitle)},
+                 {"pending", text(pendingStored ? "1" : "0")}});
 }
 
 std::string PresetSelection::CustomEntryText() const {
@@ -85,11 +89,11 @@ std::string PresetSelection::FileNameFor(const std::string& display) const {
 void PresetSelection::MarkModified() {
   if (pending == 1) return;
   pending = 1;
+  // Stored later, with "Custom.tvh" (KeepPendingChanges).
   if (selectionName != "Custom") {
     selectionName = "Custom";
     customTitle.clear();
     ReplaceCustomItem("Custom");
-    SaveSelection();
   }
   AddModifiedMarker();
 }

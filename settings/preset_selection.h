@@ -22,7 +22,7 @@ inline constexpr int kMaxPresets = 100;
 //
 // States: preset selected (selectionName = the preset's file name, pending 0, no custom item);
 // user file (selectionName "Custom", customTitle = the file's title, item "Custom (title)");
-// modified (pending 1, the selected item carries " *").
+// modified (pending 1, the selected item carries " *"; stored with "Custom.tvh" by KeepPendingChanges).
 class PresetSelection {
  public:
   // `prompt` nullptr: use the process-wide prompt at the moment of asking.
@@ -42,7 +42,13 @@ class PresetSelection {
   int OpenUserFile();
   // Save dialog and store; nothing changes when the user cancels or the file cannot be written.
   void SaveUserFile(bool keepPending = false);
+  // Exit from the menu: unsaved changes are kept in "Custom.tvh" or, for a titled configuration, saved
+  // into it when the user says Yes (No discards them for the next start).
   void SaveOnExit();
+  // Unsaved changes (pending) into "Custom.tvh" and then the selection with pending 1, so the stored
+  // selection never names a file that is not there: 0, or the errno of the failed write, which is told on
+  // stderr only (no message box). Runs once the user's change settles, and when the session ends.
+  int KeepPendingChanges();
   // Moves a file into the configuration folder: 1 moved, 0 already there, <0 failed or declined.
   int ImportFile(const std::string& path);
 
@@ -67,6 +73,7 @@ class PresetSelection {
   std::string FileNameFor(const std::string& display) const;
   void ScanPresets(int language);
   void ChooseInitialConfiguration();
+  void StoreSelection(bool pendingStored);
 
   ConfigurationModel& model_;
   engine::ProcessingParameters& parameters_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/volume.h"
 #include "platform/registry.h"
@@ -28,6 +29,8 @@ bool OpenProductKey(platform::RegistryKey& key, uint32_t access) {
   return key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), access) == 0;
 }
 
+platform::RegistryValue Text(std::string_view text) { return platform::RegistryValue::String(text); }
+
 bool ReadText(const platform::RegistryKey& key, const std::string& name, std::string* text) {
   return key.QueryString(name.c_str(), text, kValueBufferBytes) == 0;
 }
@@ -52,9 +55,9 @@ void SaveStoredVolume(engine::VolumeSettings& settings) {
   platform::RegistryKey key;
   if (!OpenProductKey(key, platform::KEY_WRITE)) return;
   engine::CVolume volume(settings);
-  key.SetString("volume_left", FormatFixed(std::max(volume.GetVolumeGain(0), kLowestStoredGain), 4));
-  key.SetString("volume_right", FormatFixed(std::max(volume.GetVolumeGain(1), kLowestStoredGain), 4));
-  key.SetString("gather", volume.GetGather() ? "1" : "0");
+  key.SetValues({{"volume_left", Text(FormatFixed(std::max(volume.GetVolumeGain(0), kLowestStoredGain), 4))},
+                 {"volume_right", Text(FormatFixed(std::max(volume.GetVolumeGain(1), kLowestStoredGain), 4))},
+                 {"gather", Text(volume.GetGather() ? "1" : "0")}});
 }
 
 LimiterPair LoadStoredLimiter() {
@@ -77,12 +80,14 @@ LimiterPair LoadStoredLimiter() {
 void SaveStoredLimiter(const LimiterPair& limiter) {
   platform::RegistryKey key;
   if (!OpenProductKey(key, platform::KEY_WRITE)) return;
+  std::vector<platform::RegistryChange> changes;
   for (int side = 0; side < 2; ++side) {
     const LimiterValues& values = limiter[side];
-    key.SetString(std::string("limiter") + kSuffix[side], FormatInteger(values.level));
-    key.SetString(std::string("attack") + kSuffix[side], FormatFixed(values.attack, 8));
-    key.SetString(std::string("release") + kSuffix[side], FormatFixed(values.release, 8));
+    changes.push_back({std::string("limiter") + kSuffix[side], Text(FormatInteger(values.level))});
+    changes.push_back({std::string("attack") + kSuffix[side], Text(FormatFixed(values.attack, 8))});
+    changes.push_back({std::string("release") + kSuffix[side], Text(FormatFixed(values.release, 8))});
   }
+  key.SetValues(changes);
 }
 
 void ApplyLimiter(const LimiterPair& limiter, engine::ProcessingParameters& parameters) {

@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/string_table.h"
 #include "settings/config_file.h"
@@ -74,10 +75,25 @@ void PresetSelection::SaveUserFile(bool keepPending) {
 void PresetSelection::SaveOnExit() {
   if (!pending) return;
   if (!customTitle.empty()) {
+    // Kept changes were stored as they settled; No leaves the file as saved for the next start.
     if (AskToSave(Prompt())) SaveUserFile(false);
+    else StoreSelection(false);
     return;
   }
-  CConfigFile(*this).Save("Custom.tvh", true);
+  if (KeepPendingChanges() != 0)
+    Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
+}
+
+int PresetSelection::KeepPendingChanges() {
+  if (!pending) return 0;
+  const std::string path = ConfigFolder() + "/Custom.tvh";
+  if (int error = WriteConfigurationFile(path, model_, Prompt())) {
+    std::fprintf(stderr, "tonvex: warning: cannot keep the unsaved changes in %s: %s\n", path.c_str(),
+                 std::strerror(error));
+    return error;
+  }
+  SaveSelection();
+  return 0;
 }
 
 }  // namespace settings

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <random>
 
+#include "platform/atomic_file.h"
 #include "tools/cli_arguments.h"
 
 namespace cli {
@@ -44,9 +46,23 @@ std::string RandomLetters() {
   return letters;
 }
 
+// Why `path` cannot be replaced by a new file, or "" when it can: a rename over a device node or a pipe would
+// take its name away from the system or from the program reading it.
+std::string RefusalOf(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) return "";
+  if (S_ISDIR(info.st_mode)) return "it is a folder";
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "it is a device, not a file; refused";
+  if (S_ISFIFO(info.st_mode)) return "it is a pipe (FIFO), not a file; refused";
+  return "it is not a regular file; refused";
+}
+
 }  // namespace
 
-TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
+TemporaryOutput::TemporaryOutput(const std::string& target) : target_(platform::LinkTarget(target)) {
+  // Written through a link to the file it names, which stays linked.
+  if (const std::string refusal = RefusalOf(target_); !refusal.empty())
+    throw RunError("cannot write " + target + ": " + refusal);
   // Held back until the handlers know the file, so no signal can end the process between the two.
   sigset_t signals, previousMask;
   sigemptyset(&signals);
@@ -54,7 +70,7 @@ TemporaryOutput::TemporaryOutput(const std::string& target) : target_(target) {
   ::pthread_sigmask(SIG_BLOCK, &signals, &previousMask);
   int error = EEXIST;
   for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-    path_ = FolderOf(target) + "/.tvx-" + RandomLetters();
+    path_ = FolderOf(target_) + "/.tvx-" + RandomLetters();
     // 0666 under the user's umask, as any new file the user makes.
     const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     error = fd < 0 ? errno : 0;

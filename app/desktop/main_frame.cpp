@@ -14,7 +14,6 @@
 #include "platform/string_table.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/update_dialog.h"
-#include "settings/config_file.h"
 
 namespace desktop {
 namespace {
@@ -210,6 +209,8 @@ void CMainFrame::HideToTray() {
 }
 
 void CMainFrame::Exit() {
+  // The user decides here what becomes of unsaved changes; a kept copy still waiting must not undo that.
+  parts_.panelState.writes.Cancel(panels::StoredPart::kConfiguration);
   parts_.selection.SaveOnExit();
   if (parts_.prompt.ShowMessage(platform::LoadString(kStringAskExit), platform::PromptButtons::YesNoCancel) !=
       platform::PromptAnswer::Yes)
@@ -221,8 +222,9 @@ void CMainFrame::Exit() {
 void CMainFrame::EndSession() {
   if (ending_) return;
   ending_ = true;
-  settings::PresetSelection& selection = parts_.selection;
-  if (selection.pending) settings::CConfigFile(selection).Save("Custom.tvh", true);
+  // Nobody is there to answer a message box: a failure goes to the error output.
+  parts_.panelState.writes.Flush();
+  parts_.selection.KeepPendingChanges();
   QApplication::quit();
 }
 

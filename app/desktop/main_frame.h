@@ -39,8 +39,8 @@ class CMainFrame : public QMainWindow {
   void OnCommand(int command);
   // Shows the window as the start-up asks: restored, or hidden (minimized without a notification area).
   void ShowAtStart(bool minimized);
-  // Ends the program without questions (end of the desktop session, SIGTERM, SIGHUP): unsaved changes are
-  // kept in "Custom.tvh".
+  // Ends the program without questions or message boxes (end of the desktop session, SIGTERM, SIGINT,
+  // SIGHUP): waiting writes run, unsaved changes are kept in "Custom.tvh", failures go to stderr.
   void EndSession();
 
   panels::PanelHost& Host() { return *host_; }

@@ -20,7 +20,8 @@ namespace {
 
 int endSignalPipe[2] = {-1, -1};
 
-// SIGTERM and SIGHUP (the desktop session ending) only wake the window's thread, which shuts down in order.
+// SIGTERM, SIGINT (Ctrl+C in a terminal) and SIGHUP (the desktop session ending) only wake the window's
+// thread, which shuts down in order.
 void OnEndSignal(int) {
   const char byte = 1;
   [[maybe_unused]] ssize_t written = write(endSignalPipe[1], &byte, 1);
@@ -59,8 +60,7 @@ int RunDesktop(int argc, char** argv, const std::function<void(CTonvexApp&)>& st
     QObject::connect(notifier, &QSocketNotifier::activated, frame, [frame] { frame->EndSession(); });
     struct sigaction action = {};
     action.sa_handler = OnEndSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
   }
   QObject::connect(&application, &QGuiApplication::commitDataRequest, frame,
                    [frame](QSessionManager&) { frame->EndSession(); });

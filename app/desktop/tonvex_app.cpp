@@ -126,8 +126,13 @@ bool CTonvexApp::InitInstance() {
   live_ = std::make_unique<cli::LiveAudio>(reports_, parameters);
   monitor_ = std::make_unique<graphs::CEngineMonitor>(live_->Dsp(), parameters);
   settings::PresetSelection& selection = settings::Selection();
-  panelState_ = std::make_unique<panels::PanelState>(parameters, settings::Configuration(), prompt_, *monitor_,
-                                                     [&selection] { selection.MarkModified(); });
+  // Each change of the configuration marks it modified; once the changes settle it is kept in "Custom.tvh".
+  panelState_ = std::make_unique<panels::PanelState>(
+      parameters, settings::Configuration(), prompt_, *monitor_, [this, &selection] {
+        selection.MarkModified();
+        panelState_->writes.Schedule(panels::StoredPart::kConfiguration,
+                                     [&selection] { selection.KeepPendingChanges(); });
+      });
   panels::LoadVolumeSettings(*panelState_);
   panels::LoadLimiterSettings(*panelState_);
   valuesLoaded_ = true;
@@ -173,6 +178,7 @@ bool CTonvexApp::InitInstance() {
 
 int CTonvexApp::ExitInstance() {
   if (valuesLoaded_) {
+    panelState_->writes.Flush();
     panels::SaveVolumeSettings(*panelState_);
     panels::SaveLimiterSettings(*panelState_);
   }

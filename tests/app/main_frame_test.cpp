@@ -1,6 +1,9 @@
 // The main window hides into the notification area, or, where the desktop shows none, goes to the task bar.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include <QApplication>
 
@@ -15,19 +18,28 @@
 
 namespace {
 
-TEST(MainFrame, HidesOnlyWhereANotificationAreaShows) {
+// What a main window works on, with its settings in a scratch folder.
+class MainFrame : public testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
+    selection.configFolder = home + "/config";
+    std::filesystem::create_directories(selection.configFolder);
+  }
+
   testing_support::ScratchDir scratch;
   const std::string home = scratch.path;
-  setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel configuration;
   testing_support::ScriptedPrompt prompt;
   testing_support::SilentMonitor monitor;
-  panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
-  settings::PresetSelection selection(configuration, parameters, &prompt);
-  settings::ApplicationSwitches switches(parameters);
+  panels::PanelState state{parameters, configuration, prompt, monitor, [] {}};
+  settings::PresetSelection selection{configuration, parameters, &prompt};
+  settings::ApplicationSwitches switches{parameters};
+};
 
+TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
   for (const bool tray : {true, false}) {
     SCOPED_TRACE(tray ? "with a notification area" : "without one");
     // Closing the window.
@@ -92,6 +104,31 @@ TEST(MainFrame, GrowsByWhatTheToolbarGrows) {
   for (int i = 0; i < 3; ++i) QApplication::processEvents();
   EXPECT_EQ(frame.size(), window);
   EXPECT_EQ(frame.Host().size(), panels);
+}
+
+// The session's end (SIGTERM, SIGINT, SIGHUP, the desktop logging out) waits for nobody: unsaved changes and
+// waiting writes are stored, and a folder that takes no file is told on stderr, never in a message box.
+TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
+  platform::RegistryKey key;
+  ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex"), 0);
+  for (const bool writable : {false, true}) {
+    SCOPED_TRACE(writable ? "writable" : "read-only configuration folder");
+    ::chmod(selection.configFolder.c_str(), writable ? 0755 : 0555);
+    desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+    selection.MarkModified();
+    bool waitingWriteRan = false;
+    state.writes.Schedule(panels::StoredPart::kVolume, [&] { waitingWriteRan = true; });
+    testing::internal::CaptureStderr();
+    frame.EndSession();
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(prompt.messages.empty()) << prompt.messages.front().text;
+    EXPECT_TRUE(waitingWriteRan);
+    EXPECT_EQ(std::filesystem::exists(selection.configFolder + "/Custom.tvh"), writable);
+    std::string pending;
+    key.QueryString("pending", &pending, 16);
+    EXPECT_EQ(pending, writable ? "1" : "") << "never a pointer to a file that is not there";
+    EXPECT_EQ(errors.find("Custom.tvh") != std::string::npos, !writable) << errors;
+  }
 }
 
 }  // namespace

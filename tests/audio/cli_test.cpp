@@ -1,6 +1,8 @@
 // tonvex-cli as the user runs it: exit codes, messages and files.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -102,6 +104,42 @@ TEST(CliTest, BandsAndNormalizeReadAndStoreAsTheProgramDoes) {
       << "a preset keeps its display names: " << once;
   ASSERT_EQ(RunCli("normalize " + dir.File("once.tvd") + " " + dir.File("twice.tvd"), dir).status, 0);
   EXPECT_EQ(ReadText(dir.File("twice.tvd")), once);
+}
+
+// OUT names a link, a device or a pipe: a link is written through (its target replaced, the link kept), the
+// others are refused before anything is written.
+TEST(CliTest, OutputThroughALinkReachesItsTargetAndDevicesAndPipesAreRefused) {
+  ScratchDir dir;
+  ASSERT_TRUE(WriteTone(dir.File("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 441));
+  WriteText(dir.File("loud.tvd"), kConfiguration);
+  std::filesystem::create_directory(dir.File("kept"));
+  WriteText(dir.File("kept/preset.tvd"), "old");
+  for (const std::string link : {"song.wav", "preset.tvd"})  // relative links; kept/song.wav is not there yet
+    std::filesystem::create_symlink("kept/" + link, dir.File(link));
+  ASSERT_EQ(RunCli("render " + dir.File("in.wav") + " " + dir.File("song.wav"), dir).status, 0);
+  ASSERT_EQ(RunCli("normalize " + dir.File("loud.tvd") + " " + dir.File("preset.tvd"), dir).status, 0);
+  SF_INFO info;
+  for (const char* link : {"song.wav", "preset.tvd"}) EXPECT_TRUE(std::filesystem::is_symlink(dir.File(link)));
+  EXPECT_EQ(audio_test::ReadSound(dir.File("kept/song.wav"), &info).size(), 2u * 441);
+  EXPECT_EQ(ReadText(dir.File("kept/preset.tvd")).rfind("lang_09_ = Loud\n", 0), 0u);
+
+  // Nodes of its own, named and linked (the system's /dev/null is never risked; a device node needs root).
+  size_t names = dir.Names().size();
+  for (const auto& [mode, word] : {std::pair{S_IFIFO, "pipe"}, std::pair{S_IFCHR, "device"}}) {
+    const std::string node = dir.File(word), link = node + ".wav";
+    if (::mknod(node.c_str(), mode | 0600, makedev(1, 3)) != 0) continue;
+    std::filesystem::create_symlink(node, link);
+    names += 2;
+    for (const std::string& call :
+         {"render " + dir.File("in.wav") + " " + link, "normalize " + dir.File("loud.tvd") + " " + node}) {
+      CliRun run = RunCli(call, dir);
+      EXPECT_EQ(run.status, 1) << call;
+      EXPECT_NE(run.err.find(word), std::string::npos) << call << ": " << run.err;
+    }
+    struct stat kept {};
+    EXPECT_TRUE(::stat(node.c_str(), &kept) == 0 && (kept.st_mode & S_IFMT) == static_cast<mode_t>(mode)) << word;
+  }
+  EXPECT_EQ(dir.Names().size(), names) << "nothing replaced, no temporary file left";
 }
 
 TEST(CliTest, RenderAndAnalyzeWorkFromTheCommandLine) {

@@ -2,7 +2,7 @@
 # End-to-end test of the desktop program under Xvfb on a private PulseAudio server: the virtual device becomes
 # the default sink, a tone played into it comes out on Speakers, a preset chosen in the toolbar's list changes
 # what is heard, an output device chosen while sound plays takes the sound over at once (within 0.5 s, no gap
-# over 50 ms), the tray's Exit and SIGTERM keep a modified configuration in "Custom.tvh" and give the default
+# over 50 ms), the tray's Exit, SIGTERM and SIGINT keep a modified configuration in "Custom.tvh" and give the default
 # back, and a restart shows the custom entry with its modified marker and the same curve.
 # Usage: run_desktop_e2e.sh BUILD_DIR PATH/TO/tonvex-e2e-driver PATH/TO/tonvex-latency-probe
 set -euo pipefail
@@ -208,7 +208,13 @@ controls=$(pactl list clients | grep -c 'application.name = "Tonvex control"' ||
   fail "$controls programs on the server, default $(pactl get-default-sink)"
 kill "$second" 2>/dev/null || true
 wait "$second" 2>/dev/null || true
-kill -TERM "$program_pid"
-ended "SIGTERM after the refused start"
+
+echo "--- SIGINT (Ctrl+C) ends it like SIGTERM, keeping a change"
+rm -f "$XDG_CONFIG_HOME/tonvex/Custom.tvh"
+send "modify"
+kill -INT "$program_pid"
+ended "SIGINT"
+[ -f "$XDG_CONFIG_HOME/tonvex/Custom.tvh" ] && grep -q '^"pending"="1"' "$XDG_CONFIG_HOME/tonvex/user.reg" &&
+  pass "SIGINT kept the change in Custom.tvh" || fail "SIGINT lost the change"
 
 [ "$failures" -eq 0 ] && echo "all passed" || { echo "$failures failed" >&2; exit 1; }

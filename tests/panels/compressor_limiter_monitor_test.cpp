@@ -101,6 +101,7 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
     const std::string before = RegistryVersion();
     panel->ValueSlider(Limiter::kLimit)->setValue(step.position);
     panel->RefreshLabels();
+    Settle();
     EXPECT_EQ(panel->ValueLabel(Limiter::kLimit)->text().toStdString(), step.label);
     EXPECT_EQ(panel->Warning()->text().left(int(strlen(step.warning))).toStdString(), step.warning);
     EXPECT_EQ(panel->Warning()->text().isEmpty(), *step.warning == 0);
@@ -109,6 +110,7 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
   panel->ValueSlider(Limiter::kAttack)->setValue(10);
   EXPECT_EQ(parameters.limiter.values[0].level, 48);
   EXPECT_DOUBLE_EQ(parameters.limiter.values[1].attack, 0.01);
+  Settle();
   EXPECT_EQ(Stored("limiter_right") + " " + Stored("attack_left"), "48 0.01000000");
   EXPECT_EQ(marks, 0);  // the limiter is not part of a configuration
 }
@@ -120,6 +122,7 @@ TEST_F(LimiterPanel, SideClicksAlwaysWriteAndACopyAsksAndRedrawsTheGraph) {
   ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideLeft);
   std::string before = RegistryVersion();
   ClickSide(panel->Sides(), engine::kSideLeft);
+  Settle();
   EXPECT_NE(RegistryVersion(), before);
   ClickSide(panel->Sides(), engine::kSideRight);
   EXPECT_EQ(panel->ValueSlider(Limiter::kLimit)->value(), 30);
@@ -135,6 +138,7 @@ TEST_F(LimiterPanel, SideClicksAlwaysWriteAndACopyAsksAndRedrawsTheGraph) {
   EXPECT_EQ(prompt.messages.back().text.substr(0, 24), "Limiter curves from left");
   EXPECT_EQ(state.limiterValues[0].level, 90);
   EXPECT_EQ(parameters.limiter.values[0].level, 90);
+  Settle();
   EXPECT_EQ(Stored("limiter_left"), "90");
   EXPECT_NE(panel->Graph()->grab().toImage(), twoLevels);
 }

@@ -52,6 +52,8 @@ class PanelFixture : public testing_support::RegistrySandbox {
     return std::to_string(info.st_ino) + ":" + std::to_string(info.st_mtim.tv_sec) + "." +
            std::to_string(info.st_mtim.tv_nsec);
   }
+  // Runs the writes that wait for the change to settle, as the settle time passing would.
+  void Settle() { state.writes.Flush(); }
   // A user's click on a side button.
   static void ClickSide(QButtonGroup* sides, int side) { sides->button(side)->click(); }
 

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
@@ -30,8 +31,10 @@ TEST_F(VolumeControls, FreshStartThenGatheredStepsKeepTheOffsetAndStopAtTheEnds)
   EXPECT_EQ(panel->VolumeSlider(1)->value(), 39);
   EXPECT_EQ(panel->VolumeLabel(0)->text(), "1dB");
 
+  Settle();
   const std::string before = RegistryVersion();
   panel->VolumeSlider(0)->setValue(30);
+  Settle();
   EXPECT_NE(RegistryVersion(), before);
   EXPECT_EQ(panel->VolumeSlider(1)->value(), 30);
   EXPECT_NEAR(GainDb(parameters, 1), 10.0, 1e-9);
@@ -50,8 +53,10 @@ TEST_F(VolumeControls, BottomIsMuteAndStoredAsMinus34dBAndGatherOffMovesOneSlide
   panels::LoadVolumeSettings(state);
   auto* panel = Show<panels::CFormLimiter>(kLimiter);
   panel->GatherBox()->click();
+  Settle();
   EXPECT_EQ(Stored("gather"), "0");
   panel->VolumeSlider(0)->setValue(80);
+  Settle();
   EXPECT_EQ(panel->VolumeLabel(0)->text(), "mute");
   EXPECT_EQ(panel->VolumeSlider(1)->value(), 40);
   EXPECT_EQ(Stored("volume_left"), "0.0200");
@@ -63,6 +68,26 @@ TEST_F(VolumeControls, BottomIsMuteAndStoredAsMinus34dBAndGatherOffMovesOneSlide
   panels::LoadVolumeSettings(state);
   EXPECT_EQ(state.volumePositionLeft, 0);
   EXPECT_EQ(state.volumePositionRight, 80);
+}
+
+// Sliders dragged or stepped write nothing while the steps go on, and their values once the steps stop.
+TEST_F(VolumeControls, StepsWriteTheSettingsOnceWhenTheyStop) {
+  panels::LoadVolumeSettings(state);
+  panels::LoadLimiterSettings(state);
+  auto* panel = Show<panels::CFormLimiter>(kLimiter);
+  const std::string before = RegistryVersion();
+  QElapsedTimer waited;  // since the last step
+  for (int position = 39; position >= 30; --position) {
+    panel->VolumeSlider(0)->setValue(position);
+    panel->ValueSlider(panels::CFormLimiter::kLimit)->setValue(position);
+    waited.start();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(RegistryVersion(), before) << "written while the slider still moves, at " << position;
+  }
+  while (RegistryVersion() == before && waited.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  EXPECT_GE(waited.elapsed(), 300) << "the change had no time to settle";
+  EXPECT_EQ(Stored("volume_left") + " " + Stored("limiter_left"), "3.1623 90");
 }
 
 // Every control a user sets is reached with Tab, and sliders are named for screen readers.

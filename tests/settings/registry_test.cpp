@@ -62,6 +62,21 @@ TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   EXPECT_EQ(ReadText(path).find("garbage"), std::string::npos);
   EXPECT_EQ(key.SetString("pending", "0"), 0);
   EXPECT_EQ(UserValue("minimized"), "1");
+  // A linked settings file (a dotfile manager's): the kept copy holds the damaged bytes themselves, not a
+  // second link to the file that the repair replaced.
+  std::filesystem::remove(Backups()[0]);
+  const std::string linked = root + "/dotfiles-user.reg";
+  WriteText(linked, damaged);
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(linked, path);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(UserValue("minimized"), "1");
+  testing::internal::GetCapturedStderr();
+  ASSERT_EQ(Backups().size(), 1u);
+  EXPECT_FALSE(std::filesystem::is_symlink(Backups()[0]));
+  EXPECT_EQ(ReadText(Backups()[0]), damaged);
+  EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the repair writes through the link";
+  EXPECT_EQ(ReadText(linked).find("garbage"), std::string::npos);
   // Something else in the file's place gives the defaults at once, with a warning.
   std::filesystem::remove(path);
   std::filesystem::create_symlink("/dev/zero", path);

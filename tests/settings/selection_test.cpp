@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <memory>
 
 #include "settings/config_file.h"
@@ -66,6 +69,11 @@ TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
   EXPECT_EQ(Loaded(), 51);
   selection->MarkModified();
   EXPECT_EQ(list->items.back(), "Custom *");
+  // Stored only together with the kept file, once the change settles: a kill in between finds the preset.
+  EXPECT_NE(UserValue("pending"), "1");
+  model.compressorValues[0].center = 63;
+  EXPECT_EQ(selection->KeepPendingChanges(), 0);
+  EXPECT_TRUE(FileHolds(configFolder + "/Custom.tvh", 63));
   EXPECT_EQ(UserValue("selection"), "Custom");
   EXPECT_EQ(UserValue("pending"), "1");
   model.compressorValues[0].center = 64;
@@ -99,16 +107,34 @@ TEST_F(Selection, UnsavedChangesAreKeptInCustomTvhOrAskedForWithATitle) {
   selection->MarkModified();
   EXPECT_EQ(SelectedText(), "Custom (Mine) *");
   model.compressorValues[0].center = 77;
+  EXPECT_EQ(selection->KeepPendingChanges(), 0);
+  EXPECT_EQ(UserValue("pending"), "1") << "kept as the change settled";
   prompt.Answer(PromptAnswer::No);
   selection->SaveOnExit();
   EXPECT_EQ(prompt.messages.back().text, "Do you want to save changes ?");
   EXPECT_TRUE(FileHolds(configFolder + "/Mine.tva", 66));
+  EXPECT_EQ(UserValue("pending"), "0") << "No discards the kept changes for the next start";
   prompt.Answer(PromptAnswer::Yes);
   prompt.ChooseFile(configFolder + "/Mine.tva");
   selection->SaveOnExit();
   EXPECT_EQ(prompt.dialogs.back().initialName, configFolder + "/Mine.tva");
   EXPECT_TRUE(FileHolds(configFolder + "/Mine.tva", 77));
   EXPECT_TRUE(prompt.AllAnswersUsed());
+}
+
+// A kill at any moment (kill -9, a crash) finds a stored selection whose files are there: a modification
+// never stores "pending" before "Custom.tvh" exists.
+TEST_F(Selection, AModificationNeverStoresAPointerToAMissingCustomTvh) {
+  Start();
+  selection->MarkModified();
+  model.compressorValues[0].center = 70;
+  selection->MarkModified();
+  EXPECT_FALSE(UserValue("pending") == "1" && !std::filesystem::exists(configFolder + "/Custom.tvh"))
+      << "pending 1 stored without Custom.tvh";
+  model.compressorValues[0].center = 0;
+  Start();  // the start after the kill
+  EXPECT_TRUE(prompt.messages.empty()) << prompt.messages.front().text;
+  EXPECT_EQ(Loaded(), 50);
 }
 
 TEST_F(Selection, SwitchingPresetWhileModifiedDiscardsOnNoOrCancelAndSavesOnYes) {
@@ -207,8 +233,7 @@ TEST_F(Selection, ImportReplacesAPresetOnlyOnYesAndLeavesPathsInsideOrWithoutAFo
   EXPECT_EQ(prompt.messages.back().text, "Invalid Arguments");
   EXPECT_EQ(selection->ImportFile(configFolder + "/../config/Rock.tvd"), 0) << "the same file by another path";
   const std::string download = root + "/Rock.tvd";
-  prompt.Answer(PromptAnswer::Yes);
-  EXPECT_EQ(selection->ImportFile(download), -ENOENT) << "nothing to move";
+  EXPECT_EQ(selection->ImportFile(download), -ENOENT) << "nothing to move, and nothing asked";
   EXPECT_EQ(prompt.messages.back().text, "Error received when try to copy file.");
   WriteText(download, ConfigurationWithCenter(60));
   for (PromptAnswer answer : {PromptAnswer::No, PromptAnswer::Cancel}) {
@@ -221,6 +246,34 @@ TEST_F(Selection, ImportReplacesAPresetOnlyOnYesAndLeavesPathsInsideOrWithoutAFo
   EXPECT_TRUE(FileHolds(configFolder + "/Rock.tvd", 60));
   EXPECT_FALSE(std::filesystem::exists(download));
   EXPECT_TRUE(prompt.AllAnswersUsed());
+}
+
+// Only what Open would read is taken in: a folder, a device, a pipe (which must not block), a link, binary
+// data, more than 1 MiB or another kind of file is refused with the message, and nothing is moved or made.
+TEST_F(Selection, ImportTakesOnlyAConfigurationFileThatOpenWouldRead) {
+  Start();
+  const std::string elsewhere = root + "/downloads";
+  std::filesystem::create_directories(elsewhere + "/Music.tvd");
+  ASSERT_EQ(::mkfifo((elsewhere + "/Pipe.tvd").c_str(), 0600), 0);
+  const bool device = ::mknod((elsewhere + "/Zero.tvd").c_str(), S_IFCHR | 0600, makedev(1, 5)) == 0;  // root only
+  WriteText(elsewhere + "/Sound.tvd", std::string("RIFF\0\0\0\0WAVEfmt ", 16));
+  WriteText(elsewhere + "/Huge.tvd", std::string((1 << 20) + 1, '\n'));
+  WriteText(elsewhere + "/notes.txt", ConfigurationWithCenter(61));
+  WriteText(root + "/Real.tvd", ConfigurationWithCenter(62));
+  std::filesystem::create_symlink(root + "/Real.tvd", elsewhere + "/Link.tvd");
+  const std::vector<std::filesystem::path> before(std::filesystem::directory_iterator(configFolder), {});
+  std::vector<std::string> refused = {"Music.tvd", "Pipe.tvd", "Sound.tvd", "Huge.tvd", "notes.txt", "Link.tvd"};
+  if (device) refused.push_back("Zero.tvd");
+  for (const std::string& name : refused) {
+    EXPECT_LT(selection->ImportFile(elsewhere + "/" + name), 0) << name;
+    EXPECT_EQ(prompt.messages.empty() ? "" : prompt.messages.back().text, "Error received when try to copy file.")
+        << name;
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(elsewhere + "/" + name))) << name;
+  }
+  EXPECT_EQ(std::vector<std::filesystem::path>(std::filesystem::directory_iterator(configFolder), {}).size(),
+            before.size());
+  EXPECT_EQ(selection->ImportFile(root + "/Real.tvd"), 1) << "the file the link named is a preset";
+  EXPECT_TRUE(FileHolds(configFolder + "/Real.tvd", 62));
 }
 
 }  // namespace
