@@ -115,3 +115,28 @@ TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
   EXPECT_NEAR(r.bands[4], 93.0 - 3.0, 0.3);  // mean of 93 and 87
 }
 
+// After a change of rate the bands are designed for the new one (a full-scale 1 kHz sine still reads 93 dB
+// in its band), and the two top bands read only where the rate carries them: 6300 Hz above 12600 Hz, 16000
+// Hz above 32000 Hz, at and around each threshold.
+TEST(LevelAnalysis, BandsFollowTheRateAndTheTopBandsNeedRoomBelowHalfOfIt) {
+  const struct {
+    int rate;
+    bool band6, band7;
+  } cases[] = {{11025, false, false}, {12600, false, false}, {16000, true, false},
+               {32000, true, false},  {48000, true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.rate);
+    Stream s(44100);
+    for (int rate : {44100, c.rate}) {
+      s.chain.FollowSampleRate(rate);
+      FillSine(s.left, rate / 10, 1000, rate, 1.0);
+      PostMonitorRequest(s.p, kSideLeft);
+      s.Block(1);
+    }
+    const Reading r = Take(s.p);
+    ASSERT_EQ(r.answered, 1);
+    EXPECT_NEAR(r.bands[4], 93.0, 0.3);
+    EXPECT_EQ(r.bands[6] != 0.0, c.band6);
+    EXPECT_EQ(r.bands[7] != 0.0, c.band7);
+  }
+}

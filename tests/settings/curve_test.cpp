@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "settings/curve.h"
 #include "settings/equalizer_sampling.h"
@@ -36,6 +38,32 @@ TEST(CurveEditing, SetPointTruncatesComparesClampsAndInserts) {
   EXPECT_DOUBLE_EQ(curve.points[4].gain, 12.0);
 }
 
+// The natural cubic spline through (x, y) at `at`, computed independently of the curve's own solver: the
+// second derivatives M from the full linear system (natural ends: M = 0 there) by Gaussian elimination with
+// pivoting, then the textbook form of the piece between the two knots around `at` (the end pieces continued).
+double NaturalSpline(const std::vector<double>& x, const std::vector<double>& y, double at) {
+  const size_t n = x.size();
+  std::vector<std::vector<double>> a(n, std::vector<double>(n + 1, 0.0));
+  a[0][0] = a[n - 1][n - 1] = 1.0;
+  for (size_t i = 1; i + 1 < n; ++i) {
+    const double h0 = x[i] - x[i - 1], h1 = x[i + 1] - x[i];
+    a[i][i - 1] = h0, a[i][i] = 2 * (h0 + h1), a[i][i + 1] = h1;
+    a[i][n] = 6 * ((y[i + 1] - y[i]) / h1 - (y[i] - y[i - 1]) / h0);
+  }
+  for (size_t col = 0; col < n; ++col) {
+    size_t pivot = col;
+    for (size_t r = col; r < n; ++r) pivot = std::fabs(a[r][col]) > std::fabs(a[pivot][col]) ? r : pivot;
+    std::swap(a[col], a[pivot]);
+    for (size_t r = 0; r < n; ++r)
+      for (size_t k = n + 1; r != col && k-- > col;) a[r][k] -= a[r][col] / a[col][col] * a[col][k];
+  }
+  size_t i = 0;
+  while (i + 2 < n && at > x[i + 1]) ++i;
+  const double h = x[i + 1] - x[i], m0 = a[i][n] / a[i][i], m1 = a[i + 1][n] / a[i + 1][i + 1];
+  const double l = x[i + 1] - at, r = at - x[i];
+  return (m0 * l * l * l + m1 * r * r * r) / (6 * h) + (y[i] / h - m0 * h / 6) * l + (y[i + 1] / h - m1 * h / 6) * r;
+}
+
 TEST(CurveSampling, ExactPointsThenTheNaturalSplineInLogFrequency) {
   CCurve exact = CurveWith({{25, 1.234}, {1000, 5}, {1000, -5}, {16000, 2}});
   EXPECT_DOUBLE_EQ(exact.GainAt(1000), 5.0) << "the first of two points at one frequency";
@@ -44,12 +72,48 @@ TEST(CurveSampling, ExactPointsThenTheNaturalSplineInLogFrequency) {
   CCurve line = CurveWith({{100, 0}, {1000, 10}});
   EXPECT_NEAR(line.GainAt(10000), 20.0, 1e-9);
   EXPECT_NEAR(line.GainAt(1), -20.0, 1e-9);
-  // Natural spline through (2,0), (3,6), (4,0): y = 9t - 3t^3 on [2,3], y = 6 - 9t^2 + 3t^3 on [3,4].
-  CCurve curve = CurveWith({{100, 0}, {1000, 6}, {10000, 0}});
-  const double t = std::log10(31623.0) - 3.0;
-  EXPECT_NEAR(curve.GainAt(31623), 6 - 9 * t * t + 3 * t * t * t, 1e-6);
-  EXPECT_NEAR(curve.GainAt(10), -9 + 3, 1e-6);
-  EXPECT_NEAR(curve.GainAt(316), 9 * 0.4997 - 3 * std::pow(0.4997, 3), 1e-3) << "the cursor goes back";
+  // Evenly and unevenly spaced points (a user file's 100, 200 and 10,000 Hz), sampled left to right,
+  // back again and beyond both ends.
+  const std::vector<std::vector<CurvePoint>> sets = {
+      {{100, 0}, {1000, 6}, {10000, 0}},
+      {{100, 6}, {200, -3}, {10000, 9}},
+      {{20, -6}, {30, 4}, {400, 12}, {500, -20}, {9000, 3}, {20000, 0}},
+      {{25, 0}, {63, 3}, {160, -2}, {400, 5}, {1000, 0}, {2500, -7}, {6300, 1}, {16000, 12}}};
+  for (const auto& points : sets) {
+    CCurve curve = CurveWith(points);
+    std::vector<double> x, y;
+    for (const CurvePoint& point : points) x.push_back(std::log10(point.frequency)), y.push_back(point.gain);
+    for (int frequency : {10, 27, 150, 199, 201, 450, 700, 3000, 9999, 15000, 22000, 120, 40, 5})
+      EXPECT_NEAR(curve.GainAt(frequency), NaturalSpline(x, y, std::log10(frequency)), 1e-9)
+          << frequency << " Hz, " << points.size() << " points";
+  }
+}
+
+// With Gather one slider moves the whole curve by the same step, each point held to the range; without it,
+// or for a new point, only that point changes.
+TEST(CurveEditing, GatherMovesEveryPointByTheStepWithinTheRange) {
+  const std::vector<CurvePoint> start = {{25, 0}, {63, 0}, {160, 10}, {400, -34}, {1000, 2.5}};
+  const struct {
+    bool gather;
+    int frequency;
+    float gain;
+    std::vector<double> gains;
+  } cases[] = {
+      {true, 63, 5.0f, {5, 5, 12, -29, 7.5}},
+      {true, 1000, -1.5f, {-4, -4, 6, -36, -1.5}},
+      {true, 160, 10.9f, {0, 0, 10, -34, 2.5}},  // the same whole dB: nothing moves
+      {true, 25, 20.0f, {12, 12, 12, -14, 12}},   // the step is the wanted gain's, before it is held
+      {false, 63, 5.0f, {0, 5, 10, -34, 2.5}},
+      {true, 100, 4.0f, {0, 0, 4, 10, -34, 2.5}},  // inserted
+  };
+  for (const auto& c : cases) {
+    CCurve curve = CurveWith(start);
+    curve.gather = c.gather;
+    curve.SetPoint(c.frequency, c.gain, -36, 12);
+    std::vector<double> gains;
+    for (const CurvePoint& point : curve.points) gains.push_back(point.gain);
+    EXPECT_EQ(gains, c.gains) << c.frequency << " Hz to " << c.gain << (c.gather ? " gathered" : "");
+  }
 }
 
 TEST(CurveSampling, AwkwardPointSetsGiveFiniteGains) {
