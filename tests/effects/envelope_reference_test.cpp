@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <functional>
 
 #include "effects_support.h"
 #include "engine/compressor.h"
@@ -13,25 +11,8 @@ using namespace effects_test;
 
 namespace {
 
-// Sample i of a test signal at `rate`.
-using Signal = std::function<double(long long i, double rate)>;
-
-Signal SineAt(double hz) {
-  return [hz](long long i, double rate) { return 0.8 * std::sin(2 * kPi * hz * double(i) / rate); };
-}
-
-// Music-like material: white noise, and a 1 kHz tone bursting from -34 dB to -1 dB every 50 ms.
-double HashNoise(long long i, double) {
-  uint32_t x = uint32_t(i) * 2654435761u;
-  x ^= x >> 15;
-  x *= 2246822519u;
-  x ^= x >> 13;
-  return 0.5 * (double(x) / 4294967296.0 * 2 - 1);
-}
-double Bursts(long long i, double rate) {
-  const double t = double(i) / rate;
-  return (std::fmod(t, 0.05) < 0.02 ? 0.9 : 0.02) * std::sin(2 * kPi * 1000 * t);
-}
+// `count` samples of a test signal at `rate`.
+using Signal = std::vector<double> (*)(int count, double rate);
 
 // The compressor's curve as described, in log10 of amplitude: slope 1 below T, ratio R about P above it,
 // flat at P from R = 30. A sample whose envelope has no level (0, or below 0 while a smoother rings) passes.
@@ -64,7 +45,15 @@ TEST(EnvelopeStages, FollowThePlainDetectorSampleBySampleOnAudio) {
       {"limiter, instant attack", true, 0.0, 0.0, 90, 0},
       {"limiter, slow", true, 0.02, 1.0, 84, 0},
   };
-  const Signal signals[] = {SineAt(50), SineAt(1000), SineAt(5000), SineAt(15000), HashNoise, Bursts};
+  const Signal signals[] = {
+      [](int n, double rate) { return Sine(n, 50, rate, 0.8); }, [](int n, double rate) { return Sine(n, 1000, rate, 0.8); },
+      [](int n, double rate) { return Sine(n, 5000, rate, 0.8); }, [](int n, double rate) { return Sine(n, 15000, rate, 0.8); },
+      [](int n, double) { return Noise(n, 0.5, 3); },
+      [](int n, double rate) {  // a 1 kHz tone bursting from -34 dB to -1 dB every 50 ms
+        auto tone = Sine(n, 1000, rate, 0.9);
+        for (int i = 0; i < n; ++i) tone[i] *= std::fmod(i / rate, 0.05) < 0.02 ? 1.0 : 0.02 / 0.9;
+        return tone;
+      }};
   const int blockSizes[] = {4410, 1, 255, 256, 257, 1023, 2};
   bool rang = false;
   for (const StageCase& c : cases) {
@@ -86,11 +75,11 @@ TEST(EnvelopeStages, FollowThePlainDetectorSampleBySampleOnAudio) {
         limiter.Reset();
         // Shortest times: 10 us, and 1 ms for the limiter's release.
         ReferenceFollower reference(rate, c.attack, 0.00001, c.release, c.limiter ? 0.001 : 0.00001);
+        const std::vector<double> signal = signals[s](rate / 4 + 4410, rate);
         CSignalBuffer buffer;
-        for (long long start = 0, k = 0; start < rate / 4; start += buffer.Count(), ++k) {
-          buffer.Resize(blockSizes[k % std::size(blockSizes)]);
-          for (int i = 0; i < buffer.Count(); ++i) buffer[i] = signals[s](start + i, rate);
-          std::vector<double> input(buffer.Data(), buffer.Data() + buffer.Count());
+        for (int start = 0, k = 0; start < rate / 4; start += buffer.Count(), ++k) {
+          const std::vector<double> input(&signal[start], &signal[start] + blockSizes[k % std::size(blockSizes)]);
+          Load(buffer, input);
           if (c.limiter)
             limiter.Run(buffer, 0);
           else
