@@ -20,16 +20,6 @@ struct TestLimiter {
 
 }  // namespace
 
-TEST(Limiter, SteadyEnvelopeAtTwiceTheLimitComesOutAtHalfAmplitude) {
-  TestLimiter t;
-  t.p.SetLimiterChannel(90, 0, 0.001, 0.5);
-  const double limit = std::pow(10.0, -6 * 0.05);
-  EXPECT_NEAR(t.Steady(2.0 * limit, 0.5), limit, 1e-9);
-  EXPECT_NEAR(t.limiter.Envelope(0), 2.0 * limit, 1e-9);
-  TestLimiter quiet;
-  EXPECT_EQ(quiet.Steady(0.9, 0.2), 0.9) << "below the limit nothing changes";
-}
-
 TEST(Limiter, AmplificatorToggledWhileRunningMovesTheLimitAtTheNextBlock) {
   TestLimiter t;
   EXPECT_NEAR(t.Steady(0.5, 0.3), 0.5, 1e-12);

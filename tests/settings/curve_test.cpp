@@ -21,23 +21,6 @@ CCurve CurveWith(std::vector<CurvePoint> points) {
   return curve;
 }
 
-TEST(CurveEditing, SetPointTruncatesComparesClampsAndInserts) {
-  CCurve curve = CurveWith({});
-  curve.SetPoint(1000, 3.2f, -36, 12);
-  curve.GainAt(300);                    // fits the spline
-  curve.SetPoint(1000, 3.7f, -36, 12);  // same whole dB: nothing changes, no refit
-  EXPECT_TRUE(curve.fitted);
-  EXPECT_FLOAT_EQ(curve.GainAt(1000), 3.2f);  // a point's own gain
-  curve.SetPoint(400, -0.5f, -36, 12);  // truncation toward zero: still 0
-  EXPECT_DOUBLE_EQ(curve.GainAt(400), 0.0);
-  curve.SetPoint(400, -40.0f, -36, 12);
-  EXPECT_DOUBLE_EQ(curve.GainAt(400), -36.0);
-  curve.SetPoint(500, 20.0f, -36, 12);
-  ASSERT_EQ(curve.PointCount(), 9u);
-  EXPECT_DOUBLE_EQ(curve.points[4].frequency, 500.0);
-  EXPECT_DOUBLE_EQ(curve.points[4].gain, 12.0);
-}
-
 // The natural cubic spline through (x, y) at `at`, computed independently of the curve's own solver: the
 // second derivatives M from the full linear system (natural ends: M = 0 there) by Gaussian elimination with
 // pivoting, then the textbook form of the piece between the two knots around `at` (the end pieces continued).
@@ -89,30 +72,35 @@ TEST(CurveSampling, ExactPointsThenTheNaturalSplineInLogFrequency) {
   }
 }
 
-// With Gather one slider moves the whole curve by the same step, each point held to the range; without it,
-// or for a new point, only that point changes.
-TEST(CurveEditing, GatherMovesEveryPointByTheStepWithinTheRange) {
-  const std::vector<CurvePoint> start = {{25, 0}, {63, 0}, {160, 10}, {400, -34}, {1000, 2.5}};
+// A slider sets its point when the whole dB (toward zero) changes, held to the range; with Gather every other
+// point moves by the same step, each held to the range. A new point is inserted in place and moves nothing.
+TEST(CurveEditing, SetPointComparesWholeDecibelsClampsGathersAndInserts) {
+  const std::vector<CurvePoint> start = {{25, 0}, {63, 0}, {160, 10}, {400, -34}, {1000, 3.25}};
   const struct {
     bool gather;
     int frequency;
     float gain;
     std::vector<double> gains;
   } cases[] = {
-      {true, 63, 5.0f, {5, 5, 12, -29, 7.5}},
-      {true, 1000, -1.5f, {-4, -4, 6, -36, -1.5}},
-      {true, 160, 10.9f, {0, 0, 10, -34, 2.5}},  // the same whole dB: nothing moves
-      {true, 25, 20.0f, {12, 12, 12, -14, 12}},   // the step is the wanted gain's, before it is held
-      {false, 63, 5.0f, {0, 5, 10, -34, 2.5}},
-      {true, 100, 4.0f, {0, 0, 4, 10, -34, 2.5}},  // inserted
+      {true, 63, 5.0f, {5, 5, 12, -29, 8.25}},
+      {true, 1000, -1.5f, {-4.75, -4.75, 5.25, -36, -1.5}},
+      {true, 160, 10.9f, {0, 0, 10, -34, 3.25}},  // the same whole dB: nothing moves, no refit
+      {true, 25, 20.0f, {12, 12, 12, -14, 12}},    // the step is the wanted gain's, before it is held
+      {false, 63, 5.0f, {0, 5, 10, -34, 3.25}},
+      {false, 1000, 3.75f, {0, 0, 10, -34, 3.25}},
+      {false, 400, -34.5f, {0, 0, 10, -34, 3.25}},  // -34 both, truncated toward zero
+      {false, 400, -40.0f, {0, 0, 10, -36, 3.25}},
+      {true, 100, 20.0f, {0, 0, 12, 10, -34, 3.25}},  // inserted
   };
   for (const auto& c : cases) {
     CCurve curve = CurveWith(start);
     curve.gather = c.gather;
+    curve.GainAt(300);  // fits the spline
     curve.SetPoint(c.frequency, c.gain, -36, 12);
     std::vector<double> gains;
     for (const CurvePoint& point : curve.points) gains.push_back(point.gain);
     EXPECT_EQ(gains, c.gains) << c.frequency << " Hz to " << c.gain << (c.gather ? " gathered" : "");
+    EXPECT_EQ(curve.fitted, (gains == std::vector<double>{0, 0, 10, -34, 3.25})) << "refit only after a change";
   }
 }
 
