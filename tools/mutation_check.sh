@@ -19,9 +19,10 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tonvex-mutation.XXXXXX")
 trap '[ -n "${MUTATION_KEEP:-}" ] && echo "work folder kept: $work" || rm -rf "$work"' EXIT
 started=$(date +%s)
 
+cp "$list" "$work/mutants.txt"  # the list as it was at the start: editing it during a run changes nothing
 tar -C "$root" --exclude=./build --exclude=./.git -cf - . | tar -C "$work" -xf -
 src=$work/src
-mkdir "$src" && find "$work" -mindepth 1 -maxdepth 1 ! -name src -exec mv {} "$src" \;
+mkdir "$src" && find "$work" -mindepth 1 -maxdepth 1 ! -name src ! -name mutants.txt -exec mv {} "$src" \;
 build=$work/build
 
 launcher=()
@@ -43,7 +44,8 @@ targets=()
 for program in "${programs[@]}"; do targets+=("$(basename "$program")"); done
 targets+=(tonvex-cli)
 
-build_all() { nice -n 10 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1; }
+# Neither the build nor a test may read the list the loop below reads from.
+build_all() { nice -n 10 cmake --build "$build" -j"$jobs" --target "${targets[@]}" >"$work/build.log" 2>&1 </dev/null; }
 
 # run_program PROGRAM: 0 when it passes.
 run_program() {
@@ -52,7 +54,7 @@ run_program() {
     tests/fuzz/*_reader_replay) local kind=${program##*/}; arguments=("$src/tests/fuzz/corpus/${kind%_reader_replay}") ;;
     *) arguments=(--gtest_brief=1 --gtest_fail_fast) ;;
   esac
-  (cd "$(dirname "$build/$program")" && timeout 120 "$build/$program" "${arguments[@]}") >>"$work/test.log" 2>&1
+  (cd "$(dirname "$build/$program")" && timeout 120 "$build/$program" "${arguments[@]}") >>"$work/test.log" 2>&1 </dev/null
 }
 
 echo "building the unchanged tree in $work ..."
@@ -106,7 +108,7 @@ EOF
   build_all || true  # back to the unchanged programs, so the next mutant's build shows only what it reached
   echo "$(( ${#caught[@]} + ${#survived[@]} + ${#broken[@]} )) done: ${verdict:-broken} - $fault"
   verdict=
-done <"$list"
+done <"$work/mutants.txt"
 
 echo
 echo "caught (${#caught[@]}):"

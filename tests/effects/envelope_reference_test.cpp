@@ -46,8 +46,10 @@ TEST(EnvelopeStages, FollowThePlainDetectorSampleBySampleOnAudio) {
       {"limiter, slow", true, 0.02, 1.0, 84, 0},
   };
   const Signal signals[] = {
-      [](int n, double rate) { return Sine(n, 50, rate, 0.8); }, [](int n, double rate) { return Sine(n, 1000, rate, 0.8); },
-      [](int n, double rate) { return Sine(n, 5000, rate, 0.8); }, [](int n, double rate) { return Sine(n, 15000, rate, 0.8); },
+      [](int n, double rate) { return Sine(n, 50, rate, 0.8); },
+      [](int n, double rate) { return Sine(n, 1000, rate, 0.8); },
+      [](int n, double rate) { return Sine(n, 5000, rate, 0.8); },
+      [](int n, double rate) { return Sine(n, 15000, rate, 0.8); },
       [](int n, double) { return Noise(n, 0.5, 3); },
       [](int n, double rate) {  // a 1 kHz tone bursting from -34 dB to -1 dB every 50 ms
         auto tone = Sine(n, 1000, rate, 0.9);
