@@ -33,8 +33,8 @@ class CEqualizerBank {
 
  private:
   struct ActiveBands {
-    std::array<CBiquad*, kBandCount> section;
-    std::array<int, kBandCount> band;
+    std::array<CBiquad*, kBandCount> section{};
+    std::array<int, kBandCount> band{};  // zero past `count`, so that two lists compare by their bands only
     int count = 0;
   };
   // Redesigns the channel's dirty bands whose lock is free; returns its enabled sections, lowest first.

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <complex>
@@ -58,6 +59,57 @@ template <class Stage>
 double RunConstant(Stage& stage, int channel, int count, double value) {
   return RunSamples(stage, channel, std::vector<double>(count, value)).back();
 }
+
+// The sine of `hz` from sample `start` on, as a plain vector.
+inline std::vector<double> Sine(int count, double hz, double rate, double amplitude, long long start = 0) {
+  std::vector<double> out(count);
+  for (int i = 0; i < count; ++i) out[i] = amplitude * std::sin(2.0 * kPi * hz * double(start + i) / rate);
+  return out;
+}
+
+inline double Peak(const double* samples, int count) {
+  double peak = 0.0;
+  for (int i = 0; i < count; ++i) peak = std::max(peak, std::fabs(samples[i]));
+  return peak;
+}
+
+// The envelope detector written out plainly from its description, to hold the engine's block-wise, chunked
+// version to: two cookbook low-pass sections of quality 0.5 at trunc(1 / t) Hz (t at least its minimum,
+// the cut-off at least 1 Hz, an identity from half the rate up); the one that matches the level's direction
+// runs, and the other is set to a steady history at its result.
+class ReferenceFollower {
+ public:
+  ReferenceFollower(double rate, double attack, double minimumAttack, double release, double minimumRelease)
+      : attack_(rate, std::max(attack, minimumAttack)), release_(rate, std::max(release, minimumRelease)) {}
+  double Next(double magnitude) {
+    const bool rising = magnitude > envelope_;
+    envelope_ = (rising ? attack_ : release_).Filter(magnitude);
+    (rising ? release_ : attack_).Hold(envelope_);
+    return envelope_;
+  }
+
+ private:
+  struct Smoother {
+    double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0, x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    Smoother(double rate, double seconds) {
+      const double hz = std::max(1.0, std::trunc(1.0 / seconds));
+      if (hz >= rate / 2) return;
+      const double w = 2 * kPi * hz / rate, alpha = std::sin(w), a0 = 1 + alpha;  // alpha = sin w / (2 Q)
+      b0 = b2 = (1 - std::cos(w)) / 2 / a0;
+      b1 = (1 - std::cos(w)) / a0;
+      a1 = -2 * std::cos(w) / a0;
+      a2 = (1 - alpha) / a0;
+    }
+    double Filter(double x) {
+      const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+      x2 = x1, x1 = x, y2 = y1, y1 = y;
+      return y;
+    }
+    void Hold(double level) { x1 = x2 = y1 = y2 = level; }
+  };
+  Smoother attack_, release_;
+  double envelope_ = 0.0;
+};
 
 // Parameters as the panels leave them when nothing is boosted: unity volume, a transparent compressor,
 // the limiter at full scale.

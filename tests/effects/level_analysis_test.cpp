@@ -40,23 +40,32 @@ struct Stream {
 }  // namespace
 
 // A full-scale sine reads 93 dB in its band (its mean power, -3 dB) and a 96 dB peak; the amplifier moves
-// the scale up by 20 dB. Right and Both on a mono stream read the only channel at once.
-TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySide) {
+// the scale up by 20 dB. Right and Both on a mono stream read the only channel at once. After a change of
+// rate from 44.1 kHz the bands are designed for the new one, and the top two read only where the rate
+// carries them: 6300 Hz above 12600 Hz, 16000 Hz above 32000 Hz (at, below and above each threshold).
+TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRate) {
   const struct {
     int side, channels, amplificator;
     double left, read;  // the left channel's amplitude, and that of the channel read (the right one: 0.1)
-  } cases[] = {{kSideLeft, 2, 0, 1.0, 1.0}, {kSideLeft, 2, 1, 1.0, 1.0}, {kSideRight, 2, 0, 1.0, 0.1},
-               {kSideRight, 1, 0, 0.5, 0.5}, {kSideBoth, 1, 0, 0.5, 0.5}};
+    int rate;
+  } cases[] = {{kSideLeft, 2, 0, 1.0, 1.0, 44100},  {kSideLeft, 2, 1, 1.0, 1.0, 44100},
+               {kSideRight, 2, 0, 1.0, 0.1, 44100}, {kSideRight, 1, 0, 0.5, 0.5, 44100},
+               {kSideBoth, 1, 0, 0.5, 0.5, 44100},  {kSideLeft, 1, 0, 1.0, 1.0, 11025},
+               {kSideLeft, 1, 0, 1.0, 1.0, 12600},  {kSideLeft, 1, 0, 1.0, 1.0, 16000},
+               {kSideLeft, 1, 0, 1.0, 1.0, 32000},  {kSideLeft, 1, 0, 1.0, 1.0, 48000}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "side " << c.side << ", " << c.channels << " channels");
+    SCOPED_TRACE(testing::Message() << "side " << c.side << ", " << c.channels << " channels, " << c.rate << " Hz");
     Stream s(44100);
     s.p.amplificator = c.amplificator;
     // The limiter at the full scale, so the tone is not touched.
     for (int ch = 0; ch < 2; ++ch) s.p.SetLimiterChannel(c.amplificator ? 116 : 96, ch, 0.001, 0.5);
-    FillSine(s.left, 4410, 1000, 44100, c.left);
-    FillSine(s.right, 4410, 1000, 44100, 0.1);
-    PostMonitorRequest(s.p, c.side);
-    s.Block(c.channels);
+    for (int rate : {44100, c.rate}) {
+      s.chain.FollowSampleRate(rate);
+      FillSine(s.left, rate / 10, 1000, rate, c.left);
+      FillSine(s.right, rate / 10, 1000, rate, 0.1);
+      PostMonitorRequest(s.p, c.side);
+      s.Block(c.channels);
+    }
     const Reading r = Take(s.p);
     const double scale = 20 * std::log10(c.read) + 20 * c.amplificator;
     ASSERT_EQ(r.answered, 1);
@@ -65,6 +74,8 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySide) {
     // The neighbouring bands see far less of the tone.
     EXPECT_LT(r.bands[3], 80.0 + scale);
     EXPECT_LT(r.bands[5], 80.0 + scale);
+    EXPECT_EQ(r.bands[6] != 0.0, c.rate > 12600);
+    EXPECT_EQ(r.bands[7] != 0.0, c.rate > 32000);
     EXPECT_FALSE(s.p.monitor.request);
     EXPECT_FALSE(s.p.monitor.secondPending);
   }
@@ -114,4 +125,3 @@ TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
   EXPECT_NEAR(r.total, 96.0, 0.01);
   EXPECT_NEAR(r.bands[4], 93.0 - 3.0, 0.3);  // mean of 93 and 87
 }
-

@@ -3,6 +3,7 @@
 #include <limits>
 #include <thread>
 
+#include "engine/sample_conversion.h"
 #include "engine/volume.h"
 #include "tests/engine/engine_fixture.h"
 
@@ -11,14 +12,6 @@ namespace {
 
 using namespace engine;
 using ProcessingPass = SteppedEngine;
-
-std::vector<int16_t> Sine16(int frames, int channels, double amplitude, double phaseStep) {
-  std::vector<int16_t> samples(static_cast<size_t>(frames) * channels);
-  for (int i = 0; i < frames; ++i)
-    for (int ch = 0; ch < channels; ++ch)
-      samples[i * channels + ch] = static_cast<int16_t>(amplitude * 32767 * std::sin(phaseStep * i + ch));
-  return samples;
-}
 
 TEST_F(ProcessingPass, BlockShorterThanAFrameIsConsumedAndNotPlayed) {
   StartStereo16();
@@ -33,51 +26,58 @@ TEST_F(ProcessingPass, BlockShorterThanAFrameIsConsumedAndNotPlayed) {
   EXPECT_EQ(devices.Queued(), 0);
 }
 
-TEST_F(ProcessingPass, LargestMonoBlocksPassWhole) {
-  driver.PushFormat(1, 16, 48000, 16384);
-  Capture();
-  const auto input = Sine16(8192, 1, 0.5, 0.01);
-  driver.PushData(Pcm16(input));
-  Capture();
-  ProcessAll();
-  devices.Play(1 + kStartCushionBuffers);
-  const auto out = Samples16(PastStartCushion(devices.Played(), 16384));
-  ASSERT_EQ(out.size(), input.size());
-  for (size_t i = 0; i < out.size(); ++i) ASSERT_NEAR(out[i], input[i], 1) << i;
+struct Format {
+  uint16_t channels;
+  uint32_t rate;
+  uint16_t bits;
+  int frames;  // per block
+};
 
-  driver.PushFormat(1, 8, 8000, 16384);
-  driver.PushData(std::vector<uint8_t>(16384, 200));
-  Capture();
-  ProcessAll();
-  devices.Play(1 + kStartCushionBuffers);
-  const auto both = PastStartCushion(PastStartCushion(devices.Played(), 16384), 16384, 16384, 128);
-  EXPECT_EQ(both.size(), 8192u * 2 + 16384u);
-  EXPECT_TRUE(reporter.Shown().empty());
+// A block in `format`: a sine on every channel.
+std::vector<uint8_t> SineBlock(const Format& format, double amplitude, double phaseStep) {
+  const int frames = format.frames, stride = format.channels * format.bits / 8;
+  std::vector<double> sine(frames);
+  for (int i = 0; i < frames; ++i) sine[i] = amplitude * std::sin(phaseStep * i);
+  std::vector<uint8_t> bytes(size_t(frames) * stride);
+  for (int ch = 0; ch < format.channels; ++ch)
+    pcm::WriteChannel(bytes.data() + ch * format.bits / 8, stride, frames, format.bits, sine.data());
+  return bytes;
 }
 
-TEST_F(ProcessingPass, FormatReportRestartsEveryEffectFromSilence) {
-  EngineParts fresh;
-  for (ProcessingParameters* p : {parameters.get(), fresh.parameters.get()})
-    for (int ch = 0; ch < kChannels; ++ch) {
-      for (int band = 0; band < kBandCount; ++band) p->SetEqualizerBandGain(band, band % 2 ? 6.0 : -4.0, ch);
-      p->SetCompressorChannel(50, 2.0, 0.01, 0.2, 66, ch);
-      p->SetLimiterChannel(90, ch, 0.001, 0.5);
+// After a format report the engine sounds exactly as one started in the new format, whatever the old
+// rate, channel count and sample width: every stage follows the new rate and restarts from silence. The
+// largest blocks the driver delivers (mono: 8192 16-bit frames, 16384 8-bit ones) pass whole.
+TEST(FormatChange, EveryStageThenSoundsAsInAStartInTheNewFormat) {
+  const Format formats[] = {{2, 44100, 16, 441}, {2, 96000, 16, 960}, {1, 96000, 16, 960}, {1, 48000, 16, 8192},
+                            {1, 8000, 8, 16384}, {2, 22050, 8, 220},  {1, 48000, 32, 480}, {2, 44100, 64, 441}};
+  for (size_t k = 1; k < std::size(formats); ++k) {
+    const Format &from = formats[k - 1], &to = formats[k];
+    SCOPED_TRACE(testing::Message() << from.rate << " -> " << to.rate << " Hz, " << to.channels << " channels, "
+                                    << to.bits << " bits");
+    EngineParts used, fresh;
+    for (ProcessingParameters* p : {used.parameters.get(), fresh.parameters.get()})
+      for (int ch = 0; ch < kChannels; ++ch) {
+        for (int band = 0; band < kBandCount; ++band) p->SetEqualizerBandGain(band, band % 2 ? 6.0 : -4.0, ch);
+        p->SetCompressorChannel(50, 2.0, 0.01, 0.2, 66, ch);
+        p->SetLimiterChannel(90, ch, 0.001, 0.5);
+      }
+    used.driver.PushFormat(from.channels, from.bits, from.rate, uint32_t(SineBlock(from, 0, 0).size()));
+    used.driver.PushData(SineBlock(from, 0.9, 0.3));  // leaves every stage in some state
+    used.Capture();
+    used.ProcessAll();
+    const uint32_t blockBytes = uint32_t(SineBlock(to, 0, 0).size());
+    for (EngineParts* engine : {&used, &fresh}) {
+      engine->driver.PushFormat(to.channels, to.bits, to.rate, blockBytes);
+      engine->driver.PushData(SineBlock(to, 0.6, 0.05));
+      engine->Capture();
+      engine->ProcessAll();
+      engine->devices.Play(1 + kStartCushionBuffers);
     }
-  const auto probe = Pcm16(Sine16(441, 2, 0.6, 0.05));
-  StartStereo16();
-  driver.PushData(Pcm16(Sine16(441, 2, 0.9, 0.3)));  // leaves every stage in some state
-  Capture();
-  ProcessAll();
-  for (EngineParts* engine : {static_cast<EngineParts*>(this), &fresh}) {
-    engine->driver.PushFormat(2, 16, 44100, 1764);
-    engine->driver.PushData(probe);
-    engine->Capture();
-    engine->ProcessAll();
-    engine->devices.Play(1 + kStartCushionBuffers);
+    const uint8_t silence = pcm::SilenceByte(to.bits);
+    const auto afterChange = PastStartCushion(used.devices.Played(), blockBytes, 0, silence);
+    EXPECT_EQ(afterChange.size(), blockBytes);
+    EXPECT_EQ(afterChange, PastStartCushion(fresh.devices.Played(), blockBytes, 0, silence));
   }
-  const auto afterRestart = Samples16(PastStartCushion(devices.Played(), 1764));
-  EXPECT_EQ(afterRestart.size(), probe.size() / 2);
-  EXPECT_EQ(afterRestart, Samples16(PastStartCushion(fresh.devices.Played(), 1764)));
 }
 
 // A driver that has its blocks read on its own thread gets them processed there as well, and is not called

@@ -56,6 +56,7 @@ TEST_F(ConfigurationFile, CurveLinesAccumulateTheirFlagDecidesGatherAndMissingKe
   EXPECT_DOUBLE_EQ(model.leftCurve.points[0].frequency, 25);
   EXPECT_TRUE(model.leftCurve.gather);
   EXPECT_EQ(model.rightCurve.PointCount(), 8u) << "a single pair gives the defaults";
+  EXPECT_DOUBLE_EQ(Band(4, 0), 2.0);
   EXPECT_DOUBLE_EQ(Band(4, 1), 0.0);
   // The unchanged compressor values are handed to the engine all the same.
   EXPECT_DOUBLE_EQ(parameters.compressor.channel[1].rate, 2.0);

@@ -45,7 +45,8 @@ TEST_F(Registry, ValuesKeepTheirTypeAndTextAndAreNeverCut) {
 TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   const std::string path = platform::RegistryFilePath(HKEY_CURRENT_USER);
   const std::string damaged = "[Software\\Brevalto\\Tonvex]\n\"pending\"=\"1\"\ngarbage line\n\"minimized\"=\"1\"\n"
-                              "[Broken\n\"lost\"=\"x\"\n[Software\\Brevalto\\Tonvex]\n\"device\"=dword:00000003\n";
+                              "\"wide\"=dword:100000003\n[Broken\n\"lost\"=\"x\"\n"
+                              "[Software\\Brevalto\\Tonvex]\n\"device\"=dword:00000003\n";
   WriteText(path, damaged);
   testing::internal::CaptureStderr();
   EXPECT_EQ(UserValue("pending"), "1");
@@ -56,7 +57,8 @@ TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   ASSERT_EQ(key.Open(HKEY_CURRENT_USER, kProductKey, KEY_READ | KEY_WRITE), 0);
   EXPECT_EQ(key.QueryDword("device", &device), 0);
   EXPECT_EQ(device, 3u);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("3 unreadable lines (line 3:"), std::string::npos);
+  EXPECT_NE(key.QueryDword("wide", &device), 0) << "nine hex digits are no dword";
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("4 unreadable lines (line 3:"), std::string::npos);
   ASSERT_EQ(Backups().size(), 1u) << "warned and kept once, not at every read";
   EXPECT_EQ(ReadText(Backups()[0]), damaged);
   EXPECT_EQ(ReadText(path).find("garbage"), std::string::npos);

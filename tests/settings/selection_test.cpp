@@ -217,6 +217,7 @@ TEST_F(Selection, WithoutRegistryKeyOrPresetsTheProgramStillStarts) {
   std::filesystem::create_directories(configFolder);
   model.compressorValues[0].center = 42;
   model.leftCurve.SetPoints({{100, 5}, {200, 5}});
+  parameters.SetEqualizerBandGain(2, 5.0, 0);  // what the left curve had sent
   Start();
   EXPECT_EQ(list->Count(), 0);
   EXPECT_TRUE(prompt.messages.empty());
