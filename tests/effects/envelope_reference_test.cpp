@@ -64,11 +64,13 @@ TEST(EnvelopeStages, FollowThePlainDetectorSampleBySampleOnAudio) {
       ProcessingParameters p;
       CCompressor compressor(p.compressor);
       CLimiter limiter(p);
-      CompressorChannel& record = p.compressor.channel[0];
+      const CompressorChannel& record = p.compressor.channel[0];
       p.SetCompressorChannel(c.level, c.ratio, 0.0, 0.01, 76, 0);
       p.SetLimiterChannel(c.level, 0, 0.0, 0.01);
-      record.attack = p.limiter.channel[0].attack = c.attack;
-      record.release = p.limiter.channel[0].release = c.release;
+      // Past the writers' ranges on purpose: the stages must still follow the plain description.
+      p.compressor.times[0] = {c.attack, c.release};
+      p.limiter.values[0].attack = c.attack;
+      p.limiter.values[0].release = c.release;
       const double limit = std::pow(10.0, (c.level - 96) / 20.0);
       for (int rate : {44100, 96000}) {
         compressor.FollowSampleRate(rate);
