@@ -69,17 +69,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
 
 // Large icons with labels below make the toolbar taller: the window grows by as much, so the panels keep
 // their size and nothing at their bottom is cut off.
-TEST(MainFrame, GrowsByWhatTheToolbarGrows) {
-  testing_support::ScratchDir scratch;
-  setenv("XDG_CONFIG_HOME", scratch.path.c_str(), 1);
-  platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, scratch.path + "/user");
-  engine::ProcessingParameters parameters;
-  settings::ConfigurationModel configuration;
-  testing_support::ScriptedPrompt prompt;
-  testing_support::SilentMonitor monitor;
-  panels::PanelState state(parameters, configuration, prompt, monitor, [] {});
-  settings::PresetSelection selection(configuration, parameters, &prompt);
-  settings::ApplicationSwitches switches(parameters);
+TEST_F(MainFrame, GrowsByWhatTheToolbarGrows) {
   desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
   frame.Tray().isAvailable = [] { return false; };
   frame.ShowAtStart(false);
