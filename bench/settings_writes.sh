@@ -19,7 +19,7 @@ trap 'kill "${PRIVATE_DISPLAY_PID:-}" 2>/dev/null || true; private_session_end "
 
 # The program beside its guardian, as installed (no presets: a change makes the "Custom" entry).
 mkdir -p "$work/bin"
-cp "$build/app/desktop/tonvex" "$build/tools/tonvex-guardian" "$work/bin/"
+cp "$build/app/tonvex" "$build/tools/tonvex-guardian" "$work/bin/"
 program=$work/bin/tonvex
 private_display_start "$work" || exit 1
 private_server_start

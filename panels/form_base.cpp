@@ -9,9 +9,9 @@
 #include <QTabBar>
 #include <algorithm>
 
-#include "app/dialog_units.h"
-#include "app/link_label.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/link_label.h"
+#include "widgets/ui_text.h"
 #include "engine/volume.h"
 #include "panels/panel_registry.h"
 #include "panels/string_ids.h"
@@ -53,8 +53,8 @@ class VolumeScale : public QWidget {
 }  // namespace
 
 CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), state_(state) {
-  setFont(app::TemplateFont());
-  setFixedSize(app::DialogRect(0, 0, kWidthUnits, kHeightUnits).size());
+  setFont(widgets::TemplateFont());
+  setFixedSize(widgets::DialogRect(0, 0, kWidthUnits, kHeightUnits).size());
 
   // The tab strip stands behind the panel's own controls, so it is made first.
   pane_ = new QFrame(this);
@@ -64,18 +64,18 @@ CFormBase::CFormBase(PanelState& state, QWidget* parent) : QWidget(parent), stat
   tabs_->setExpanding(false);  // each tab as wide as its title: the strip is narrower than the panel
   tabs_->setFocusPolicy(Qt::StrongFocus);
 
-  MakeGroupBox(this, app::UiText(kStringVolume), 13, 24, 58, 138);
+  MakeGroupBox(this, widgets::UiText(kStringVolume), 13, 24, 58, 138);
   new VolumeScale(this);
-  const QString left = app::UiText(kStringLeft), right = app::UiText(kStringRight);
+  const QString left = widgets::UiText(kStringLeft), right = widgets::UiText(kStringRight);
   MakeLabel(this, left, 23, 36, 13, 8, Qt::AlignHCenter);
   MakeLabel(this, right, 43, 36, 24, 8, Qt::AlignHCenter);
   volume_[0] = MakeSlider(this, 21, 44, 16, 93, kVolumePositions, left);
   volume_[1] = MakeSlider(this, 47, 44, 16, 93, kVolumePositions, right);
   volumeLabel_[0] = MakeLabel(this, QStringLiteral("-40dB"), 19, 137, 20, 8, Qt::AlignRight);
   volumeLabel_[1] = MakeLabel(this, QStringLiteral("-40dB"), 45, 137, 20, 8, Qt::AlignRight);
-  gather_ = MakeCheckBox(this, app::UiText(kStringGather), 26, 148, 37, 10);
-  link_ = new app::CLinkLabel(QStringLiteral("www.brevalto.com"), this);
-  link_->setGeometry(app::DialogRect(10, 165, 67, 8));
+  gather_ = MakeCheckBox(this, widgets::UiText(kStringGather), 26, 148, 37, 10);
+  link_ = new widgets::CLinkLabel(QStringLiteral("www.brevalto.com"), this);
+  link_->setGeometry(widgets::DialogRect(10, 165, 67, 8));
 
   for (int channel = 0; channel < 2; ++channel)
     connect(volume_[channel], &QSlider::valueChanged, this, [this, channel] { OnVolumeSlider(channel); });
@@ -92,13 +92,13 @@ void CFormBase::InitialUpdate() {
     tabs_->setCurrentIndex(state_.currentPanelTab);
   }
   // The strip's tabs take the height their font needs; the pane below them is the rest of the control.
-  const QRect strip = app::DialogRect(90, 15, 380, 159);
+  const QRect strip = widgets::DialogRect(90, 15, 380, 159);
   const int tabHeight = tabs_->sizeHint().height();
   tabs_->setGeometry(strip.left(), strip.top(), strip.width(), tabHeight);
   pane_->setGeometry(strip.adjusted(0, tabHeight - 1, 0, 0));
   link_->SetUrl(QString::fromLatin1(kSiteUrl));
   link_->EnableTooltip(true);
-  link_->SetTooltipText(app::UiText(kStringSiteTip));
+  link_->SetTooltipText(widgets::UiText(kStringSiteTip));
   for (int channel = 0; channel < 2; ++channel) {
     const QSignalBlocker block(volume_[channel]);
     volume_[channel]->setValue(VolumePosition(channel));

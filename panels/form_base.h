@@ -10,7 +10,7 @@ class QLabel;
 class QSlider;
 class QTabBar;
 
-namespace app {
+namespace widgets {
 class CLinkLabel;
 }
 
@@ -54,7 +54,7 @@ class CFormBase : public QWidget {
   QSlider* volume_[2] = {};
   QLabel* volumeLabel_[2] = {};
   QCheckBox* gather_ = nullptr;
-  app::CLinkLabel* link_ = nullptr;
+  widgets::CLinkLabel* link_ = nullptr;
 };
 
 }  // namespace panels

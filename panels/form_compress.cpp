@@ -9,8 +9,8 @@
 #include <QTimerEvent>
 #include <cmath>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "graphs/graph_compress.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
@@ -51,8 +51,8 @@ bool SameForBoth(const settings::CompressorValues& left, const settings::Compres
 CFormCompress::CFormCompress(PanelState& state, QWidget* parent) : CFormBase(state, parent) {
   MakeGroupBox(this, QString(), 96, 31, 92, 110);
   MakeGroupBox(this, QString(), 194, 31, 59, 110);
-  MakeLabel(this, app::UiText(kStringCompressorCaptions), 101, 39, 84, 8);
-  MakeLabel(this, app::UiText(kStringTimeCaptions), 199, 39, 52, 8);
+  MakeLabel(this, widgets::UiText(kStringCompressorCaptions), 101, 39, 84, 8);
+  MakeLabel(this, widgets::UiText(kStringTimeCaptions), 199, 39, 52, 8);
   for (int slider = 0; slider < kSliders; ++slider) {
     const SliderControl& control = kControls[slider];
     sliders_[slider] = MakeSlider(this, control.x, 48, 16, 80, control.maximum, QString::fromLatin1(control.name));
@@ -61,7 +61,7 @@ CFormCompress::CFormCompress(PanelState& state, QWidget* parent) : CFormBase(sta
   }
   sides_ = MakeSideButtons(this);
   graph_ = new graphs::GraphCompress(this);
-  graph_->setGeometry(app::DialogRect(256, 28, 212, 143));
+  graph_->setGeometry(widgets::DialogRect(256, 28, 212, 143));
   connect(sides_, &QButtonGroup::idClicked, this, &CFormCompress::OnSide);
 }
 

@@ -7,8 +7,8 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "graphs/graph_equalizer.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
@@ -50,10 +50,10 @@ CFormEqualizer::CFormEqualizer(PanelState& state, QWidget* parent) : CFormBase(s
   }
   for (const ScaleText& text : kScaleTexts) MakeLabel(this, QString::fromLatin1(text.text), text.x, text.y, 18, 8);
   sides_ = MakeSideButtons(this);
-  curveGather_ = MakeCheckBox(this, app::UiText(kStringGather), 210, 146, 37, 10);
-  flat_ = MakeButton(this, app::UiText(kStringFlat), 210, 158, 28, 11);
+  curveGather_ = MakeCheckBox(this, widgets::UiText(kStringGather), 210, 146, 37, 10);
+  flat_ = MakeButton(this, widgets::UiText(kStringFlat), 210, 158, 28, 11);
   graph_ = new graphs::GraphEqualizer(this);
-  graph_->setGeometry(app::DialogRect(256, 28, 212, 143));
+  graph_->setGeometry(widgets::DialogRect(256, 28, 212, 143));
 
   connect(sides_, &QButtonGroup::idClicked, this, &CFormEqualizer::OnSide);
   connect(curveGather_, &QCheckBox::clicked, this, &CFormEqualizer::OnGather);

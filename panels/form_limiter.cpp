@@ -8,8 +8,8 @@
 #include <QShowEvent>
 #include <QTimerEvent>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "graphs/graph_limiter.h"
 #include "panels/panel_registry.h"
 #include "panels/slider_scales.h"
@@ -41,7 +41,7 @@ constexpr ScaleText kScaleTexts[] = {{44, "+120 dB"}, {63, "+96 dB"}, {83, "+72 
 }  // namespace
 
 CFormLimiter::CFormLimiter(PanelState& state, QWidget* parent) : CFormBase(state, parent) {
-  MakeLabel(this, app::UiText(kStringLimiterCaptions), 106, 33, 127, 8);
+  MakeLabel(this, widgets::UiText(kStringLimiterCaptions), 106, 33, 127, 8);
   for (const ScaleText& text : kScaleTexts)
     MakeLabel(this, QString::fromLatin1(text.text), 126, text.y, 28, 8, Qt::AlignRight);
   for (int slider = 0; slider < kSliders; ++slider) {
@@ -53,7 +53,7 @@ CFormLimiter::CFormLimiter(PanelState& state, QWidget* parent) : CFormBase(state
   warning_ = MakeLabel(this, QString(), 90, 175, 376, 10);
   sides_ = MakeSideButtons(this);
   graph_ = new graphs::GraphLimiter(this);
-  graph_->setGeometry(app::DialogRect(256, 28, 212, 143));
+  graph_->setGeometry(widgets::DialogRect(256, 28, 212, 143));
   connect(sides_, &QButtonGroup::idClicked, this, &CFormLimiter::OnSide);
 }
 
@@ -91,7 +91,7 @@ void CFormLimiter::HandToEngine() {
 
 void CFormLimiter::RefreshLabels() {
   const int warning = LimiterWarningId(ShownRecord().level, state_.parameters.amplificator != 0);
-  warning_->setText(warning ? app::UiText(warning) : QString());
+  warning_->setText(warning ? widgets::UiText(warning) : QString());
   const std::string texts[kSliders] = {DecibelLabel(LimitLevelFromPosition(positions_[kLimit])),
                                        MillisecondsLabel(LimiterAttackFromPosition(positions_[kAttack])),
                                        MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))};

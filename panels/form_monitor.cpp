@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "graphs/graph_monitor.h"
 #include "panels/panel_registry.h"
 #include "panels/template_controls.h"
@@ -19,9 +19,9 @@ CFormMonitor::CFormMonitor(PanelState& state, QWidget* parent) : CFormBase(state
   picture_ = new QLabel(this);
   const QPixmap pixmap(QStringLiteral(":/tonvex/monitor_picture.png"));
   picture_->setPixmap(pixmap);
-  picture_->setGeometry(QRect(app::DialogRect(102, 41, 101, 94).topLeft(), pixmap.size()));
+  picture_->setGeometry(QRect(widgets::DialogRect(102, 41, 101, 94).topLeft(), pixmap.size()));
   graph_ = new graphs::GraphMonitor(this, state.monitorSource);
-  graph_->setGeometry(app::DialogRect(228, 28, 240, 143));
+  graph_->setGeometry(widgets::DialogRect(228, 28, 240, 143));
   sides_ = MakeSideButtons(this);
   connect(sides_, &QButtonGroup::idClicked, this, &CFormMonitor::OnSide);
 }

@@ -4,8 +4,8 @@
 #include <QTabBar>
 #include <exception>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "panels/form_base.h"
 #include "panels/form_compress.h"
 #include "panels/form_equalizer.h"
@@ -17,7 +17,7 @@
 namespace panels {
 
 PanelHost::PanelHost(PanelState& state, QWidget* parent) : QWidget(parent), state_(state) {
-  setFixedSize(app::DialogRect(0, 0, CFormBase::kWidthUnits, CFormBase::kHeightUnits).size());
+  setFixedSize(widgets::DialogRect(0, 0, CFormBase::kWidthUnits, CFormBase::kHeightUnits).size());
 }
 
 PanelHost::~PanelHost() { delete current_; }
@@ -27,7 +27,7 @@ void PanelHost::AddPanelTab(const std::string& title, std::function<CFormBase*(P
 }
 
 void PanelHost::AddStandardPanelTabs() {
-  auto title = [](int id) { return app::UiText(id).toStdString(); };
+  auto title = [](int id) { return widgets::UiText(id).toStdString(); };
   AddPanelTab(title(kStringMonitorTab), [](PanelState& s) { return new CFormMonitor(s); });
   AddPanelTab(title(kStringEqualizerTab), [](PanelState& s) { return new CFormEqualizer(s); });
   AddPanelTab(title(kStringCompressionTab), [](PanelState& s) { return new CFormCompress(s); });
@@ -72,7 +72,7 @@ bool PanelHost::ShowPanel(int index) {
     old->hide();
     old->deleteLater();
   }
-  window()->setWindowTitle(app::UiText(app::kStringFrameTitle));
+  window()->setWindowTitle(widgets::UiText(widgets::kStringFrameTitle));
   return true;
 }
 

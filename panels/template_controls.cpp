@@ -13,8 +13,8 @@
 #include <QSlider>
 #include <QStyleOptionSlider>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "engine/processing_parameters.h"
 #include "panels/string_ids.h"
 
@@ -59,7 +59,7 @@ QStyle* TemplateControlStyle() {
 
 QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int maximum, const QString& name) {
   auto* slider = new QSlider(Qt::Vertical, parent);
-  slider->setGeometry(app::DialogRect(x, y, width, height));
+  slider->setGeometry(widgets::DialogRect(x, y, width, height));
   slider->setRange(0, maximum);
   // Position 0 at the top; Up moves toward it, Page Up by a tenth of the range as a trackbar does.
   slider->setInvertedAppearance(true);
@@ -74,14 +74,14 @@ QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int ma
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width, int height,
                   Qt::Alignment alignment) {
   auto* label = new QLabel(text, parent);
-  label->setGeometry(app::DialogRect(x, y, width, height));
+  label->setGeometry(widgets::DialogRect(x, y, width, height));
   label->setAlignment(alignment | Qt::AlignTop);
   return label;
 }
 
 QGroupBox* MakeGroupBox(QWidget* parent, const QString& title, int x, int y, int width, int height) {
   auto* box = new QGroupBox(title, parent);
-  box->setGeometry(app::DialogRect(x, y, width, height));
+  box->setGeometry(widgets::DialogRect(x, y, width, height));
   box->setFocusPolicy(Qt::NoFocus);
   return box;
 }
@@ -89,20 +89,20 @@ QGroupBox* MakeGroupBox(QWidget* parent, const QString& title, int x, int y, int
 QCheckBox* MakeCheckBox(QWidget* parent, const QString& text, int x, int y, int width, int height) {
   auto* box = new QCheckBox(text, parent);
   box->setStyle(TemplateControlStyle());
-  box->setGeometry(app::DialogRect(x, y, width, height));
+  box->setGeometry(widgets::DialogRect(x, y, width, height));
   box->setFocusPolicy(Qt::StrongFocus);
   return box;
 }
 
 QPushButton* MakeButton(QWidget* parent, const QString& text, int x, int y, int width, int height) {
   auto* button = new QPushButton(text, parent);
-  button->setGeometry(app::DialogRect(x, y, width, height));
+  button->setGeometry(widgets::DialogRect(x, y, width, height));
   button->setFocusPolicy(Qt::StrongFocus);
   return button;
 }
 
 QButtonGroup* MakeSideButtons(QWidget* parent) {
-  MakeGroupBox(parent, app::UiText(kStringSide), 96, 144, 110, 25);
+  MakeGroupBox(parent, widgets::UiText(kStringSide), 96, 144, 110, 25);
   auto* group = new QButtonGroup(parent);
   const struct {
     int id;
@@ -112,9 +112,9 @@ QButtonGroup* MakeSideButtons(QWidget* parent) {
                  {engine::kSideRight, kStringRight, 132},
                  {engine::kSideBoth, kStringBoth, 168}};
   for (const auto& each : buttons) {
-    auto* button = new QRadioButton(app::UiText(each.text), parent);
+    auto* button = new QRadioButton(widgets::UiText(each.text), parent);
     button->setStyle(TemplateControlStyle());
-    button->setGeometry(app::DialogRect(each.x, 155, 33, 10));
+    button->setGeometry(widgets::DialogRect(each.x, 155, 33, 10));
     button->setFocusPolicy(Qt::StrongFocus);
     group->addButton(button, each.id);
   }

@@ -4,7 +4,7 @@
 #include <QCursor>
 #include <QStyle>
 
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 #include "platform/menu_table.h"
 #include "services/service_ids.h"
 
@@ -20,7 +20,7 @@ bool CTrayIcon::Create(QWidget* frame, const QIcon& icon, int tipId) {
   QIcon shown = icon.isNull() ? QApplication::windowIcon() : icon;
   if (shown.isNull()) shown = QApplication::style()->standardIcon(QStyle::SP_MediaVolume);
   tray_.setIcon(shown);
-  SetTooltipText(app::UiText(tipId));
+  SetTooltipText(widgets::UiText(tipId));
   // The desktop's right click opens this menu itself (a StatusNotifier host draws it from here).
   tray_.setContextMenu(&menu_);
   tray_.show();

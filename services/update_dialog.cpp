@@ -5,9 +5,9 @@
 #include <QStyle>
 #include <QUrl>
 
-#include "app/dialog_units.h"
-#include "app/link_label.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/link_label.h"
+#include "widgets/ui_text.h"
 #include "platform/string_table.h"
 #include "panels/template_controls.h"
 #include "services/service_ids.h"
@@ -19,27 +19,27 @@ CUpdateDialog::CUpdateDialog(platform::UserPrompt& prompt, QWidget* parent, int 
       prompt_(prompt),
       timeoutMs_(timeoutMs),
       base_(QString::fromStdString(settings::UpdateServerBase())) {
-  setWindowTitle(app::UiText(kStringUpdateTitle));
-  setFont(app::TemplateFont());
-  setFixedSize(app::DialogRect(0, 0, 220, 94).size());
+  setWindowTitle(widgets::UiText(kStringUpdateTitle));
+  setFont(widgets::TemplateFont());
+  setFixedSize(widgets::DialogRect(0, 0, 220, 94).size());
 
   auto* icon = new QLabel(this);
   icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
-  icon->setGeometry(QRect(app::DialogRect(12, 16, 0, 0).topLeft(), QSize(32, 32)));
-  status_ = panels::MakeLabel(this, app::UiText(kStringUpdatePrompt), 50, 13, 145, 34);
+  icon->setGeometry(QRect(widgets::DialogRect(12, 16, 0, 0).topLeft(), QSize(32, 32)));
+  status_ = panels::MakeLabel(this, widgets::UiText(kStringUpdatePrompt), 50, 13, 145, 34);
   status_->setWordWrap(true);
 
   // The address is shown as host and path, the way the maker writes it.
   const QUrl download(base_ + settings::kDownloadPath);
-  link_ = new app::CLinkLabel(download.toString(QUrl::RemoveScheme).mid(2), this);
-  link_->setGeometry(app::DialogRect(17, 52, 190, 8));
+  link_ = new widgets::CLinkLabel(download.toString(QUrl::RemoveScheme).mid(2), this);
+  link_->setGeometry(widgets::DialogRect(17, 52, 190, 8));
   link_->setAlignment(Qt::AlignCenter);
   link_->SetUrl(download.toString());
   link_->EnableTooltip(true);
-  link_->SetTooltipText(app::UiText(kStringDownloadTip));
+  link_->SetTooltipText(widgets::UiText(kStringDownloadTip));
 
-  ok_ = panels::MakeButton(this, app::UiText(app::kStringOk), 45, 73, 50, 14);
-  QPushButton* cancel = panels::MakeButton(this, app::UiText(app::kStringCancel), 106, 73, 50, 14);
+  ok_ = panels::MakeButton(this, widgets::UiText(widgets::kStringOk), 45, 73, 50, 14);
+  QPushButton* cancel = panels::MakeButton(this, widgets::UiText(widgets::kStringCancel), 106, 73, 50, 14);
   // Enter presses OK; the link comes after the buttons by Tab.
   ok_->setDefault(true);
   setTabOrder(ok_, cancel);
@@ -54,7 +54,7 @@ QString CUpdateDialog::StatusText() const { return status_->text(); }
 
 void CUpdateDialog::accept() {
   if (request_.Running()) return;
-  status_->setText(app::UiText(kStringUpdateWait));
+  status_->setText(widgets::UiText(kStringUpdateWait));
   if (state_ != kNotChecked) {
     QDialog::accept();  // the answer was read: this OK closes
     return;
@@ -82,7 +82,7 @@ void CUpdateDialog::OnAnswer(int result, const QByteArray& answer) {
   }
   const bool newer = settings::AnswerMeansNewerVersion(std::string_view(answer.constData(), answer.size()));
   state_ = newer ? kNewer : kCurrent;
-  status_->setText(app::UiText(newer ? kStringNewVersion : kStringVersionCurrent));
+  status_->setText(widgets::UiText(newer ? kStringNewVersion : kStringVersionCurrent));
 }
 
 }  // namespace services

@@ -8,7 +8,7 @@
 class QLabel;
 class QPushButton;
 
-namespace app {
+namespace widgets {
 class CLinkLabel;
 }
 
@@ -30,7 +30,7 @@ class CUpdateDialog : public QDialog {
   int State() const { return state_; }
   bool Checking() const { return request_.Running(); }
   QString StatusText() const;
-  app::CLinkLabel* Link() const { return link_; }
+  widgets::CLinkLabel* Link() const { return link_; }
   QPushButton* OkButton() const { return ok_; }
 
   void accept() override;  // the OK button
@@ -45,7 +45,7 @@ class CUpdateDialog : public QDialog {
   int state_ = kNotChecked;
   UpdateRequest request_;
   QLabel* status_;
-  app::CLinkLabel* link_;
+  widgets::CLinkLabel* link_;
   QPushButton* ok_;
 };
 

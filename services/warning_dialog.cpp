@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "panels/template_controls.h"
 #include "services/service_ids.h"
 
@@ -13,14 +13,14 @@ namespace services {
 
 CWarningDialog::CWarningDialog(settings::AudioProgramWarning& warning, QWidget* parent)
     : QDialog(parent), warning_(warning) {
-  setWindowTitle(app::UiText(kStringWarningTitle));
-  setFont(app::TemplateFont());
-  setFixedSize(app::DialogRect(0, 0, 225, 100).size());
-  text_ = panels::MakeLabel(this, app::UiText(kStringWarningText), 7, 7, 211, 46);
+  setWindowTitle(widgets::UiText(kStringWarningTitle));
+  setFont(widgets::TemplateFont());
+  setFixedSize(widgets::DialogRect(0, 0, 225, 100).size());
+  text_ = panels::MakeLabel(this, widgets::UiText(kStringWarningText), 7, 7, 211, 46);
   text_->setWordWrap(true);
-  dontShowAgain_ = panels::MakeCheckBox(this, app::UiText(kStringDontShowAgain), 17, 61, 125, 10);
-  QPushButton* ok = panels::MakeButton(this, app::UiText(app::kStringOk), 49, 79, 50, 14);
-  QPushButton* cancel = panels::MakeButton(this, app::UiText(app::kStringCancel), 126, 79, 50, 14);
+  dontShowAgain_ = panels::MakeCheckBox(this, widgets::UiText(kStringDontShowAgain), 17, 61, 125, 10);
+  QPushButton* ok = panels::MakeButton(this, widgets::UiText(widgets::kStringOk), 49, 79, 50, 14);
+  QPushButton* cancel = panels::MakeButton(this, widgets::UiText(widgets::kStringCancel), 126, 79, 50, 14);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

@@ -16,7 +16,7 @@
 #include "services/tray_icon.h"
 #include "services/update_dialog.h"
 #include "services/warning_dialog.h"
-#include "tests/services/local_http_server.h"
+#include "tools/local_http_server.h"
 
 namespace {
 

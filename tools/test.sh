@@ -30,17 +30,18 @@ run_config() {  # name, cmake arguments...
   [ "$status" -eq 0 ] || { echo "$passed passed, $((failed > 0 ? failed : 1)) failed"; exit 1; }
 }
 
-run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON
-# The desktop program's soak, churn and start/exit cycles, shortened (the full runs are for the notes:
-# bench/soak.sh 10, bench/churn.sh 10, bench/cycles.sh 100). Drops of a loaded machine are only reported, and a recovery
-# counts within 5 s instead of 2: CI shares its two cores with the program it measures.
 run_script() {  # name, command...: one test
   local name=$1; shift
   echo "=== $name"
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "$passed passed, $failed failed"; exit 1; fi
 }
+run_script "layers" tools/check_layers.sh
+run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON
 # The README's main command as a newcomer runs it (no audio server; with and without a display), on this build.
 run_script "main command" tests/e2e/run_main_command.sh build/release
+# The desktop program's soak, churn and start/exit cycles, shortened (the full runs are for the notes:
+# bench/soak.sh 10, bench/churn.sh 10, bench/cycles.sh 100). Drops of a loaded machine are only reported, and a recovery
+# counts within 5 s instead of 2: CI shares its two cores with the program it measures.
 if [ -x build/release/tests/app/tonvex-e2e-driver ]; then
   run_script "cycles (10)" bench/cycles.sh 10 build/release
   run_script "churn (2 of each)" env CHURN_LIMIT=5 bench/churn.sh 2 build/release

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/dialog_units.h"
-#include "app/ui_text.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "services/toolbar/toolbar_icons.h"
 #include "services/toolbar/toolbar_strings.h"
@@ -27,7 +27,7 @@ int CommandOf(const QListWidgetItem* item) { return item->data(Qt::UserRole).toI
 
 QComboBox* OptionList(QWidget* parent, int firstString, int count, int selected) {
   auto* list = new QComboBox(parent);
-  for (int i = 0; i < count; ++i) list->addItem(app::UiText(firstString + i));
+  for (int i = 0; i < count; ++i) list->addItem(widgets::UiText(firstString + i));
   list->setCurrentIndex(selected);
   return list;
 }
@@ -36,8 +36,8 @@ QComboBox* OptionList(QWidget* parent, int firstString, int count, int selected)
 
 CCustomizeDialog::CCustomizeDialog(CToolBarEx& toolbar, QWidget* parent)
     : QDialog(parent), toolbar_(toolbar), iconChoice_(toolbar.IconOption()) {
-  setWindowTitle(app::UiText(kStringCustomizeTitle));
-  setFont(app::TemplateFont());
+  setWindowTitle(widgets::UiText(kStringCustomizeTitle));
+  setFont(widgets::TemplateFont());
   BuildControls();
   Refill(0, static_cast<int>(toolbar_.Layout().size()) - 1);
 }
@@ -47,25 +47,25 @@ void CCustomizeDialog::BuildControls() {
   current_ = new QListWidget(this);
   for (QListWidget* list : {available_, current_}) {
     list->setIconSize(QSize(16, 16));
-    list->setMinimumSize(app::DialogRect(0, 0, 110, 120).size());
+    list->setMinimumSize(widgets::DialogRect(0, 0, 110, 120).size());
   }
-  auto* availableLabel = new QLabel(app::UiText(kStringAvailableButtons), this);
-  auto* currentLabel = new QLabel(app::UiText(kStringCurrentButtons), this);
+  auto* availableLabel = new QLabel(widgets::UiText(kStringAvailableButtons), this);
+  auto* currentLabel = new QLabel(widgets::UiText(kStringCurrentButtons), this);
   availableLabel->setBuddy(available_);
   currentLabel->setBuddy(current_);
 
-  add_ = new QPushButton(app::UiText(kStringAddButton), this);
-  remove_ = new QPushButton(app::UiText(kStringRemoveButton), this);
-  auto* close = new QPushButton(app::UiText(kStringCloseButton), this);
-  auto* reset = new QPushButton(app::UiText(kStringResetButton), this);
-  moveUp_ = new QPushButton(app::UiText(kStringMoveUpButton), this);
-  moveDown_ = new QPushButton(app::UiText(kStringMoveDownButton), this);
+  add_ = new QPushButton(widgets::UiText(kStringAddButton), this);
+  remove_ = new QPushButton(widgets::UiText(kStringRemoveButton), this);
+  auto* close = new QPushButton(widgets::UiText(kStringCloseButton), this);
+  auto* reset = new QPushButton(widgets::UiText(kStringResetButton), this);
+  moveUp_ = new QPushButton(widgets::UiText(kStringMoveUpButton), this);
+  moveDown_ = new QPushButton(widgets::UiText(kStringMoveDownButton), this);
   close->setDefault(true);
 
   textOptions_ = OptionList(this, kStringShowTextLabels, kTextOptionCount, toolbar_.TextOption());
   iconOptions_ = OptionList(this, kStringIconsSmall, kIconOptionCount, toolbar_.IconOption());
-  auto* textLabel = new QLabel(app::UiText(kStringTextOptionsLabel), this);
-  auto* iconLabel = new QLabel(app::UiText(kStringIconOptionsLabel), this);
+  auto* textLabel = new QLabel(widgets::UiText(kStringTextOptionsLabel), this);
+  auto* iconLabel = new QLabel(widgets::UiText(kStringIconOptionsLabel), this);
   textLabel->setBuddy(textOptions_);
   iconLabel->setBuddy(iconOptions_);
 
@@ -167,7 +167,7 @@ void CCustomizeDialog::Refill(int availableRow, int currentRow) {
   current_->clear();
   auto addItem = [this](QListWidget* list, int command) {
     const ToolbarButton* button = toolbar_.Find(command);
-    auto* item = new QListWidgetItem(button ? button->label : app::UiText(kStringSeparator), list);
+    auto* item = new QListWidgetItem(button ? button->label : widgets::UiText(kStringSeparator), list);
     item->setData(Qt::UserRole, command);
     item->setIcon(ToolbarIcon(command, palette()));
   };

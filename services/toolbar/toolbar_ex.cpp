@@ -6,7 +6,7 @@
 #include <QWidgetAction>
 #include <algorithm>
 
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/toolbar_icons.h"
 #include "services/toolbar/toolbar_strings.h"
@@ -33,7 +33,7 @@ Qt::ToolButtonStyle ButtonStyleFor(int textOption) {
 
 CToolBarEx::CToolBarEx(QWidget* parent, const QString& valueName) : QToolBar(parent), valueName_(valueName) {
   setObjectName(valueName);  // lets the window keep the toolbar's place with QMainWindow::saveState
-  setWindowTitle(app::UiText(kStringToolbarTitle));
+  setWindowTitle(widgets::UiText(kStringToolbarTitle));
   connect(this, &QToolBar::orientationChanged, this, &CToolBarEx::UpdateControlVisibility);
 }
 
@@ -43,7 +43,7 @@ void CToolBarEx::LoadButtons(const std::vector<ToolbarResourceEntry>& entries) {
     layout_.push_back(entry.command);
     if (!entry.action || entry.command == kSeparatorCommand) continue;
     actions_[entry.command] = entry.action;
-    const QString text = app::UiText(entry.command);
+    const QString text = widgets::UiText(entry.command);
     entry.action->setIconText(LabelOf(text));
     entry.action->setToolTip(LabelOf(text));
     entry.action->setStatusTip(PromptOf(text));
@@ -56,7 +56,7 @@ void CToolBarEx::LoadButtons(const std::vector<ToolbarResourceEntry>& entries) {
 void CToolBarEx::InsertControl(int command, QWidget* control) {
   auto* action = new QWidgetAction(this);
   action->setDefaultWidget(control);
-  action->setText(LabelOf(app::UiText(command)));
+  action->setText(LabelOf(widgets::UiText(command)));
   action->setToolTip(action->text());
   control->setToolTip(action->text());
   actions_[command] = action;
@@ -80,7 +80,7 @@ void CToolBarEx::SetupButtons(const std::vector<ToolbarButton>& extra) {
   buttons_.clear();
   for (int command : layout_) {
     ToolbarButton button{command, ActionFor(command), {}, true};
-    if (command != kSeparatorCommand) button.label = LabelOf(app::UiText(command));
+    if (command != kSeparatorCommand) button.label = LabelOf(widgets::UiText(command));
     buttons_.push_back(button);
   }
   for (const ToolbarButton& button : extra) {
@@ -165,7 +165,7 @@ QMenu* CToolBarEx::CreateContextMenu() {
   const QList<QToolBar*> bars = parentWidget() ? parentWidget()->findChildren<QToolBar*>() : QList<QToolBar*>{this};
   for (QToolBar* bar : bars) menu->addAction(bar->toggleViewAction());
   menu->addSeparator();
-  connect(menu->addAction(app::UiText(kStringCustomizeMenu)), &QAction::triggered, this, &CToolBarEx::Customize,
+  connect(menu->addAction(widgets::UiText(kStringCustomizeMenu)), &QAction::triggered, this, &CToolBarEx::Customize,
           Qt::QueuedConnection);
   return menu;
 }

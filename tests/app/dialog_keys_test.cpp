@@ -6,14 +6,14 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/desktop/about_dialog.h"
-#include "app/link_label.h"
+#include "app/about_dialog.h"
+#include "widgets/link_label.h"
 
 namespace {
 
 TEST(AboutDialog, EnterPressesOkAndTabReachesTheLinkWithAVisibleFocus) {
   desktop::CAboutDialog dialog;
-  app::CLinkLabel* link = dialog.Link();
+  widgets::CLinkLabel* link = dialog.Link();
   ASSERT_NE(link, nullptr);
   int opened = 0;
   link->openUrl = [&](const QString&) { ++opened; };

@@ -24,9 +24,9 @@
 #include <iostream>
 #include <string>
 
-#include "app/desktop/main_frame.h"
-#include "app/desktop/run_desktop.h"
-#include "app/desktop/tonvex_app.h"
+#include "app/main_frame.h"
+#include "app/run_desktop.h"
+#include "app/tonvex_app.h"
 #include "panels/form_base.h"
 #include "settings/configuration_model.h"
 #include "settings/preset_selection.h"

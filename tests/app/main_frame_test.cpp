@@ -7,7 +7,7 @@
 
 #include <QApplication>
 
-#include "app/desktop/main_frame.h"
+#include "app/main_frame.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "engine/processing_parameters.h"
 #include "platform/registry.h"

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "app/desktop/start_up.h"
-#include "app/desktop/tonvex_app.h"
+#include "app/start_up.h"
+#include "app/tonvex_app.h"
 #include "platform/instance_lock.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"

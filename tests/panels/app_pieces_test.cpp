@@ -10,23 +10,23 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/dialog_units.h"
-#include "app/link_label.h"
-#include "app/qt_engine_reporter.h"
-#include "app/qt_prompt.h"
+#include "widgets/dialog_units.h"
+#include "widgets/link_label.h"
+#include "widgets/qt_engine_reporter.h"
+#include "widgets/qt_prompt.h"
 #include "panels/template_controls.h"
 
 namespace {
 
 TEST(DialogUnits, EachEdgeRoundsOnItsOwnSoTouchingControlsStillTouch) {
-  EXPECT_EQ(app::DialogRect(0, 0, 482, 186), QRect(0, 0, 723, 302));
+  EXPECT_EQ(widgets::DialogRect(0, 0, 482, 186), QRect(0, 0, 723, 302));
   // 21.5 units wide at 1.5 px: left 31.5 -> 32, right 55.5 -> 56.
-  EXPECT_EQ(app::DialogRect(21, 44, 16, 93), QRect(32, 72, 24, 151));
-  EXPECT_EQ(app::DialogRect(21, 44, 16, 93).right() + 1, app::DialogRect(37, 44, 10, 93).left());
+  EXPECT_EQ(widgets::DialogRect(21, 44, 16, 93), QRect(32, 72, 24, 151));
+  EXPECT_EQ(widgets::DialogRect(21, 44, 16, 93).right() + 1, widgets::DialogRect(37, 44, 10, 93).left());
 }
 
 TEST(LinkLabel, AClickOpensTheAddressAndMarksItVisited) {
-  app::CLinkLabel link("www.brevalto.com");
+  widgets::CLinkLabel link("www.brevalto.com");
   QString opened;
   link.openUrl = [&](const QString& url) { opened = url; };
   link.SetUrl("https://example.test/");
@@ -35,7 +35,7 @@ TEST(LinkLabel, AClickOpensTheAddressAndMarksItVisited) {
                       Qt::NoModifier);
   QCoreApplication::sendEvent(&link, &release);
   EXPECT_EQ(opened, "https://example.test/");
-  EXPECT_EQ(link.TextColour(), app::CLinkLabel::kVisitedColour);
+  EXPECT_EQ(link.TextColour(), widgets::CLinkLabel::kVisitedColour);
 }
 
 // Pixels of the slider's groove in the style's fill colour (the highlight), above and below the handle.
@@ -75,7 +75,7 @@ TEST(TemplateSlider, TheGrooveFillsFromTheBottomToTheHandle) {
 }
 
 TEST(QtPrompt, FileFiltersBecomeQtNameFilters) {
-  EXPECT_EQ(app::QtNameFilters("Tonvex Files (*.tva)|*.tva|Presets|*.tvd;*.tvh||"),
+  EXPECT_EQ(widgets::QtNameFilters("Tonvex Files (*.tva)|*.tva|Presets|*.tvd;*.tvh||"),
             (QStringList{"Tonvex Files (*.tva)", "Presets (*.tvd *.tvh)"}));
 }
 
@@ -83,7 +83,7 @@ TEST(QtPrompt, FileFiltersBecomeQtNameFilters) {
 // queue's own merging of repeats is tested with the engine).
 TEST(QtEngineReporter, ReportsShowOneBoxAtATimeOnTheInterfaceThread) {
   engine::ReportQueue queue;
-  app::QtEngineReporter reporter(queue, nullptr);
+  widgets::QtEngineReporter reporter(queue, nullptr);
   queue.ShowError("Exception Error: first");
   EXPECT_EQ(reporter.OpenBox(), nullptr);  // nothing happens on the reporting thread
   QCoreApplication::processEvents();

@@ -5,14 +5,14 @@
 #include <QTest>
 #include <vector>
 
-#include "app/link_label.h"
-#include "app/qt_translations.h"
-#include "app/ui_text.h"
+#include "widgets/link_label.h"
+#include "widgets/qt_translations.h"
+#include "widgets/ui_text.h"
 #include "services/http_answer_reader.h"
 #include "services/service_ids.h"
 #include "services/update_dialog.h"
 #include "services/update_request.h"
-#include "tests/services/local_http_server.h"
+#include "tools/local_http_server.h"
 #include "tests/services/services_fixture.h"
 #include "tests/support/scripted_prompt.h"
 
@@ -67,7 +67,7 @@ TEST_P(UpdateAnswers, GiveTheirStateAndText) {
   dialog.show();
   CheckOnce(dialog);
   EXPECT_EQ(dialog.State(), c.state);
-  EXPECT_EQ(dialog.StatusText(), app::UiText(c.text));
+  EXPECT_EQ(dialog.StatusText(), widgets::UiText(c.text));
   EXPECT_EQ(prompt.messages.size(), c.state == CUpdateDialog::kNotChecked ? 1u : 0u);
   for (const auto& message : prompt.messages)
     EXPECT_EQ(message.text, platform::LoadString(services::kStringCannotConnect));
@@ -159,9 +159,9 @@ TEST_F(UpdateDialogTest, PortugueseReachesTheDialogAndQtsOwnButtons) {
     return box.button(QMessageBox::Yes)->text() + "|" + box.button(QMessageBox::No)->text() + "|" +
            box.button(QMessageBox::Cancel)->text();
   };
-  ASSERT_TRUE(app::InstallQtTranslations(platform::kLanguagePortuguese));
+  ASSERT_TRUE(widgets::InstallQtTranslations(platform::kLanguagePortuguese));
   EXPECT_EQ(standardTexts(), "&Sim|&Não|Cancelar");
-  EXPECT_TRUE(app::InstallQtTranslations(platform::kLanguageEnglish));
+  EXPECT_TRUE(widgets::InstallQtTranslations(platform::kLanguageEnglish));
   EXPECT_EQ(standardTexts(), "&Yes|&No|Cancel");
   platform::SetUiLanguage(platform::kLanguageEnglish);
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-namespace app {
+namespace widgets {
 class CLinkLabel;
 }
 
@@ -12,10 +12,10 @@ class CAboutDialog : public QDialog {
  public:
   explicit CAboutDialog(QWidget* parent = nullptr);
 
-  app::CLinkLabel* Link() const { return link_; }
+  widgets::CLinkLabel* Link() const { return link_; }
 
  private:
-  app::CLinkLabel* link_;
+  widgets::CLinkLabel* link_;
 };
 
 }  // namespace desktop

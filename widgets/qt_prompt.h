@@ -4,7 +4,7 @@
 
 #include "platform/user_prompt.h"
 
-namespace app {
+namespace widgets {
 
 // The message boxes and file dialogs of the desktop program, modal over the active window.
 class QtPrompt : public platform::UserPrompt {
@@ -17,4 +17,4 @@ class QtPrompt : public platform::UserPrompt {
 // not show its patterns gets them appended, since Qt filters by what the parentheses hold.
 QStringList QtNameFilters(const std::string& filter);
 
-}  // namespace app
+}  // namespace widgets

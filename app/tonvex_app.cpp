@@ -1,4 +1,4 @@
-#include "app/desktop/tonvex_app.h"
+#include "app/tonvex_app.h"
 
 #include <spawn.h>
 #include <unistd.h>
@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <thread>
 
-#include "app/desktop/bring_forward.h"
-#include "app/desktop/main_frame.h"
-#include "app/desktop/start_up.h"
-#include "app/qt_translations.h"
+#include "app/bring_forward.h"
+#include "app/main_frame.h"
+#include "app/start_up.h"
+#include "widgets/qt_translations.h"
 #include "engine/exceptions.h"
 #include "panels/panel_registry.h"
 #include "platform/registry.h"
@@ -78,7 +78,7 @@ bool CTonvexApp::InitInstance() {
   platform::SetPrompt(&prompt_);
   if (!ProbeInstalledVersion()) return false;
   // A missing catalogue leaves Qt's own buttons and file dialogs in English; ours follow the string table.
-  app::InstallQtTranslations(settings::LoadUiLanguage());
+  widgets::InstallQtTranslations(settings::LoadUiLanguage());
 
   const CommandLine line = ParseCommandLine(arguments_, workingFolder_);
   if (line.kind == CommandLine::Kind::kRefuse) return false;
@@ -161,7 +161,7 @@ bool CTonvexApp::InitInstance() {
   panels::PanelHost& host = frame_->Host();
   host.AddStandardPanelTabs();
   host.ShowFirstPanel();
-  reporter_ = std::make_unique<app::QtEngineReporter>(reports_, frame_.get());
+  reporter_ = std::make_unique<widgets::QtEngineReporter>(reports_, frame_.get());
   frame_->ShowAtStart(switches.startMinimized != 0);
   CMainFrame* frame = frame_.get();
   forward_.Listen([frame] { frame->OnCommand(kCommandOpenWindow); });

@@ -3,7 +3,7 @@
 #include <QGuiApplication>
 #include <cstdio>
 
-#include "app/desktop/app_icon.h"
+#include "app/app_icon.h"
 
 int main(int argc, char** argv) {
   QGuiApplication application(argc, argv);

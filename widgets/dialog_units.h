@@ -2,7 +2,7 @@
 #include <QFont>
 #include <QRect>
 
-namespace app {
+namespace widgets {
 
 // Windows and panels place every control in dialog units of an 8-point "MS Sans Serif": one unit is
 // 1.5 pixels across and 1.625 pixels down. Each edge is rounded to the nearest pixel on its own, so two
@@ -12,4 +12,4 @@ QRect DialogRect(int x, int y, int width, int height);
 // The layouts' font ("MS Sans Serif" 8) becomes the desktop's sans at 8 points.
 QFont TemplateFont();
 
-}  // namespace app
+}  // namespace widgets

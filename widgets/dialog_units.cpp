@@ -1,8 +1,8 @@
-#include "app/dialog_units.h"
+#include "widgets/dialog_units.h"
 
 #include <cmath>
 
-namespace app {
+namespace widgets {
 namespace {
 
 constexpr double kPixelsPerUnitAcross = 1.5;
@@ -26,4 +26,4 @@ QFont TemplateFont() {
   return font;
 }
 
-}  // namespace app
+}  // namespace widgets

@@ -1,4 +1,4 @@
 // tonvex: the desktop program.
-#include "app/desktop/run_desktop.h"
+#include "app/run_desktop.h"
 
 int main(int argc, char** argv) { return desktop::RunDesktop(argc, argv); }

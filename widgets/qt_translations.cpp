@@ -1,4 +1,4 @@
-#include "app/qt_translations.h"
+#include "widgets/qt_translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -8,7 +8,7 @@
 
 #include "platform/string_table.h"
 
-namespace app {
+namespace widgets {
 
 bool InstallQtTranslations(int language) {
   static QPointer<QTranslator> installed;
@@ -29,4 +29,4 @@ bool InstallQtTranslations(int language) {
   return true;
 }
 
-}  // namespace app
+}  // namespace widgets

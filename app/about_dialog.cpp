@@ -1,4 +1,4 @@
-#include "app/desktop/about_dialog.h"
+#include "app/about_dialog.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/link_label.h"
-#include "app/ui_text.h"
+#include "widgets/link_label.h"
+#include "widgets/ui_text.h"
 
 namespace desktop {
 namespace {
@@ -17,13 +17,13 @@ constexpr const char* kMakerSite = "https://www.brevalto.com";
 }  // namespace
 
 CAboutDialog::CAboutDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(app::UiText(kStringTitle));
+  setWindowTitle(widgets::UiText(kStringTitle));
   auto* grid = new QGridLayout(this);
   auto* icon = new QLabel(this);
   icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
   grid->addWidget(icon, 0, 0, 2, 1, Qt::AlignTop);
-  grid->addWidget(new QLabel(app::UiText(kStringVersion), this), 0, 1);
-  link_ = new app::CLinkLabel(QString::fromLatin1(kMakerSite), this);
+  grid->addWidget(new QLabel(widgets::UiText(kStringVersion), this), 0, 1);
+  link_ = new widgets::CLinkLabel(QString::fromLatin1(kMakerSite), this);
   link_->SetUrl(QString::fromLatin1(kMakerSite));
   grid->addWidget(link_, 1, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -7,7 +7,7 @@
 class QMessageBox;
 class QWidget;
 
-namespace app {
+namespace widgets {
 
 // Shows the engine's error messages on the user-interface thread. The engine's threads only queue a
 // text (ReportQueue) and post a wake-up; the box is not modal to the engine, and while it is open the
@@ -28,4 +28,4 @@ class QtEngineReporter : public QObject {
   QPointer<QMessageBox> box_;
 };
 
-}  // namespace app
+}  // namespace widgets

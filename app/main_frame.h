@@ -3,8 +3,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/desktop/configure_dialog.h"
-#include "app/desktop/output_device_dialog.h"
+#include "app/configure_dialog.h"
+#include "app/output_device_dialog.h"
 #include "panels/panel_host.h"
 #include "services/toolbar/preset_combo_box.h"
 #include "services/toolbar/toolbar_ex.h"

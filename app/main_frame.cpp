@@ -1,4 +1,4 @@
-#include "app/desktop/main_frame.h"
+#include "app/main_frame.h"
 
 #include <QAction>
 #include <QApplication>
@@ -6,9 +6,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/desktop/about_dialog.h"
-#include "app/desktop/start_up.h"
-#include "app/ui_text.h"
+#include "app/about_dialog.h"
+#include "app/start_up.h"
+#include "widgets/ui_text.h"
 #include "engine/dsp_main.h"
 #include "platform/menu_table.h"
 #include "platform/string_table.h"
@@ -49,7 +49,7 @@ CMainFrame::CMainFrame(FrameParts parts)
       devices_(parts_.outputs, parts_.output, this) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
-  setWindowTitle(app::UiText(kStringCaption));
+  setWindowTitle(widgets::UiText(kStringCaption));
 
   auto action = [this](int command, const QString& text) {
     auto* made = new QAction(text, this);
@@ -192,7 +192,7 @@ void CMainFrame::ShowAtStart(bool minimized) {
 
 void CMainFrame::Restore() {
   host_->ShowFirstPanel();
-  setWindowTitle(app::UiText(kStringCaption));
+  setWindowTitle(widgets::UiText(kStringCaption));
   showNormal();
   raise();
   activateWindow();

@@ -1,4 +1,4 @@
-#include "app/desktop/output_device_dialog.h"
+#include "app/output_device_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 #include "audio/output_device_rule.h"
 #include "engine/driver_protocol.h"
 #include "engine/exceptions.h"
@@ -21,14 +21,14 @@ constexpr int kStringTitle = 62300;
 COutputDeviceDialog::COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, engine::CWaveOutput* output,
                                          QWidget* parent)
     : QDialog(parent), outputs_(outputs), output_(output) {
-  setWindowTitle(app::UiText(kStringTitle));
+  setWindowTitle(widgets::UiText(kStringTitle));
   auto* row = new QHBoxLayout(this);
-  row->addWidget(new QLabel(app::UiText(kStringLabel), this));
+  row->addWidget(new QLabel(widgets::UiText(kStringLabel), this));
   list_ = new QComboBox(this);
   list_->setMinimumWidth(200);
   row->addWidget(list_, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
-  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(app::kStringCancel));
+  buttons->button(QDialogButtonBox::Cancel)->setText(widgets::UiText(widgets::kStringCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   row->addWidget(buttons);

@@ -1,4 +1,4 @@
-#include "app/link_label.h"
+#include "widgets/link_label.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
@@ -7,7 +7,7 @@
 #include <QStylePainter>
 #include <QUrl>
 
-namespace app {
+namespace widgets {
 
 CLinkLabel::CLinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   QFont underlined = font();
@@ -78,4 +78,4 @@ void CLinkLabel::Repaint() {
   setPalette(colours);
 }
 
-}  // namespace app
+}  // namespace widgets

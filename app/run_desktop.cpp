@@ -1,4 +1,4 @@
-#include "app/desktop/run_desktop.h"
+#include "app/run_desktop.h"
 
 #include <signal.h>
 #include <sys/socket.h>
@@ -11,9 +11,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/desktop/app_icon.h"
-#include "app/desktop/main_frame.h"
-#include "app/desktop/tonvex_app.h"
+#include "app/app_icon.h"
+#include "app/main_frame.h"
+#include "app/tonvex_app.h"
 
 namespace desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/desktop/bring_forward.h"
+#include "app/bring_forward.h"
 
 #include <QLocalSocket>
 

@@ -1,12 +1,12 @@
-#include "app/qt_engine_reporter.h"
+#include "widgets/qt_engine_reporter.h"
 
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QWidget>
 
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 
-namespace app {
+namespace widgets {
 
 QtEngineReporter::QtEngineReporter(engine::ReportQueue& queue, QWidget* parentWindow)
     : queue_(queue), parentWindow_(parentWindow) {
@@ -33,4 +33,4 @@ void QtEngineReporter::ShowNext() {
   box_->show();
 }
 
-}  // namespace app
+}  // namespace widgets

@@ -1,4 +1,4 @@
-#include "app/desktop/start_up.h"
+#include "app/start_up.h"
 
 #include <stdio.h>
 #include <strings.h>

@@ -4,7 +4,7 @@
 #include <QString>
 #include <functional>
 
-namespace app {
+namespace widgets {
 
 // A static text turned into a web link: underlined, blue, red while the pointer is over it, dark blue
 // once clicked; a hand pointer; a click (or Space/Enter when it has the focus) opens the address. Tab
@@ -46,4 +46,4 @@ class CLinkLabel : public QLabel {
   bool visited_ = false;
 };
 
-}  // namespace app
+}  // namespace widgets

@@ -5,9 +5,9 @@
 
 #include <QMessageBox>
 
-#include "app/desktop/bring_forward.h"
-#include "app/qt_engine_reporter.h"
-#include "app/qt_prompt.h"
+#include "app/bring_forward.h"
+#include "widgets/qt_engine_reporter.h"
+#include "widgets/qt_prompt.h"
 #include "engine/report_queue.h"
 #include "graphs/engine_monitor.h"
 #include "panels/panel_state.h"
@@ -49,14 +49,14 @@ class CTonvexApp {
   platform::InstanceLock lock_;
   bool alreadyRunning_ = false;
   bool valuesLoaded_ = false;
-  app::QtPrompt boxes_;
+  widgets::QtPrompt boxes_;
   platform::UserPrompt& prompt_;
   engine::ReportQueue reports_;
   std::unique_ptr<cli::LiveAudio> live_;
   std::unique_ptr<graphs::CEngineMonitor> monitor_;
   std::unique_ptr<panels::PanelState> panelState_;
   std::unique_ptr<CMainFrame> frame_;
-  std::unique_ptr<app::QtEngineReporter> reporter_;
+  std::unique_ptr<widgets::QtEngineReporter> reporter_;
   ForwardListener forward_;
 };
 

@@ -1,4 +1,4 @@
-#include "app/desktop/app_icon.h"
+#include "app/app_icon.h"
 
 #include <QLinearGradient>
 #include <QPainter>

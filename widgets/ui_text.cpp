@@ -1,9 +1,9 @@
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 
 #include "platform/string_table.h"
 
-namespace app {
+namespace widgets {
 
 QString UiText(int id) { return QString::fromStdString(platform::LoadString(id)); }
 
-}  // namespace app
+}  // namespace widgets

@@ -1,11 +1,11 @@
-#include "app/desktop/configure_dialog.h"
+#include "app/configure_dialog.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 
 namespace desktop {
 namespace {
@@ -15,11 +15,11 @@ constexpr int kStringTitle = 62301;
 
 CConfigureDialog::CConfigureDialog(settings::ApplicationSwitches& switches, QWidget* parent)
     : QDialog(parent), switches_(switches) {
-  setWindowTitle(app::UiText(kStringTitle));
+  setWindowTitle(widgets::UiText(kStringTitle));
   auto* layout = new QVBoxLayout(this);
-  for (int i = 0; i < 4; ++i) layout->addWidget(boxes_[i] = new QCheckBox(app::UiText(kCaptions[i]), this));
+  for (int i = 0; i < 4; ++i) layout->addWidget(boxes_[i] = new QCheckBox(widgets::UiText(kCaptions[i]), this));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Cancel)->setText(app::UiText(app::kStringCancel));
+  buttons->button(QDialogButtonBox::Cancel)->setText(widgets::UiText(widgets::kStringCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

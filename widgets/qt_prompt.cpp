@@ -1,13 +1,13 @@
-#include "app/qt_prompt.h"
+#include "widgets/qt_prompt.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "app/ui_text.h"
+#include "widgets/ui_text.h"
 
-namespace app {
+namespace widgets {
 namespace {
 
 QMessageBox::StandardButtons ButtonsOf(platform::PromptButtons buttons) {
@@ -66,4 +66,4 @@ QStringList QtNameFilters(const std::string& filter) {
   return filters;
 }
 
-}  // namespace app
+}  // namespace widgets
