@@ -123,7 +123,7 @@ bool CTonvexApp::InitInstance() {
       key.SetString("version", kVersion);
   }
   engine::ProcessingParameters& parameters = engine::Parameters();
-  live_ = std::make_unique<cli::LiveAudio>(reports_, parameters);
+  live_ = std::make_unique<audio::LiveAudio>(reports_, parameters);
   monitor_ = std::make_unique<graphs::CEngineMonitor>(live_->Dsp(), parameters);
   settings::PresetSelection& selection = settings::Selection();
   // Each change of the configuration marks it modified; once the changes settle it is kept in "Custom.tvh".
@@ -141,7 +141,7 @@ bool CTonvexApp::InitInstance() {
   try {
     live_->Connect();
     outputDevice = live_->SelectOutput();
-  } catch (const cli::AlreadyRunning&) {
+  } catch (const audio::AlreadyRunning&) {
     // Started with another lock folder (XDG_RUNTIME_DIR) beside one that runs on the same server.
     alreadyRunning_ = true;
     valuesLoaded_ = false;  // nothing of this start is written back

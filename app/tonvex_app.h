@@ -12,7 +12,7 @@
 #include "graphs/engine_monitor.h"
 #include "panels/panel_state.h"
 #include "platform/instance_lock.h"
-#include "tools/live_audio.h"
+#include "audio/live_audio.h"
 
 namespace desktop {
 
@@ -34,7 +34,7 @@ class CTonvexApp {
   CMainFrame* Frame() const { return frame_.get(); }
   // The engine's life on the audio server (nullptr before InitInstance); tests and benchmarks read its
   // statistics.
-  cli::LiveAudio* Live() const { return live_.get(); }
+  audio::LiveAudio* Live() const { return live_.get(); }
   // Another instance held the lock at start (known after InitInstance).
   bool AlreadyRunning() const { return alreadyRunning_; }
   // How long the "/S" relaunch waits for the previous instance to end.
@@ -52,7 +52,7 @@ class CTonvexApp {
   widgets::QtPrompt boxes_;
   platform::UserPrompt& prompt_;
   engine::ReportQueue reports_;
-  std::unique_ptr<cli::LiveAudio> live_;
+  std::unique_ptr<audio::LiveAudio> live_;
   std::unique_ptr<graphs::CEngineMonitor> monitor_;
   std::unique_ptr<panels::PanelState> panelState_;
   std::unique_ptr<CMainFrame> frame_;

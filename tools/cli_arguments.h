@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/run_error.h"
 #include "engine/processing_parameters.h"
 #include "settings/configuration_model.h"
 
@@ -16,10 +17,7 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 // A failure while working (unreadable file, missing device); main prints it and exits with status 1.
-class RunError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using audio::RunError;
 
 // Positional arguments and "--name value" / "--flag" options of one command.
 struct Arguments {

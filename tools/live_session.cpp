@@ -10,7 +10,7 @@
 #include "engine/exceptions.h"
 #include "engine/engine_reporter.h"
 #include "platform/instance_lock.h"
-#include "tools/live_audio.h"
+#include "audio/live_audio.h"
 #include "tools/live_settings.h"
 
 namespace cli {
@@ -54,7 +54,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice, c
     case platform::InstanceLock::Result::kAcquired:
       break;
     case platform::InstanceLock::Result::kHeldByOther:
-      throw AlreadyRunning(instance.Holder());
+      throw audio::AlreadyRunning(instance.Holder());
     case platform::InstanceLock::Result::kFailed:
       throw RunError("cannot take the instance lock: " + instance.ErrorText());
   }
@@ -62,7 +62,7 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice, c
   engine::ProcessingParameters& parameters = engine::Parameters();
   ApplyLiveSettings(options, parameters);
   StderrReporter reporter;
-  LiveAudio live(reporter, parameters, backend);
+  audio::LiveAudio live(reporter, parameters, backend);
   live.Connect();
   live.SelectOutput(outputDevice);
   live.Start(instance);

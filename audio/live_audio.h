@@ -15,9 +15,9 @@
 #include "engine/engine_reporter.h"
 #include "platform/instance_lock.h"
 #include "platform/pulse_connection.h"
-#include "tools/cli_arguments.h"
+#include "audio/run_error.h"
 
-namespace cli {
+namespace audio {
 
 // Another Tonvex of this user already runs on the same audio server (found there, whatever lock folder the
 // environment names): nothing was changed.
@@ -98,4 +98,4 @@ class LiveAudio {
   bool started_ = false;
 };
 
-}  // namespace cli
+}  // namespace audio

@@ -1,10 +1,10 @@
-#include "tools/output_selection.h"
+#include "audio/output_selection.h"
 
 #include "engine/driver_protocol.h"
 #include "engine/exceptions.h"
-#include "tools/cli_arguments.h"
+#include "audio/run_error.h"
 
-namespace cli {
+namespace audio {
 namespace {
 
 int FindOption(const std::vector<audio::OutputCandidate>& devices, const std::string& option) {
@@ -45,4 +45,4 @@ std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOu
   throw RunError("the playback devices keep changing");
 }
 
-}  // namespace cli
+}  // namespace audio

@@ -1,4 +1,4 @@
-#include "tools/live_audio.h"
+#include "audio/live_audio.h"
 
 #include <unistd.h>
 
@@ -9,10 +9,10 @@
 
 #include "engine/exceptions.h"
 #include "platform/pulse_sinks.h"
-#include "tools/cli_arguments.h"
-#include "tools/output_selection.h"
+#include "audio/run_error.h"
+#include "audio/output_selection.h"
 
-namespace cli {
+namespace audio {
 namespace {
 
 // Makes the virtual sink the default one; it may still be on its way after a (re)connection.
@@ -160,4 +160,4 @@ void LiveAudio::Stop() {
   session_.End();
 }
 
-}  // namespace cli
+}  // namespace audio

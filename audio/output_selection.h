@@ -4,7 +4,7 @@
 #include "audio/pulse_wave_out.h"
 #include "engine/wave_output.h"
 
-namespace cli {
+namespace audio {
 
 // The output device of `live`: the device named by --output (a description or a sink name) for this run only,
 // stored nowhere; without it the output rule, with the remembered device from the user's settings, which
@@ -13,4 +13,4 @@ namespace cli {
 std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOutput& output,
                              const std::string& option, const std::string& startDefault);
 
-}  // namespace cli
+}  // namespace audio
