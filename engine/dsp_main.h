@@ -51,7 +51,7 @@ class CDspMain {
  private:
   uint32_t ProcessingThread();
   void ProcessWaitingBlocks();  // until none waits or the engine stops
-  bool ReadBlock(WaveFormat* format, int* frames);
+  bool ReadBlock(WaveFormat* format, int* frames, bool* holdsSound);
 
   CUserMode link_;
   CWaveOutput output_;

@@ -62,7 +62,7 @@ class Regulation : public SteppedEngine {
     int payBacks = 0;
     for (int i = 0; i < steps; ++i) {
       devices.Play(devices.Queued() - depth + 1);
-      output().Regulate();
+      Regulate();
       if (Skip() == 1) {
         ++payBacks;
         SetSkip(0);
@@ -76,18 +76,18 @@ class Regulation : public SteppedEngine {
 
 TEST_F(Regulation, StreamStartsBehindACushionAndADryQueueGetsSilenceUpToThreeBuffers) {
   StartStereo16();
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "the first block goes behind a silent cushion";
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "only once";
   QueueBlocks(3);
   devices.Play(kStartCushionBuffers + 2);  // one left
   SetSkip(5);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(Skip(), 0) << "a dry device must not also drop input";
   devices.Play(3);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(output().Statistics().silentBuffersInserted, 5u) << "the cushion is no glitch and is not counted";
   devices.Play(3);
@@ -104,7 +104,7 @@ TEST_F(Regulation, BlocksProcessedWhileTheOutputClosesAreNeitherPlayedNorToppedU
   uint64_t writtenAtReset = 0;
   devices.onReset = [&] {
     writtenAtReset = devices.BuffersWritten();
-    output().Regulate();
+    Regulate();
     QueueBlocks(1);
   };
   output().Close();
@@ -135,14 +135,14 @@ TEST_F(Regulation, TheDeviceClosesOutsideTheOutputsLock) {
 TEST_F(Regulation, DeepQueueAsksTheDriverLinkToDropTheExcess) {
   StartStereo16();
   QueueBlocks(10);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 4);
   SetSkip(2);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 2) << "a pending count is left to run out";
 
   devices.Play(6);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 0);
   EXPECT_EQ(devices.Queued(), 4);
 }
@@ -151,7 +151,7 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   StartStereo16();
   QueueBlocks(3);
   devices.Play(3);
-  output().Regulate();  // dry: three silent buffers
+  Regulate();  // dry: three silent buffers
   QueueBlocks(2);       // the late blocks arrive together: five queued, 30 ms more than before the gap
   EXPECT_EQ(PayBacksWhileQueued(5, 49), 0) << "not before the queue has stood deep for half a second";
   EXPECT_EQ(PayBacksWhileQueued(5, 1), 1);
@@ -160,11 +160,11 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   // Run dry soon after a pay-back: the device needs the deeper queue, which is then kept.
   QueueBlocks(3);
   devices.Play(devices.Queued());
-  output().Regulate();
+  Regulate();
   QueueBlocks(2);
   EXPECT_EQ(PayBacksWhileQueued(5, 50), 1);
   devices.Play(devices.Queued());
-  output().Regulate();
+  Regulate();
   QueueBlocks(2);
   EXPECT_EQ(PayBacksWhileQueued(5, 400), 0);
   EXPECT_EQ(output().Statistics().queued, 4);
@@ -173,12 +173,12 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
 TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
   driver.PushFormat(1, 8, 8000, 80);
   Capture();
-  output().Regulate();  // the start cushion
+  Regulate();  // the start cushion
   std::vector<double> block(80, 0.0);
   output().WriteChannel(block.data(), 80, 0);
   output().Submit(80);
   devices.Play(3);
-  output().Regulate();
+  Regulate();
   devices.Play(3);
   const auto played = devices.Played();
   ASSERT_EQ(played.size(), 6u * 80);
