@@ -8,6 +8,7 @@ void QueueRateControl::Restart() {
   measured_ = false;
   smoothedUs_ = integral_ = correction_ = 0;
   cleanUs_ = 0;
+  sinceGrowthUs_ = kUnderrunBurstUs;
 }
 
 double QueueRateControl::Update(double depthUs, double elapsedUs) {
@@ -21,6 +22,7 @@ double QueueRateControl::Update(double depthUs, double elapsedUs) {
   smoothedUs_ += (depthUs - smoothedUs_) * std::min(1.0, elapsedUs / kSmoothingUs);
 
   cleanUs_ += elapsedUs;
+  sinceGrowthUs_ += elapsedUs;
   if (cleanUs_ >= kCleanStretchUs) {
     cleanUs_ = 0;
     marginUs_ = std::max(kMinMarginUs, marginUs_ - kMarginShrinkUs);
@@ -37,8 +39,10 @@ double QueueRateControl::Update(double depthUs, double elapsedUs) {
 }
 
 void QueueRateControl::OnUnderrun() {
-  marginUs_ = std::min(kMaxMarginUs, marginUs_ + kMarginGrowthUs);
   cleanUs_ = 0;
+  if (sinceGrowthUs_ < kUnderrunBurstUs) return;
+  sinceGrowthUs_ = 0;
+  marginUs_ = std::min(kMaxMarginUs, marginUs_ + kMarginGrowthUs);
 }
 
 }  // namespace engine

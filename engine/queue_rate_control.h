@@ -11,7 +11,8 @@ namespace engine {
 // change) and moves by at most 2 per mille a second (no audible glide).
 //
 // The target is one block plus a margin for the engine's late wake-ups. An underrun shows the margin was too
-// small: it grows at once. While none occurs it shrinks slowly, so the target settles at the smallest depth
+// small: it grows at once (once per stall: a stalled server reports several in a row). While none occurs it
+// shrinks slowly, so the target settles at the smallest depth
 // that plays without underruns on this machine. The margin survives Restart: it belongs to the machine, not
 // to one stream.
 //
@@ -20,12 +21,13 @@ class QueueRateControl {
  public:
   static constexpr double kMaxCorrection = 0.01;          // the rate stays within ±1 % of nominal
   static constexpr double kMaxChangePerSecond = 0.002;    // the rate moves by at most 2 per mille a second
-  static constexpr double kStartMarginUs = 8000;          // a first guess that suits a desktop
-  static constexpr double kMinMarginUs = 3000;            // below this a scheduler's hiccup is an underrun
+  static constexpr double kStartMarginUs = 12000;         // a first guess that suits a busy desktop
+  static constexpr double kMinMarginUs = 4000;            // below this a scheduler's hiccup is an underrun
   static constexpr double kMaxMarginUs = 40000;           // the outer band takes over beyond this
-  static constexpr double kMarginGrowthUs = 4000;         // added by each underrun
+  static constexpr double kMarginGrowthUs = 4000;         // added by an underrun
+  static constexpr double kUnderrunBurstUs = 2e6;         // underruns this soon after one that grew it are the same stall
   static constexpr double kMarginShrinkUs = 500;          // taken off after each clean stretch
-  static constexpr double kCleanStretchUs = 20e6;         // how long the queue must play clean before that
+  static constexpr double kCleanStretchUs = 5e6;          // how long the queue must play clean before that
   static constexpr double kSmoothingUs = 300000;          // time constant of the depth's smoothing
   static constexpr double kProportionalPerUs = 5e-7;      // 10 ms of error: 0.5 % faster or slower
   static constexpr double kIntegralPerUs2 = 6.25e-14;     // critically damped with the proportional term
@@ -49,6 +51,7 @@ class QueueRateControl {
   const double blockUs_;
   double marginUs_ = kStartMarginUs;
   double cleanUs_ = 0;  // played since the last underrun or the last shrink of the margin
+  double sinceGrowthUs_ = kUnderrunBurstUs;  // played since an underrun last grew the margin
   bool measured_ = false;
   double smoothedUs_ = 0;
   double integral_ = 0;

@@ -55,11 +55,12 @@ class ClockDrift : public ::testing::TestWithParam<double> {};
 // or underruns), or a correction that jumps or goes beyond what is inaudible.
 TEST_P(ClockDrift, QueueConvergesToItsTargetWithSmallBoundedRateChanges) {
   SimulatedQueue queue(GetParam());
+  const double startTarget = queue.control.TargetUs();
   queue.Run(120);
   const double target = queue.control.TargetUs();
-  EXPECT_NEAR(queue.MeanDepthOfLastSecond(), target, 1000) << "held at the target after two minutes";
+  EXPECT_NEAR(queue.MeanDepthOfLastSecond(), target, 1000) << "held at the target (shrunk meanwhile) after two minutes";
   EXPECT_GT(queue.shallowest, 0.9 * kBlockUs) << "the queue never ran dry on the way";
-  EXPECT_LT(queue.deepest, target + 1.5 * kBlockUs) << "nor stood far too deep";
+  EXPECT_LT(queue.deepest, startTarget + 1.5 * kBlockUs) << "nor stood far too deep";
   EXPECT_NEAR(queue.rate * (1 + GetParam()), 1.0, 0.0005) << "the correction takes up the clocks' difference";
   EXPECT_GE(queue.lowest, 1 - QueueRateControl::kMaxCorrection);
   EXPECT_LE(queue.highest, 1 + QueueRateControl::kMaxCorrection);
@@ -96,15 +97,27 @@ TEST(QueueRateControl, ChangePerMeasurementIsLimitedToTwoPerMilleASecond) {
   }
 }
 
-// The margin: an underrun adds to it at once, up to its ceiling; a clean stretch takes a little off, not
-// before the stretch is complete, and never below the floor.
+// The margin: an underrun adds to it at once, up to its ceiling, but the underruns of one stall add only once;
+// a clean stretch takes a little off, not before the stretch is complete, and never below the floor.
 TEST(QueueRateControl, MarginGrowsAfterAnUnderrunAndShrinksSlowlyBetweenItsBounds) {
-  QueueRateControl control(kBlockUs);
   const double start = QueueRateControl::kStartMarginUs;
+  const double growth = QueueRateControl::kMarginGrowthUs;
+  const double burst = QueueRateControl::kUnderrunBurstUs;
+  QueueRateControl control(kBlockUs);
+  control.Update(20000, 0);
   control.OnUnderrun();
-  EXPECT_DOUBLE_EQ(control.MarginUs(), start + QueueRateControl::kMarginGrowthUs);
-  EXPECT_DOUBLE_EQ(control.TargetUs(), kBlockUs + start + QueueRateControl::kMarginGrowthUs);
-  for (int i = 0; i < 100; ++i) control.OnUnderrun();
+  EXPECT_DOUBLE_EQ(control.MarginUs(), start + growth);
+  EXPECT_DOUBLE_EQ(control.TargetUs(), kBlockUs + start + growth);
+  control.Update(20000, burst - 1);
+  control.OnUnderrun();
+  EXPECT_DOUBLE_EQ(control.MarginUs(), start + growth) << "just within the same stall";
+  control.Update(20000, 1);
+  control.OnUnderrun();
+  EXPECT_DOUBLE_EQ(control.MarginUs(), start + 2 * growth) << "a stall's length after the last growth";
+  for (int i = 0; i < 100; ++i) {
+    control.Update(20000, burst);
+    control.OnUnderrun();
+  }
   EXPECT_DOUBLE_EQ(control.MarginUs(), QueueRateControl::kMaxMarginUs);
 
   QueueRateControl clean(kBlockUs);
@@ -116,7 +129,7 @@ TEST(QueueRateControl, MarginGrowsAfterAnUnderrunAndShrinksSlowlyBetweenItsBound
   EXPECT_DOUBLE_EQ(clean.MarginUs(), start - QueueRateControl::kMarginShrinkUs) << "at a clean stretch";
   clean.OnUnderrun();
   clean.Update(20000, stretch - 1);
-  EXPECT_DOUBLE_EQ(clean.MarginUs(), start - QueueRateControl::kMarginShrinkUs + QueueRateControl::kMarginGrowthUs)
+  EXPECT_DOUBLE_EQ(clean.MarginUs(), start - QueueRateControl::kMarginShrinkUs + growth)
       << "an underrun starts the stretch again";
   for (int i = 0; i < 200; ++i) clean.Update(20000, stretch);
   EXPECT_DOUBLE_EQ(clean.MarginUs(), QueueRateControl::kMinMarginUs);
