@@ -21,7 +21,7 @@ class QueueRateControl {
  public:
   static constexpr double kMaxCorrection = 0.01;          // the rate stays within ±1 % of nominal
   static constexpr double kMaxChangePerSecond = 0.002;    // the rate moves by at most 2 per mille a second
-  static constexpr double kStartMarginUs = 12000;         // a first guess that suits a busy desktop
+  static constexpr double kStartMarginUs = 16000;         // safe on a busy desktop; shrinks from there
   static constexpr double kMinMarginUs = 4000;            // below this a scheduler's hiccup is an underrun
   static constexpr double kMaxMarginUs = 40000;           // the outer band takes over beyond this
   static constexpr double kMarginGrowthUs = 4000;         // added by an underrun

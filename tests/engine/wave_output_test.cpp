@@ -96,6 +96,47 @@ TEST_F(Regulation, StreamStartsBehindACushionAndADryQueueGetsSilenceUpToThreeBuf
   for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(played[i] == 0, i >= 3 * 1764) << "byte " << i;
 }
 
+// A device that holds its queue in time itself: the engine neither cushions its start nor regulates it inside
+// the band; it gets silence only once it has played everything, and input is dropped only beyond the band.
+TEST_F(Regulation, ADeviceThatHoldsItsQueueGetsOnlyTheOuterBand) {
+  devices.holdsItsQueue = true;
+  StartStereo16();
+  Regulate();
+  EXPECT_EQ(devices.Queued(), 0) << "no cushion: the device starts itself at its target depth";
+  struct Case {
+    int queued;
+    int silence;  // silent buffers the regulation queues
+    int drop;     // input blocks it has the capture side drop
+  } cases[] = {{1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {7, 0, 0}, {8, 0, 2}, {10, 0, 4}};
+  for (const Case& c : cases) {
+    devices.Play(kOutputBuffers);
+    QueueBlocks(c.queued);
+    SetSkip(0);
+    Regulate();
+    EXPECT_EQ(devices.Queued(), c.queued + c.silence) << c.queued << " queued";
+    EXPECT_EQ(Skip(), c.drop) << c.queued << " queued";
+  }
+  EXPECT_EQ(PayBacksWhileQueued(5, 400), 0) << "the device's rate correction pays silence back, not dropped blocks";
+}
+
+// What a listener notices is counted apart from silence dropped or inserted while nothing plays.
+TEST_F(Regulation, OnlyGapsNextToSoundAndDroppedSoundAreCountedAsHeard) {
+  StartStereo16();
+  Regulate(false);  // the start cushion
+  QueueBlocks(1);
+  struct Step {
+    bool blockHoldsSound;
+    uint64_t inserted, heard;  // silent buffers inserted in all, and of them next to sound
+  } steps[] = {{false, 3, 0}, {false, 6, 0}, {true, 9, 3}, {false, 12, 6}, {false, 15, 6}};
+  for (const Step& step : steps) {
+    devices.Play(kOutputBuffers);
+    Regulate(step.blockHoldsSound);  // dry: topped up
+    const OutputStatistics statistics = output().Statistics();
+    EXPECT_EQ(statistics.silentBuffersInserted, step.inserted);
+    EXPECT_EQ(statistics.silenceInsertedInSound, step.heard) << "sound " << step.blockHoldsSound;
+  }
+}
+
 // The processing thread may still hold blocks of a stream that ends while the output closes: they are not
 // written, and the queue that the reset has emptied is not taken for a dry one.
 TEST_F(Regulation, BlocksProcessedWhileTheOutputClosesAreNeitherPlayedNorToppedUp) {
