@@ -29,8 +29,9 @@ double QueueRateControl::Update(double depthUs, double elapsedUs) {
   }
 
   // Too deep: play faster. The integral alone holds what a steady clock difference needs, so it is kept within
-  // the same bound as the whole correction and cannot wind up beyond it.
-  const double errorUs = smoothedUs_ - TargetUs();
+  // the same bound as the whole correction and cannot wind up beyond it; inside the dead band it holds still.
+  const double offUs = smoothedUs_ - TargetUs();
+  const double errorUs = offUs > kDeadBandUs ? offUs - kDeadBandUs : offUs < -kDeadBandUs ? offUs + kDeadBandUs : 0.0;
   integral_ = std::clamp(integral_ + kIntegralPerUs2 * errorUs * elapsedUs, -kMaxCorrection, kMaxCorrection);
   const double wanted = std::clamp(kProportionalPerUs * errorUs + integral_, -kMaxCorrection, kMaxCorrection);
   const double step = kMaxChangePerSecond * elapsedUs / 1e6;

@@ -6,9 +6,9 @@ namespace engine {
 // low and the same every time instead of wherever a stream's start left it. Fed the measured depth once per
 // block, it returns the factor by which the device is to play faster (above 1) or slower (below 1) than the
 // nominal rate. The measurement is smoothed (the server's clock is interpolated between its reports, and the
-// depth saws by a block between writes), the correction is proportional and integral (the integral takes up a
-// steady clock difference between capture and playback), it never goes beyond ±1 % (inaudible as a pitch
-// change) and moves by at most 2 per mille a second (no audible glide).
+// depth saws by a block between writes), errors within a small band are left alone, the correction is
+// proportional and integral (the integral takes up a steady clock difference between capture and playback), it
+// never goes beyond ±1 % and moves by at most 2 per mille a second (no audible glide).
 //
 // The target is one block plus a margin for the engine's late wake-ups. An underrun shows the margin was too
 // small: it grows at once (once per stall: a stalled server reports several in a row). While none occurs it
@@ -29,8 +29,11 @@ class QueueRateControl {
   static constexpr double kMarginShrinkUs = 500;          // taken off after each clean stretch
   static constexpr double kCleanStretchUs = 5e6;          // how long the queue must play clean before that
   static constexpr double kSmoothingUs = 300000;          // time constant of the depth's smoothing
-  static constexpr double kProportionalPerUs = 5e-7;      // 10 ms of error: 0.5 % faster or slower
-  static constexpr double kIntegralPerUs2 = 6.25e-14;     // critically damped with the proportional term
+  // Errors within this band change nothing: the depth's reading is no more exact, and a rate that stays put is
+  // a pitch that stays put.
+  static constexpr double kDeadBandUs = 2000;
+  static constexpr double kProportionalPerUs = 2e-7;      // 10 ms beyond the band: 0.2 % faster or slower
+  static constexpr double kIntegralPerUs2 = 1e-14;        // critically damped with the proportional term
 
   explicit QueueRateControl(double blockUs) : blockUs_(blockUs) {}
 

@@ -56,11 +56,13 @@ class ClockDrift : public ::testing::TestWithParam<double> {};
 TEST_P(ClockDrift, QueueConvergesToItsTargetWithSmallBoundedRateChanges) {
   SimulatedQueue queue(GetParam());
   const double startTarget = queue.control.TargetUs();
-  queue.Run(120);
+  queue.Run(300);
   const double target = queue.control.TargetUs();
-  EXPECT_NEAR(queue.MeanDepthOfLastSecond(), target, 1000) << "held at the target (shrunk meanwhile) after two minutes";
-  EXPECT_GT(queue.shallowest, 0.9 * kBlockUs) << "the queue never ran dry on the way";
-  EXPECT_LT(queue.deepest, startTarget + 1.5 * kBlockUs) << "nor stood far too deep";
+  EXPECT_NEAR(queue.MeanDepthOfLastSecond(), target, QueueRateControl::kDeadBandUs + 1000)
+      << "held at the target (its margin shrunk meanwhile) after five minutes";
+  // A clock difference this large (real ones are a hundredth of it) takes the queue some way off at first.
+  EXPECT_GT(queue.shallowest, 0.0) << "the queue never ran dry on the way";
+  EXPECT_LT(queue.deepest, startTarget + 3 * kBlockUs) << "nor stood far too deep";
   EXPECT_NEAR(queue.rate * (1 + GetParam()), 1.0, 0.0005) << "the correction takes up the clocks' difference";
   EXPECT_GE(queue.lowest, 1 - QueueRateControl::kMaxCorrection);
   EXPECT_LE(queue.highest, 1 + QueueRateControl::kMaxCorrection);
@@ -87,9 +89,10 @@ TEST(QueueRateControl, ChangePerMeasurementIsLimitedToTwoPerMilleASecond) {
     double expected;
   } cases[] = {{errorAtLimitUs * 0.5, limit * 0.5}, {errorAtLimitUs, limit}, {errorAtLimitUs * 10, limit},
                {-errorAtLimitUs * 10, -limit}};
+  const double band = QueueRateControl::kDeadBandUs;
   for (const Case& c : cases) {
     QueueRateControl control(kBlockUs);
-    const double depth = control.TargetUs() + c.errorUs;
+    const double depth = control.TargetUs() + c.errorUs + (c.errorUs > 0 ? band : -band);
     control.Update(depth, 0);  // the first measurement sets the smoothing's start
     // The reading equals the smoothed depth, so the error is exactly the one given.
     const double rate = control.Update(depth, kBlockUs);
