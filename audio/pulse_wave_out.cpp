@@ -29,8 +29,11 @@ constexpr pa_usec_t kTimingRefreshUs = 100000;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
 // The playback rate is asked of the server at most this often: each request is a message to the server, and
-// the rate control moves by a few hertz between two of them.
-constexpr pa_usec_t kRateRequestUs = 100000;
+// each change is an event for every client that follows the server's streams (this program's capture side
+// among them); the rate control moves by at most 0.04 % between two of them.
+constexpr pa_usec_t kRateRequestUs = 200000;
+// How long a stream plays after its start or an underrun before its depth steers the rate.
+constexpr pa_usec_t kSettleUs = 1000000;
 
 double BlockUs(uint32_t blockBytes, const pa_sample_spec& format) {
   return double(blockBytes) / double(pa_frame_size(&format)) * 1e6 / format.rate;
@@ -451,6 +454,14 @@ void PulseWaveOutStream::SteerRate() {
   uint64_t position = 0;
   if (!ready_ || !PlayedBytes(&position)) return;
   const pa_usec_t now = pa_rtclock_now();
+  // A stream that does not play yet (a sink that has just appeared renders seconds ahead first) or has only just
+  // come back from an underrun tells nothing yet about the depth it keeps, and a rate change then keeps
+  // PulseAudio's new sink silent for longer: the rate is left alone until the stream has played a while.
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+  if (!timing->playing || timing->since_underrun < int64_t(pa_usec_to_bytes(kSettleUs, &sampleFormat_))) {
+    lastMeasure_ = now;
+    return;
+  }
   const double depthUs = (double(sent_) - double(position)) / pa_frame_size(&sampleFormat_) * 1e6 / sampleFormat_.rate;
   const double rate = rateControl_.Update(depthUs, lastMeasure_ ? double(now - lastMeasure_) : 0.0);
   lastMeasure_ = now;
