@@ -12,9 +12,8 @@ namespace engine {
 //
 // The target is one block plus a margin for the engine's late wake-ups. An underrun shows the margin was too
 // small: it grows at once (once per stall: a stalled server reports several in a row). While none occurs it
-// shrinks slowly, so the target settles at the smallest depth
-// that plays without underruns on this machine. The margin survives Restart: it belongs to the machine, not
-// to one stream.
+// shrinks slowly, so the target settles at the smallest depth that plays without underruns on this machine.
+// The margin survives Restart: it belongs to the machine, not to one stream.
 //
 // Pure arithmetic on the values given: no clock, no allocation, no lock.
 class QueueRateControl {
@@ -25,7 +24,7 @@ class QueueRateControl {
   static constexpr double kMinMarginUs = 4000;            // below this a scheduler's hiccup is an underrun
   static constexpr double kMaxMarginUs = 40000;           // the outer band takes over beyond this
   static constexpr double kMarginGrowthUs = 4000;         // added by an underrun
-  static constexpr double kUnderrunBurstUs = 2e6;         // underruns this soon after one that grew it are the same stall
+  static constexpr double kUnderrunBurstUs = 2e6;         // underruns this soon after a growth: the same stall
   static constexpr double kMarginShrinkUs = 500;          // taken off after each clean stretch
   static constexpr double kCleanStretchUs = 5e6;          // how long the queue must play clean before that
   static constexpr double kSmoothingUs = 300000;          // time constant of the depth's smoothing

@@ -265,7 +265,8 @@ QueueDecision CWaveOutput::Regulate(bool blockHoldsSound) {
     ++queued;
   }
   lastQueued_ = queued;
-  return stream_->HoldsItsQueue() ? RegulateOuterBand(queued, stoppedAtFree) : RegulateInBuffers(queued, stoppedAtFree);
+  if (stream_->HoldsItsQueue()) return RegulateOuterBand(queued, stoppedAtFree);
+  return RegulateInBuffers(queued, stoppedAtFree);
 }
 
 // The device's own rate correction holds the depth; whole blocks are only inserted for a device that has

@@ -7,7 +7,8 @@
 //   hide / show   hide the window into the notification area / bring it back on the Monitor tab
 //   tab N         show panel N (0 Monitor .. 3 Limiter)
 //   slide up|down one keyboard step of the shown panel's left volume slider: its position
-//   stats         the output's counters: "dropped N silent N position P" (P the left volume slider's position)
+//   stats         the output's counters of what a listener notices (blocks with sound dropped, silent buffers
+//                 inserted next to sound): "dropped N silent N position P" (P the left volume slider's position)
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -69,8 +70,8 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
   }
   if (line == "stats" && application->Live()) {
     const engine::OutputStatistics stats = application->Live()->Dsp().Output().Statistics();
-    return Answer("dropped " + std::to_string(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused) +
-                  " silent " + std::to_string(stats.silentBuffersInserted) + " position " +
+    return Answer("dropped " + std::to_string(stats.soundBlocksDropped) + " silent " +
+                  std::to_string(stats.silenceInsertedInSound) + " position " +
                   std::to_string(volume ? volume->value() : -1));
   }
   if (line == "hide" || line == "show") {

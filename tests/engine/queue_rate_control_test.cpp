@@ -83,7 +83,8 @@ TEST(QueueRateControl, CorrectionStopsAtOnePercent) {
 // The change per measurement is what the error asks for below the step limit, and exactly the limit above it.
 TEST(QueueRateControl, ChangePerMeasurementIsLimitedToTwoPerMilleASecond) {
   const double limit = QueueRateControl::kMaxChangePerSecond * kBlockUs / 1e6;
-  const double errorAtLimitUs = limit / (QueueRateControl::kProportionalPerUs + QueueRateControl::kIntegralPerUs2 * kBlockUs);
+  const double errorAtLimitUs =
+      limit / (QueueRateControl::kProportionalPerUs + QueueRateControl::kIntegralPerUs2 * kBlockUs);
   struct Case {
     double errorUs;
     double expected;
