@@ -26,7 +26,7 @@ class QueueRateControl {
   static constexpr double kMarginGrowthUs = 4000;         // added by an underrun
   static constexpr double kUnderrunBurstUs = 2e6;         // underruns this soon after a growth: the same stall
   static constexpr double kMarginShrinkUs = 500;          // taken off after each clean stretch
-  static constexpr double kCleanStretchUs = 5e6;          // how long the queue must play clean before that
+  static constexpr double kCleanStretchUs = 60e6;         // how long the queue must play clean before that
   static constexpr double kSmoothingUs = 300000;          // time constant of the depth's smoothing
   // Errors within this band change nothing: the depth's reading is no more exact, and a rate that stays put is
   // a pitch that stays put.
