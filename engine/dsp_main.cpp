@@ -1,9 +1,6 @@
 #include "engine/dsp_main.h"
 
-#include <algorithm>
-
 #include "engine/exceptions.h"
-#include "engine/sample_conversion.h"
 #include "platform/system_error.h"
 
 namespace engine {
@@ -82,7 +79,7 @@ WaveFormat CDspMain::PlayingFormat() const {
   return format;
 }
 
-bool CDspMain::ReadBlock(WaveFormat* format, int* frames, bool* holdsSound) {
+bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
   platform::Guard ring(link_.RingLock());
   if (!link_.ReadSlotReady()) return false;
   if (parameters_.warningPending) parameters_.warningPending = 0;
@@ -90,8 +87,6 @@ bool CDspMain::ReadBlock(WaveFormat* format, int* frames, bool* holdsSound) {
   // while its bytes are converted; the lock is held for microseconds.
   *format = output_.Format();
   *frames = 0;
-  const InputSlot& slot = link_.ReadSlot();
-  *holdsSound = pcm::HoldsSound(slot.data, std::min(slot.length, kMaxBlockBytes), format->bitsPerSample);
   try {
     for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
       *frames = output_.ReadChannel(buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
@@ -109,8 +104,7 @@ bool CDspMain::ProcessPendingBlock() {
   try {
     WaveFormat format;
     int frames = 0;
-    bool holdsSound = false;
-    if (!ReadBlock(&format, &frames, &holdsSound)) return false;
+    if (!ReadBlock(&format, &frames)) return false;
     if (frames == 0) return true;
     playingFormat_.store(uint64_t{format.samplesPerSec} | uint64_t{format.bitsPerSample} << 32 |
                              uint64_t{format.channels} << 48,
@@ -118,7 +112,7 @@ bool CDspMain::ProcessPendingBlock() {
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
     if (output_.TakeFormatChanged()) chain_.ResetState();
-    link_.DropInput(output_.Regulate(holdsSound).dropInput);
+    output_.Regulate();
 
     chain_.ProcessBlock(buffers_, format.channels);
     int written = 0;

@@ -48,7 +48,7 @@ class CDspMain {
  private:
   uint32_t ProcessingThread();
   void ProcessWaitingBlocks();  // until none waits or the engine stops
-  bool ReadBlock(WaveFormat* format, int* frames, bool* holdsSound);
+  bool ReadBlock(WaveFormat* format, int* frames);
 
   ProcessingParameters& parameters_;
   CUserMode link_;

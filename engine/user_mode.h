@@ -63,11 +63,8 @@ class CUserMode {
   bool ReadSlotReady() const { return ring_[readIndex_].ready == 1; }
   // Under RingLock(): frees the slot at the read index if it is still ready.
   void ConsumeReadSlot();
-  // Takes the output regulation's decision about the next input blocks: 0 cancels the drops still pending;
-  // a count drops that many, unless earlier drops are still pending (they are left to run out). Takes the lock.
-  void DropInput(int count);
-  // Input blocks still to be dropped; takes the lock.
-  int PendingDrops();
+  // Under RingLock().
+  int32_t& SkipCounter() { return skipCounter_; }
 
   int32_t State() const { return state_; }
   // The last format reported, for any thread (it takes the ring lock).
@@ -77,15 +74,13 @@ class CUserMode {
   uint64_t BlocksSkipped() const { return blocksSkipped_; }
   // Data blocks refused because the ring was full, since Open (under RingLock()).
   uint64_t BlocksRefused() const { return blocksRefused_; }
-  // Of the blocks dropped or refused, those that held sound: what a listener can miss (under RingLock()).
-  uint64_t SoundBlocksLost() const { return soundLost_; }
 
  private:
   uint32_t CaptureThread();
   void ReleaseDevice();  // by whichever thread read it last
   void OnFormatReport();
   void OnData(uint32_t bytes);
-  void RefuseBlock(uint32_t bytes);
+  void RefuseBlock();
   void EmptyRing();
   bool FormatSupported() const;
 
@@ -101,7 +96,6 @@ class CUserMode {
   int32_t skipCounter_ = 0;
   uint64_t blocksSkipped_ = 0;
   uint64_t blocksRefused_ = 0;
-  uint64_t soundLost_ = 0;
   // The fault is only a full ring: the stream itself is fine and goes on as soon as a slot is free.
   bool ringOverrun_ = false;  // capture thread only
   // Where a block goes that the full ring cannot take: read from the driver so that it does not pile up
