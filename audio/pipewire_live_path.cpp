@@ -467,11 +467,6 @@ void PipeWireLivePath::SetStartDefault(const std::string& sinkName) {
   startDefault_ = sinkName;
 }
 
-std::string PipeWireLivePath::OutputSinkName() {
-  std::lock_guard<std::mutex> lock(outputMutex_);
-  return outputSink_;
-}
-
 void PipeWireLivePath::OnRelinkEvent(void* self, uint64_t) { static_cast<PipeWireLivePath*>(self)->Relink(); }
 
 void PipeWireLivePath::SetCycleReader(std::function<void()> reader) {

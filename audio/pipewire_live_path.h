@@ -66,9 +66,6 @@ class PipeWireLivePath {
   // The output rule's inputs: the remembered device (by description) and the sink that was the default at start.
   void SetOutput(const std::string& description);
   void SetStartDefault(const std::string& sinkName);
-  // The node name of the sink the output is linked to; empty while there is none.
-  std::string OutputSinkName();
-  bool SinkPresent() const { return sinkReady_.load(); }
   int Channels() const { return channels_; }
 
   // The engine's reader, called on the data thread once per cycle while Cycle() is valid. Null ends it: once the

@@ -36,7 +36,6 @@ class PulseDriverDevice : public engine::IDriverDevice {
   // The reader runs on the mainloop thread, right after the captured data is queued.
   bool ReadOnDeviceThread(std::function<void()> reader) override;
 
-  bool SinkPresent() const { return sinkPresent_.load(); }
   bool Streaming() const { return queue_.Streaming(); }
   uint64_t DroppedBytes() const { return queue_.DroppedBytes(); }
 

@@ -197,11 +197,6 @@ PulseWaveOutStream::~PulseWaveOutStream() {
   if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
 }
 
-std::string PulseWaveOutStream::SinkName() {
-  platform::LoopLock lock(connection_);
-  return sinkName_;
-}
-
 void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks, bool moved) {
   if (closed_) return;
   std::string startDefault;

@@ -77,8 +77,6 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
                      uint32_t blockBytes);
   ~PulseWaveOutStream() override;
 
-  // The server's name of the sink it plays on (connected at the first write); empty while it has none.
-  std::string SinkName();
 
   engine::MmResult Prepare(engine::WaveHeader& header) override;
   engine::MmResult Unprepare(engine::WaveHeader& header) override;

@@ -82,11 +82,6 @@ bool VirtualDeviceSession::StartGuardian(platform::GuardianLink& guardian) {
   return true;
 }
 
-void VirtualDeviceSession::OutputChanged(const std::string& outputSink) {
-  handBack_.output = outputSink;
-  for (platform::GuardianLink& guardian : guardians_) guardian.Send("output " + outputSink);
-}
-
 void VirtualDeviceSession::KeepGuarded() {
   if (handBack_.output.empty()) return;  // not begun, or ended
   for (platform::GuardianLink& guardian : guardians_)

@@ -44,8 +44,6 @@ class VirtualDeviceSession {
   // False only when the guardian cannot start (`error` says why); the session goes on unguarded then.
   bool Begin(const platform::InstanceLock& lock, const std::string& outputSink, std::string* error);
   VirtualSinkFormat SinkFormat() const { return format_; }
-  // The output changed while running: it becomes the fallback of the hand-back.
-  void OutputChanged(const std::string& outputSink);
   // Starts a new guardian in place of one that ended; call now and then (a check that never waits).
   void KeepGuarded();
   void HandBack();

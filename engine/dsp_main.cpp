@@ -89,7 +89,7 @@ bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
   *frames = 0;
   try {
     for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
-      *frames = output_.ReadChannel(buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
+      *frames = output_.ReadChannel(link_.ReadSlot(), buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
       buffers_[ch].Resize(*frames);
     }
   } catch (...) {

@@ -57,23 +57,21 @@ class CUserMode {
   bool CapturePass();
 
   // Consumer side, for the processing thread.
-  platform::CriticalSection& RingLock() { return ringLock_; }
-  // Under RingLock().
-  InputSlot& ReadSlot() { return ring_[readIndex_]; }
-  bool ReadSlotReady() const { return ring_[readIndex_].ready == 1; }
-  // Under RingLock(): frees the slot at the read index if it is still ready.
-  void ConsumeReadSlot();
-  // Under RingLock().
-  int32_t& SkipCounter() { return skipCounter_; }
+  platform::CriticalSection& RingLock() RETURN_CAPABILITY(ringLock_) { return ringLock_; }
+  InputSlot& ReadSlot() REQUIRES(ringLock_) { return ring_[readIndex_]; }
+  bool ReadSlotReady() const REQUIRES(ringLock_) { return ring_[readIndex_].ready == 1; }
+  // Frees the slot at the read index if it is still ready.
+  void ConsumeReadSlot() REQUIRES(ringLock_);
+  int32_t& SkipCounter() REQUIRES(ringLock_) { return skipCounter_; }
 
   int32_t State() const { return state_; }
   // The last format reported, for any thread (it takes the ring lock).
   StreamFormat Format();
   int ReadyCount();  // takes the lock; for diagnostics and tests
-  // Data blocks dropped on the output's request since Open (under RingLock()).
-  uint64_t BlocksSkipped() const { return blocksSkipped_; }
-  // Data blocks refused because the ring was full, since Open (under RingLock()).
-  uint64_t BlocksRefused() const { return blocksRefused_; }
+  // Data blocks dropped on the output's request since Open.
+  uint64_t BlocksSkipped() const REQUIRES(ringLock_) { return blocksSkipped_; }
+  // Data blocks refused because the ring was full, since Open.
+  uint64_t BlocksRefused() const REQUIRES(ringLock_) { return blocksRefused_; }
 
  private:
   uint32_t CaptureThread();
@@ -90,12 +88,13 @@ class CUserMode {
   std::shared_ptr<platform::Event> driverEvent_;
   // The same event, held for Stop to wake the capture thread with (the thread releases driverEvent_).
   std::shared_ptr<platform::Event> wake_;
+  platform::CriticalSection ringLock_;
   std::array<InputSlot, kRingSlots> ring_{};
-  int32_t writeIndex_ = 0;
-  int32_t readIndex_ = 0;
-  int32_t skipCounter_ = 0;
-  uint64_t blocksSkipped_ = 0;
-  uint64_t blocksRefused_ = 0;
+  int32_t writeIndex_ GUARDED_BY(ringLock_) = 0;
+  int32_t readIndex_ GUARDED_BY(ringLock_) = 0;
+  int32_t skipCounter_ GUARDED_BY(ringLock_) = 0;
+  uint64_t blocksSkipped_ GUARDED_BY(ringLock_) = 0;
+  uint64_t blocksRefused_ GUARDED_BY(ringLock_) = 0;
   // The fault is only a full ring: the stream itself is fine and goes on as soon as a slot is free.
   bool ringOverrun_ = false;  // capture thread only
   // Where a block goes that the full ring cannot take: read from the driver so that it does not pile up
@@ -106,7 +105,6 @@ class CUserMode {
   std::atomic<bool> readOnDevice_{false};  // read on the driver's thread: no capture thread runs
   StreamFormat format_{};
   platform::Thread thread_;
-  platform::CriticalSection ringLock_;
 };
 
 }  // namespace engine

@@ -25,9 +25,14 @@ CWaveOutput::~CWaveOutput() {
   ReleaseBuffers();
 }
 
-void CWaveOutput::CheckDeviceIndex() {
+bool CWaveOutput::DeviceNamed() {
+  platform::Guard guard(outputLock_);
+  return !deviceName_.empty();
+}
+
+void CWaveOutput::CheckDeviceIndex(bool named) {
   // A device selected while it existed is known by name; its number may be out of range by now.
-  if (!deviceName_.empty()) return;
+  if (named) return;
   if (deviceIndex_ > static_cast<int>(devices_.DeviceCount()) - 1) throw ParamException(kNoDevice);
 }
 
@@ -39,7 +44,7 @@ void CWaveOutput::SelectDevice(int index) {
     deviceName_ = name;
   }
   deviceIndex_ = index;
-  CheckDeviceIndex();
+  CheckDeviceIndex(DeviceNamed());
   // Outside the output lock: the system may wait for its own loop, whose thread takes that lock.
   if (!name.empty()) devices_.MoveOpenStreams(name);
 }
@@ -73,18 +78,18 @@ void SetDeviceVolumes(IWaveOutSystem& devices, int index, uint32_t waveVolume, u
 }  // namespace
 
 void CWaveOutput::MuteDevice() {
-  CheckDeviceIndex();
+  CheckDeviceIndex(DeviceNamed());
   if (deviceIndex_ >= 0) SetDeviceVolumes(devices_, deviceIndex_, 0, 0);
 }
 
 void CWaveOutput::RestoreDeviceVolume() {
-  CheckDeviceIndex();
+  CheckDeviceIndex(DeviceNamed());
   if (deviceIndex_ >= 0) SetDeviceVolumes(devices_, deviceIndex_, 0x10001000, 50);
 }
 
 void CWaveOutput::SetMixerVolume(unsigned percent) {
   if (deviceIndex_ < 0) return;
-  CheckDeviceIndex();
+  CheckDeviceIndex(DeviceNamed());
   devices_.SetMixerVolume(static_cast<unsigned>(deviceIndex_.load()), percent);
 }
 
@@ -123,7 +128,7 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   platform::Guard guard(outputLock_);
   blockBytes_ = blockBytes;
   if (blockBytes > 16384) throw ParamException("Invalid size for output buffer.");
-  CheckDeviceIndex();
+  CheckDeviceIndex(!deviceName_.empty());
   for (int i = 0; i < kOutputBuffers; ++i) {
     WaveHeader& header = headers_[i];
     if (!buffers_[i]) {
@@ -191,8 +196,7 @@ bool CWaveOutput::IsOpen() {
   return stream_ != nullptr;
 }
 
-int CWaveOutput::ReadChannel(double* destination, int capacity, int channel) {
-  const InputSlot& slot = input_.ReadSlot();
+int CWaveOutput::ReadChannel(const InputSlot& slot, double* destination, int capacity, int channel) {
   if (format_.blockAlign == 0) return 0;
   const int frames = static_cast<int>(slot.length / format_.blockAlign);
   if (capacity < frames) throw ParamException("vector is too small");
@@ -294,11 +298,6 @@ bool CWaveOutput::PayBackDue(int queued) {
   --owedSilence_;
   sincePayBack_ = 0;
   return true;
-}
-
-void CWaveOutput::InsertSilence(int count) {
-  platform::Guard guard(outputLock_);
-  InsertSilenceLocked(count);
 }
 
 void CWaveOutput::InsertSilenceLocked(int count) {

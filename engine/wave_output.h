@@ -12,6 +12,7 @@
 namespace engine {
 
 class CUserMode;
+struct InputSlot;
 
 inline constexpr int kOutputBuffers = 48;
 // Silent buffers queued ahead of a stream's first block. A stream started on its first block alone runs dry
@@ -56,13 +57,12 @@ class CWaveOutput {
   void SetFormat(int bits, int rate, int channels);
   void Open(uint32_t blockBytes);
   void Close();
-  // Reads one channel of the ring slot at the read index; call with the ring lock held.
-  int ReadChannel(double* destination, int capacity, int channel);
+  // Reads one channel of a ring slot (the one at the read index, under the ring lock).
+  int ReadChannel(const InputSlot& slot, double* destination, int capacity, int channel);
   // 0 when the device still holds the current buffer.
   int WriteChannel(const double* source, int frames, int channel);
   void Submit(int frames);
   void Regulate();
-  void InsertSilence(int count);
   void ReleaseBuffers();
 
   platform::Event& BlockReady() { return blockReady_; }
@@ -74,36 +74,38 @@ class CWaveOutput {
   OutputStatistics Statistics();
 
  private:
-  void CheckDeviceIndex();
+  // Throws when no device is selected by name and the selected number is out of range.
+  void CheckDeviceIndex(bool named);
+  bool DeviceNamed() EXCLUDES(outputLock_);
   uint32_t MaxFrames() const { return 16384u / format_.blockAlign; }
-  void InsertSilenceLocked(int count);
-  int QueueSilenceLocked(int count);  // returns how many buffers it queued
-  bool PayBackDue(int queued);
-  void UnprepareAllLocked(IWaveOutStream* stream);
+  void InsertSilenceLocked(int count) REQUIRES(outputLock_);
+  int QueueSilenceLocked(int count) REQUIRES(outputLock_);  // returns how many buffers it queued
+  bool PayBackDue(int queued) REQUIRES(outputLock_);
+  void UnprepareAllLocked(IWaveOutStream* stream) REQUIRES(outputLock_);
 
   IWaveOutSystem& devices_;
   CUserMode& input_;
-  std::array<WaveHeader, kOutputBuffers> headers_;
+  platform::CriticalSection outputLock_;
+  std::array<WaveHeader, kOutputBuffers> headers_ GUARDED_BY(outputLock_);
   std::array<std::unique_ptr<uint8_t[]>, kOutputBuffers> buffers_;
   uint32_t blockBytes_ = 0;
   WaveFormat format_{};
   platform::Event blockReady_{platform::Event::Mode::AutoReset};
-  std::unique_ptr<IWaveOutStream> stream_;
-  int currentHeader_ = 0;
+  std::unique_ptr<IWaveOutStream> stream_ GUARDED_BY(outputLock_);
+  int currentHeader_ GUARDED_BY(outputLock_) = 0;
   std::atomic<int> formatChanged_{0};
   std::atomic<int> deviceIndex_{-2};
-  std::string deviceName_;  // of the selected device, found again by name at every Open; under outputLock_
-  int lastQueued_ = 0;
-  uint64_t silentInserted_ = 0;
-  uint64_t droppedBusy_ = 0;
+  std::string deviceName_ GUARDED_BY(outputLock_);  // of the selected device, found again by name at every Open
+  int lastQueued_ GUARDED_BY(outputLock_) = 0;
+  uint64_t silentInserted_ GUARDED_BY(outputLock_) = 0;
+  uint64_t droppedBusy_ GUARDED_BY(outputLock_) = 0;
   // Silent buffers inserted since Open that no dropped input block has paid back yet, and the lowest queue
   // depth seen in the current window of blocks.
-  int owedSilence_ = 0;
-  int windowLow_ = 0;
-  int windowBlocks_ = 0;
-  int sincePayBack_ = 0;     // blocks since the last pay-back, counted up to the settle time
-  bool keepCushion_ = false;
-  platform::CriticalSection outputLock_;
+  int owedSilence_ GUARDED_BY(outputLock_) = 0;
+  int windowLow_ GUARDED_BY(outputLock_) = 0;
+  int windowBlocks_ GUARDED_BY(outputLock_) = 0;
+  int sincePayBack_ GUARDED_BY(outputLock_) = 0;  // blocks since the last pay-back, counted up to the settle time
+  bool keepCushion_ GUARDED_BY(outputLock_) = false;
 };
 
 }  // namespace engine
