@@ -30,8 +30,8 @@ struct SliderControl {
 };
 // In the order of CFormCompress::Slider.
 constexpr SliderControl kControls[CFormCompress::kSliders] = {
-    {104, 20, "Center", 101, "100dB"}, {130, 290, "Rate", 128, "12.5:1"}, {156, 60, "Threshold", 154, "120dB"},
-    {200, 100, "Attack", 197, "120ms"}, {226, 990, "Release", 221, "1000ms"}};
+    {104, kCenterPositions, "Center", 101, "100dB"}, {130, kRatePositions, "Rate", 128, "12.5:1"}, {156, kThresholdPositions, "Threshold", 154, "120dB"},
+    {200, kCompressorAttackPositions, "Attack", 197, "120ms"}, {226, kReleasePositions, "Release", 221, "1000ms"}};
 
 // The sides count as the same compressor when opening the panel ...
 bool SameOnOpening(const settings::CompressorValues& left, const settings::CompressorValues& right) {

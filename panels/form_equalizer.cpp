@@ -19,8 +19,8 @@
 namespace panels {
 namespace {
 
-constexpr float kLowestGain = -36.0f;
-constexpr float kHighestGain = 12.0f;
+constexpr float kLowestGain = static_cast<float>(engine::kMinimumBandGainDb);
+constexpr float kHighestGain = static_cast<float>(engine::kMaximumBandGainDb);
 
 struct BandControl {
   int sliderX;

@@ -30,7 +30,7 @@ struct SliderControl {
 };
 // In the order of CFormLimiter::Slider.
 constexpr SliderControl kControls[CFormLimiter::kSliders] = {
-    {104, 96, "Limit", 101, 22}, {176, 20, "Attack", 172, 22}, {206, 990, "Release", 201, 26}};
+    {104, kLimitPositions, "Limit", 101, 22}, {176, kLimiterAttackPositions, "Attack", 172, 22}, {206, kReleasePositions, "Release", 201, 26}};
 
 struct ScaleText {
   int y;
