@@ -12,31 +12,19 @@
 #include "engine/dsp_main.h"
 #include "platform/menu_table.h"
 #include "platform/string_table.h"
+#include "services/command_ids.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/update_dialog.h"
 
 namespace desktop {
 namespace {
 
-// Command identifiers of the toolbar and the tray menu.
-constexpr int kExit = 32771;
-constexpr int kConfigure = 32772;
-constexpr int kOpenWindow = 32773;
-constexpr int kDevices = 32774;
-constexpr int kSelection = 32781;
-constexpr int kConfig = 32786;
-constexpr int kUpdates = 32787;
-constexpr int kOpenFile = 57601;
-constexpr int kSave = 57603;
-constexpr int kAbout = 57664;
-constexpr int kTrayMenu = 130;
-
 constexpr int kStringCaption = 57344;
 constexpr int kStringAskExit = 61464;
 constexpr QSize kOuterSize(740, 370);
 
 QString MenuText(int command) {
-  for (const platform::MenuItem& item : platform::LoadMenu(kTrayMenu))
+  for (const platform::MenuItem& item : platform::LoadMenu(services::kTrayMenu))
     if (item.command == command) return QString::fromStdString(item.text);
   return QString();
 }
@@ -57,13 +45,13 @@ CMainFrame::CMainFrame(FrameParts parts)
     return made;
   };
   services::MainToolbarActions actions;
-  actions.open = action(kOpenFile, QString());
-  actions.save = action(kSave, QString());
-  actions.selection = action(kSelection, QString());
-  actions.config = action(kConfig, QString());
-  actions.devices = action(kDevices, MenuText(kDevices));
-  actions.configure = action(kConfigure, MenuText(kConfigure));
-  actions.about = action(kAbout, QString());
+  actions.open = action(services::kCommandOpen, QString());
+  actions.save = action(services::kCommandSave, QString());
+  actions.selection = action(services::kCommandSelection, QString());
+  actions.config = action(services::kCommandConfig, QString());
+  actions.devices = action(services::kCommandDevices, MenuText(services::kCommandDevices));
+  actions.configure = action(services::kCommandConfigure, MenuText(services::kCommandConfigure));
+  actions.about = action(services::kCommandAbout, QString());
   presets_ = new services::PresetComboBox(this);
   toolbar_ = services::CreateMainToolbar(*this, actions, presets_);
   MeasureDefaultToolbar();
@@ -144,35 +132,35 @@ void CMainFrame::FitOuterSize() {
 
 void CMainFrame::OnCommand(int command) {
   switch (command) {
-    case kExit:
+    case services::kCommandExit:
       Exit();
       break;
-    case kConfigure:
-    case kConfig:
+    case services::kCommandConfigure:
+    case services::kCommandConfig:
       configure_.Load();
       configure_.exec();
       break;
-    case kOpenWindow:
+    case services::kCommandOpenWindow:
       Restore();
       break;
-    case kDevices:
+    case services::kCommandDevices:
       devices_.Fill(parts_.outputDevice);
       devices_.exec();
       parts_.outputDevice = devices_.Chosen();
       break;
-    case kUpdates: {
+    case services::kCommandUpdates: {
       services::CUpdateDialog dialog(parts_.prompt, this);
       dialog.exec();
       break;
     }
-    case kOpenFile:
+    case services::kCommandOpen:
       parts_.selection.OpenUserFile();
       host_->ShowFirstPanel();
       break;
-    case kSave:
+    case services::kCommandSave:
       parts_.selection.SaveUserFile();
       break;
-    case kAbout: {
+    case services::kCommandAbout: {
       CAboutDialog about(this);
       about.exec();
       break;

@@ -17,6 +17,7 @@
 #include "panels/panel_registry.h"
 #include "platform/registry.h"
 #include "platform/string_table.h"
+#include "services/command_ids.h"
 #include "settings/application_switches.h"
 #include "settings/configuration_model.h"
 #include "settings/preset_selection.h"
@@ -30,7 +31,6 @@ namespace {
 constexpr int kStringAlreadyRunning = 61450;
 constexpr int kStringNoInstanceLock = 61531;
 constexpr int kStringNoDevice = 61448;
-constexpr int kCommandOpenWindow = 32773;
 constexpr const char* kVersion = "1.0";
 // How often the program looks whether the server came back (a counter read, nothing asked of the server):
 // a restarted server's sound goes to its own default until the virtual device takes the role again.
@@ -164,7 +164,7 @@ bool CTonvexApp::InitInstance() {
   reporter_ = std::make_unique<widgets::QtEngineReporter>(reports_, frame_.get());
   frame_->ShowAtStart(switches.startMinimized != 0);
   CMainFrame* frame = frame_.get();
-  forward_.Listen([frame] { frame->OnCommand(kCommandOpenWindow); });
+  forward_.Listen([frame] { frame->OnCommand(services::kCommandOpenWindow); });
 
   if (live_->Connected() && !outputDevice.empty()) {
     live_->Start(lock_);

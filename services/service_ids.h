@@ -16,13 +16,4 @@ inline constexpr int kStringUpdateTitle = 62305;          // "Check for Updates"
 inline constexpr int kStringWarningTitle = 62306;         // "Warning"
 inline constexpr int kStringDownloadTip = 62307;          // "Click Here to go website"
 
-// The notification-area menu (menu resource 130) and the commands it sends to the main frame.
-inline constexpr int kTrayMenu = 130;
-inline constexpr int kTrayExit = 32771;
-inline constexpr int kTrayConfigure = 32772;
-inline constexpr int kTrayOpen = 32773;
-inline constexpr int kTrayDevices = 32774;
-inline constexpr int kTrayUpdates = 32787;
-inline constexpr int kTrayAbout = 57664;
-
 }  // namespace services

@@ -6,6 +6,7 @@
 
 #include "widgets/ui_text.h"
 #include "platform/menu_table.h"
+#include "services/command_ids.h"
 #include "services/service_ids.h"
 
 namespace services {
@@ -39,7 +40,7 @@ void CTrayIcon::BuildMenu() {
     QAction* action = menu_.addAction(QString::fromStdString(item.text));
     const int command = item.command;
     connect(action, &QAction::triggered, this, [this, command] { emit Command(command); });
-    if (command == kTrayOpen) menu_.setDefaultAction(action);  // drawn in bold
+    if (command == kCommandOpenWindow) menu_.setDefaultAction(action);  // drawn in bold
   }
 }
 

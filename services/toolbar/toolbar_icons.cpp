@@ -7,7 +7,7 @@
 #include <functional>
 #include <numbers>
 
-#include "services/toolbar/toolbar_commands.h"
+#include "services/command_ids.h"
 #include "services/toolbar/toolbar_layout.h"
 
 namespace services {

@@ -10,7 +10,7 @@
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/toolbar/preset_combo_box.h"
-#include "services/toolbar/toolbar_commands.h"
+#include "services/command_ids.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "tests/support/memory_preset_list.h"
 #include "tests/support/registry_sandbox.h"
