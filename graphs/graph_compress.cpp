@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "engine/compressor.h"
+
 namespace graphs {
 
 namespace {
@@ -24,8 +26,9 @@ void GraphCompress::SetValues(int threshold, int center, double rate) {
   // A ratio the panel cannot set (zero, negative, not a number) is drawn as the engine runs it: transparent.
   if (!(rate > 0.0)) rate = 1.0;
   rate_ = rate > kLargestDrawnRate ? kUnlimitedRate : rate;
-  outputTop_ = center + (kLevelScaleTop - center) / rate_;
-  outputThreshold_ = center - (center - threshold) / rate_;
+  // The engine's own curve (linear in the level, so dB SPL serve as well as its log10 amplitudes).
+  outputTop_ = engine::CCompressor::OutputLevel(kLevelScaleTop, threshold, center, rate_);
+  outputThreshold_ = engine::CCompressor::OutputLevel(threshold, threshold, center, rate_);
   InvalidatePlot();
 }
 
