@@ -12,6 +12,7 @@
 #include "widgets/dialog_units.h"
 #include "widgets/ui_text.h"
 #include "graphs/graph_compress.h"
+#include "panels/side_choice.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
 #include "panels/template_controls.h"
@@ -69,7 +70,7 @@ void CFormCompress::InitialUpdate() {
   CFormBase::InitialUpdate();
   if (SameOnOpening(Values()[0], Values()[1])) state_.compressorSide = engine::kSideBoth;
   CheckSide(sides_, state_.compressorSide);
-  ShowRecord(Values()[state_.compressorSide == engine::kSideRight ? 1 : 0]);
+  ShowRecord(Values()[ShownChannel(state_.compressorSide)]);
   busy_ = false;
   RefreshLabels();
   labelsFollow_ = true;
@@ -137,11 +138,7 @@ void CFormCompress::OnSlider() {
   busy_ = true;
   for (int slider = 0; slider < kSliders; ++slider) positions_[slider] = sliders_[slider]->value();
   const settings::CompressorValues record = RecordFromPositions();
-  switch (state_.compressorSide) {
-    case engine::kSideLeft: Values()[0] = record; break;
-    case engine::kSideRight: Values()[1] = record; break;
-    case engine::kSideBoth: Values()[0] = Values()[1] = record; break;
-  }
+  StoreForSide(state_.compressorSide, Values()[0], Values()[1], record);
   graph_->SetValues(record.threshold, record.center, record.rate);
   if (positions_ != old) {
     state_.markModified();
@@ -154,24 +151,15 @@ void CFormCompress::OnSide(int side) {
   const int previous = state_.compressorSide;
   state_.compressorSide = side;
   if (side != engine::kSideBoth) {
-    ShowRecord(Values()[side == engine::kSideRight ? 1 : 0]);
+    ShowRecord(Values()[ShownChannel(side)]);
     return;
   }
-  if (SameForBoth(Values()[0], Values()[1])) return;
-  const platform::PromptAnswer answer = state_.prompt.ShowMessage(
-      platform::LoadString(kStringCompressorSidesDiffer), platform::PromptButtons::YesNoCancel);
-  if (answer == platform::PromptAnswer::Yes) {
-    if (previous == engine::kSideLeft)
-      Values()[1] = Values()[0];
-    else
-      Values()[0] = Values()[1];
-    ShowRecord(Values()[0]);
-    HandToEngine();
-    state_.markModified();
-    return;
-  }
-  state_.compressorSide = previous;
-  if (previous != engine::kSideBoth) CheckSide(sides_, previous == engine::kSideRight ? previous : engine::kSideLeft);
+  SwitchSide({previous, state_.compressorSide, sides_, state_.prompt, kStringCompressorSidesDiffer}, Values()[0],
+             Values()[1], SameForBoth(Values()[0], Values()[1]), [this] {
+               ShowRecord(Values()[0]);
+               HandToEngine();
+               state_.markModified();
+             });
 }
 
 }  // namespace panels

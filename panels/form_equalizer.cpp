@@ -10,6 +10,7 @@
 #include "widgets/dialog_units.h"
 #include "widgets/ui_text.h"
 #include "graphs/graph_equalizer.h"
+#include "panels/side_choice.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
 #include "panels/template_controls.h"
@@ -149,20 +150,11 @@ void CFormEqualizer::OnSide(int side) {
     Refresh(ShownCurve());
     return;
   }
-  if (LeftCurve().SameAs(RightCurve())) return;
-  const platform::PromptAnswer answer = state_.prompt.ShowMessage(
-      platform::LoadString(kStringEqualizerSidesDiffer), platform::PromptButtons::YesNoCancel);
-  if (answer == platform::PromptAnswer::Yes) {
-    if (previous == engine::kSideLeft)
-      RightCurve() = LeftCurve();
-    else
-      LeftCurve() = RightCurve();
-    Refresh(LeftCurve());
-    state_.markModified();
-    return;
-  }
-  state_.equalizerSide = previous;
-  if (previous != engine::kSideBoth) CheckSide(sides_, previous == engine::kSideRight ? previous : engine::kSideLeft);
+  SwitchSide({previous, state_.equalizerSide, sides_, state_.prompt, kStringEqualizerSidesDiffer}, LeftCurve(),
+             RightCurve(), LeftCurve().SameAs(RightCurve()), [this] {
+               Refresh(LeftCurve());
+               state_.markModified();
+             });
 }
 
 }  // namespace panels

@@ -12,6 +12,7 @@
 #include "widgets/ui_text.h"
 #include "graphs/graph_limiter.h"
 #include "panels/panel_registry.h"
+#include "panels/side_choice.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
 #include "panels/template_controls.h"
@@ -69,7 +70,7 @@ void CFormLimiter::InitialUpdate() {
 }
 
 LimiterValues& CFormLimiter::ShownRecord() {
-  return state_.limiterValues[state_.limiterSide == engine::kSideRight ? 1 : 0];
+  return state_.limiterValues[ShownChannel(state_.limiterSide)];
 }
 
 void CFormLimiter::ShowRecord(const LimiterValues& values) {
@@ -121,11 +122,7 @@ void CFormLimiter::OnSlider() {
   for (int slider = 0; slider < kSliders; ++slider) positions_[slider] = sliders_[slider]->value();
   const LimiterValues record{LimitLevelFromPosition(positions_[kLimit]), LimiterAttackFromPosition(positions_[kAttack]),
                              ReleaseFromPosition(positions_[kRelease])};
-  switch (state_.limiterSide) {
-    case engine::kSideLeft: state_.limiterValues[0] = record; break;
-    case engine::kSideRight: state_.limiterValues[1] = record; break;
-    case engine::kSideBoth: state_.limiterValues[0] = state_.limiterValues[1] = record; break;
-  }
+  StoreForSide(state_.limiterSide, state_.limiterValues[0], state_.limiterValues[1], record);
   ShowLevels();
   HandToEngine();
   if (positions_ != old) SaveLimiterSettingsSettled(state_);
@@ -136,22 +133,14 @@ void CFormLimiter::OnSide(int side) {
   state_.limiterSide = side;
   if (side != engine::kSideBoth) {
     ShowRecord(ShownRecord());
-  } else if (state_.limiterValues[0].level != state_.limiterValues[1].level) {
-    const platform::PromptAnswer answer = state_.prompt.ShowMessage(
-        platform::LoadString(kStringLimiterSidesDiffer), platform::PromptButtons::YesNoCancel);
-    if (answer == platform::PromptAnswer::Yes) {
-      if (previous == engine::kSideLeft)
-        state_.limiterValues[1] = state_.limiterValues[0];
-      else
-        state_.limiterValues[0] = state_.limiterValues[1];
-      ShowRecord(state_.limiterValues[0]);
-      HandToEngine();
-      ShowLevels();
-    } else {
-      state_.limiterSide = previous;
-      if (previous != engine::kSideBoth)
-        CheckSide(sides_, previous == engine::kSideRight ? previous : engine::kSideLeft);
-    }
+  } else {
+    SwitchSide({previous, state_.limiterSide, sides_, state_.prompt, kStringLimiterSidesDiffer},
+               state_.limiterValues[0], state_.limiterValues[1],
+               state_.limiterValues[0].level == state_.limiterValues[1].level, [this] {
+                 ShowRecord(state_.limiterValues[0]);
+                 HandToEngine();
+                 ShowLevels();
+               });
   }
   RefreshLabels();
   SaveLimiterSettingsSettled(state_);
