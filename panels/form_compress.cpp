@@ -6,12 +6,12 @@
 #include <QSlider>
 #include <QHideEvent>
 #include <QShowEvent>
-#include <QTimerEvent>
 #include <cmath>
 
 #include "widgets/dialog_units.h"
 #include "widgets/ui_text.h"
 #include "graphs/graph_compress.h"
+#include "panels/label_follower.h"
 #include "panels/side_choice.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
@@ -64,6 +64,7 @@ CFormCompress::CFormCompress(PanelState& state, QWidget* parent) : CFormBase(sta
   graph_ = new graphs::GraphCompress(this);
   graph_->setGeometry(widgets::DialogRect(256, 28, 212, 143));
   connect(sides_, &QButtonGroup::idClicked, this, &CFormCompress::OnSide);
+  labelFollower_ = new LabelFollower(this, [this] { RefreshLabels(); });
 }
 
 void CFormCompress::InitialUpdate() {
@@ -72,9 +73,7 @@ void CFormCompress::InitialUpdate() {
   CheckSide(sides_, state_.compressorSide);
   ShowRecord(Values()[ShownChannel(state_.compressorSide)]);
   busy_ = false;
-  RefreshLabels();
-  labelsFollow_ = true;
-  labelTimer_.start(kLabelRefreshMs, this);
+  labelFollower_->Start();
 }
 
 void CFormCompress::ShowRecord(const settings::CompressorValues& values) {
@@ -113,24 +112,6 @@ void CFormCompress::RefreshLabels() {
                                        DecibelLabel(shown.threshold), MillisecondsLabel(shown.attack),
                                        MillisecondsLabel(shown.release)};
   for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
-}
-
-void CFormCompress::hideEvent(QHideEvent* event) {
-  labelTimer_.stop();
-  CFormBase::hideEvent(event);
-}
-
-void CFormCompress::showEvent(QShowEvent* event) {
-  if (labelsFollow_) {
-    RefreshLabels();
-    labelTimer_.start(kLabelRefreshMs, this);
-  }
-  CFormBase::showEvent(event);
-}
-
-void CFormCompress::timerEvent(QTimerEvent* event) {
-  if (event->timerId() == labelTimer_.timerId()) RefreshLabels();
-  CFormBase::timerEvent(event);
 }
 
 void CFormCompress::OnSlider() {

@@ -1,5 +1,4 @@
 #pragma once
-#include <QBasicTimer>
 #include <array>
 
 #include "panels/form_base.h"
@@ -15,12 +14,13 @@ class GraphCompress;
 
 namespace panels {
 
+class LabelFollower;
+
 // The "Compression" tab: Center, Rate, Threshold, Attack and Release of the left and/or right compressor,
 // their value labels (refreshed every 25 ms), the side choice and the compressor's graph.
 class CFormCompress : public CFormBase {
  public:
   enum Slider { kCenter, kRate, kThreshold, kAttack, kRelease, kSliders };
-  static constexpr int kLabelRefreshMs = 25;
 
   CFormCompress(PanelState& state, QWidget* parent = nullptr);
   void InitialUpdate() override;
@@ -33,10 +33,6 @@ class CFormCompress : public CFormBase {
   void RefreshLabels();
 
  protected:
-  void timerEvent(QTimerEvent* event) override;
-  // The labels follow the sliders only while they can be seen: a hidden window wakes nobody.
-  void hideEvent(QHideEvent* event) override;
-  void showEvent(QShowEvent* event) override;
 
  private:
   settings::CompressorPair& Values() { return state_.configuration.compressorValues; }
@@ -51,8 +47,7 @@ class CFormCompress : public CFormBase {
   std::array<int, kSliders> positions_{};
   QButtonGroup* sides_ = nullptr;
   graphs::GraphCompress* graph_ = nullptr;
-  QBasicTimer labelTimer_;
-  bool labelsFollow_ = false;  // set once the panel is filled in
+  LabelFollower* labelFollower_ = nullptr;
   bool busy_ = true;  // until the end of the initial update: the label timer waits for real positions
 };
 

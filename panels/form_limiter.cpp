@@ -6,12 +6,12 @@
 #include <QSlider>
 #include <QHideEvent>
 #include <QShowEvent>
-#include <QTimerEvent>
 
 #include "widgets/dialog_units.h"
 #include "widgets/ui_text.h"
 #include "graphs/graph_limiter.h"
 #include "panels/panel_registry.h"
+#include "panels/label_follower.h"
 #include "panels/side_choice.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
@@ -56,6 +56,7 @@ CFormLimiter::CFormLimiter(PanelState& state, QWidget* parent) : CFormBase(state
   graph_ = new graphs::GraphLimiter(this);
   graph_->setGeometry(widgets::DialogRect(256, 28, 212, 143));
   connect(sides_, &QButtonGroup::idClicked, this, &CFormLimiter::OnSide);
+  labelFollower_ = new LabelFollower(this, [this] { RefreshLabels(); });
 }
 
 void CFormLimiter::InitialUpdate() {
@@ -64,9 +65,7 @@ void CFormLimiter::InitialUpdate() {
   CheckSide(sides_, state_.limiterSide);
   ShowRecord(ShownRecord());
   ShowLevels();
-  RefreshLabels();
-  labelsFollow_ = true;
-  labelTimer_.start(kLabelRefreshMs, this);
+  labelFollower_->Start();
 }
 
 LimiterValues& CFormLimiter::ShownRecord() {
@@ -97,24 +96,6 @@ void CFormLimiter::RefreshLabels() {
                                        MillisecondsLabel(LimiterAttackFromPosition(positions_[kAttack])),
                                        MillisecondsLabel(ReleaseFromPosition(positions_[kRelease]))};
   for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
-}
-
-void CFormLimiter::hideEvent(QHideEvent* event) {
-  labelTimer_.stop();
-  CFormBase::hideEvent(event);
-}
-
-void CFormLimiter::showEvent(QShowEvent* event) {
-  if (labelsFollow_) {
-    RefreshLabels();
-    labelTimer_.start(kLabelRefreshMs, this);
-  }
-  CFormBase::showEvent(event);
-}
-
-void CFormLimiter::timerEvent(QTimerEvent* event) {
-  if (event->timerId() == labelTimer_.timerId()) RefreshLabels();
-  CFormBase::timerEvent(event);
 }
 
 void CFormLimiter::OnSlider() {

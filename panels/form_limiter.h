@@ -1,5 +1,4 @@
 #pragma once
-#include <QBasicTimer>
 #include <array>
 
 #include "panels/form_base.h"
@@ -14,12 +13,13 @@ class GraphLimiter;
 
 namespace panels {
 
+class LabelFollower;
+
 // The "Limiter" tab: Limit, Attack and Release of the left and/or right limiter, their labels and the
 // warning line (refreshed every 25 ms), the side choice and the graph. The values live in the registry.
 class CFormLimiter : public CFormBase {
  public:
   enum Slider { kLimit, kAttack, kRelease, kSliders };
-  static constexpr int kLabelRefreshMs = 25;
 
   CFormLimiter(PanelState& state, QWidget* parent = nullptr);
   void InitialUpdate() override;
@@ -33,10 +33,6 @@ class CFormLimiter : public CFormBase {
   void RefreshLabels();
 
  protected:
-  void timerEvent(QTimerEvent* event) override;
-  // The labels follow the sliders only while they can be seen: a hidden window wakes nobody.
-  void hideEvent(QHideEvent* event) override;
-  void showEvent(QShowEvent* event) override;
 
  private:
   LimiterValues& ShownRecord();
@@ -52,8 +48,7 @@ class CFormLimiter : public CFormBase {
   QLabel* warning_ = nullptr;
   QButtonGroup* sides_ = nullptr;
   graphs::GraphLimiter* graph_ = nullptr;
-  QBasicTimer labelTimer_;
-  bool labelsFollow_ = false;  // set once the panel is filled in
+  LabelFollower* labelFollower_ = nullptr;
 };
 
 }  // namespace panels
