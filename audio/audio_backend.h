@@ -50,6 +50,7 @@ class BackendWaveOutSystem : public engine::IWaveOutSystem {
     return target_->OpenNamed(name, format, stream);
   }
   bool SetMixerVolume(unsigned index, unsigned percent) override { return target_->SetMixerVolume(index, percent); }
+  void MoveOpenStreams(const std::string& name) override { target_->MoveOpenStreams(name); }
 
  private:
   engine::IWaveOutSystem* target_;

@@ -21,6 +21,10 @@ class PipeWireWaveOutSystem : public engine::IWaveOutSystem {
                         std::unique_ptr<engine::IWaveOutStream>* stream) override;
   engine::MmResult OpenNamed(const std::string& description, const engine::WaveFormat& format,
                              std::unique_ptr<engine::IWaveOutStream>* stream) override;
+  // A device chosen while sound plays: the filter is linked to its sink at once.
+  void MoveOpenStreams(const std::string& description) override {
+    if (description != engine::kVirtualDeviceName) path_.SetOutput(description);
+  }
   // A factor on the program's own output, whichever sink it plays on; `index` is not used.
   bool SetMixerVolume(unsigned index, unsigned percent) override;
   float MixerGain() const { return mixerGain_.load(std::memory_order_relaxed); }

@@ -194,6 +194,8 @@ pactl set-default-sink speakers
 
 echo "--- two started together through different runtime folders: exactly one runs"
 mkdir -p "$work/run-a" "$work/run-b"
+# Both still reach the same server: PipeWire's own socket is found through PIPEWIRE_RUNTIME_DIR.
+export PIPEWIRE_RUNTIME_DIR=$XDG_RUNTIME_DIR
 XDG_RUNTIME_DIR=$work/run-a setsid "$cli" live >"$work/together-a.log" 2>&1 &
 together_a=$!
 XDG_RUNTIME_DIR=$work/run-b setsid "$cli" live >"$work/together-b.log" 2>&1 &
