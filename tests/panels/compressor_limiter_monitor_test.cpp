@@ -160,10 +160,6 @@ TEST_F(MonitorPanel, SideIsReadWhenOpeningAndWrittenWhenClosing) {
   ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideRight);
   host.ShowFirstPanel();  // the monitor replaced by a new one, as after loading a configuration
   EXPECT_EQ(dynamic_cast<panels::CFormMonitor*>(host.Current())->Sides()->checkedId(), engine::kSideRight);
-
-  platform::SetUiLanguage(platform::kLanguagePortuguese);  // texts with a string id follow the language
-  auto* portuguese = Show<panels::CFormMonitor>(kMonitor);
-  EXPECT_EQ(portuguese->Sides()->button(engine::kSideBoth)->text() + portuguese->GatherBox()->text(), "AmbosUnir");
 }
 
 // In Portuguese no caption of any panel is left in English: each comes from the string table.
