@@ -238,19 +238,20 @@ TEST_F(Selection, ImportReplacesAPresetOnlyOnYesAndLeavesPathsInsideOrWithoutAFo
   EXPECT_TRUE(prompt.AllAnswersUsed());
 }
 
-// Only what Open would read is taken in: another kind of file, binary data (Open's own refusals of folders,
-// devices, pipes and large files are the configuration file's test; the import asks the same check) or a
-// link is refused with the message, and nothing is moved or made.
+// Only what Open would read is taken in: another kind of file, binary data, a byte past the size limit (Open's
+// own refusals of folders, devices and pipes are the configuration file's test; the import asks the same
+// check) or a link is refused with the message, and nothing is moved or made.
 TEST_F(Selection, ImportTakesOnlyAConfigurationFileThatOpenWouldRead) {
   Start();
   const std::string elsewhere = root + "/downloads";
   std::filesystem::create_directories(elsewhere);
   WriteText(elsewhere + "/Sound.tvd", std::string("RIFF\0\0\0\0WAVEfmt ", 16));
+  WriteText(elsewhere + "/Huge.tvd", std::string((1 << 20) + 1, '\n'));  // a byte past the limit
   WriteText(elsewhere + "/notes.txt", ConfigurationWithCenter(61));
   WriteText(root + "/Real.tvd", ConfigurationWithCenter(62));
   std::filesystem::create_symlink(root + "/Real.tvd", elsewhere + "/Link.tvd");
   const std::vector<std::filesystem::path> before(std::filesystem::directory_iterator(configFolder), {});
-  for (const std::string name : {"Sound.tvd", "notes.txt", "Link.tvd"}) {
+  for (const std::string name : {"Sound.tvd", "Huge.tvd", "notes.txt", "Link.tvd"}) {
     EXPECT_LT(selection->ImportFile(elsewhere + "/" + name), 0) << name;
     EXPECT_EQ(prompt.messages.empty() ? "" : prompt.messages.back().text, "Error received when try to copy file.")
         << name;
