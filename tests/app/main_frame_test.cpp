@@ -27,6 +27,12 @@ class MainFrame : public testing::Test {
     selection.configFolder = home + "/config";
     std::filesystem::create_directories(selection.configFolder);
   }
+  // Shows `frame` as the program starts it, on a desktop with or without a notification area.
+  static void Start(desktop::CMainFrame& frame, bool tray, bool minimized) {
+    frame.Tray().isAvailable = [tray] { return tray; };
+    frame.ShowAtStart(minimized);
+    QApplication::processEvents();
+  }
 
   testing_support::ScratchDir scratch;
   const std::string home = scratch.path;
@@ -44,9 +50,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
     SCOPED_TRACE(tray ? "with a notification area" : "without one");
     // Closing the window.
     desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
-    frame.Tray().isAvailable = [tray] { return tray; };
-    frame.ShowAtStart(false);
-    QApplication::processEvents();
+    Start(frame, tray, false);
     ASSERT_TRUE(frame.isVisible());
     frame.close();
     QApplication::processEvents();
@@ -59,9 +63,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
 
     // Starting minimized.
     desktop::CMainFrame minimized({state, selection, switches, prompt, nullptr, nullptr, ""});
-    minimized.Tray().isAvailable = [tray] { return tray; };
-    minimized.ShowAtStart(true);
-    QApplication::processEvents();
+    Start(minimized, tray, true);
     EXPECT_EQ(minimized.isVisible(), !tray);
     EXPECT_EQ(minimized.isMinimized(), !tray);
   }
@@ -71,9 +73,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
 // their size and nothing at their bottom is cut off.
 TEST_F(MainFrame, GrowsByWhatTheToolbarGrows) {
   desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
-  frame.Tray().isAvailable = [] { return false; };
-  frame.ShowAtStart(false);
-  QApplication::processEvents();
+  Start(frame, false, false);
   auto* toolbar = frame.findChild<services::CToolBarEx*>();
   ASSERT_NE(toolbar, nullptr);
   const QSize panels = frame.Host().size(), window = frame.size();

@@ -124,12 +124,7 @@ TEST(PipeWirePath, CyclesAnswerTheDriverProtocol) {
   audio::PipeWireDriverDevice device(path);
   std::vector<float> left(8192, 0.5f), right(8192, -0.25f);
   uint8_t block[engine::kMaxBlockBytes];
-  GraphCycle cycle;
-  cycle.input[0] = left.data();
-  cycle.input[1] = right.data();
-  cycle.rate = kRate;
-  cycle.frames = 5000;
-  cycle.restarted = true;
+  GraphCycle cycle{{left.data(), right.data()}, {}, 5000, kRate, 0, 0, true};
 
   struct Step {
     const char* what;
@@ -171,9 +166,7 @@ TEST(PipeWirePath, CyclesAnswerTheDriverProtocol) {
 // output port that is not linked is left alone.
 TEST(PipeWirePath, WrittenBlocksFillTheCycleInOrder) {
   std::vector<float> left(300, -2.0f);
-  GraphCycle cycle;
-  cycle.output[0] = left.data();
-  cycle.frames = 300;
+  GraphCycle cycle{{}, {left.data()}, 300};
   std::vector<uint8_t> pcm(256 * 8);
   for (size_t frame = 0; frame < 256; ++frame) {
     engine::pcm::Write32(&pcm[frame * 8], 0.5);

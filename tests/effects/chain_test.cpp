@@ -27,27 +27,10 @@ void Busy(ProcessingParameters& p) {
   p.volume.gain[1] = 1.2;
 }
 
-struct Chain {
-  ProcessingParameters p;
-  CChannelChain chain{p};
-  CSignalBuffer buffers[2] = {CSignalBuffer(4096), CSignalBuffer(4096)};
-  explicit Chain(void (*configure)(ProcessingParameters&), int rate = 44100) {
-    configure(p);
-    chain.FollowSampleRate(rate);
-  }
-  // One stereo block through the product's path; returns the left channel.
-  std::vector<double> Block(const std::vector<double>& left, const std::vector<double>& right) {
-    Load(buffers[0], left);
-    Load(buffers[1], right);
-    chain.ProcessBlock(buffers, 2);
-    return std::vector<double>(buffers[0].Data(), buffers[0].Data() + buffers[0].Count());
-  }
-};
-
 }  // namespace
 
 TEST(ChannelChain, StagesRunInOrderEqualizerCompressorVolumeLimiter) {
-  Chain c(NeutralSettings);
+  TestChain c;
   // Volume x2 on a DC level of 0.8: the limiter after it pulls 1.6 back to 1.0.
   c.p.volume.gain[0] = 2.0;
   for (int i = 0; i < 3; ++i) c.Block(std::vector<double>(4410, 0.8), std::vector<double>(4410, 0.0));
@@ -65,7 +48,7 @@ TEST(ChannelChain, StagesRunInOrderEqualizerCompressorVolumeLimiter) {
 // The product's path (both channels of a block together) gives exactly what the chain gives channel by
 // channel, through bands switched off on one side only and a monitor reading.
 TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
-  Chain c(Busy), single(Busy);
+  TestChain c(Busy), single(Busy);
   for (int block = 0; block < 8; ++block) {
     for (ProcessingParameters* p : {&c.p, &single.p}) {
       if (block == 2) p->equalizer.bands[BandIndex(3, 1)].enabled = 0;
@@ -88,7 +71,7 @@ TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
 
 // Streams of more than two channels are refused before the chain; a mono block leaves the second buffer alone.
 TEST(ChannelChain, MonoBlocksLeaveTheSecondBufferAlone) {
-  Chain c(NeutralSettings);
+  TestChain c;
   c.p.volume.gain[0] = c.p.volume.gain[1] = 0.5;
   const auto noise = Noise(256, 0.5, 70);
   Load(c.buffers[0], noise);
@@ -101,7 +84,7 @@ TEST(ChannelChain, MonoBlocksLeaveTheSecondBufferAlone) {
 // A damaged configuration or a typo on the command line reaches the engine only within the panels'
 // ranges: a "+1000 dB" band is a +12 dB band, not a filter that blows up.
 TEST(ParameterWriters, HoldEveryValueToThePanelsRanges) {
-  Chain c(NeutralSettings);
+  TestChain c;
   c.p.SetEqualizerBandGain(4, 1000.0, 0);
   c.p.SetEqualizerBandGain(0, -std::numeric_limits<double>::infinity(), 0);
   c.p.SetEqualizerBandGain(7, std::nan(""), 0);
@@ -109,10 +92,8 @@ TEST(ParameterWriters, HoldEveryValueToThePanelsRanges) {
   EXPECT_EQ(c.p.equalizer.Gain(BandIndex(0, 0)), -36.0);
   EXPECT_EQ(c.p.equalizer.Gain(BandIndex(7, 0)), 0.0);
   for (int block = 0; block < 5; ++block) {
-    const auto tone = [&](CSignalBuffer& b) { FillSine(b, 4410, 1000, 44100, 0.01, block * 4410LL); };
-    tone(c.buffers[0]);
-    tone(c.buffers[1]);
-    c.chain.ProcessBlock(c.buffers, 2);
+    const auto tone = Sine(4410, 1000, 44100, 0.01, block * 4410LL);
+    c.Block(tone, tone);
   }
   EXPECT_NEAR(20 * std::log10(*std::max_element(c.buffers[0].Data(), c.buffers[0].Data() + 4410) / 0.01), 12.0, 0.3);
 
@@ -135,7 +116,7 @@ TEST(ParameterWriters, HoldEveryValueToThePanelsRanges) {
 // A non-finite sample (a damaged float file) must not leave NaN in any stage until the next format
 // change: the stages restart from silence at the end of that block, which itself plays as silence.
 TEST(ChannelChain, NonFiniteInputCostsOneBlockNotTheStream) {
-  Chain used(Busy), fresh(Busy);
+  TestChain used(Busy), fresh(Busy);
   auto poisoned = Noise(1024, 0.5, 3);
   poisoned[100] = std::nan("");
   poisoned[200] = std::numeric_limits<double>::infinity();

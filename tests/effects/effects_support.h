@@ -23,12 +23,6 @@ inline double ResponseDb(const engine::CBiquad& s, double hz, double rate) {
   return 20.0 * std::log10(std::abs(h));
 }
 
-inline void FillSine(engine::CSignalBuffer& buffer, int count, double hz, double rate, double amplitude,
-                     long long start = 0) {
-  buffer.Resize(count);
-  for (int i = 0; i < count; ++i) buffer[i] = amplitude * std::sin(2.0 * kPi * hz * double(start + i) / rate);
-}
-
 // Deterministic noise in [-amplitude, amplitude].
 inline std::vector<double> Noise(int count, double amplitude, unsigned seed = 1) {
   std::vector<double> out(count);
@@ -65,6 +59,11 @@ inline std::vector<double> Sine(int count, double hz, double rate, double amplit
   std::vector<double> out(count);
   for (int i = 0; i < count; ++i) out[i] = amplitude * std::sin(2.0 * kPi * hz * double(start + i) / rate);
   return out;
+}
+
+inline void FillSine(engine::CSignalBuffer& buffer, int count, double hz, double rate, double amplitude,
+                     long long start = 0) {
+  Load(buffer, Sine(count, hz, rate, amplitude, start));
 }
 
 inline double Peak(const double* samples, int count) {
@@ -119,6 +118,29 @@ inline void NeutralSettings(engine::ProcessingParameters& p) {
     p.SetCompressorChannel(60, 1.0, 0.01, 0.1, 70, ch);
   }
 }
+
+// A channel chain at `rate` with its parameters set by `configure`, and a buffer per channel.
+struct TestChain {
+  engine::ProcessingParameters p;
+  engine::CChannelChain chain{p};
+  engine::CSignalBuffer buffers[2] = {engine::CSignalBuffer(8192), engine::CSignalBuffer(8192)};
+  engine::CSignalBuffer &left = buffers[0], &right = buffers[1];
+  explicit TestChain(void (*configure)(engine::ProcessingParameters&) = NeutralSettings, int rate = 44100) {
+    configure(p);
+    chain.FollowSampleRate(rate);
+  }
+  // One stereo block through the product's path; returns the left channel.
+  std::vector<double> Block(const std::vector<double>& leftSamples, const std::vector<double>& rightSamples) {
+    Load(left, leftSamples);
+    Load(right, rightSamples);
+    chain.ProcessBlock(buffers, 2);
+    return std::vector<double>(left.Data(), left.Data() + left.Count());
+  }
+  // The buffers as they are through the chain channel by channel, as a stream of `channels` channels.
+  void Channels(int channels) {
+    for (int ch = 0; ch < channels; ++ch) chain.Process(buffers[ch], ch, channels);
+  }
+};
 
 // Holds a lock on another thread until released, as a panel does while it writes or the monitor while it
 // copies a reading.

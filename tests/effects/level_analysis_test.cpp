@@ -23,20 +23,6 @@ Reading Take(ProcessingParameters& p) {
   return r;
 }
 
-struct Stream {
-  ProcessingParameters p;
-  CChannelChain chain{p};
-  CSignalBuffer left{8192}, right{8192};
-  explicit Stream(int rate) {
-    NeutralSettings(p);
-    chain.FollowSampleRate(rate);
-  }
-  void Block(int channels) {
-    chain.Process(left, 0, channels);
-    if (channels > 1) chain.Process(right, 1, channels);
-  }
-};
-
 }  // namespace
 
 // A full-scale sine reads 93 dB in its band (its mean power, -3 dB) and a 96 dB peak; the amplifier moves
@@ -55,7 +41,7 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
                {kSideLeft, 1, 0, 1.0, 1.0, 32000},  {kSideLeft, 1, 0, 1.0, 1.0, 48000}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "side " << c.side << ", " << c.channels << " channels, " << c.rate << " Hz");
-    Stream s(44100);
+    TestChain s;
     s.p.amplificator = c.amplificator;
     // The limiter at the full scale, so the tone is not touched.
     for (int ch = 0; ch < 2; ++ch) s.p.SetLimiterChannel(c.amplificator ? 116 : 96, ch, 0.001, 0.5);
@@ -64,7 +50,7 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
       FillSine(s.left, rate / 10, 1000, rate, c.left);
       FillSine(s.right, rate / 10, 1000, rate, 0.1);
       PostMonitorRequest(s.p, c.side);
-      s.Block(c.channels);
+      s.Channels(c.channels);
     }
     const Reading r = Take(s.p);
     const double scale = 20 * std::log10(c.read) + 20 * c.amplificator;
@@ -84,12 +70,12 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
 // Both waits for the second channel and averages the two. A mono block arriving while the second
 // channel is pending must not leave the loud half behind to be averaged with the next stereo block.
 TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishedReading) {
-  Stream s(44100);
+  TestChain s;
   PostMonitorRequest(s.p, kSideBoth);
   FillSine(s.left, 4410, 1000, 44100, 1.0);
   s.chain.Process(s.left, 0, 2);
   FillSine(s.left, 4410, 1000, 44100, 0.1);
-  s.Block(1);
+  s.Channels(1);
   Reading r = Take(s.p);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.total, 76.0, 0.01);
@@ -108,18 +94,18 @@ TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishe
 }
 
 TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
-  Stream s(44100);
+  TestChain s;
   FillSine(s.left, 4410, 1000, 44100, 1.0);
   FillSine(s.right, 4410, 1000, 44100, 0.5);
   PostMonitorRequest(s.p, kSideBoth);
   {
     LockHolder monitor(s.p.monitor.resultsLock);  // the monitor copying a previous answer
-    s.Block(2);                                     // the audio path does not wait for the monitor
+    s.Channels(2);                                     // the audio path does not wait for the monitor
     EXPECT_TRUE(s.p.monitor.request);
     EXPECT_FALSE(s.p.monitor.secondPending);  // the half reading is dropped, the next block starts over
     EXPECT_FALSE(s.p.monitor.reply.IsSet());
   }
-  s.Block(2);
+  s.Channels(2);
   Reading r = Take(s.p);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.total, 96.0, 0.01);

@@ -70,10 +70,11 @@ TEST(EqualizerGraph, GridMarksZeroDbAndDecadesInBlackAndTwentyKilohertzRightOfTh
   EXPECT_TRUE(PixelIs(image, 294, 150, kFrame));
 }
 
-TEST(LimiterGraph, EqualLevelsDrawOneBlueKneeOverTheUnsafeBand) {
+// Equal levels draw one blue knee over the unsafe band; different ones a green diagonal and a red knee.
+TEST(LimiterGraph, EqualLevelsDrawOneBlueKneeAndDifferentOnesAGreenAndARedLine) {
   Sized<GraphLimiter> graph;
   graph.SetLevels(94, 94);
-  const QImage image = Render(graph);
+  QImage image = Render(graph);
   // 94 dB is row 20 + trunc(194 * 26 / 120) = 62; the level part ends one pixel inside the frame.
   EXPECT_TRUE(PixelIs(image, 260, 62, kBlue));
   EXPECT_TRUE(PixelIs(image, 293, 62, kBlue));
@@ -83,12 +84,9 @@ TEST(LimiterGraph, EqualLevelsDrawOneBlueKneeOverTheUnsafeBand) {
   // The band of outputs above 96 dB: trunc(194 * 0.2) = 38 rows from the top.
   EXPECT_TRUE(PixelIs(image, 100, 57, kUnsafe));
   EXPECT_TRUE(PixelIs(image, 100, 59, kPlot));
-}
 
-TEST(LimiterGraph, DifferentLevelsDrawAGreenDiagonalAndARedKnee) {
-  Sized<GraphLimiter> graph;
   graph.SetLevels(120, 48);
-  const QImage image = Render(graph);
+  image = Render(graph);
   // Left at 120 dB: the full diagonal, reaching the top near the right edge.
   EXPECT_TRUE(ColumnHas(image, 290, 20, 30, kGreen));
   // Right at 48 dB: level from column 21 + trunc(274 * 0.4) = 130 on row 20 + trunc(194 * 0.6) = 136.
