@@ -48,7 +48,7 @@ void RunChain(benchmark::State& state, bool analysisPending) {
       p.monitor.side = engine::kSideBoth;
       p.monitor.request = 1;
     }
-    chain.ProcessBlock(buffers, 2);
+    chain.Run(buffers, 2);
     benchmark::DoNotOptimize(left.Data());
     benchmark::DoNotOptimize(right.Data());
     block = (block + 1) % kBlocks;

@@ -70,7 +70,7 @@ class CBiquad {
                                       double* firstSum, double* secondSum);
 
   // Restarts the section from silence at its next sample, keeping its coefficients.
-  void Unprime() { primed_ = false; }
+  void Reset() { primed_ = false; }
   bool Primed() const { return primed_; }
   // Continues from a steady level: both past inputs and outputs become `level`.
   void HoldAt(double level) {

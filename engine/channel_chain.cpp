@@ -16,27 +16,27 @@ void CChannelChain::FollowSampleRate(int sampleRate) {
   limiter_.FollowSampleRate(sampleRate);
 }
 
-void CChannelChain::ResetState() {
-  equalizer_.Unprime();
+void CChannelChain::Reset() {
+  equalizer_.Reset();
   compressor_.Reset();
   limiter_.Reset();
 }
 
-void CChannelChain::ProcessBlock(CSignalBuffer* buffers, int channels) {
+void CChannelChain::Run(CSignalBuffer* buffers, int channels) {
   if (channels == 2)
-    ProcessStereo(buffers[0], buffers[1]);
+    RunStereo(buffers[0], buffers[1]);
   else
-    for (int ch = 0; ch < channels && ch < kChannels; ++ch) Process(buffers[ch], ch, channels);
+    for (int ch = 0; ch < channels && ch < kChannels; ++ch) RunChannel(buffers[ch], ch, channels);
 }
 
-void CChannelChain::Process(CSignalBuffer& buffer, int channel, int channels) {
+void CChannelChain::RunChannel(CSignalBuffer& buffer, int channel, int channels) {
   // State exists for left and right only; any further channel passes through untouched rather than
   // reach past the stages' per-channel state.
   if (channel < 0 || channel >= kChannels) return;
   Finish(buffer, channel, channels, equalizer_.Run(buffer, channel));
 }
 
-void CChannelChain::ProcessStereo(CSignalBuffer& left, CSignalBuffer& right) {
+void CChannelChain::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   const bool finite = equalizer_.RunStereo(left, right);
   Finish(left, 0, 2, finite);
   Finish(right, 1, 2, finite);

@@ -19,16 +19,16 @@ class CChannelChain {
   // Follows the stream's sample rate: stages whose rate differs are marked for redesign.
   void FollowSampleRate(int sampleRate);
   // Restarts every filter and envelope from silence, so no history crosses a format change.
-  void ResetState();
+  void Reset();
   // Runs every channel of one block through every stage, in place: buffers[0] is the left (or only)
   // channel, buffers[1] the right (no further buffer is touched). What the live engine and the renderer run.
-  void ProcessBlock(CSignalBuffer* buffers, int channels);
+  void Run(CSignalBuffer* buffers, int channels);
   // Runs one channel of one block through every stage, in place. `channels` is the stream's channel count.
   // Channels other than 0 and 1 are left unchanged.
-  void Process(CSignalBuffer& buffer, int channel, int channels);
-  // Process(left, 0, 2) then Process(right, 1, 2), with exactly the same results, the equalizer running
+  void RunChannel(CSignalBuffer& buffer, int channel, int channels);
+  // RunChannel(left, 0, 2) then RunChannel(right, 1, 2), with exactly the same results, the equalizer running
   // both channels at once.
-  void ProcessStereo(CSignalBuffer& left, CSignalBuffer& right);
+  void RunStereo(CSignalBuffer& left, CSignalBuffer& right);
 
   int SampleRate() const { return sampleRate_; }
   const CEqualizerBank& Equalizer() const { return equalizer_; }

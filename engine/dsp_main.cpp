@@ -111,10 +111,10 @@ bool CDspMain::ProcessPendingBlock() {
                          std::memory_order_relaxed);
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
-    if (output_.TakeFormatChanged()) chain_.ResetState();
+    if (output_.TakeFormatChanged()) chain_.Reset();
     output_.Regulate();
 
-    chain_.ProcessBlock(buffers_, format.channels);
+    chain_.Run(buffers_, format.channels);
     int written = 0;
     for (int ch = 0; ch < format.channels; ++ch) {
       written = output_.WriteChannel(buffers_[ch].Data(), buffers_[ch].Count(), ch);

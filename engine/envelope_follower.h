@@ -45,8 +45,8 @@ struct EnvelopeFollower {
   }
 
   void Reset() {
-    attack.Unprime();
-    release.Unprime();
+    attack.Reset();
+    release.Reset();
     envelope = 0.0;
   }
 };

@@ -18,8 +18,8 @@ void CEqualizerBank::FollowSampleRate(int sampleRate) {
       for (int channel = 0; channel < kChannels; ++channel) parameters_.bands[BandIndex(band, channel)].enabled = 0;
 }
 
-void CEqualizerBank::Unprime() {
-  for (CBiquad& section : sections_) section.Unprime();
+void CEqualizerBank::Reset() {
+  for (CBiquad& section : sections_) section.Reset();
 }
 
 CEqualizerBank::ActiveBands CEqualizerBank::Prepare(int channel) {
@@ -62,7 +62,7 @@ bool CEqualizerBank::ResetNonFinite(const ActiveBands& active) {
   bool finite = true;
   for (int i = 0; i < active.count; ++i)
     if (!active.section[i]->HistoryFinite()) {
-      active.section[i]->Unprime();
+      active.section[i]->Reset();
       finite = false;
     }
   return finite;

@@ -19,7 +19,7 @@ class CEqualizerBank {
   // On a new rate every band is redesigned at the next block; bands at or above twice the rate are switched
   // off (and any band at or above half the rate designs as the identity anyway).
   void FollowSampleRate(int sampleRate);
-  void Unprime();
+  void Reset();
   // Redesigns the channel's dirty bands whose lock is free, then filters the enabled ones in place.
   // A section whose history became non-finite (a non-finite input) restarts from silence at the block's
   // end; Run then returns false.
@@ -40,7 +40,7 @@ class CEqualizerBank {
   // Redesigns the channel's dirty bands whose lock is free; returns its enabled sections, lowest first.
   ActiveBands Prepare(int channel);
   static void Filter(const ActiveBands& active, CSignalBuffer& buffer);
-  // Unprimes the sections whose history is not finite; false if there was one.
+  // Resets the sections whose history is not finite; false if there was one.
   static bool ResetNonFinite(const ActiveBands& active);
   // Checks (and resets) both sides, and says whether both were finite.
   static bool BothFinite(const ActiveBands& left, const ActiveBands& right);

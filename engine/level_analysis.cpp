@@ -24,7 +24,7 @@ CLevelAnalysis::Reading CLevelAnalysis::Measure(const CSignalBuffer& buffer) {
   std::array<double, kBandCount> sums{};
   int measurable = 0;
   while (measurable < kBandCount && BandMeasurable(measurable, analysisRate_)) ++measurable;
-  for (CBiquad& section : sections_) section.Unprime();
+  for (CBiquad& section : sections_) section.Reset();
   int band = 0;
   for (; band + 4 <= measurable; band += 4)
     CBiquad::ProcessSumOfSquaresQuad({&sections_[band], &sections_[band + 1], &sections_[band + 2], &sections_[band + 3]},

@@ -70,7 +70,7 @@ void RenderFile(const std::string& input, const std::string& output, engine::Pro
   engine::CSignalBuffer buffers[engine::kChannels] = {engine::CSignalBuffer(block), engine::CSignalBuffer(block)};
   engine::CChannelChain chain(parameters);
   chain.FollowSampleRate(info.samplerate);
-  chain.ResetState();
+  chain.Reset();
   bool failed = false;
   std::string problem;
   sf_count_t framesRead = 0;
@@ -86,7 +86,7 @@ void RenderFile(const std::string& input, const std::string& output, engine::Pro
     for (sf_count_t offset = 0; offset < got; offset += block) {
       const int frames = int(std::min<sf_count_t>(block, got - offset));
       blocks.Take(offset, frames, buffers);
-      chain.ProcessBlock(buffers, channels);
+      chain.Run(buffers, channels);
       blocks.Put(offset, frames, buffers);
     }
     if (!blocks.WriteChunk(out->file, got)) {
@@ -111,7 +111,7 @@ void AnalyzeFile(const std::string& input, int side, int frames, engine::Process
   engine::CSignalBuffer buffers[engine::kChannels] = {engine::CSignalBuffer(frames), engine::CSignalBuffer(frames)};
   engine::CChannelChain chain(parameters);
   chain.FollowSampleRate(info.samplerate);
-  chain.ResetState();
+  chain.Reset();
   engine::MonitorExchange& exchange = parameters.monitor;
   std::array<double, engine::kBandCount> bands{};
   double total = 0.0;
@@ -128,7 +128,7 @@ void AnalyzeFile(const std::string& input, int side, int frames, engine::Process
     for (int ch = 0; ch < channels; ++ch) {
       buffers[ch].Resize(int(got));
       for (sf_count_t i = 0; i < got; ++i) buffers[ch][int(i)] = interleaved[size_t(i) * channels + ch];
-      chain.Process(buffers[ch], ch, channels);
+      chain.RunChannel(buffers[ch], ch, channels);
     }
     if (engine::TakeMonitorReply(parameters, bands.data(), &total)) {
       std::fprintf(csv, "%.6f", double(position) / info.samplerate);

@@ -62,7 +62,7 @@ TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
     c.Block(left, right);
     for (int ch = 0; ch < 2; ++ch) {
       Load(single.buffers[ch], ch == 0 ? left : right);
-      single.chain.Process(single.buffers[ch], ch, 2);
+      single.chain.RunChannel(single.buffers[ch], ch, 2);
       for (int i = 0; i < 3000; ++i) ASSERT_EQ(c.buffers[ch][i], single.buffers[ch][i]) << block << " " << ch;
     }
   }
@@ -76,7 +76,7 @@ TEST(ChannelChain, MonoBlocksLeaveTheSecondBufferAlone) {
   const auto noise = Noise(256, 0.5, 70);
   Load(c.buffers[0], noise);
   Load(c.buffers[1], noise);
-  c.chain.ProcessBlock(c.buffers, 1);
+  c.chain.Run(c.buffers, 1);
   EXPECT_NEAR(c.buffers[0][100], noise[100] * 0.5, 1e-9);
   EXPECT_EQ(c.buffers[1][100], noise[100]);
 }

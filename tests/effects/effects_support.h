@@ -133,12 +133,12 @@ struct TestChain {
   std::vector<double> Block(const std::vector<double>& leftSamples, const std::vector<double>& rightSamples) {
     Load(left, leftSamples);
     Load(right, rightSamples);
-    chain.ProcessBlock(buffers, 2);
+    chain.Run(buffers, 2);
     return std::vector<double>(left.Data(), left.Data() + left.Count());
   }
   // The buffers as they are through the chain channel by channel, as a stream of `channels` channels.
   void Channels(int channels) {
-    for (int ch = 0; ch < channels; ++ch) chain.Process(buffers[ch], ch, channels);
+    for (int ch = 0; ch < channels; ++ch) chain.RunChannel(buffers[ch], ch, channels);
   }
 };
 

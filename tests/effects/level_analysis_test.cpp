@@ -73,7 +73,7 @@ TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishe
   TestChain s;
   PostMonitorRequest(s.p, kSideBoth);
   FillSine(s.left, 4410, 1000, 44100, 1.0);
-  s.chain.Process(s.left, 0, 2);
+  s.chain.RunChannel(s.left, 0, 2);
   FillSine(s.left, 4410, 1000, 44100, 0.1);
   s.Channels(1);
   Reading r = Take(s.p);
@@ -82,10 +82,10 @@ TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishe
   PostMonitorRequest(s.p, kSideBoth);
   FillSine(s.left, 4410, 1000, 44100, 0.5);
   FillSine(s.right, 4410, 1000, 44100, 0.1);
-  s.chain.Process(s.left, 0, 2);
+  s.chain.RunChannel(s.left, 0, 2);
   EXPECT_TRUE(s.p.monitor.secondPending);
   EXPECT_EQ(Take(s.p).answered, 0) << "the left channel alone does not answer";
-  s.chain.Process(s.right, 1, 2);
+  s.chain.RunChannel(s.right, 1, 2);
   r = Take(s.p);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.bands[4], 80.0, 0.3);  // mean of 87 and 73 in dB (83 with the stale loud half)
