@@ -8,13 +8,13 @@
 
 #include "app/about_dialog.h"
 #include "app/start_up.h"
-#include "widgets/ui_text.h"
 #include "engine/dsp_main.h"
 #include "platform/menu_table.h"
 #include "platform/string_table.h"
 #include "services/command_ids.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/update_dialog.h"
+#include "widgets/ui_text.h"
 
 namespace desktop {
 namespace {
@@ -32,9 +32,7 @@ QString MenuText(int command) {
 }  // namespace
 
 CMainFrame::CMainFrame(FrameParts parts)
-    : parts_(std::move(parts)),
-      configure_(parts_.switches, this),
-      devices_(parts_.outputs, parts_.output, this) {
+    : parts_(std::move(parts)), configure_(parts_.switches, this), devices_(parts_.outputs, parts_.output, this) {
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setWindowTitle(widgets::UiText(kStringCaption));
@@ -71,8 +69,9 @@ CMainFrame::CMainFrame(FrameParts parts)
   setCentralWidget(host_);
 
   // The audio-program warning is decided now and shown once, 25 s later, if still due.
-  warning_ = std::make_unique<settings::AudioProgramWarning>(parts_.panelState.parameters.warningPending, parts_.switches.preferredDevice,
-                                                              processes_, settings::TodayUtcDayOfMonth());
+  warning_ = std::make_unique<settings::AudioProgramWarning>(parts_.panelState.parameters.warningPending,
+                                                             parts_.switches.preferredDevice, processes_,
+                                                             settings::TodayUtcDayOfMonth());
   warningDialog_ = std::make_unique<services::CWarningDialog>(*warning_, this);
   warningDialog_->StartTimer();
 
@@ -119,7 +118,8 @@ QSize CMainFrame::ToolbarGrowth() const {
 
 void CMainFrame::FitOuterSizeLater() {
   // Once the toolbar's own layout has taken the change in.
-  QMetaObject::invokeMethod(this, [this] { FitOuterSize(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { FitOuterSize(); }, Qt::QueuedConnection);
 }
 
 void CMainFrame::FitOuterSize() {
@@ -132,17 +132,13 @@ void CMainFrame::FitOuterSize() {
 
 void CMainFrame::OnCommand(int command) {
   switch (command) {
-    case services::kCommandExit:
-      Exit();
-      break;
+    case services::kCommandExit: Exit(); break;
     case services::kCommandConfigure:
     case services::kCommandConfig:
       configure_.Load();
       configure_.exec();
       break;
-    case services::kCommandOpenWindow:
-      Restore();
-      break;
+    case services::kCommandOpenWindow: Restore(); break;
     case services::kCommandDevices:
       devices_.Fill(parts_.outputDevice);
       devices_.exec();
@@ -157,9 +153,7 @@ void CMainFrame::OnCommand(int command) {
       parts_.selection.OpenUserFile();
       host_->ShowFirstPanel();
       break;
-    case services::kCommandSave:
-      parts_.selection.SaveUserFile();
-      break;
+    case services::kCommandSave: parts_.selection.SaveUserFile(); break;
     case services::kCommandAbout: {
       CAboutDialog about(this);
       about.exec();
@@ -228,7 +222,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void CMainFrame::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_.isAvailable())
-    QMetaObject::invokeMethod(this, [this] { HideToTray(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { HideToTray(); }, Qt::QueuedConnection);
 }
 
 }  // namespace desktop

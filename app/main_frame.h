@@ -23,13 +23,13 @@ struct FrameParts {
   platform::UserPrompt& prompt;
   audio::PulseWaveOutSystem* outputs;  // nullptr without an audio server
   engine::CWaveOutput* output;
-  std::string outputDevice;            // the device chosen at start
+  std::string outputDevice;  // the device chosen at start
 };
 
 // The only top-level window: fixed at 740 x 370 without a maximize button, the toolbar above the panel
 // host; larger by what the toolbar takes beyond its default look (large icons, labels below, docked on a
-// side), so the panels keep their size. Closing or minimizing hides it into the notification area, or, where the desktop shows none,
-// minimizes it to the task bar. Exit (tray menu) keeps unsaved changes, asks, and ends the program.
+// side), so the panels keep their size. Closing or minimizing hides it into the notification area, or, where the
+// desktop shows none, minimizes it to the task bar. Exit (tray menu) keeps unsaved changes, asks, and ends the program.
 class CMainFrame : public QMainWindow {
  public:
   explicit CMainFrame(FrameParts parts);

@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "widgets/ui_text.h"
 #include "audio/output_device_rule.h"
 #include "engine/driver_protocol.h"
 #include "engine/exceptions.h"
+#include "widgets/ui_text.h"
 
 namespace desktop {
 namespace {

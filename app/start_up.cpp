@@ -39,8 +39,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments, const st
   return line;
 }
 
-bool TakeFileArgument(const std::string& file, bool alreadyRunning, const std::function<int(const std::string&)>& import,
-                      platform::UserPrompt& prompt) {
+bool TakeFileArgument(const std::string& file, bool alreadyRunning,
+                      const std::function<int(const std::string&)>& import, platform::UserPrompt& prompt) {
   if (EndsWith(file, ".tva")) {
     prompt.ShowMessage(platform::LoadString(kStringOpenFromProgram), platform::PromptButtons::Ok);
     return !alreadyRunning;

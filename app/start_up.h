@@ -21,8 +21,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments, const st
 // instance runs; anything else is imported into the configuration folder by `import` (<0 failed, 0 already
 // there, >0 imported), and while another instance runs this process ends after saying when a new preset
 // takes effect. True when the start goes on.
-bool TakeFileArgument(const std::string& file, bool alreadyRunning, const std::function<int(const std::string&)>& import,
-                      platform::UserPrompt& prompt);
+bool TakeFileArgument(const std::string& file, bool alreadyRunning,
+                      const std::function<int(const std::string&)>& import, platform::UserPrompt& prompt);
 
 // A downloaded replacement "tonvex.new" beside the running "tonvex" in `folder`: kNone when there is none or
 // the folder cannot be written (a packaged install); kRefuse when the program cannot be moved aside (all

@@ -12,7 +12,6 @@
 #include "app/bring_forward.h"
 #include "app/main_frame.h"
 #include "app/start_up.h"
-#include "widgets/qt_translations.h"
 #include "engine/exceptions.h"
 #include "panels/panel_registry.h"
 #include "platform/registry.h"
@@ -22,6 +21,7 @@
 #include "settings/configuration_model.h"
 #include "settings/preset_selection.h"
 #include "settings/string_ids.h"
+#include "widgets/qt_translations.h"
 
 extern char** environ;
 
@@ -84,22 +84,19 @@ bool CTonvexApp::InitInstance() {
   if (line.kind == CommandLine::Kind::kRefuse) return false;
   const bool locked = TakeInstanceLock(line.kind == CommandLine::Kind::kRelaunched);
   if (line.kind == CommandLine::Kind::kFile &&
-      !TakeFileArgument(line.file, alreadyRunning_,
-                        [](const std::string& file) { return settings::Selection().ImportFile(file); }, prompt_))
+      !TakeFileArgument(
+          line.file, alreadyRunning_, [](const std::string& file) { return settings::Selection().ImportFile(file); },
+          prompt_))
     return false;
 
   switch (SwapUpdate(ExecutableFolder())) {
-    case UpdateSwap::kRefuse:
-      return false;
+    case UpdateSwap::kRefuse: return false;
     case UpdateSwap::kRelaunch:
       lock_.Release();
       Relaunch(ExecutableFolder());
       return false;
-    case UpdateSwap::kMoveFailed:
-      prompt_.ShowMessage("Move file failed 2.", platform::PromptButtons::Ok);
-      break;
-    case UpdateSwap::kNone:
-      break;
+    case UpdateSwap::kMoveFailed: prompt_.ShowMessage("Move file failed 2.", platform::PromptButtons::Ok); break;
+    case UpdateSwap::kNone: break;
   }
   if (!locked) {
     if (alreadyRunning_) {

@@ -1,18 +1,17 @@
 #pragma once
+#include <QMessageBox>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <QMessageBox>
-
 #include "app/bring_forward.h"
-#include "widgets/qt_engine_reporter.h"
-#include "widgets/qt_prompt.h"
+#include "audio/live_audio.h"
 #include "engine/report_queue.h"
 #include "graphs/engine_monitor.h"
 #include "panels/panel_state.h"
 #include "platform/instance_lock.h"
-#include "audio/live_audio.h"
+#include "widgets/qt_engine_reporter.h"
+#include "widgets/qt_prompt.h"
 
 namespace desktop {
 

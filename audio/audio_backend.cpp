@@ -23,8 +23,6 @@ AudioBackend DetectAudioBackend(const std::string& pulseServerName, bool pipewir
   return pipewireAnswers ? AudioBackend::kPipeWire : AudioBackend::kPulse;
 }
 
-const char* AudioBackendName(AudioBackend backend) {
-  return backend == AudioBackend::kPipeWire ? "pipewire" : "pulse";
-}
+const char* AudioBackendName(AudioBackend backend) { return backend == AudioBackend::kPipeWire ? "pipewire" : "pulse"; }
 
 }  // namespace audio

@@ -129,8 +129,7 @@ uint32_t CaptureQueue::Read(uint8_t* output, uint32_t capacity) {
   return answer;
 }
 
-bool CaptureQueue::Answer(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
-                          uint32_t* error) {
+bool CaptureQueue::Answer(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error) {
   *bytesReturned = 0;
   switch (code) {
     case engine::kRequestRegisterEvent: {
@@ -163,9 +162,7 @@ bool CaptureQueue::Answer(uint32_t code, void* output, uint32_t outputBytes, uin
       *bytesReturned = sizeof format;
       return true;
     }
-    default:
-      *error = kErrorInvalidFunction;
-      return false;
+    default: *error = kErrorInvalidFunction; return false;
   }
 }
 

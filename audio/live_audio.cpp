@@ -7,10 +7,10 @@
 #include <ctime>
 #include <vector>
 
+#include "audio/output_selection.h"
+#include "audio/run_error.h"
 #include "engine/exceptions.h"
 #include "platform/pulse_sinks.h"
-#include "audio/run_error.h"
-#include "audio/output_selection.h"
 
 namespace audio {
 namespace {
@@ -118,9 +118,7 @@ void LiveAudio::Start(const platform::InstanceLock& lock) {
   graphDriver_.SetSinkFormat(session_.SinkFormat());
   try {
     dsp_->Output().MuteDevice();
-  } catch (const engine::Exception& e) {
-    reporter_.ShowError(e.Text());
-  }
+  } catch (const engine::Exception& e) { reporter_.ShowError(e.Text()); }
   dsp_->Start();
   started_ = true;
   if (!MakeVirtualDefault(control_)) reporter_.ShowError("could not make the virtual device the default");
@@ -154,9 +152,7 @@ void LiveAudio::Stop() {
   graph_.Stop();  // the virtual sink goes with it
   try {
     dsp_->Output().RestoreDeviceVolume();
-  } catch (const engine::Exception& e) {
-    reporter_.ShowError(e.Text());
-  }
+  } catch (const engine::Exception& e) { reporter_.ShowError(e.Text()); }
   session_.End();
 }
 

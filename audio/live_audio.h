@@ -10,12 +10,12 @@
 #include "audio/pipewire_wave_out.h"
 #include "audio/pulse_driver.h"
 #include "audio/pulse_wave_out.h"
+#include "audio/run_error.h"
 #include "audio/virtual_device_session.h"
 #include "engine/dsp_main.h"
 #include "engine/engine_reporter.h"
 #include "platform/instance_lock.h"
 #include "platform/pulse_connection.h"
-#include "audio/run_error.h"
 
 namespace audio {
 

@@ -29,7 +29,8 @@ OutputChoice ChooseOutputDevice(const std::vector<OutputCandidate>& devices, con
 std::string RememberedOutputDevice() {
   platform::RegistryKey key;
   std::string name;
-  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(settings::kStringProductKey), platform::KEY_READ) != 0 ||
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(settings::kStringProductKey), platform::KEY_READ) !=
+          0 ||
       key.QueryString(kDeviceValue, &name, kDeviceNameBytes) != 0)
     return "unknown";
   return name;
@@ -37,7 +38,9 @@ std::string RememberedOutputDevice() {
 
 void StoreOutputDevice(const std::string& description) {
   platform::RegistryKey key;
-  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(settings::kStringProductKey), platform::KEY_WRITE) != 0) return;
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(settings::kStringProductKey), platform::KEY_WRITE) !=
+      0)
+    return;
   key.SetString(kDeviceValue, description.substr(0, kDeviceNameBytes - 1));
 }
 

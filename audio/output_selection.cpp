@@ -1,8 +1,8 @@
 #include "audio/output_selection.h"
 
+#include "audio/run_error.h"
 #include "engine/driver_protocol.h"
 #include "engine/exceptions.h"
-#include "audio/run_error.h"
 
 namespace audio {
 namespace {
@@ -17,8 +17,8 @@ int FindOption(const std::vector<audio::OutputCandidate>& devices, const std::st
 
 }  // namespace
 
-std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOutput& output,
-                             const std::string& option, const std::string& startDefault) {
+std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOutput& output, const std::string& option,
+                             const std::string& startDefault) {
   outputs.SetStartDefault(startDefault);
   const std::string remembered = option.empty() ? audio::RememberedOutputDevice() : std::string();
   // The list may change between looking and selecting; the selection is by number, so look again then.
@@ -36,9 +36,7 @@ std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOu
     try {
       output.SelectDevice(choice.index);
       if (output.GetDeviceName(choice.index) != description) continue;
-    } catch (const engine::Exception&) {
-      continue;
-    }
+    } catch (const engine::Exception&) { continue; }
     if (choice.store) audio::StoreOutputDevice(description);
     return description;
   }

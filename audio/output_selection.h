@@ -10,7 +10,7 @@ namespace audio {
 // stored nowhere; without it the output rule, with the remembered device from the user's settings, which
 // follows the choice when the remembered one is not there. Selects it on `output` and tells `outputs` which
 // sink was the default at start. Returns the device's description; RunError when there is none.
-std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOutput& output,
-                             const std::string& option, const std::string& startDefault);
+std::string SelectLiveOutput(audio::PulseWaveOutSystem& outputs, engine::CWaveOutput& output, const std::string& option,
+                             const std::string& startDefault);
 
 }  // namespace audio

@@ -37,12 +37,11 @@ bool PipeWireDriverDevice::Control(uint32_t code, void* output, uint32_t outputB
   *bytesReturned = 0;
   *error = 0;
   switch (code) {
-    case engine::kRequestRegisterEvent:
-      return true;
+    case engine::kRequestRegisterEvent: return true;
     case engine::kRequestReadBlock:
       if (!output) return false;
-      *bytesReturned = inCycle_ ? ReadBlock(path_.Cycle(), static_cast<uint8_t*>(output), outputBytes)
-                                : engine::kReadNothingWaiting;
+      *bytesReturned =
+          inCycle_ ? ReadBlock(path_.Cycle(), static_cast<uint8_t*>(output), outputBytes) : engine::kReadNothingWaiting;
       return true;
     case engine::kRequestReadFormat:
       if (!output || outputBytes < sizeof reported_ || !streaming_) {

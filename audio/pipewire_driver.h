@@ -18,8 +18,7 @@ class PipeWireDriverDevice : public engine::IDriverDevice {
   explicit PipeWireDriverDevice(PipeWireLivePath& path) : path_(path) {}
   ~PipeWireDriverDevice() override;
 
-  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
-               uint32_t* error) override;
+  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error) override;
   bool ReadOnDeviceThread(std::function<void()> reader) override;
 
   // The answer to a block request for `cycle`, on the data thread; exposed for tests.

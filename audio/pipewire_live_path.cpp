@@ -220,22 +220,20 @@ void PipeWireLivePath::MakeSink() {
 void PipeWireLivePath::MakeFilter() {
   // No media class: the session manager leaves the filter alone; its links are made here. Passive: it keeps
   // nothing running by itself. No latency is asked for: the graph's quantum stays the desktop's.
-  pw_properties* props =
-      pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Filter", PW_KEY_MEDIA_ROLE, "DSP",
-                        PW_KEY_NODE_NAME, kFilterNodeName, PW_KEY_NODE_DESCRIPTION, "Tonvex processing",
-                        PW_KEY_NODE_PASSIVE, "true", nullptr);
+  pw_properties* props = pw_properties_new(
+      PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Filter", PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME,
+      kFilterNodeName, PW_KEY_NODE_DESCRIPTION, "Tonvex processing", PW_KEY_NODE_PASSIVE, "true", nullptr);
   filter_ = pw_filter_new(core_, "Tonvex processing", props);
   if (!filter_) return;
   pw_filter_add_listener(filter_, &hooks_->filter, &hooks_->filterEvents, this);
   for (int c = 0; c < channels_; ++c) {
     for (bool output : {false, true}) {
       const std::string name = std::string(output ? "out_" : "in_") + positions_[c];
-      void* port = pw_filter_add_port(
-          filter_, output ? PW_DIRECTION_OUTPUT : PW_DIRECTION_INPUT, PW_FILTER_PORT_FLAG_MAP_BUFFERS,
-          sizeof(uint64_t),
-          pw_properties_new(PW_KEY_FORMAT_DSP, "32 bit float mono audio", PW_KEY_PORT_NAME, name.c_str(),
-                            PW_KEY_AUDIO_CHANNEL, positions_[c], nullptr),
-          nullptr, 0);
+      void* port = pw_filter_add_port(filter_, output ? PW_DIRECTION_OUTPUT : PW_DIRECTION_INPUT,
+                                      PW_FILTER_PORT_FLAG_MAP_BUFFERS, sizeof(uint64_t),
+                                      pw_properties_new(PW_KEY_FORMAT_DSP, "32 bit float mono audio", PW_KEY_PORT_NAME,
+                                                        name.c_str(), PW_KEY_AUDIO_CHANNEL, positions_[c], nullptr),
+                                      nullptr, 0);
       (output ? outPorts_ : inPorts_)[c] = port;
     }
   }
@@ -373,7 +371,8 @@ void PipeWireLivePath::Relink() {
   for (int c = 0; c < channels_; ++c) {
     const uint32_t monitor = sinkId_ == SPA_ID_INVALID ? SPA_ID_INVALID : FindPort(sinkId_, true, true, positions_[c]);
     const uint32_t in = filterId_ == SPA_ID_INVALID ? SPA_ID_INVALID : FindOwnPort(std::string("in_") + positions_[c]);
-    const uint32_t out = filterId_ == SPA_ID_INVALID ? SPA_ID_INVALID : FindOwnPort(std::string("out_") + positions_[c]);
+    const uint32_t out =
+        filterId_ == SPA_ID_INVALID ? SPA_ID_INVALID : FindOwnPort(std::string("out_") + positions_[c]);
     sinkReady = sinkReady && monitor != SPA_ID_INVALID;
     filterReady = filterReady && in != SPA_ID_INVALID && out != SPA_ID_INVALID;
     if (monitor != SPA_ID_INVALID && in != SPA_ID_INVALID) wanted[{monitor, in}] = {sinkId_, filterId_};

@@ -33,8 +33,8 @@ struct GraphCycle {
   float* output[kGraphChannels] = {};
   uint32_t frames = 0;
   uint32_t rate = 0;
-  uint32_t read = 0;     // frames handed to the engine so far
-  uint32_t written = 0;  // frames the engine wrote back so far
+  uint32_t read = 0;       // frames handed to the engine so far
+  uint32_t written = 0;    // frames the engine wrote back so far
   bool restarted = false;  // the first cycle after a pause of the graph (or ever)
 };
 

@@ -29,12 +29,8 @@ pa_sample_spec CaptureSampleFormat(const pa_sample_spec& sink) {
     case PA_SAMPLE_ALAW:
     case PA_SAMPLE_ULAW:
     case PA_SAMPLE_S16LE:
-    case PA_SAMPLE_S16BE:
-      sampleFormat.format = PA_SAMPLE_S16LE;
-      break;
-    default:
-      sampleFormat.format = PA_SAMPLE_S32LE;
-      break;
+    case PA_SAMPLE_S16BE: sampleFormat.format = PA_SAMPLE_S16LE; break;
+    default: sampleFormat.format = PA_SAMPLE_S32LE; break;
   }
   sampleFormat.rate = sink.rate;
   sampleFormat.channels = uint8_t(std::clamp<int>(sink.channels, 1, 2));
@@ -60,8 +56,7 @@ PulseDriverDevice::~PulseDriverDevice() {
     shuttingDown_ = true;
     CloseRecord();
     if (loadedModule_ != PA_INVALID_INDEX && connection_.Ready() && connection_.Context()) {
-      connection_.WaitOperation(
-          pa_context_unload_module(connection_.Context(), loadedModule_, nullptr, nullptr), 1000);
+      connection_.WaitOperation(pa_context_unload_module(connection_.Context(), loadedModule_, nullptr, nullptr), 1000);
       loadedModule_ = PA_INVALID_INDEX;
     }
   }
@@ -267,8 +262,7 @@ void PulseDriverDevice::OnRecordState() {
       CloseRecord();
       Refresh();  // reopens it when the sink still exists
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

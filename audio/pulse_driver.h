@@ -31,8 +31,7 @@ class PulseDriverDevice : public engine::IDriverDevice {
 
   // Connects and waits (at most timeoutMs) until the virtual sink exists; false when no server answers.
   bool Start(int timeoutMs);
-  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
-               uint32_t* error) override;
+  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error) override;
   // The reader runs on the mainloop thread, right after the captured data is queued.
   bool ReadOnDeviceThread(std::function<void()> reader) override;
 

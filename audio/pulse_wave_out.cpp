@@ -241,8 +241,8 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   if (!stream_) return false;
   sent_ = 0;
   lastPosition_ = 0;
-  pa_stream_set_state_callback(stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); },
-                               this);
+  pa_stream_set_state_callback(
+      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); }, this);
   // Every request for data means the server has played on: a good moment to look at the clock.
   pa_stream_set_write_callback(
       stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->OnRequest(); }, this);
@@ -319,8 +319,7 @@ void PulseWaveOutStream::OnState() {
       retryAt_ = pa_rtclock_now() + kRetryUs;
       ArmTimer(kRetryUs);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -426,8 +425,8 @@ pa_cvolume PulseWaveOutStream::Volume() const {
 void PulseWaveOutStream::ApplyVolume() {
   if (!ready_) return;
   const pa_cvolume volume = Volume();
-  pa_operation* op = pa_context_set_sink_input_volume(connection_.Context(), pa_stream_get_index(stream_), &volume,
-                                                      nullptr, nullptr);
+  pa_operation* op =
+      pa_context_set_sink_input_volume(connection_.Context(), pa_stream_get_index(stream_), &volume, nullptr, nullptr);
   if (op) pa_operation_unref(op);
 }
 

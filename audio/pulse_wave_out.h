@@ -77,7 +77,6 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
                      uint32_t blockBytes);
   ~PulseWaveOutStream() override;
 
-
   engine::MmResult Prepare(engine::WaveHeader& header) override;
   engine::MmResult Unprepare(engine::WaveHeader& header) override;
   engine::MmResult Write(engine::WaveHeader& header) override;
@@ -110,7 +109,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void FinishUpTo(uint64_t position, bool unsentToo = false);
   void FinishSent();
   void FinishAll();
-  void UnsendUnplayed();  // what the old sink has not played yet is to be sent again
+  void UnsendUnplayed();      // what the old sink has not played yet is to be sent again
   pa_cvolume Volume() const;  // the wave volume times the mixer volume
   void ApplyVolume();
   void Disconnect();

@@ -4,7 +4,6 @@
 #include <chrono>
 #include <cmath>
 
-
 namespace audio {
 namespace {
 

@@ -20,8 +20,7 @@ class WavFileDriverDevice : public engine::IDriverDevice {
   WavFileDriverDevice(SNDFILE* file, const SF_INFO& info, double speed);
   ~WavFileDriverDevice() override;
 
-  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
-               uint32_t* error) override;
+  bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error) override;
   // The whole file has been delivered and the stop report taken.
   bool Finished() const;
   const engine::StreamFormat& Format() const { return format_; }

@@ -74,8 +74,7 @@ bool WavFileWaveOutSystem::WriteFrames(const uint8_t* data, uint32_t bytes) {
   return written == sf_count_t(bytes);
 }
 
-WavFileWaveOutStream::WavFileWaveOutStream(WavFileWaveOutSystem& system, const engine::WaveFormat& format,
-                                           double speed)
+WavFileWaveOutStream::WavFileWaveOutStream(WavFileWaveOutSystem& system, const engine::WaveFormat& format, double speed)
     : system_(system), format_(format), speed_(speed) {
   player_ = std::thread([this] { Play(); });
 }
@@ -91,9 +90,7 @@ WavFileWaveOutStream::~WavFileWaveOutStream() {
   }
 }
 
-void WavFileWaveOutStream::FinishLocked(WaveHeader* header) {
-  MarkHeaderDone(*header);
-}
+void WavFileWaveOutStream::FinishLocked(WaveHeader* header) { MarkHeaderDone(*header); }
 
 // Plays the queue in order: each buffer takes its own duration, then is written to the file and marked done.
 void WavFileWaveOutStream::Play() {

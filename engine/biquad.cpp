@@ -31,15 +31,9 @@ void CBiquad::Design() {
   const double cw = std::cos(w0);
   double alpha = 0.0;
   switch (widthForm) {
-    case kQuality:
-      alpha = sw / (2.0 * q);
-      break;
-    case kBandwidth:
-      alpha = sw * std::sinh(kOctaveFactor * bandwidth * w0 * 0.5 / sw);
-      break;
-    case kSlope:
-      alpha = sw / 2.0 * std::sqrt((a + 1.0 / a) * (1.0 / slope - 1.0) + 2.0);
-      break;
+    case kQuality: alpha = sw / (2.0 * q); break;
+    case kBandwidth: alpha = sw * std::sinh(kOctaveFactor * bandwidth * w0 * 0.5 / sw); break;
+    case kSlope: alpha = sw / 2.0 * std::sqrt((a + 1.0 / a) * (1.0 / slope - 1.0) + 2.0); break;
   }
 
   double b0 = 1.0, b1 = 0.0, b2 = 0.0, a0 = 1.0, a1 = 0.0, a2 = 0.0;
@@ -167,8 +161,8 @@ double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   return sum;
 }
 
-void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count,
-                                      double* firstSum, double* secondSum) {
+void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count, double* firstSum,
+                                      double* secondSum) {
   Registers<double> p = first.Load(), q = second.Load();
   double pSum = 0.0, qSum = 0.0;
   for (int i = 0; i < count; ++i) {
@@ -183,8 +177,8 @@ void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const dou
   *secondSum = qSum;
 }
 
-void CBiquad::ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight,
-                                CBiquad& secondRight, double* left, double* right, int count) {
+void CBiquad::ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight, CBiquad& secondRight,
+                                double* left, double* right, int count) {
   if (count <= 0) return;
   Registers<Lanes> p = Load(firstLeft, firstRight), q = Load(secondLeft, secondRight);
   for (int i = 0; i < count; ++i) {

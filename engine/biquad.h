@@ -59,15 +59,15 @@ class CBiquad {
   double ProcessSumOfSquares(const double* in, int count);
   // ProcessPair on two channels at once, the left channel's sections on `left` and the right's on
   // `right`, each channel's arithmetic exactly as ProcessPair's (the two channels share vector lanes).
-  static void ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight,
-                                CBiquad& secondRight, double* left, double* right, int count);
+  static void ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight, CBiquad& secondRight,
+                                double* left, double* right, int count);
   // ProcessSumOfSquares of four independent sections over the same input, in one pass (two sections to a
   // vector), each section's arithmetic exactly as ProcessSumOfSquares'.
   static void ProcessSumOfSquaresQuad(const std::array<CBiquad*, 4>& sections, const double* in, int count,
                                       double* sums);
   // ProcessSumOfSquares of two independent sections over the same input, in one pass.
-  static void ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count,
-                                      double* firstSum, double* secondSum);
+  static void ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count, double* firstSum,
+                                      double* secondSum);
 
   // Restarts the section from silence at its next sample, keeping its coefficients.
   void Reset() { primed_ = false; }

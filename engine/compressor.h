@@ -64,8 +64,6 @@ class CCompressor {
   std::array<EnvelopeFollower, kChannels> followers_;
   std::array<CurveGain, kChannels> curves_;
   int sampleRate_ = 0;
-
 };
-
 
 }  // namespace engine

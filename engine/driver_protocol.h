@@ -41,8 +41,7 @@ class IDriverDevice {
  public:
   virtual ~IDriverDevice() = default;
   // On success returns true with the answer in *bytesReturned; on failure false with *error set.
-  virtual bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned,
-                       uint32_t* error) = 0;
+  virtual bool Control(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error) = 0;
   // A device that produces its data on a thread of its own may have it read there: `reader` is then called
   // on that thread, instead of the event being set, whenever something waits; the reader needs no thread of
   // its own to wake for every block. Null ends it: once that call returns, the reader is not called again.

@@ -34,9 +34,7 @@ void CDspMain::Start() {
     if (link_.ReadsOnDeviceThread()) return;
     if (!thread_.Start([this] { return ProcessingThread(); }))
       throw Exception("CDspMain: CreateThread failed" + platform::SystemErrorText(EAGAIN), "Error");
-  } catch (const Exception& e) {
-    reporter_.ShowError(e.Text());
-  }
+  } catch (const Exception& e) { reporter_.ShowError(e.Text()); }
 }
 
 void CDspMain::Stop() {
@@ -62,8 +60,7 @@ uint32_t CDspMain::ProcessingThread() {
 }
 
 void CDspMain::ProcessWaitingBlocks() {
-  while (!stopFlag_ && ProcessPendingBlock()) {
-  }
+  while (!stopFlag_ && ProcessPendingBlock()) {}
 }
 
 WaveFormat CDspMain::PlayingFormat() const {
@@ -106,9 +103,9 @@ bool CDspMain::ProcessPendingBlock() {
     int frames = 0;
     if (!ReadBlock(&format, &frames)) return false;
     if (frames == 0) return true;
-    playingFormat_.store(uint64_t{format.samplesPerSec} | uint64_t{format.bitsPerSample} << 32 |
-                             uint64_t{format.channels} << 48,
-                         std::memory_order_relaxed);
+    playingFormat_.store(
+        uint64_t{format.samplesPerSec} | uint64_t{format.bitsPerSample} << 32 | uint64_t{format.channels} << 48,
+        std::memory_order_relaxed);
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
     if (output_.TakeFormatChanged()) chain_.Reset();
@@ -121,9 +118,7 @@ bool CDspMain::ProcessPendingBlock() {
       if (written == 0) break;  // the device still holds the buffer: this block is dropped
     }
     output_.Submit(written);
-  } catch (const Exception& e) {
-    reporter_.ShowError(e.Text());
-  }
+  } catch (const Exception& e) { reporter_.ShowError(e.Text()); }
   return true;
 }
 

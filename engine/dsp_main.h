@@ -21,8 +21,7 @@ inline constexpr int kChannelBufferFrames = 16384;
 // through the channel chain.
 class CDspMain {
  public:
-  CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
-           ProcessingParameters& parameters);
+  CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter, ProcessingParameters& parameters);
   virtual ~CDspMain();
   CDspMain(const CDspMain&) = delete;
   CDspMain& operator=(const CDspMain&) = delete;

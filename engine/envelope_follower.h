@@ -58,10 +58,16 @@ class EnvelopeCursor {
  public:
   explicit EnvelopeCursor(EnvelopeFollower& follower)
       : follower_(follower),
-        ab0_(follower.attack.B0()), ab1_(follower.attack.B1()), ab2_(follower.attack.B2()),
-        aa1_(follower.attack.A1()), aa2_(follower.attack.A2()),
-        rb0_(follower.release.B0()), rb1_(follower.release.B1()), rb2_(follower.release.B2()),
-        ra1_(follower.release.A1()), ra2_(follower.release.A2()),
+        ab0_(follower.attack.B0()),
+        ab1_(follower.attack.B1()),
+        ab2_(follower.attack.B2()),
+        aa1_(follower.attack.A1()),
+        aa2_(follower.attack.A2()),
+        rb0_(follower.release.B0()),
+        rb1_(follower.release.B1()),
+        rb2_(follower.release.B2()),
+        ra1_(follower.release.A1()),
+        ra2_(follower.release.A2()),
         rising_(follower.rising) {
     // Unprimed smoothers (a new follower, or one reset for a new format) start from a zero history.
     const CBiquad& last = rising_ ? follower.attack : follower.release;

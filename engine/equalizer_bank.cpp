@@ -71,8 +71,8 @@ bool CEqualizerBank::ResetNonFinite(const ActiveBands& active) {
 bool CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   const ActiveBands leftBands = Prepare(0);
   const ActiveBands rightBands = Prepare(1);
-  const bool together = left.Count() == right.Count() && leftBands.count == rightBands.count &&
-                        leftBands.band == rightBands.band;
+  const bool together =
+      left.Count() == right.Count() && leftBands.count == rightBands.count && leftBands.band == rightBands.band;
   if (!together) {
     Filter(leftBands, left);
     Filter(rightBands, right);

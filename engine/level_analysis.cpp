@@ -27,8 +27,9 @@ CLevelAnalysis::Reading CLevelAnalysis::Measure(const CSignalBuffer& buffer) {
   for (CBiquad& section : sections_) section.Reset();
   int band = 0;
   for (; band + 4 <= measurable; band += 4)
-    CBiquad::ProcessSumOfSquaresQuad({&sections_[band], &sections_[band + 1], &sections_[band + 2], &sections_[band + 3]},
-                                     samples, count, &sums[band]);
+    CBiquad::ProcessSumOfSquaresQuad(
+        {&sections_[band], &sections_[band + 1], &sections_[band + 2], &sections_[band + 3]}, samples, count,
+        &sums[band]);
   for (; band + 2 <= measurable; band += 2)
     CBiquad::ProcessSumOfSquaresPair(sections_[band], sections_[band + 1], samples, count, &sums[band],
                                      &sums[band + 1]);

@@ -20,7 +20,6 @@ class CLevelAnalysis {
   // while no request is pending and never allocates.
   void Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate);
 
-
  private:
   struct Reading {
     std::array<double, kBandCount> band{};

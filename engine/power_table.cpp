@@ -7,8 +7,7 @@ void CPowerTable::Prepare(double exponent) {
   // Beyond this the binomial coefficients grow and the short series is no longer exact enough.
   tabulated_ = std::fabs(exponent) <= kMaximumExponent;
   if (!tabulated_) return;
-  for (uint64_t k = 0; k < kOctaves; ++k)
-    octave_[k] = std::pow(2.0, double(int64_t(k) + kLowestOctave) * exponent);
+  for (uint64_t k = 0; k < kOctaves; ++k) octave_[k] = std::pow(2.0, double(int64_t(k) + kLowestOctave) * exponent);
   for (int i = 0; i < kSlices; ++i)
     // c^p for the centre that r is measured against, i.e. 1 / (1 / c) as stored.
     slice_[i] = std::pow(kInverseCentre[i], -exponent);

@@ -15,7 +15,8 @@ double Within(double value, double low, double high, double fallback) {
 EqualizerParameters::EqualizerParameters() {
   platform::Guard guard(lock);
   for (int band = 0; band < kBandCount; ++band)
-    for (int channel = 0; channel < kChannels; ++channel) design[BandIndex(band, channel)].frequency = kBandFrequencies[band];
+    for (int channel = 0; channel < kChannels; ++channel)
+      design[BandIndex(band, channel)].frequency = kBandFrequencies[band];
 }
 
 double EqualizerParameters::Gain(int index) {

@@ -11,8 +11,8 @@ namespace engine {
 // leaves the record dirty for the next, so the audio path never waits for the user interface.
 // `redesign` is declared REQUIRES(lock) by its caller; the analysis cannot see that `lock` here is that lock.
 template <class Redesign>
-void RedesignWhenDirty(std::atomic<uint8_t>& dirty, platform::CriticalSection& lock, Redesign&& redesign)
-    NO_THREAD_SAFETY_ANALYSIS {
+void RedesignWhenDirty(std::atomic<uint8_t>& dirty, platform::CriticalSection& lock,
+                       Redesign&& redesign) NO_THREAD_SAFETY_ANALYSIS {
   if (!dirty || !lock.TryEnter()) return;
   redesign();
   dirty = 0;

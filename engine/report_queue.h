@@ -16,8 +16,8 @@ namespace engine {
 // repeats every block brings up one box.
 class ReportQueue : public IEngineReporter {
  public:
-  static constexpr std::size_t kSlots = 8;         // distinct errors waiting at once; more are dropped
-  static constexpr std::size_t kTextBytes = 512;   // longer texts are cut
+  static constexpr std::size_t kSlots = 8;        // distinct errors waiting at once; more are dropped
+  static constexpr std::size_t kTextBytes = 512;  // longer texts are cut
 
   // Any thread. Queues the text, or merges it; calls the wake-up after queueing a new text.
   void ShowError(const std::string& text) override;

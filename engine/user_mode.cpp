@@ -107,11 +107,8 @@ bool CUserMode::CapturePass() {
   }
 
   switch (answer) {
-    case kReadNothingWaiting:
-      return false;
-    case kReadFormatChanged:
-      OnFormatReport();
-      return true;
+    case kReadNothingWaiting: return false;
+    case kReadFormatChanged: OnFormatReport(); return true;
     case kReadStopped:
       if (state_ == kCaptureStreaming || (state_ == kCaptureFault && ringOverrun_)) output_.Close();
       ringOverrun_ = false;
@@ -178,9 +175,7 @@ void CUserMode::OnFormatReport() {
                               " channels, " + std::to_string(format_.bitsPerSample) + " bits)");
     try {
       output_.Close();
-    } catch (const Exception& e) {
-      platform::OutputDebugText(e.Text());
-    }
+    } catch (const Exception& e) { platform::OutputDebugText(e.Text()); }
     state_ = kCaptureFault;
     return;
   }

@@ -1,11 +1,11 @@
 #pragma once
 #include <array>
-#include <chrono>
-#include <thread>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "engine/driver_protocol.h"
 #include "platform/critical_section.h"

@@ -52,7 +52,8 @@ void CWaveOutput::SelectDevice(int index) {
 void CWaveOutput::GetDeviceName(int index, char* buffer, int size) {
   if (!buffer) throw ParamException("Invalid arguments");
   std::string name;
-  if (index < 0 || devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError) throw ParamException(kNoDevice);
+  if (index < 0 || devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError)
+    throw ParamException(kNoDevice);
   if (size <= 0) return;
   const size_t n = std::min(name.size(), static_cast<size_t>(size - 1));
   std::memcpy(buffer, name.data(), n);

@@ -25,7 +25,7 @@ inline constexpr int kStartCushionBuffers = 3;
 
 // Counters for status lines and diagnostics.
 struct OutputStatistics {
-  int queued = 0;                     // buffers the device held at the last regulation
+  int queued = 0;                      // buffers the device held at the last regulation
   uint64_t silentBuffersInserted = 0;  // for a dry queue, since the output was constructed (not the start cushion)
   uint64_t blocksSkipped = 0;          // input blocks dropped to drain an over-full queue (since Open)
   uint64_t blocksRefused = 0;          // input blocks refused by a full input ring (since Open)

@@ -1,7 +1,6 @@
 #include "graphs/graph_compress.h"
 
 #include <QPainter>
-
 #include <algorithm>
 
 #include "engine/compressor.h"
@@ -105,8 +104,7 @@ void GraphCompress::DrawBrackets(QPainter& painter) const {
   const double range = outputTop_ - outputThreshold_;
   const bool labelled = range > kSmallestLabelledRange;
   const int yr = LevelRow(outputThreshold_ + range * 0.5);
-  if (labelled)
-    label({plot.right - 30, yr - 6, plot.right, yr + 12}, QString::asprintf("%.0f dB", range));
+  if (labelled) label({plot.right - 30, yr - 6, plot.right, yr + 12}, QString::asprintf("%.0f dB", range));
 
   painter.setPen(LinePen(colors::kFrame));
   const int yt = std::min(LevelRow(threshold_), plot.bottom - 1);

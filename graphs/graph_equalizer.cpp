@@ -2,7 +2,6 @@
 
 #include <QPainter>
 #include <QPolygon>
-
 #include <cmath>
 
 namespace graphs {
@@ -55,7 +54,8 @@ void GraphEqualizer::DrawFrequencyLine(QPainter& painter, int frequency, QRgb co
   const GraphRect& plot = PlotRect();
   const int x = FrequencyColumn(frequency);
   Fill(painter, x, plot.top, 1, plot.Height(), color);
-  if (labelled) Text(painter, {x - 32, plot.bottom, x + 36, plot.bottom + 12}, FrequencyLabel(frequency), Align::Center);
+  if (labelled)
+    Text(painter, {x - 32, plot.bottom, x + 36, plot.bottom + 12}, FrequencyLabel(frequency), Align::Center);
 }
 
 void GraphEqualizer::DrawBackground(QPainter& painter) {
@@ -74,7 +74,8 @@ void GraphEqualizer::DrawBackground(QPainter& painter) {
   for (int below = kGainSpan; below >= 0; below -= kGainStep) {
     const int y = plot.top + plot.Height() * below / kGainSpan;
     const int gain = kTopGain - below;
-    if (below > 0 && below < kGainSpan) Fill(painter, plot.left, y, plot.Width(), 1, gain == 0 ? kMajorLine : colors::kGrid);
+    if (below > 0 && below < kGainSpan)
+      Fill(painter, plot.left, y, plot.Width(), 1, gain == 0 ? kMajorLine : colors::kGrid);
     Text(painter, {client.left, y - 6, plot.left - 3, y + 12}, QString::number(gain), Align::Right);
   }
   Text(painter, {plot.left + 1, plot.top - 14, plot.left + 32, plot.top}, QStringLiteral("(dB)"), Align::Left);

@@ -70,7 +70,7 @@ void CGraphFrame::Frame(QPainter& painter, const GraphRect& rect, QRgb color) {
 
 QPen CGraphFrame::LinePen(QRgb color) {
   QPen pen{QColor(color)};
-  pen.setWidth(0);  // cosmetic: one pixel whatever the transform
+  pen.setWidth(0);               // cosmetic: one pixel whatever the transform
   pen.setCapStyle(Qt::FlatCap);  // leaves out the end point, as a line to a point does on the frame's scale
   return pen;
 }

@@ -22,11 +22,11 @@ struct GraphRect {
 
 // The colours every graph shares.
 namespace colors {
-inline constexpr QRgb kClient = qRgb(236, 233, 216);     // client area outside the plot
-inline constexpr QRgb kPlot = qRgb(158, 186, 199);       // plot background
+inline constexpr QRgb kClient = qRgb(236, 233, 216);  // client area outside the plot
+inline constexpr QRgb kPlot = qRgb(158, 186, 199);    // plot background
 inline constexpr QRgb kGrid = qRgb(127, 127, 127);
-inline constexpr QRgb kFrame = qRgb(0, 64, 128);         // plot frame, brackets and dimension lines
-inline constexpr QRgb kSameCurve = qRgb(0, 0, 255);      // left and right settings agree
+inline constexpr QRgb kFrame = qRgb(0, 64, 128);     // plot frame, brackets and dimension lines
+inline constexpr QRgb kSameCurve = qRgb(0, 0, 255);  // left and right settings agree
 inline constexpr QRgb kLeftCurve = qRgb(0, 255, 0);
 inline constexpr QRgb kRightCurve = qRgb(255, 0, 0);
 inline constexpr QRgb kText = qRgb(0, 0, 0);

@@ -1,12 +1,11 @@
 #include "graphs/graph_monitor.h"
 
 #include <QFontMetrics>
+#include <QHideEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QHideEvent>
 #include <QShowEvent>
 #include <QTimerEvent>
-
 #include <algorithm>
 
 #include "engine/processing_parameters.h"
@@ -17,10 +16,10 @@ using engine::kSideLeft;
 using engine::kSideRight;
 
 namespace {
-constexpr QRgb kLow = qRgb(250, 250, 0);          // segments below 20 dB
-constexpr QRgb kNormal = qRgb(0, 255, 0);         // 20 .. 96 dB
-constexpr QRgb kOver = qRgb(180, 0, 0);           // above 96 dB: past full scale
-constexpr QRgb kNearLimit = qRgb(255, 128, 64);   // Sat segments from 2 dB below the limit up to 96 dB
+constexpr QRgb kLow = qRgb(250, 250, 0);         // segments below 20 dB
+constexpr QRgb kNormal = qRgb(0, 255, 0);        // 20 .. 96 dB
+constexpr QRgb kOver = qRgb(180, 0, 0);          // above 96 dB: past full scale
+constexpr QRgb kNearLimit = qRgb(255, 128, 64);  // Sat segments from 2 dB below the limit up to 96 dB
 constexpr QRgb kSeparator = qRgb(158, 192, 222);
 constexpr QRgb kMarker = qRgb(255, 128, 128);
 constexpr double kLowLevel = 20.0;
@@ -207,7 +206,8 @@ void GraphMonitor::DrawBars(QPainter& painter) const {
     for (int r = plot.Height() - kSegmentPitch; r > 0; r -= kSegmentPitch) {
       const double level = SegmentLevel(r);
       QRgb color = colors::kPlot;
-      if (level <= reading_.bands[band] || level <= 0.0) color = level > kFullScale ? kOver : (level < kLowLevel ? kLow : kNormal);
+      if (level <= reading_.bands[band] || level <= 0.0)
+        color = level > kFullScale ? kOver : (level < kLowLevel ? kLow : kNormal);
       Fill(painter, center - 10, plot.top + r, 22, 3, color);
     }
   }

@@ -50,7 +50,7 @@ class GraphMonitor : public CGraphFrame {
   IMonitorSource& source_;
   QBasicTimer timer_;
   bool ticking_ = false;  // SetSide has started the meter
-  int side_ = 1025;  // left
+  int side_ = 1025;       // left
   int leftMarker_ = -1;   // limit shown as the marker, -1 = none
   int rightMarker_ = -1;
   QString caption_;

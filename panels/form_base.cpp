@@ -9,14 +9,14 @@
 #include <QTabBar>
 #include <algorithm>
 
-#include "widgets/dialog_units.h"
-#include "widgets/link_label.h"
-#include "widgets/ui_text.h"
 #include "engine/volume.h"
 #include "panels/panel_registry.h"
 #include "panels/string_ids.h"
 #include "panels/template_controls.h"
 #include "panels/value_labels.h"
+#include "widgets/dialog_units.h"
+#include "widgets/link_label.h"
+#include "widgets/ui_text.h"
 
 namespace panels {
 namespace {

@@ -1,15 +1,13 @@
 #include "panels/form_compress.h"
 
 #include <QButtonGroup>
+#include <QHideEvent>
 #include <QLabel>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QHideEvent>
-#include <QShowEvent>
 #include <cmath>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "graphs/graph_compress.h"
 #include "panels/label_follower.h"
 #include "panels/side_choice.h"
@@ -18,6 +16,8 @@
 #include "panels/template_controls.h"
 #include "panels/value_labels.h"
 #include "platform/string_table.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace panels {
 namespace {
@@ -30,9 +30,11 @@ struct SliderControl {
   const char* templateLabel;
 };
 // In the order of CFormCompress::Slider.
-constexpr SliderControl kControls[CFormCompress::kSliders] = {
-    {104, kCenterPositions, "Center", 101, "100dB"}, {130, kRatePositions, "Rate", 128, "12.5:1"}, {156, kThresholdPositions, "Threshold", 154, "120dB"},
-    {200, kCompressorAttackPositions, "Attack", 197, "120ms"}, {226, kReleasePositions, "Release", 221, "1000ms"}};
+constexpr SliderControl kControls[CFormCompress::kSliders] = {{104, kCenterPositions, "Center", 101, "100dB"},
+                                                              {130, kRatePositions, "Rate", 128, "12.5:1"},
+                                                              {156, kThresholdPositions, "Threshold", 154, "120dB"},
+                                                              {200, kCompressorAttackPositions, "Attack", 197, "120ms"},
+                                                              {226, kReleasePositions, "Release", 221, "1000ms"}};
 
 // The sides count as the same compressor when opening the panel ...
 bool SameOnOpening(const settings::CompressorValues& left, const settings::CompressorValues& right) {
@@ -100,17 +102,16 @@ settings::CompressorValues CFormCompress::RecordFromPositions() const {
 void CFormCompress::HandToEngine() {
   for (int channel = 0; channel < 2; ++channel) {
     const settings::CompressorValues& values = Values()[channel];
-    state_.parameters.SetCompressorChannel(values.threshold, values.rate, values.attack, values.release,
-                                           values.center, channel);
+    state_.parameters.SetCompressorChannel(values.threshold, values.rate, values.attack, values.release, values.center,
+                                           channel);
   }
 }
 
 void CFormCompress::RefreshLabels() {
   if (busy_) return;
   const settings::CompressorValues shown = RecordFromPositions();
-  const std::string texts[kSliders] = {DecibelLabel(shown.center), RateLabel(shown.rate),
-                                       DecibelLabel(shown.threshold), MillisecondsLabel(shown.attack),
-                                       MillisecondsLabel(shown.release)};
+  const std::string texts[kSliders] = {DecibelLabel(shown.center), RateLabel(shown.rate), DecibelLabel(shown.threshold),
+                                       MillisecondsLabel(shown.attack), MillisecondsLabel(shown.release)};
   for (int slider = 0; slider < kSliders; ++slider) labels_[slider]->setText(QString::fromStdString(texts[slider]));
 }
 

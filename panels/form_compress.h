@@ -33,7 +33,6 @@ class CFormCompress : public CFormBase {
   void RefreshLabels();
 
  protected:
-
  private:
   settings::CompressorPair& Values() { return state_.configuration.compressorValues; }
   void ShowRecord(const settings::CompressorValues& values);

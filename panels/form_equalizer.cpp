@@ -7,8 +7,6 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "graphs/graph_equalizer.h"
 #include "panels/side_choice.h"
 #include "panels/slider_scales.h"
@@ -16,6 +14,8 @@
 #include "panels/template_controls.h"
 #include "platform/string_table.h"
 #include "settings/equalizer_sampling.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace panels {
 namespace {
@@ -28,16 +28,16 @@ struct BandControl {
   int labelX;
   const char* label;
 };
-constexpr BandControl kBandControls[CFormEqualizer::kBands] = {
-    {96, 100, "25"},   {113, 117, "63"},   {130, 131, "160"},  {147, 149, "400"},
-    {164, 167, "1K"},  {181, 182, "2,5K"}, {198, 199, "6,3K"}, {215, 218, "16K"}};
+constexpr BandControl kBandControls[CFormEqualizer::kBands] = {{96, 100, "25"},    {113, 117, "63"}, {130, 131, "160"},
+                                                               {147, 149, "400"},  {164, 167, "1K"}, {181, 182, "2,5K"},
+                                                               {198, 199, "6,3K"}, {215, 218, "16K"}};
 
 struct ScaleText {
   int x, y;
   const char* text;
 };
-constexpr ScaleText kScaleTexts[] = {{234, 36, "+12"}, {241, 59, "0"}, {235, 80, "-12"}, {235, 99, "-24"},
-                                     {235, 121, "-36"}};
+constexpr ScaleText kScaleTexts[] = {
+    {234, 36, "+12"}, {241, 59, "0"}, {235, 80, "-12"}, {235, 99, "-24"}, {235, 121, "-36"}};
 
 }  // namespace
 

@@ -1,23 +1,23 @@
 #include "panels/form_limiter.h"
 
 #include <QButtonGroup>
+#include <QHideEvent>
 #include <QLabel>
+#include <QShowEvent>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QHideEvent>
-#include <QShowEvent>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "graphs/graph_limiter.h"
-#include "panels/panel_registry.h"
 #include "panels/label_follower.h"
+#include "panels/panel_registry.h"
 #include "panels/side_choice.h"
 #include "panels/slider_scales.h"
 #include "panels/string_ids.h"
 #include "panels/template_controls.h"
 #include "panels/value_labels.h"
 #include "platform/string_table.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace panels {
 namespace {
@@ -30,8 +30,9 @@ struct SliderControl {
   int labelWidth;
 };
 // In the order of CFormLimiter::Slider.
-constexpr SliderControl kControls[CFormLimiter::kSliders] = {
-    {104, kLimitPositions, "Limit", 101, 22}, {176, kLimiterAttackPositions, "Attack", 172, 22}, {206, kReleasePositions, "Release", 201, 26}};
+constexpr SliderControl kControls[CFormLimiter::kSliders] = {{104, kLimitPositions, "Limit", 101, 22},
+                                                             {176, kLimiterAttackPositions, "Attack", 172, 22},
+                                                             {206, kReleasePositions, "Release", 201, 26}};
 
 struct ScaleText {
   int y;
@@ -68,9 +69,7 @@ void CFormLimiter::InitialUpdate() {
   labelFollower_->Start();
 }
 
-LimiterValues& CFormLimiter::ShownRecord() {
-  return state_.limiterValues[ShownChannel(state_.limiterSide)];
-}
+LimiterValues& CFormLimiter::ShownRecord() { return state_.limiterValues[ShownChannel(state_.limiterSide)]; }
 
 void CFormLimiter::ShowRecord(const LimiterValues& values) {
   positions_ = {LimitPosition(values.level), LimiterAttackPosition(values.attack), ReleasePosition(values.release)};

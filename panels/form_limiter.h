@@ -33,7 +33,6 @@ class CFormLimiter : public CFormBase {
   void RefreshLabels();
 
  protected:
-
  private:
   LimiterValues& ShownRecord();
   void ShowRecord(const LimiterValues& values);

@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "widgets/dialog_units.h"
 #include "graphs/graph_monitor.h"
 #include "panels/panel_registry.h"
 #include "panels/template_controls.h"
+#include "widgets/dialog_units.h"
 
 // The picture is compiled into the library; a static library needs its resources registered by name.
 static void RegisterPanelResources() { Q_INIT_RESOURCE(panel_resources); }

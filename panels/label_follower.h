@@ -1,7 +1,6 @@
 #pragma once
 #include <QBasicTimer>
 #include <QObject>
-
 #include <functional>
 
 class QWidget;

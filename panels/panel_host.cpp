@@ -4,8 +4,6 @@
 #include <QTabBar>
 #include <exception>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "panels/form_base.h"
 #include "panels/form_compress.h"
 #include "panels/form_equalizer.h"
@@ -13,6 +11,8 @@
 #include "panels/form_monitor.h"
 #include "panels/string_ids.h"
 #include "platform/debug_output.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace panels {
 
@@ -46,9 +46,7 @@ bool PanelHost::ShowPanel(int index) {
   CFormBase* created = nullptr;
   try {
     created = state_.panelTabs[index].create(state_);
-  } catch (const std::exception& e) {
-    platform::OutputDebugText(std::string("panel not created: ") + e.what());
-  }
+  } catch (const std::exception& e) { platform::OutputDebugText(std::string("panel not created: ") + e.what()); }
   if (!created) {
     state_.currentPanelTab = previousTab;
     if (current_) {

@@ -1,7 +1,6 @@
 #pragma once
 #include <array>
 #include <functional>
-
 #include <string>
 #include <vector>
 
@@ -36,7 +35,7 @@ struct PanelState {
         monitorSource(monitorSource),
         markModified(std::move(markModified)) {}
 
-  engine::ProcessingParameters& parameters;    // the engine's blocks, written through their writers
+  engine::ProcessingParameters& parameters;     // the engine's blocks, written through their writers
   settings::ConfigurationModel& configuration;  // the curves and the compressor values
   platform::UserPrompt& prompt;                 // the questions on side changes
   graphs::IMonitorSource& monitorSource;        // what the monitor's meter reads

@@ -72,7 +72,8 @@ inline double LimiterAttackFromPosition(int position) {
   return LimiterRange::kMaximumAttack * (kLimiterAttackPositions - position) / kLimiterAttackPositions;
 }
 inline int LimiterAttackPosition(double attack) {
-  return TruncatePosition((LimiterRange::kMaximumAttack - attack) * kLimiterAttackPositions / LimiterRange::kMaximumAttack);
+  return TruncatePosition((LimiterRange::kMaximumAttack - attack) * kLimiterAttackPositions /
+                          LimiterRange::kMaximumAttack);
 }
 
 }  // namespace panels

@@ -2,9 +2,9 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QCoreApplication>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QPushButton>
@@ -13,10 +13,10 @@
 #include <QSlider>
 #include <QStyleOptionSlider>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "engine/processing_parameters.h"
 #include "panels/string_ids.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace panels {
 namespace {
@@ -71,8 +71,7 @@ QSlider* MakeSlider(QWidget* parent, int x, int y, int width, int height, int ma
   return slider;
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width, int height,
-                  Qt::Alignment alignment) {
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int width, int height, Qt::Alignment alignment) {
   auto* label = new QLabel(text, parent);
   label->setGeometry(widgets::DialogRect(x, y, width, height));
   label->setAlignment(alignment | Qt::AlignTop);

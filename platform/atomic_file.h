@@ -24,7 +24,8 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
   ~AtomicFileWriter();  // abandons an uncommitted temporary file
 
-  // Removes dead writers' temporary files of the target and creates a new one; 0 or an errno value. The stream is valid until Commit or Abort.
+  // Removes dead writers' temporary files of the target and creates a new one; 0 or an errno value. The stream is valid
+  // until Commit or Abort.
   int Begin(const std::string& targetPath);
   std::FILE* Stream() const { return stream_; }
   // Flushes, syncs and renames over the target; 0 or an errno value (the target is untouched on failure).

@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string_view>
 #include <fstream>
+#include <string_view>
 
 #include "platform/atomic_file.h"
 #include "platform/standard_folders.h"
@@ -158,7 +158,9 @@ int SetLaunchOnLogOn(const std::string& program) {
                               "Type=Application\n"
                               "Name=Tonvex\n"
                               "Comment=Equalizer, compressor and limiter for everything the computer plays\n"
-                              "Exec=" + ExecValueFor(program) + "\n"
+                              "Exec=" +
+                              ExecValueFor(program) +
+                              "\n"
                               "Icon=tonvex\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n";

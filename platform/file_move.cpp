@@ -42,7 +42,8 @@ int MoveFile(const std::string& from, const std::string& to) {
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
+  struct stat first {
+  }, second{};
   if (::stat(a.c_str(), &first) != 0 || ::stat(b.c_str(), &second) != 0) return false;
   return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }

@@ -88,8 +88,7 @@ void PulseConnection::Connect() {
   if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
     Drop();
     // Retry from the timer; the state callback will not fire for a context that never connected.
-    if (!retry_)
-      retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, this);
+    if (!retry_) retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, this);
     timeval when;
     pa_timeval_add(pa_gettimeofday(&when), kRetryDelayUs);
     api->time_restart(retry_, &when);
@@ -138,8 +137,7 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
       api->time_restart(self->retry_, &when);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -176,16 +174,13 @@ void ReleaseStream(pa_stream* stream) {
           stream,
           [](pa_stream* s, void*) {
             switch (pa_stream_get_state(s)) {
-              case PA_STREAM_READY:
-                pa_stream_disconnect(s);
-                break;
+              case PA_STREAM_READY: pa_stream_disconnect(s); break;
               case PA_STREAM_FAILED:
               case PA_STREAM_TERMINATED:
                 pa_stream_set_state_callback(s, nullptr, nullptr);
                 pa_stream_unref(s);
                 break;
-              default:
-                break;
+              default: break;
             }
           },
           nullptr);

@@ -22,8 +22,8 @@ class PulseConnection {
     std::function<void()> lost;              // the server went away
     std::function<void(pa_subscription_event_type_t, uint32_t)> event;
     // What `event` hears of; every event wakes the mainloop thread, so ask only for what is used.
-    pa_subscription_mask_t subscriptions =
-        pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER);
+    pa_subscription_mask_t subscriptions = pa_subscription_mask_t(
+        PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SINK_INPUT | PA_SUBSCRIPTION_MASK_SERVER);
   };
 
   // Without a loop to share, the connection gets a thread of its own, named after the client.
@@ -61,7 +61,7 @@ class PulseConnection {
   const std::string clientName_;
   Callbacks callbacks_;
   const std::shared_ptr<PulseLoop> shared_;  // the loop given to share, if any
-  std::shared_ptr<PulseLoop> loop_;           // the one in use, while started
+  std::shared_ptr<PulseLoop> loop_;          // the one in use, while started
   pa_threaded_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   pa_time_event* retry_ = nullptr;

@@ -99,26 +99,26 @@ bool ListClients(PulseConnection& connection, std::vector<PulseClient>* clients,
 bool GetDefaultSink(PulseConnection& connection, std::string* name, int timeoutMs) {
   name->clear();
   ServerRequest request{&connection, name};
-  return RunOperation(connection, timeoutMs,
-                      [&](pa_context* context) {
-                        return pa_context_get_server_info(context, &OnServerInfo, &request);
-                      }) &&
+  return RunOperation(
+             connection, timeoutMs,
+             [&](pa_context* context) { return pa_context_get_server_info(context, &OnServerInfo, &request); }) &&
          !name->empty();
 }
 
 bool GetServerName(PulseConnection& connection, std::string* name, int timeoutMs) {
   name->clear();
   ServerRequest request{&connection, name};
-  return RunOperation(connection, timeoutMs, [&](pa_context* context) {
-           return pa_context_get_server_info(
-               context,
-               [](pa_context*, const pa_server_info* info, void* userdata) {
-                 auto* request = static_cast<ServerRequest*>(userdata);
-                 if (info && info->server_name) *request->name = info->server_name;
-                 request->connection->Signal();
-               },
-               &request);
-         }) &&
+  return RunOperation(connection, timeoutMs,
+                      [&](pa_context* context) {
+                        return pa_context_get_server_info(
+                            context,
+                            [](pa_context*, const pa_server_info* info, void* userdata) {
+                              auto* request = static_cast<ServerRequest*>(userdata);
+                              if (info && info->server_name) *request->name = info->server_name;
+                              request->connection->Signal();
+                            },
+                            &request);
+                      }) &&
          !name->empty();
 }
 
@@ -146,10 +146,9 @@ bool FindSinkByDescription(PulseConnection& connection, const std::string& descr
 
 bool UnloadModule(PulseConnection& connection, uint32_t module, int timeoutMs) {
   SuccessRequest request{&connection};
-  return RunOperation(connection, timeoutMs,
-                      [&](pa_context* context) {
-                        return pa_context_unload_module(context, module, &OnSuccess, &request);
-                      }) &&
+  return RunOperation(
+             connection, timeoutMs,
+             [&](pa_context* context) { return pa_context_unload_module(context, module, &OnSuccess, &request); }) &&
          request.success;
 }
 

@@ -39,7 +39,8 @@ std::string RegistryFolder(RegistryRoot root) {
   RootFolders& folders = Folders();
   std::lock_guard<std::mutex> lock(folders.mutex);
   std::string& folder = root == RegistryRoot::CurrentUser ? folders.user : folders.machine;
-  if (folder.empty()) folder = root == RegistryRoot::CurrentUser ? UserConfigFolder() : MachineSettingsFolder(InstallationPrefix());
+  if (folder.empty())
+    folder = root == RegistryRoot::CurrentUser ? UserConfigFolder() : MachineSettingsFolder(InstallationPrefix());
   return folder;
 }
 

@@ -32,10 +32,10 @@ inline constexpr uint32_t KEY_WRITE = 2;
 inline constexpr uint32_t KEY_ALL_ACCESS = KEY_READ | KEY_WRITE;
 
 // Results: 0, or one of these (other errno values come from the file system).
-inline constexpr int kRegistryNotFound = ENOENT;       // key or value missing
-inline constexpr int kRegistryMoreData = EOVERFLOW;    // the value does not fit the caller's buffer
-inline constexpr int kRegistryAccessDenied = EACCES;   // key not opened for this access, or file not writable
-inline constexpr int kRegistryInvalidHandle = EBADF;   // the key is not open
+inline constexpr int kRegistryNotFound = ENOENT;      // key or value missing
+inline constexpr int kRegistryMoreData = EOVERFLOW;   // the value does not fit the caller's buffer
+inline constexpr int kRegistryAccessDenied = EACCES;  // key not opened for this access, or file not writable
+inline constexpr int kRegistryInvalidHandle = EBADF;  // the key is not open
 
 void SetRegistryFolder(RegistryRoot root, const std::string& folder);
 std::string RegistryFolder(RegistryRoot root);

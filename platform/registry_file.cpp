@@ -24,9 +24,9 @@ int ReadWholeFile(const std::string& path, std::string* text) {
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return errno;
   struct stat info {};
-  int refused = ::fstat(fd, &info) != 0 ? errno
-                : S_ISDIR(info.st_mode)   ? EISDIR
-                : !S_ISREG(info.st_mode)  ? ENODEV
+  int refused = ::fstat(fd, &info) != 0            ? errno
+                : S_ISDIR(info.st_mode)            ? EISDIR
+                : !S_ISREG(info.st_mode)           ? ENODEV
                 : info.st_size > kMaxSettingsBytes ? EFBIG
                                                    : 0;
   if (refused) {
@@ -154,7 +154,7 @@ int ReadRegistryFile(const std::string& path, const std::string& heading, Regist
   *document = RegistryDocument();
   if (error == ENOENT) return 0;
   if (error) {
-    const char* reason = error == ENODEV ? "not a regular file"
+    const char* reason = error == ENODEV  ? "not a regular file"
                          : error == EFBIG ? "far too large for a settings file"
                                           : std::strerror(error);
     WarnOnce("cannot read settings file " + path + ": " + reason + "; using defaults");

@@ -12,9 +12,7 @@ bool Thread::Start(std::function<uint32_t()> procedure) {
   exitCode_.store(kStillActive);
   try {
     worker_ = std::thread([this, procedure = std::move(procedure)] { exitCode_.store(procedure()); });
-  } catch (const std::system_error&) {
-    return false;
-  }
+  } catch (const std::system_error&) { return false; }
   return true;
 }
 

@@ -16,11 +16,11 @@ enum FileDialogFlag : unsigned {
 };
 
 struct FileDialogRequest {
-  bool open = true;                  // open dialog, else save dialog
-  std::string defaultExtension;      // without the dot, e.g. "tva"
-  std::string initialName;           // folder + name or pattern, e.g. "/home/u/.config/tonvex/*.tva"
-  std::string filter;                // "Tonvex Files (*.tva)|*.tva|...||"
-  unsigned flags = 0;                // FileDialogFlag values
+  bool open = true;              // open dialog, else save dialog
+  std::string defaultExtension;  // without the dot, e.g. "tva"
+  std::string initialName;       // folder + name or pattern, e.g. "/home/u/.config/tonvex/*.tva"
+  std::string filter;            // "Tonvex Files (*.tva)|*.tva|...||"
+  unsigned flags = 0;            // FileDialogFlag values
 };
 
 // Everything the settings code asks of the user goes through this interface; the user interface

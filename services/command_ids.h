@@ -9,12 +9,12 @@ inline constexpr int kCommandConfigure = 32772;
 inline constexpr int kCommandOpenWindow = 32773;
 inline constexpr int kCommandDevices = 32774;
 inline constexpr int kCommandSelection = 32781;
-inline constexpr int kCommandConfig = 32786;      // with the Devices / Configure drop-down
+inline constexpr int kCommandConfig = 32786;  // with the Devices / Configure drop-down
 inline constexpr int kCommandUpdates = 32787;
-inline constexpr int kCommandOpen = 57601;        // open a user configuration
+inline constexpr int kCommandOpen = 57601;  // open a user configuration
 inline constexpr int kCommandSave = 57603;
 inline constexpr int kCommandAbout = 57664;
-inline constexpr int kCommandPresetList = 1046;   // the place of the preset combo box
+inline constexpr int kCommandPresetList = 1046;  // the place of the preset combo box
 
 // The notification-area menu (menu resource 130).
 inline constexpr int kTrayMenu = 130;

@@ -119,7 +119,8 @@ HttpAnswerReader::Progress HttpAnswerReader::ReadChunks() {
       continue;
     }
     bool ok = false;
-    const qint64 size = line.left(line.indexOf(';') < 0 ? line.size() : line.indexOf(';')).trimmed().toLongLong(&ok, 16);
+    const qint64 size =
+        line.left(line.indexOf(';') < 0 ? line.size() : line.indexOf(';')).trimmed().toLongLong(&ok, 16);
     if (!ok || size < 0) return Progress::Broken;
     if (size == 0) {
       trailers_ = true;

@@ -40,9 +40,9 @@ class HttpAnswerReader {
   int status_ = 0;
   bool headDone_ = false;
   bool chunked_ = false;
-  qint64 length_ = -1;      // Content-Length; -1 when the answer ends with the connection
-  qint64 chunkLeft_ = -1;   // bytes left of the current chunk; -1 before its size line
-  bool trailers_ = false;   // past the last chunk, reading the trailer lines
+  qint64 length_ = -1;     // Content-Length; -1 when the answer ends with the connection
+  qint64 chunkLeft_ = -1;  // bytes left of the current chunk; -1 before its size line
+  bool trailers_ = false;  // past the last chunk, reading the trailer lines
   Progress state_ = Progress::NeedMore;
 };
 

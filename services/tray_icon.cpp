@@ -4,10 +4,10 @@
 #include <QCursor>
 #include <QStyle>
 
-#include "widgets/ui_text.h"
 #include "platform/menu_table.h"
 #include "services/command_ids.h"
 #include "services/service_ids.h"
+#include "widgets/ui_text.h"
 
 namespace services {
 

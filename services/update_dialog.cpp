@@ -5,12 +5,12 @@
 #include <QStyle>
 #include <QUrl>
 
+#include "panels/template_controls.h"
+#include "platform/string_table.h"
+#include "services/service_ids.h"
 #include "widgets/dialog_units.h"
 #include "widgets/link_label.h"
 #include "widgets/ui_text.h"
-#include "platform/string_table.h"
-#include "panels/template_controls.h"
-#include "services/service_ids.h"
 
 namespace services {
 

@@ -74,11 +74,15 @@ void UpdateRequest::Connect() {
 
 void UpdateRequest::SendRequest() {
   if (!socket_) return;
-  const QByteArray target =
-      viaHttpProxy_ ? url_.toEncoded(QUrl::RemoveFragment) : url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
+  const QByteArray target = viaHttpProxy_
+                                ? url_.toEncoded(QUrl::RemoveFragment)
+                                : url_.toEncoded(QUrl::RemoveScheme | QUrl::RemoveAuthority | QUrl::RemoveFragment);
   QByteArray request = method_ + ' ' + (target.isEmpty() ? QByteArray("/") : target) + " HTTP/1.1\r\n";
-  request += "Host: " + url_.toEncoded(QUrl::RemoveScheme | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
-                                        QUrl::RemoveUserInfo).mid(2) + "\r\n";
+  request += "Host: " +
+             url_.toEncoded(QUrl::RemoveScheme | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment |
+                            QUrl::RemoveUserInfo)
+                 .mid(2) +
+             "\r\n";
   request += "User-Agent: Tonvex\r\nConnection: close\r\n";
   if (!proxyAuthorization_.isEmpty()) request += "Proxy-Authorization: " + proxyAuthorization_ + "\r\n";
   if (method_ == "POST") {
@@ -117,7 +121,8 @@ bool UpdateRequest::Redirect(const QByteArray& location) {
   const QUrl next = url_.resolved(QUrl::fromEncoded(location));
   const QString scheme = next.scheme();
   // Never from an encrypted connection to a plain one, and never in circles.
-  if (location.isEmpty() || ++redirects_ > kMaxRedirects || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+  if (location.isEmpty() || ++redirects_ > kMaxRedirects ||
+      (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
       (url_.scheme() == QLatin1String("https") && scheme == QLatin1String("http")))
     return false;
   const int status = reader_->Status();

@@ -4,10 +4,10 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "panels/template_controls.h"
 #include "services/service_ids.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace services {
 

@@ -10,8 +10,8 @@ namespace settings {
 // Players and browsers that, when started before this program, keep playing on the real sound card
 // past the processing. Matched against the base names of the user's executables, ignoring case.
 inline constexpr std::array<std::string_view, 13> kAudioPrograms = {
-    "firefox-esr", "firefox", "chromium", "chrome",     "vlc",        "mpv",  "rhythmbox",
-    "spotify",     "audacious", "totem", "clementine", "strawberry", "elisa"};
+    "firefox-esr", "firefox",   "chromium", "chrome",     "vlc",        "mpv",  "rhythmbox",
+    "spotify",     "audacious", "totem",    "clementine", "strawberry", "elisa"};
 
 // The warning's delay after the main window is created.
 inline constexpr int kAudioProgramWarningDelayMs = 25000;

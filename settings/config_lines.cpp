@@ -27,7 +27,8 @@ std::string DisplayNameLines(std::FILE* stream) {
   ConfigLineReader reader(stream);
   std::string lines, line;
   while (reader.Next(&line)) {
-    bool display = line.size() > 8 && line.compare(0, 5, "lang_") == 0 && std::isdigit(static_cast<unsigned char>(line[5])) &&
+    bool display = line.size() > 8 && line.compare(0, 5, "lang_") == 0 &&
+                   std::isdigit(static_cast<unsigned char>(line[5])) &&
                    std::isdigit(static_cast<unsigned char>(line[6])) && line[7] == '_';
     if (!display) continue;
     lines += line;

@@ -18,7 +18,8 @@ std::string ShippedPresetFolder() { return platform::InstallationPrefix() + "/sh
 
 bool IsPresetFileName(const std::string& name) {
   constexpr std::string_view kExtension = ".tvd";
-  return name.size() > kExtension.size() && std::string_view(name).substr(name.size() - kExtension.size()) == kExtension;
+  return name.size() > kExtension.size() &&
+         std::string_view(name).substr(name.size() - kExtension.size()) == kExtension;
 }
 
 std::vector<std::string> PresetFileNames(const std::string& folder) {

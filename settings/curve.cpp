@@ -116,4 +116,3 @@ void CCurve::SetPoints(std::vector<CurvePoint> newPoints) {
 }
 
 }  // namespace settings
-

@@ -27,8 +27,6 @@ std::string FileTitleOf(std::string_view path) {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-std::string NameUpToFirstDot(std::string_view fileName) {
-  return std::string(fileName.substr(0, fileName.find('.')));
-}
+std::string NameUpToFirstDot(std::string_view fileName) { return std::string(fileName.substr(0, fileName.find('.'))); }
 
 }  // namespace settings

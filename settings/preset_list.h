@@ -13,7 +13,7 @@ class PresetList {
   virtual int Add(const std::string& text) = 0;                // appends; returns the new item's index
   virtual int Insert(int index, const std::string& text) = 0;  // returns the new item's index
   virtual void Delete(int index) = 0;
-  virtual int Selected() const = 0;  // -1 when no item is selected
+  virtual int Selected() const = 0;    // -1 when no item is selected
   virtual void Select(int index) = 0;  // an index outside the list clears the selection
 };
 

@@ -29,8 +29,7 @@ void PresetSelection::LoadSelection() {
   customTitle.clear();
   pending = 0;
   platform::RegistryKey key;
-  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_READ) != 0)
-    return;
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_READ) != 0) return;
   if (key.QueryString("selection", &selectionName, 1024) == 0 && StartsWithIgnoringCase(selectionName, "Custom"))
     key.QueryString("selcustom", &customTitle, 1024);
   std::string pendingText;
@@ -41,8 +40,7 @@ void PresetSelection::SaveSelection() { StoreSelection(pending != 0); }
 
 void PresetSelection::StoreSelection(bool pendingStored) {
   platform::RegistryKey key;
-  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_WRITE) != 0)
-    return;
+  if (key.Open(platform::HKEY_CURRENT_USER, platform::LoadString(kStringProductKey), platform::KEY_WRITE) != 0) return;
   auto text = [](const std::string& value) -> std::optional<platform::RegistryValue> {
     if (value.empty()) return std::nullopt;  // deleted
     return platform::RegistryValue::String(value);

@@ -74,8 +74,10 @@ double CSpline::Evaluate(double x, int& cursor) {
     int high = n_ + 1;
     while (high > cursor + 1) {
       int middle = (cursor + high) / 2;
-      if (x < x_[middle]) high = middle;
-      else cursor = middle;
+      if (x < x_[middle])
+        high = middle;
+      else
+        cursor = middle;
     }
     segment = cursor;
   }

@@ -10,9 +10,9 @@ namespace settings {
 
 // The limiter of one side as the user sets it; kept in the user's settings, not in configuration files.
 struct LimiterValues {
-  int level = 94;         // dB SPL, 48..120
-  double attack = 0.0;    // s, 0..0.02
-  double release = 0.5;   // s, 0.01..1
+  int level = 94;        // dB SPL, 48..120
+  double attack = 0.0;   // s, 0..0.02
+  double release = 0.5;  // s, 0.01..1
 };
 using LimiterPair = std::array<LimiterValues, 2>;  // left, right
 

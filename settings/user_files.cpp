@@ -53,9 +53,8 @@ void PresetSelection::SaveUserFile(bool keepPending) {
   platform::FileDialogRequest request;
   request.open = false;
   request.defaultExtension = "tva";
-  request.initialName = selectionName == "Custom" && !customTitle.empty()
-                            ? ConfigFolder() + "/" + customTitle + ".tva"
-                            : ConfigFolder() + "/*.tva";
+  request.initialName = selectionName == "Custom" && !customTitle.empty() ? ConfigFolder() + "/" + customTitle + ".tva"
+                                                                          : ConfigFolder() + "/*.tva";
   request.filter = "Tonvex Files (*.tva)|*.tva|Tonvex v0.0 Files (*.tvu)|*.tvu||";
   request.flags = kDialogFlags;
   std::string path;
@@ -76,8 +75,10 @@ void PresetSelection::SaveOnExit() {
   if (!pending) return;
   if (!customTitle.empty()) {
     // Kept changes were stored as they settled; No leaves the file as saved for the next start.
-    if (AskToSave(Prompt())) SaveUserFile(false);
-    else StoreSelection(false);
+    if (AskToSave(Prompt()))
+      SaveUserFile(false);
+    else
+      StoreSelection(false);
     return;
   }
   if (KeepPendingChanges() != 0)

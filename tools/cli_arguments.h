@@ -51,8 +51,8 @@ struct ProcessingOptions {
   bool amplificator = false;
   std::set<std::string> given;  // the options the command line named
 };
-inline const std::set<std::string> kProcessingValued = {"--config",         "--volume-left",     "--volume-right",
-                                                        "--limit-left",     "--limit-right",     "--limiter-attack",
+inline const std::set<std::string> kProcessingValued = {"--config",         "--volume-left", "--volume-right",
+                                                        "--limit-left",     "--limit-right", "--limiter-attack",
                                                         "--limiter-release"};
 ProcessingOptions ReadProcessingOptions(const Arguments& arguments);
 // Hands the options to the engine's parameter blocks the way the program's panels do.

@@ -14,9 +14,9 @@
 #include "engine/channel_chain.h"
 #include "engine/signal_buffer.h"
 #include "tools/cli_arguments.h"
+#include "tools/sound_blocks.h"
 #include "tools/sound_format.h"
 #include "tools/temporary_output.h"
-#include "tools/sound_blocks.h"
 
 namespace cli {
 namespace {
@@ -33,8 +33,7 @@ void OpenInput(const std::string& path, SoundFile* in, SF_INFO* info) {
   in->file = sf_open(path.c_str(), SFM_READ, info);
   if (!in->file) throw RunError("cannot read " + path + ": " + sf_strerror(nullptr));
   if (info->channels < 1 || info->channels > engine::kChannels)
-    throw RunError(path + ": " + std::to_string(info->channels) +
-                   " channels are not supported (mono and stereo only)");
+    throw RunError(path + ": " + std::to_string(info->channels) + " channels are not supported (mono and stereo only)");
   if (info->samplerate < 1000 || info->samplerate > 768000)
     throw RunError(path + ": sample rate " + std::to_string(info->samplerate) + " Hz is not supported");
 }
@@ -119,7 +118,8 @@ void AnalyzeFile(const std::string& input, int side, int frames, engine::Process
   sf_count_t position = 0;
   for (;;) {
     const sf_count_t got = sf_readf_double(in.file, interleaved.data(), frames);
-    if (got < 0 || sf_error(in.file) != SF_ERR_NO_ERROR) throw RunError("cannot read " + input + ": " + sf_strerror(in.file));
+    if (got < 0 || sf_error(in.file) != SF_ERR_NO_ERROR)
+      throw RunError("cannot read " + input + ": " + sf_strerror(in.file));
     if (got == 0) break;
     // Every block is asked for, as the monitor would ask while it is shown.
     exchange.side = side;

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config        # compiler and build
   libgtest-dev libbenchmark-dev           # tests and benchmarks
-  clang libclang-rt-14-dev                # libFuzzer targets
+  clang libclang-rt-14-dev                # libFuzzer targets and the lock-rule check
+  clang-format                            # the code's layout (.clang-format), checked by tools/test.sh
   libpulse-dev                            # PulseAudio / PipeWire client
   libpipewire-0.3-dev                     # the live path inside PipeWire's graph
   libsndfile1-dev                         # WAV and other audio files

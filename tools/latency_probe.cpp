@@ -42,7 +42,8 @@ struct Recording {
   std::vector<Chunk> chunks;
 
   double TimeOf(size_t index, double Chunk::*clock = &Chunk::capture) const {
-    auto it = std::upper_bound(chunks.begin(), chunks.end(), index, [](size_t i, const Chunk& c) { return i < c.first; });
+    auto it =
+        std::upper_bound(chunks.begin(), chunks.end(), index, [](size_t i, const Chunk& c) { return i < c.first; });
     if (it == chunks.begin()) return 0.0;
     --it;
     return (*it).*clock + double(index - it->first) / kRate;
@@ -57,7 +58,8 @@ void OnRead(pa_stream* stream, size_t, void* userdata) {
     pa_usec_t latency = 0;
     int negative = 0;
     const double now = double(pa_rtclock_now()) / 1e6;
-    const double delay = pa_stream_get_latency(stream, &latency, &negative) == 0 && !negative ? double(latency) / 1e6 : 0.0;
+    const double delay =
+        pa_stream_get_latency(stream, &latency, &negative) == 0 && !negative ? double(latency) / 1e6 : 0.0;
     const size_t count = bytes / sizeof(float);
     if (data) {
       // The latency covers everything still buffered, the chunk being read included.
@@ -103,13 +105,15 @@ int Pace(const char* source) {
         [](pa_stream* s, size_t, void*) {
           const void* data;
           size_t bytes;
-          while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0) pa_stream_drop(s);
+          while (pa_stream_readable_size(s) > 0 && pa_stream_peek(s, &data, &bytes) == 0 && bytes > 0)
+            pa_stream_drop(s);
         },
         nullptr);
     pa_buffer_attr attr;
     std::fill_n(reinterpret_cast<uint8_t*>(&attr), sizeof attr, 0xff);
     attr.fragsize = kRate / 100 * 2;
-    if (pa_stream_connect_record(stream, source, &attr, pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)) < 0)
+    if (pa_stream_connect_record(stream, source, &attr,
+                                 pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE)) < 0)
       return 1;
   }
   int signal = 0;
@@ -189,7 +193,8 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--pace") return Pace(argv[2]);
   if (argc == 5 && std::string(argv[1]) == "--switch") return Switch(argv[2], argv[3], std::atof(argv[4]));
   if (argc != 4) {
-    std::fprintf(stderr, "usage: tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS | --pace SOURCE |"
+    std::fprintf(stderr,
+                 "usage: tonvex-latency-probe SOURCE_IN SOURCE_OUT SECONDS | --pace SOURCE |"
                  " --switch SOURCE_A SOURCE_B SECONDS\n");
     return 2;
   }
@@ -199,8 +204,8 @@ int main(int argc, char** argv) {
   const Recording& in = recordings[0];
   const Recording& out = recordings[1];
   std::vector<double> latencies;
-  const size_t window = kRate / 50;       // 20 ms of the burst's start
-  const size_t search = kRate / 4;        // up to 250 ms later
+  const size_t window = kRate / 50;  // 20 ms of the burst's start
+  const size_t search = kRate / 4;   // up to 250 ms later
   for (size_t onset : Onsets(in.samples)) {
     const size_t from = onset > kRate / 500 ? onset - kRate / 500 : 0;  // from 2 ms before the onset
     if (from + window > in.samples.size()) break;

@@ -6,11 +6,11 @@
 #include <ctime>
 
 #include "audio/audio_backend.h"
-#include "engine/dsp_main.h"
-#include "engine/exceptions.h"
-#include "engine/engine_reporter.h"
-#include "platform/instance_lock.h"
 #include "audio/live_audio.h"
+#include "engine/dsp_main.h"
+#include "engine/engine_reporter.h"
+#include "engine/exceptions.h"
+#include "platform/instance_lock.h"
 #include "tools/live_settings.h"
 
 namespace cli {
@@ -33,8 +33,9 @@ std::string StatusLine(engine::CDspMain& dsp) {
     std::snprintf(line, sizeof line, "format: %u Hz %u-bit %u ch", format.samplesPerSec, format.bitsPerSample,
                   format.channels);
   char rest[256];
-  std::snprintf(rest, sizeof rest, " | state %d | queue %d | blocks dropped %llu | silent buffers inserted %llu",
-                state, stats.queued, static_cast<unsigned long long>(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused),
+  std::snprintf(rest, sizeof rest, " | state %d | queue %d | blocks dropped %llu | silent buffers inserted %llu", state,
+                stats.queued,
+                static_cast<unsigned long long>(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused),
                 static_cast<unsigned long long>(stats.silentBuffersInserted));
   return std::string(line) + rest;
 }
@@ -51,10 +52,8 @@ int RunLive(const ProcessingOptions& options, const std::string& outputDevice, c
 
   platform::InstanceLock instance;
   switch (instance.Acquire()) {
-    case platform::InstanceLock::Result::kAcquired:
-      break;
-    case platform::InstanceLock::Result::kHeldByOther:
-      throw audio::AlreadyRunning(instance.Holder());
+    case platform::InstanceLock::Result::kAcquired: break;
+    case platform::InstanceLock::Result::kHeldByOther: throw audio::AlreadyRunning(instance.Holder());
     case platform::InstanceLock::Result::kFailed:
       throw RunError("cannot take the instance lock: " + instance.ErrorText());
   }

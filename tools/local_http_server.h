@@ -55,8 +55,8 @@ class LocalHttpServer : public QTcpServer {
     }
     if (behaviour == Behaviour::Answer || behaviour == Behaviour::Redirect) {
       socket->write("HTTP/1.1 " + QByteArray::number(status) + (status == 200 ? " OK" : " Not Found") +
-                    "\r\nContent-Length: " + QByteArray::number(answer.size()) +
-                    "\r\nConnection: close\r\n\r\n" + answer);
+                    "\r\nContent-Length: " + QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" +
+                    answer);
       socket->disconnectFromHost();
       return;
     }

@@ -32,7 +32,8 @@ SoundBlocks::SoundBlocks(const SF_INFO& info, int chunkFrames)
 }
 
 sf_count_t SoundBlocks::ReadChunk(SNDFILE* file) {
-  return pcm16_ ? sf_readf_short(file, shorts_.data(), chunkFrames_) : sf_readf_double(file, doubles_.data(), chunkFrames_);
+  return pcm16_ ? sf_readf_short(file, shorts_.data(), chunkFrames_)
+                : sf_readf_double(file, doubles_.data(), chunkFrames_);
 }
 
 void SoundBlocks::Take(sf_count_t offset, int frames, engine::CSignalBuffer* buffers) {

@@ -26,8 +26,10 @@ struct Alias {
   const char* listed;
   int subtype;
 };
-constexpr Alias kAliases[] = {{"aif", "aiff", 0},  {"aifc", "aiff", 0},
-                              {"ogg", "oga", SF_FORMAT_VORBIS}, {"opus", "oga", SF_FORMAT_OPUS},
+constexpr Alias kAliases[] = {{"aif", "aiff", 0},
+                              {"aifc", "aiff", 0},
+                              {"ogg", "oga", SF_FORMAT_VORBIS},
+                              {"opus", "oga", SF_FORMAT_OPUS},
                               {"mp3", "m1a", SF_FORMAT_MPEG_LAYER_III}};
 
 // The container formats with the extension the file library gives each; the input's own comes first
@@ -116,7 +118,8 @@ void WarnIfTruncated(SNDFILE* file, const SF_INFO& info, sf_count_t framesRead, 
   const int frameBytes = SampleBytes(info.format) * info.channels;
   // Streamed files state no size (0) or the largest one they can; neither is a promise.
   constexpr long long kUnknownSize = 0x7FFFF000;
-  if (frameBytes > 0 && stated > 0 && stated < kUnknownSize) promised = std::max(promised, sf_count_t(stated / frameBytes));
+  if (frameBytes > 0 && stated > 0 && stated < kUnknownSize)
+    promised = std::max(promised, sf_count_t(stated / frameBytes));
   if (framesRead >= promised) return;
   std::fprintf(messages,
                "tonvex-cli: warning: %s is cut short: its header promises %lld frames (%.2f s), only %lld frames "

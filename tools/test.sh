@@ -36,6 +36,7 @@ run_script() {  # name, command...: one test
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "$passed passed, $failed failed"; exit 1; fi
 }
 run_script "layers" tools/check_layers.sh
+run_script "format" clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h')
 run_config release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTONVEX_WERROR=ON
 # The README's main command as a newcomer runs it (no audio server; with and without a display), on this build.
 run_script "main command" tests/e2e/run_main_command.sh build/release

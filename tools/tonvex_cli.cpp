@@ -71,7 +71,8 @@ int Analyze(const std::vector<std::string>& args) {
   else if (sideText != "both")
     throw UsageError("--side takes left, right or both, not \"" + sideText + "\"");
   const double block = arguments.Number("--block", 1024);
-  if (block < 1 || block > 1 << 20 || block != int(block)) throw UsageError("--block needs a whole number of frames from 1");
+  if (block < 1 || block > 1 << 20 || block != int(block))
+    throw UsageError("--block needs a whole number of frames from 1");
   cli::ProcessingOptions options;
   options.amplificator = arguments.flags.count("--amplificator") > 0;
   engine::ProcessingParameters parameters;

@@ -47,8 +47,10 @@ int main() {
       const size_t space = line.find(' ');
       const std::string word = line.substr(0, space);
       const std::string value = space == std::string::npos ? std::string() : line.substr(space + 1);
-      if (word == "previous") handBack.previousDefault = value;
-      else if (word == "output") handBack.output = value;
+      if (word == "previous")
+        handBack.previousDefault = value;
+      else if (word == "output")
+        handBack.output = value;
     }
   }
 

@@ -59,7 +59,8 @@ void CLinkLabel::paintEvent(QPaintEvent* event) {
   QStylePainter painter(this);
   QStyleOptionFocusRect frame;
   frame.initFrom(this);
-  const QRect textRect = style()->itemTextRect(fontMetrics(), contentsRect(), static_cast<int>(alignment()), true, text());
+  const QRect textRect =
+      style()->itemTextRect(fontMetrics(), contentsRect(), static_cast<int>(alignment()), true, text());
   frame.rect = textRect.adjusted(-2, 0, 2, 0).intersected(rect());
   frame.backgroundColor = palette().color(QPalette::Window);
   painter.drawPrimitive(QStyle::PE_FrameFocusRect, frame);

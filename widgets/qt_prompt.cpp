@@ -42,7 +42,7 @@ bool QtPrompt::ChooseFile(const platform::FileDialogRequest& request, std::strin
   QFileDialog dialog(QApplication::activeWindow());
   dialog.setAcceptMode(request.open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
   dialog.setFileMode(request.open && (request.flags & platform::kFileMustExist) ? QFileDialog::ExistingFile
-                                                                                  : QFileDialog::AnyFile);
+                                                                                : QFileDialog::AnyFile);
   if (!(request.flags & platform::kOverwritePrompt)) dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setDefaultSuffix(QString::fromStdString(request.defaultExtension));
   dialog.setNameFilters(QtNameFilters(request.filter));

@@ -9,11 +9,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "widgets/dialog_units.h"
-#include "widgets/ui_text.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "services/toolbar/toolbar_icons.h"
 #include "services/toolbar/toolbar_strings.h"
+#include "widgets/dialog_units.h"
+#include "widgets/ui_text.h"
 
 namespace services {
 namespace {

@@ -21,7 +21,7 @@ class CCustomizeDialog : public QDialog {
   void Add();     // the selected available button goes after the selected current one (or last)
   void Remove();  // a button hidden on the toolbar cannot be removed
   void Move(int step);
-  void Reset();   // the initial buttons, labels on the right, small icons
+  void Reset();  // the initial buttons, labels on the right, small icons
 
   QListWidget* Available() const { return available_; }
   QListWidget* Current() const { return current_; }

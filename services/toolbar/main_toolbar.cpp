@@ -2,8 +2,8 @@
 
 #include <QMainWindow>
 
-#include "services/toolbar/preset_combo_box.h"
 #include "services/command_ids.h"
+#include "services/toolbar/preset_combo_box.h"
 #include "services/toolbar/toolbar_ex.h"
 
 namespace services {

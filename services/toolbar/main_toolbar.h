@@ -11,11 +11,11 @@ class PresetComboBox;
 // The main window's commands that the toolbar shows. One action serves the toolbar and the menus:
 // a click on a button leaves as the action's `triggered`, and the window handles it there.
 struct MainToolbarActions {
-  QAction* open = nullptr;       // open a user configuration
+  QAction* open = nullptr;  // open a user configuration
   QAction* save = nullptr;
   QAction* selection = nullptr;
-  QAction* config = nullptr;     // the drop-down button; a click on the button itself
-  QAction* devices = nullptr;    // the drop-down menu ("Options"): Devices, Configure
+  QAction* config = nullptr;   // the drop-down button; a click on the button itself
+  QAction* devices = nullptr;  // the drop-down menu ("Options"): Devices, Configure
   QAction* configure = nullptr;
   QAction* about = nullptr;
 };

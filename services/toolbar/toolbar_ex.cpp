@@ -6,10 +6,10 @@
 #include <QWidgetAction>
 #include <algorithm>
 
-#include "widgets/ui_text.h"
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/toolbar_icons.h"
 #include "services/toolbar/toolbar_strings.h"
+#include "widgets/ui_text.h"
 
 namespace services {
 namespace {

@@ -81,8 +81,10 @@ void DrawConfig(QPainter& p, const ButtonColours& c) {
       const double angle = (i + side * 0.7) * std::numbers::pi / kTeeth;
       const double radius = i % 2 == 0 ? 7.0 : 5.0;
       const QPointF point(8 + radius * std::cos(angle), 8 + radius * std::sin(angle));
-      if (gear.elementCount() == 0) gear.moveTo(point);
-      else gear.lineTo(point);
+      if (gear.elementCount() == 0)
+        gear.moveTo(point);
+      else
+        gear.lineTo(point);
     }
   }
   gear.closeSubpath();

@@ -1,16 +1,16 @@
 // The main window hides into the notification area, or, where the desktop shows none, goes to the task bar.
+#include "app/main_frame.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <filesystem>
 
-#include <QApplication>
-
-#include "app/main_frame.h"
-#include "services/toolbar/toolbar_ex.h"
 #include "engine/processing_parameters.h"
 #include "platform/registry.h"
+#include "services/toolbar/toolbar_ex.h"
 #include "settings/configuration_model.h"
 #include "tests/qt_support/silent_monitor.h"
 #include "tests/support/files.h"

@@ -1,11 +1,12 @@
 // The desktop program's start: command lines, the "/F" file, the update swap, and a refused second start.
+#include "app/start_up.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
 
-#include "app/start_up.h"
 #include "app/tonvex_app.h"
 #include "platform/instance_lock.h"
 #include "platform/registry.h"
@@ -26,12 +27,15 @@ TEST(CommandLine, KindsAndFiles) {
     Kind kind;
     std::string file;
   } cases[] = {
-      {{}, Kind::kNormal, ""},           {{"/S"}, Kind::kRelaunched, ""},
-      {{"/s"}, Kind::kRefuse, ""},       {{"x.tvd"}, Kind::kRefuse, ""},
+      {{}, Kind::kNormal, ""},
+      {{"/S"}, Kind::kRelaunched, ""},
+      {{"/s"}, Kind::kRefuse, ""},
+      {{"x.tvd"}, Kind::kRefuse, ""},
       {{"/F", "rock.tvd"}, Kind::kFile, "/home/u/rock.tvd"},
       {{"/F", "/tmp/rock.tvd"}, Kind::kFile, "/tmp/rock.tvd"},
       {{"/F", "../a b.tva"}, Kind::kFile, "/home/u/../a b.tva"},
-      {{"/F", ".tvd"}, Kind::kRefuse, ""}, {{"/X", "rock.tvd"}, Kind::kRefuse, ""},
+      {{"/F", ".tvd"}, Kind::kRefuse, ""},
+      {{"/X", "rock.tvd"}, Kind::kRefuse, ""},
       {{"/F", "a.tvd", "b.tvd"}, Kind::kRefuse, ""},
   };
   for (const auto& c : cases) {
@@ -49,9 +53,9 @@ TEST(CommandLine, FileArgumentDecidesTheStart) {
     bool starts;
     int importCalls, messageId;  // messageId 0: none
   } cases[] = {
-      {"/p/me.TVA", false, 1, true, 0, 61489},  {"/p/me.tva", true, 1, false, 0, 61489},
-      {"/p/rock.tvd", false, 1, true, 1, 0},     {"/p/rock.tvd", true, 1, false, 1, 61488},
-      {"/p/rock.tvd", true, 0, false, 1, 0},     {"/p/rock.tvd", false, -1, false, 1, 0},
+      {"/p/me.TVA", false, 1, true, 0, 61489}, {"/p/me.tva", true, 1, false, 0, 61489},
+      {"/p/rock.tvd", false, 1, true, 1, 0},   {"/p/rock.tvd", true, 1, false, 1, 61488},
+      {"/p/rock.tvd", true, 0, false, 1, 0},   {"/p/rock.tvd", false, -1, false, 1, 0},
       {"/p/rock.wav", true, 1, false, 1, 0},
   };
   for (const auto& c : cases) {
@@ -63,9 +67,7 @@ TEST(CommandLine, FileArgumentDecidesTheStart) {
     EXPECT_EQ(starts, c.starts) << c.file << " running " << c.running;
     EXPECT_EQ(calls, c.importCalls) << c.file;
     ASSERT_EQ(prompt.messages.size(), c.messageId ? 1u : 0u) << c.file;
-    if (c.messageId) {
-      EXPECT_EQ(prompt.messages[0].text, platform::LoadString(c.messageId));
-    }
+    if (c.messageId) { EXPECT_EQ(prompt.messages[0].text, platform::LoadString(c.messageId)); }
   }
 }
 

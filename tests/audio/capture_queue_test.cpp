@@ -78,9 +78,7 @@ TEST_F(CaptureQueueTest, StopComesAfterTheTailAndDataAfterAStopNeedsAFormatRepor
 TEST_F(CaptureQueueTest, ShortTailsAreDroppedAndAnUnreadStreamStillReportsItsStop) {
   for (auto [channels, bytes, answers] : {std::tuple(1, 2, 1), std::tuple(2, 4000, 0)}) {
     queue.Start(MakeStreamFormat(channels, 16, 8000));
-    if (answers) {
-      ASSERT_EQ(Read(), engine::kReadFormatChanged);
-    }
+    if (answers) { ASSERT_EQ(Read(), engine::kReadFormatChanged); }
     auto data = Ramp(bytes);
     queue.Push(data.data(), data.size());
     queue.Stop();

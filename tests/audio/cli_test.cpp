@@ -75,9 +75,12 @@ TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
   const std::string out = " " + dir.File("out.wav");
   // (What is refused as configuration text, and why, is the configuration reader's test.)
   const std::pair<std::string, const char*> calls[] = {
-      {"render " + dir.File("none.wav") + out, "none.wav"},  {"render " + dir.File("text.wav") + out, ""},
-      {"analyze " + dir.File("text.wav"), ""},       {"bands " + dir.File("none.tva"), "none.tva"},
-      {"normalize " + dir.File("sound.wav") + out, "binary"}, {"render " + dir.File("surround.wav") + out, "channels"},
+      {"render " + dir.File("none.wav") + out, "none.wav"},
+      {"render " + dir.File("text.wav") + out, ""},
+      {"analyze " + dir.File("text.wav"), ""},
+      {"bands " + dir.File("none.tva"), "none.tva"},
+      {"normalize " + dir.File("sound.wav") + out, "binary"},
+      {"render " + dir.File("surround.wav") + out, "channels"},
       {"render " + dir.File("sound.wav") + " " + dir.File("out.xyz"), ""},
       {"render " + dir.File("sound.wav") + " " + dir.File("no/such/folder/out.wav"), "out.wav"}};
   for (const auto& [call, named] : calls) {

@@ -93,7 +93,8 @@ TEST(PipeWirePath, EveryCycleLeavesInTheSameCycleWhateverItsSize) {
     graph.Cycle(frames);
     for (int c = 0; c < audio::kGraphChannels; ++c)
       for (uint32_t i = 0; i < frames; ++i)
-        ASSERT_NEAR(graph.output[c][i], graph.input[c][i], 1e-5) << frames << " frames, channel " << c << ", frame " << i;
+        ASSERT_NEAR(graph.output[c][i], graph.input[c][i], 1e-5)
+            << frames << " frames, channel " << c << ", frame " << i;
   }
   testing_support::watchedThread = std::thread::id{};
   EXPECT_EQ(testing_support::watchedAllocations.load(), 0u);

@@ -28,7 +28,8 @@ inline std::vector<double> TestSignal(int rate, int channels, int frames) {
   return samples;
 }
 
-inline bool WriteSound(const std::string& path, int format, int rate, int channels, const std::vector<double>& samples) {
+inline bool WriteSound(const std::string& path, int format, int rate, int channels,
+                       const std::vector<double>& samples) {
   SF_INFO info{};
   info.samplerate = rate;
   info.channels = channels;

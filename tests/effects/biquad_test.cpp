@@ -1,9 +1,10 @@
+#include "engine/biquad.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "effects_support.h"
-#include "engine/biquad.h"
 
 using engine::CBiquad;
 using namespace effects_test;

@@ -126,4 +126,3 @@ TEST(ChannelChain, NonFiniteInputCostsOneBlockNotTheStream) {
   const auto probe = Noise(2048, 0.3, 9);
   EXPECT_EQ(used.Block(probe, probe), fresh.Block(probe, probe));
 }
-

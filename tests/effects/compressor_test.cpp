@@ -1,9 +1,10 @@
+#include "engine/compressor.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "effects_support.h"
-#include "engine/compressor.h"
 
 using namespace engine;
 using namespace effects_test;
@@ -15,7 +16,8 @@ struct TestCompressor {
   ProcessingParameters p;
   CCompressor compressor{p.compressor};
   TestCompressor(int thresholdDbSpl, double ratio, double attack, double release, int centerDbSpl, int rate = 44100) {
-    for (int ch = 0; ch < kChannels; ++ch) p.SetCompressorChannel(thresholdDbSpl, ratio, attack, release, centerDbSpl, ch);
+    for (int ch = 0; ch < kChannels; ++ch)
+      p.SetCompressorChannel(thresholdDbSpl, ratio, attack, release, centerDbSpl, ch);
     compressor.FollowSampleRate(rate);
   }
   // The gain a steady level gets from silence on, with an instant attack: the envelope is the level at once.

@@ -146,11 +146,12 @@ struct TestChain {
 // copies a reading.
 class LockHolder {
  public:
-  explicit LockHolder(platform::CriticalSection& lock) : worker_([this, &lock] {
-    const platform::Guard hold(lock);
-    held_ = true;
-    while (!release_) std::this_thread::yield();
-  }) {
+  explicit LockHolder(platform::CriticalSection& lock)
+      : worker_([this, &lock] {
+          const platform::Guard hold(lock);
+          held_ = true;
+          while (!release_) std::this_thread::yield();
+        }) {
     while (!held_) std::this_thread::yield();
   }
   ~LockHolder() { release_ = true, worker_.join(); }

@@ -45,17 +45,17 @@ TEST(EnvelopeStages, FollowThePlainDetectorSampleBySampleOnAudio) {
       {"limiter, instant attack", true, 0.0, 0.0, 90, 0},
       {"limiter, slow", true, 0.02, 1.0, 84, 0},
   };
-  const Signal signals[] = {
-      [](int n, double rate) { return Sine(n, 50, rate, 0.8); },
-      [](int n, double rate) { return Sine(n, 1000, rate, 0.8); },
-      [](int n, double rate) { return Sine(n, 5000, rate, 0.8); },
-      [](int n, double rate) { return Sine(n, 15000, rate, 0.8); },
-      [](int n, double) { return Noise(n, 0.5, 3); },
-      [](int n, double rate) {  // a 1 kHz tone bursting from -34 dB to -1 dB every 50 ms
-        auto tone = Sine(n, 1000, rate, 0.9);
-        for (int i = 0; i < n; ++i) tone[i] *= std::fmod(i / rate, 0.05) < 0.02 ? 1.0 : 0.02 / 0.9;
-        return tone;
-      }};
+  const Signal signals[] = {[](int n, double rate) { return Sine(n, 50, rate, 0.8); },
+                            [](int n, double rate) { return Sine(n, 1000, rate, 0.8); },
+                            [](int n, double rate) { return Sine(n, 5000, rate, 0.8); },
+                            [](int n, double rate) { return Sine(n, 15000, rate, 0.8); },
+                            [](int n, double) { return Noise(n, 0.5, 3); },
+                            [](int n, double rate) {  // a 1 kHz tone bursting from -34 dB to -1 dB every 50 ms
+                              auto tone = Sine(n, 1000, rate, 0.9);
+                              for (int i = 0; i < n; ++i)
+                                tone[i] *= std::fmod(i / rate, 0.05) < 0.02 ? 1.0 : 0.02 / 0.9;
+                              return tone;
+                            }};
   const int blockSizes[] = {4410, 1, 255, 256, 257, 1023, 2};
   bool rang = false;
   for (const StageCase& c : cases) {

@@ -1,7 +1,8 @@
+#include "engine/equalizer_bank.h"
+
 #include <gtest/gtest.h>
 
 #include "effects_support.h"
-#include "engine/equalizer_bank.h"
 
 using namespace engine;
 using namespace effects_test;
@@ -33,7 +34,7 @@ TEST(EqualizerBank, BandsGiveTheirGainAtTheirFrequencyAfterAChangeOfRate) {
     double gain;
     int from, to;
   } cases[] = {{4, 12.0, 44100, 96000}, {0, -9.0, 44100, 96000}, {7, 12.0, 96000, 44100},
-               {6, 6.0, 8000, 48000},  {7, -12.0, 8000, 48000}, {7, 12.0, 32000, 44100}};
+               {6, 6.0, 8000, 48000},   {7, -12.0, 8000, 48000}, {7, 12.0, 32000, 44100}};
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "band " << c.band << ", " << c.from << " -> " << c.to << " Hz");
     ProcessingParameters p;

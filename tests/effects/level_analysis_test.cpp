@@ -1,10 +1,11 @@
+#include "engine/level_analysis.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "effects_support.h"
 #include "engine/channel_chain.h"
-#include "engine/level_analysis.h"
 
 using namespace engine;
 using namespace effects_test;
@@ -100,7 +101,7 @@ TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
   PostMonitorRequest(s.p, kSideBoth);
   {
     LockHolder monitor(s.p.monitor.resultsLock);  // the monitor copying a previous answer
-    s.Channels(2);                                     // the audio path does not wait for the monitor
+    s.Channels(2);                                // the audio path does not wait for the monitor
     EXPECT_TRUE(s.p.monitor.request);
     EXPECT_FALSE(s.p.monitor.secondPending);  // the half reading is dropped, the next block starts over
     EXPECT_FALSE(s.p.monitor.reply.IsSet());

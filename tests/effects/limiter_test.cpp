@@ -1,9 +1,10 @@
+#include "engine/limiter.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "effects_support.h"
-#include "engine/limiter.h"
 
 using namespace engine;
 using namespace effects_test;

@@ -1,8 +1,8 @@
+#include "engine/power_table.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "engine/power_table.h"
 
 using engine::CPowerTable;
 

@@ -28,7 +28,7 @@ TEST_F(CaptureStates, FullRingRefusesAndCountsBlocksThenRecoversWithoutAFormatRe
   EXPECT_EQ(output().Statistics().blocksRefused, 2u);
 
   ASSERT_TRUE(dsp.ProcessPendingBlock());  // one slot free again
-  SetSkip(1);  // the output, flooded after the stall, has the next block skipped
+  SetSkip(1);                              // the output, flooded after the stall, has the next block skipped
   driver.PushData(Block(3));
   driver.PushData(Block(4));
   Capture();

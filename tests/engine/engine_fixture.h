@@ -73,8 +73,7 @@ struct EngineParts {
     for (int i = 0; i < 200 && driver.Pending() > 0; ++i) dsp.DriverLink().CapturePass();
   }
   void ProcessAll() {
-    while (dsp.ProcessPendingBlock()) {
-    }
+    while (dsp.ProcessPendingBlock()) {}
   }
 
   testing_support::ScriptedDriver driver;

@@ -65,8 +65,8 @@ TEST(ParameterStress, WritersFromSeveralThreadsNeitherRaceNorStallTheProcessing)
   });
   threads.emplace_back([&] {  // compressor and limiter panels
     for (int i = 0; !finished; ++i) {
-      parameters->SetCompressorChannel(40 + i % 40, 1.0 + i % 10, 0.001 * (i % 20), 0.05 + 0.01 * (i % 50),
-                                       60 + i % 30, i % 2);
+      parameters->SetCompressorChannel(40 + i % 40, 1.0 + i % 10, 0.001 * (i % 20), 0.05 + 0.01 * (i % 50), 60 + i % 30,
+                                       i % 2);
       parameters->SetLimiterChannel(60 + i % 60, (i + 1) % 2, 0.001 * (i % 20), 0.01 + 0.01 * (i % 99));
     }
   });

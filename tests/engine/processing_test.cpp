@@ -128,8 +128,8 @@ TEST(VolumeControl, TheSilenceThresholdAndStoredGainsBeyondTheSlider) {
   CVolume volume(settings);
   // What the chain applies: silence below 0.0105, and nothing a damaged stored gain could hold beyond
   // the slider's +40 dB or outside the numbers.
-  const std::pair<double, double> effective[] = {{0.0105, 0.0105}, {0.0104, 0.0}, {1e6, 100.0},
-                                                 {INFINITY, 100.0},  {NAN, 0.0},     {-3.0, 0.0}};
+  const std::pair<double, double> effective[] = {{0.0105, 0.0105},  {0.0104, 0.0}, {1e6, 100.0},
+                                                 {INFINITY, 100.0}, {NAN, 0.0},    {-3.0, 0.0}};
   for (auto [stored, applied] : effective) {
     volume.SetVolumeGain(stored, 0);
     EXPECT_EQ(volume.EffectiveGain(0), applied) << stored;

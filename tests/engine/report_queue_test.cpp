@@ -30,7 +30,7 @@ TEST(ReportQueue, RepeatsAreMergedWhileShownOrWaitingAndDistinctTextsKeepTheirOr
   std::string text;
   ASSERT_TRUE(queue.TakeNext(&text));
   EXPECT_EQ(text, "a");
-  queue.ShowError("a");                  // while its box is open
+  queue.ShowError("a");                 // while its box is open
   EXPECT_FALSE(queue.TakeNext(&text));  // one box at a time
   queue.Closed();
   queue.ShowError("c");

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "engine/level_analysis.h"
-#include "tests/support/allocation_counter.h"
 #include "tests/engine/engine_fixture.h"
+#include "tests/support/allocation_counter.h"
 
 namespace engine_tests {
 namespace {

@@ -21,8 +21,8 @@ namespace {
 struct ScratchFolder {
   std::filesystem::path path;
   ScratchFolder() {
-    std::string name = std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") +
-                       "/tonvex-wav-fuzz.XXXXXX";
+    std::string name =
+        std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/tonvex-wav-fuzz.XXXXXX";
     if (!mkdtemp(name.data())) std::abort();
     path = name;
   }
@@ -57,9 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool rendered = true;
   try {
     cli::RenderFile(input, output, parameters);
-  } catch (const cli::RunError&) {
-    rendered = false;
-  }
+  } catch (const cli::RunError&) { rendered = false; }
   // Only the input and, after a render, the output: no temporary file left over.
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(Folder())) ++entries;

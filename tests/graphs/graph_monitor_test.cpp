@@ -1,12 +1,13 @@
 // The monitor graph's meters from a scripted source, and on a real engine: a tick never waits, draws
 // zeros until the processing thread has answered, and shows the answer on the next tick.
+#include "graphs/graph_monitor.h"
+
 #include <chrono>
 #include <cmath>
 #include <functional>
 #include <thread>
 
 #include "graphs/engine_monitor.h"
-#include "graphs/graph_monitor.h"
 #include "tests/engine/engine_fixture.h"
 #include "tests/graphs/graph_test_support.h"
 #include "tests/qt_support/silent_monitor.h"
@@ -128,7 +129,7 @@ TEST_F(MonitorOnEngine, TicksDrawZerosUntilTheProcessingThreadAnswersThenItsRepl
   EXPECT_TRUE(PixelIs(image, kBar1k, kRow98_5, kUnlit));
   EXPECT_TRUE(PixelIs(image, kBar25, kRow81, kUnlit));
   EXPECT_TRUE(PixelIs(image, kSat, kRow93_5, kOrange));  // the peak, limited to 94 dB
-  EXPECT_GT(Count(image, caption, qRgb(0, 0, 0)), 20);  // "44100 Hz; 16 Bits; 2 Channels"
+  EXPECT_GT(Count(image, caption, qRgb(0, 0, 0)), 20);   // "44100 Hz; 16 Bits; 2 Channels"
 
   image = TickAndRender(graph);  // nothing played since the last request
   EXPECT_TRUE(PixelIs(image, kBar1k, kRow81, kUnlit));

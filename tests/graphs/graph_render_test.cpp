@@ -36,16 +36,15 @@ TEST(EqualizerGraph, CurvesLieOnTheirGainsRowInTheirSidesColour) {
     double leftNudge;  // added to one point of the left curve
     int row;
     QRgb color;
-  } cases[] = {
-      // A flat 0 dB curve lies on the black 0 dB line, a quarter of the way down (20 + 194 / 4).
-      {"same curves draw one blue curve on the 0 dB row", 0.0f, 0.0f, 0.0, 68, kBlue},
-      // 0.01 dB apart at one point: two curves, the right one (red) drawn over the left.
-      {"curves 0.01 dB apart draw green and red", 0.0f, 0.0f, 0.01, 68, kRed},
-      {"gains above +12 dB stay on the top row", 20.0f, 20.0f, 0.0, 20, kBlue},
-      {"gains below -36 dB stay one row above the bottom edge", -40.0f, -40.0f, 0.0, 213, kBlue},
-      // -6 dB: 18 of 48 dB below the top, row 20 + trunc(194 * 18 / 48) = 92.
-      {"the right curve is red at its own gain", 6.0f, -6.0f, 0.0, 92, kRed},
-      {"the left curve is green at its own gain", 6.0f, -6.0f, 0.0, 44, kGreen}};
+  } cases[] = {// A flat 0 dB curve lies on the black 0 dB line, a quarter of the way down (20 + 194 / 4).
+               {"same curves draw one blue curve on the 0 dB row", 0.0f, 0.0f, 0.0, 68, kBlue},
+               // 0.01 dB apart at one point: two curves, the right one (red) drawn over the left.
+               {"curves 0.01 dB apart draw green and red", 0.0f, 0.0f, 0.01, 68, kRed},
+               {"gains above +12 dB stay on the top row", 20.0f, 20.0f, 0.0, 20, kBlue},
+               {"gains below -36 dB stay one row above the bottom edge", -40.0f, -40.0f, 0.0, 213, kBlue},
+               // -6 dB: 18 of 48 dB below the top, row 20 + trunc(194 * 18 / 48) = 92.
+               {"the right curve is red at its own gain", 6.0f, -6.0f, 0.0, 92, kRed},
+               {"the left curve is green at its own gain", 6.0f, -6.0f, 0.0, 44, kGreen}};
   for (const auto& c : cases) {
     Sized<GraphEqualizer> graph;
     settings::CCurve left = Flat(c.left), right = Flat(c.right);
@@ -62,7 +61,7 @@ TEST(EqualizerGraph, GridMarksZeroDbAndDecadesInBlackAndTwentyKilohertzRightOfTh
   Sized<GraphEqualizer> graph;
   graph.SetCurves(Flat(-20.0f), Flat(-20.0f));
   const QImage image = Render(graph);
-  EXPECT_TRUE(PixelIs(image, 30, 68, qRgb(0, 0, 0)));       // 0 dB
+  EXPECT_TRUE(PixelIs(image, 30, 68, qRgb(0, 0, 0)));         // 0 dB
   EXPECT_TRUE(PixelIs(image, 30, 117, qRgb(127, 127, 127)));  // -12 dB: 20 + 194 / 2
   // 100 Hz at 21 + trunc(274 * log10(5) / 3) = 84; 20 kHz at the plot's right edge, outside the frame.
   EXPECT_TRUE(PixelIs(image, 84, 150, qRgb(0, 0, 0)));
@@ -105,9 +104,9 @@ TEST(CompressorGraph, LinesJoinTheScalesAndHatchingFillsOutsideThem) {
   EXPECT_TRUE(ColumnHas(image, 280, 72, 75, kBlue));
   EXPECT_TRUE(ColumnHas(image, 34, 117, 118, kRed));
   EXPECT_TRUE(ColumnHas(image, 280, 124, 125, kRed));
-  EXPECT_GT(Count(image, QRect(22, 21, 272, 40), kHatching), 100);    // above the blue line
-  EXPECT_GT(Count(image, QRect(22, 150, 272, 60), kHatching), 100);   // below the red line
-  EXPECT_EQ(Count(image, QRect(60, 90, 200, 20), kHatching), 0);      // between them
+  EXPECT_GT(Count(image, QRect(22, 21, 272, 40), kHatching), 100);   // above the blue line
+  EXPECT_GT(Count(image, QRect(22, 150, 272, 60), kHatching), 100);  // below the red line
+  EXPECT_EQ(Count(image, QRect(60, 90, 200, 20), kHatching), 0);     // between them
 }
 
 // At threshold 0 the input range reads "120 dB", wider than its box beside the plot's left edge: the

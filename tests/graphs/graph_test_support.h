@@ -1,9 +1,9 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <QColor>
 #include <QImage>
 #include <QWidget>
-
-#include <gtest/gtest.h>
 
 namespace graphs_test {
 

@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <utility>
 
+#include "panels/template_controls.h"
 #include "widgets/dialog_units.h"
 #include "widgets/link_label.h"
 #include "widgets/qt_engine_reporter.h"
 #include "widgets/qt_prompt.h"
-#include "panels/template_controls.h"
 
 namespace {
 

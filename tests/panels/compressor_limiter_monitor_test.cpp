@@ -1,9 +1,9 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QTabBar>
 #include <QImage>
 #include <QLabel>
+#include <QTabBar>
 
 #include "graphs/graph_limiter.h"
 #include "panels/panel_registry.h"
@@ -30,10 +30,10 @@ TEST_F(CompressorPanel, SliderStepsReachRecordsEngineAndLabels) {
     Compress::Slider slider;
     int position;
     const char* label;
-  } steps[] = {{Compress::kRate, 0, "   INF"},     {Compress::kRate, 1, "29.9:1"},   {Compress::kRate, 290, "1.0:1"},
-               {Compress::kAttack, 100, "0ms"},    {Compress::kAttack, 0, "100ms"},  {Compress::kRelease, 990, "10ms"},
-               {Compress::kRelease, 0, "1000ms"},  {Compress::kCenter, 0, "70dB"},   {Compress::kCenter, 20, "50dB"},
-               {Compress::kThreshold, 0, "60dB"},  {Compress::kThreshold, 60, "0dB"}};
+  } steps[] = {{Compress::kRate, 0, "   INF"},    {Compress::kRate, 1, "29.9:1"},   {Compress::kRate, 290, "1.0:1"},
+               {Compress::kAttack, 100, "0ms"},   {Compress::kAttack, 0, "100ms"},  {Compress::kRelease, 990, "10ms"},
+               {Compress::kRelease, 0, "1000ms"}, {Compress::kCenter, 0, "70dB"},   {Compress::kCenter, 20, "50dB"},
+               {Compress::kThreshold, 0, "60dB"}, {Compress::kThreshold, 60, "0dB"}};
   for (const auto& step : steps) {
     panel->ValueSlider(step.slider)->setValue(step.position);
     panel->RefreshLabels();
@@ -84,9 +84,12 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
   const struct {
     int position, amplificator;
     const char *label, *warning;  // warning: the start of the expected warning line
-  } steps[] = {{0, 0, "120dB", "Limits above 96 dBSPL"}, {0, 1, "120dB", "Limits above 116 dBSPL"},
-               {4, 1, "116dB", ""},                       {23, 0, "97dB", "Limits above 96 dBSPL"},
-               {24, 0, "96dB", ""},                       {80, 0, "48dB", ""}};
+  } steps[] = {{0, 0, "120dB", "Limits above 96 dBSPL"},
+               {0, 1, "120dB", "Limits above 116 dBSPL"},
+               {4, 1, "116dB", ""},
+               {23, 0, "97dB", "Limits above 96 dBSPL"},
+               {24, 0, "96dB", ""},
+               {80, 0, "48dB", ""}};
   auto* panel = Show<Limiter>(kLimiter);  // fresh: 94 dB on both sides, 0 ms, 500 ms, no warning
   EXPECT_EQ(panel->Sides()->checkedId(), engine::kSideBoth);
   EXPECT_EQ(panel->ValueSlider(Limiter::kLimit)->value(), 26);
@@ -164,8 +167,8 @@ TEST_F(MonitorPanel, EveryPanelCaptionFollowsThePortugueseTable) {
   platform::SetUiLanguage(platform::kLanguagePortuguese);
   state.panelTabs.clear();  // the tabs as a start in Portuguese adds them
   host.AddStandardPanelTabs();
-  const QStringList english = {"Side",  "Gather", "Flate", "Center",    "Threshold",   "Attack",    "Release", "Limit ",
-                               "Left",  "Right",  "Both",  "Click Here", "Equalizer", "Compression", "Limiter"};
+  const QStringList english = {"Side", "Gather", "Flate", "Center",     "Threshold", "Attack",      "Release", "Limit ",
+                               "Left", "Right",  "Both",  "Click Here", "Equalizer", "Compression", "Limiter"};
   auto texts = [](QWidget* panel) {
     QStringList all;
     for (auto* label : panel->findChildren<QLabel*>()) all << label->text() << label->toolTip();
@@ -177,8 +180,10 @@ TEST_F(MonitorPanel, EveryPanelCaptionFollowsThePortugueseTable) {
   };
   const QString shown = texts(Show<panels::CFormMonitor>(kMonitor)) + texts(Show<panels::CFormEqualizer>(kEqualizer)) +
                         texts(Show<panels::CFormCompress>(kCompression)) + texts(Show<Limiter>(kLimiter));
-  for (const QString& word : english) EXPECT_FALSE(shown.contains(word)) << word.toStdString() << " in " << shown.toStdString();
-  EXPECT_TRUE(shown.contains("Lado: ") && shown.contains("Plano") && shown.contains("Compressão")) << shown.toStdString();
+  for (const QString& word : english)
+    EXPECT_FALSE(shown.contains(word)) << word.toStdString() << " in " << shown.toStdString();
+  EXPECT_TRUE(shown.contains("Lado: ") && shown.contains("Plano") && shown.contains("Compressão"))
+      << shown.toStdString();
   platform::SetUiLanguage(platform::kLanguageEnglish);
 }
 

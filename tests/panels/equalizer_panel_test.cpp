@@ -12,9 +12,7 @@ constexpr int k1000Hz = 4;
 
 class EqualizerPanel : public PanelFixture {
  protected:
-  double EngineGain(int band, int channel) {
-    return parameters.equalizer.Gain(engine::BandIndex(band, channel));
-  }
+  double EngineGain(int band, int channel) { return parameters.equalizer.Gain(engine::BandIndex(band, channel)); }
 };
 
 TEST_F(EqualizerPanel, SliderStepOnLeftSetsThePointMarksOnceAndSendsTheGains) {

@@ -18,8 +18,7 @@ TEST(SliderScales, EveryPositionSurvivesTheRoundTripThroughItsValue) {
       {"compressor attack", 100,
        [](int p) { return panels::CompressorAttackPosition(panels::CompressorAttackFromPosition(p)); }},
       {"release", 990, [](int p) { return panels::ReleasePosition(panels::ReleaseFromPosition(p)); }},
-      {"limiter attack", 20,
-       [](int p) { return panels::LimiterAttackPosition(panels::LimiterAttackFromPosition(p)); }},
+      {"limiter attack", 20, [](int p) { return panels::LimiterAttackPosition(panels::LimiterAttackFromPosition(p)); }},
       {"band", 48, [](int p) { return panels::BandPosition(panels::BandGain(p)); }},
   };
   for (const auto& scale : scales)

@@ -102,14 +102,10 @@ TEST_F(VolumeControls, EveryControlIsInTheTabChainAndSlidersHaveNames) {
     for (QWidget* widget = start->nextInFocusChain(); widget != start; widget = widget->nextInFocusChain())
       if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisible()) reached.insert(widget);
     for (QWidget* control : panel->findChildren<QWidget*>()) {
-      const bool operable = (qobject_cast<QSlider*>(control) || qobject_cast<QAbstractButton*>(control)) &&
-                            control->isVisibleTo(panel);
-      if (operable) {
-        EXPECT_TRUE(reached.contains(control)) << tab << " " << control->metaObject()->className();
-      }
-      if (auto* slider = qobject_cast<QSlider*>(control)) {
-        EXPECT_FALSE(slider->accessibleName().isEmpty());
-      }
+      const bool operable =
+          (qobject_cast<QSlider*>(control) || qobject_cast<QAbstractButton*>(control)) && control->isVisibleTo(panel);
+      if (operable) { EXPECT_TRUE(reached.contains(control)) << tab << " " << control->metaObject()->className(); }
+      if (auto* slider = qobject_cast<QSlider*>(control)) { EXPECT_FALSE(slider->accessibleName().isEmpty()); }
     }
   }
   host.setParent(nullptr);
@@ -127,7 +123,7 @@ TEST_F(PanelTabs, SwitchMakesTheNewPanelFirstKeepsSharedValuesAndSetsTheTitle) {
   ClickSide(equalizer->Sides(), engine::kSideRight);
   QPointer<QWidget> old(equalizer);
   equalizer->Tabs()->setCurrentIndex(kLimiter);  // the user's click on a tab
-  EXPECT_FALSE(old.isNull());                      // still there while the new one is shown
+  EXPECT_FALSE(old.isNull());                    // still there while the new one is shown
   auto* limiter = dynamic_cast<panels::CFormLimiter*>(host.Current());
   ASSERT_NE(limiter, nullptr);
   EXPECT_EQ(window.windowTitle(), "Tonvex v1.0");

@@ -13,7 +13,8 @@ using scheduling::RealtimeAllowed;
 
 int PolicyOnLoopThreadOnce(platform::PulseLoop& loop) {
   std::promise<int> policy;
-  loop.Post([](pa_mainloop_api*, void* promise) { static_cast<std::promise<int>*>(promise)->set_value(PolicyOfThisThread()); },
+  loop.Post([](pa_mainloop_api*,
+               void* promise) { static_cast<std::promise<int>*>(promise)->set_value(PolicyOfThisThread()); },
             &policy);
   return policy.get_future().get();
 }

@@ -1,3 +1,5 @@
+#include "platform/instance_lock.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -10,7 +12,6 @@
 #include <thread>
 
 #include "platform/guardian_link.h"
-#include "platform/instance_lock.h"
 #include "tests/support/files.h"
 
 namespace {
@@ -52,7 +53,8 @@ TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessio
   const std::string script = folder_ + "/guardian.sh", seen = folder_ + "/seen";
   std::ofstream(script) << "#!/bin/sh\n"
                         << "cat > " << seen << ".tmp\n"
-                        << "awk '{print $6}' /proc/$$/stat >> " << seen << ".tmp\n"
+                        << "awk '{print $6}' /proc/$$/stat >> " << seen
+                        << ".tmp\n"
                         // awk's own mask, inherited from the guardian: the shell's own blocks every signal
                         // for a moment while it forks.
                         << "awk '/^SigBlk/ {print $2}' /proc/self/status >> " << seen << ".tmp\n"

@@ -1,3 +1,5 @@
+#include "platform/realtime_priority.h"
+
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
@@ -6,7 +8,6 @@
 
 #include <thread>
 
-#include "platform/realtime_priority.h"
 #include "tests/platform/scheduling.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // Runs the tests inside one QApplication on Qt's offscreen platform, so widgets can be created, shown and
 // rendered without a display.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <QtGlobal>
-
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");

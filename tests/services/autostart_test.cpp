@@ -1,6 +1,7 @@
+#include "platform/autostart.h"
+
 #include <fstream>
 
-#include "platform/autostart.h"
 #include "tests/services/services_fixture.h"
 
 namespace {
@@ -10,7 +11,9 @@ class AutostartTest : public ServicesFixture {};
 // The entry lands in $XDG_CONFIG_HOME/autostart, quoted and escaped as the desktop entry format wants
 // (expected lines written by hand), reads back as set for that program only, and is gone after removal.
 TEST_F(AutostartTest, WrittenReadAndRemoved) {
-  const struct { std::string program, exec; } cases[] = {
+  const struct {
+    std::string program, exec;
+  } cases[] = {
       {"/usr/local/bin/tonvex", "Exec=/usr/local/bin/tonvex"},
       {"/home/ana/Meus Programas/tonvex", R"(Exec="/home/ana/Meus Programas/tonvex")"},
       {R"(/opt/a"b$c\d/tonvex)", R"(Exec="/opt/a\\"b\\$c\\\\d/tonvex")"},
@@ -33,7 +36,10 @@ TEST_F(AutostartTest, WrittenReadAndRemoved) {
 
 // Entries written by hand or switched off in the desktop's start-up settings.
 TEST_F(AutostartTest, EntriesWrittenElsewhere) {
-  const struct { std::string lines; bool set; } cases[] = {
+  const struct {
+    std::string lines;
+    bool set;
+  } cases[] = {
       {"Exec=tonvex\n", true},  // found on PATH
       {"Exec = /usr/bin/tonvex --minimized\n", true},
       {"Exec=/usr/bin/tonvex\nHidden=true\n", false},

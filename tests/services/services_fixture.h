@@ -34,9 +34,8 @@ class ServicesFixture : public testing_support::RegistrySandbox {
     clock.start();
     sinceTick.start();
     QTimer ticker;
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-      longestStallMs = std::max(longestStallMs, sinceTick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longestStallMs = std::max(longestStallMs, sinceTick.restart()); });
     ticker.start(5);
     while (!done() && clock.elapsed() < limitMs) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return done();

@@ -21,8 +21,9 @@ TEST_F(TrayTest, ClicksOpenTheMenuAndItemsSendTheirCommands) {
   for (QAction* action : tray.Menu().actions()) action->trigger();
   std::vector<int> sent;
   for (const QList<QVariant>& arguments : commands) sent.push_back(arguments.at(0).toInt());
-  EXPECT_EQ(sent, (std::vector<int>{services::kCommandOpenWindow, services::kCommandDevices, services::kCommandConfigure,
-                                    services::kCommandUpdates, services::kCommandAbout, services::kCommandExit}));
+  EXPECT_EQ(sent,
+            (std::vector<int>{services::kCommandOpenWindow, services::kCommandDevices, services::kCommandConfigure,
+                              services::kCommandUpdates, services::kCommandAbout, services::kCommandExit}));
   EXPECT_EQ(tray.Menu().defaultAction(), tray.Menu().actions().front());
   EXPECT_EQ(tray.Icon().contextMenu(), &tray.Menu());
   for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick}) {

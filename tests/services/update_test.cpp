@@ -5,16 +5,16 @@
 #include <QTest>
 #include <vector>
 
-#include "widgets/link_label.h"
-#include "widgets/qt_translations.h"
-#include "widgets/ui_text.h"
 #include "services/http_answer_reader.h"
 #include "services/service_ids.h"
 #include "services/update_dialog.h"
 #include "services/update_request.h"
-#include "tools/local_http_server.h"
 #include "tests/services/services_fixture.h"
 #include "tests/support/scripted_prompt.h"
+#include "tools/local_http_server.h"
+#include "widgets/link_label.h"
+#include "widgets/qt_translations.h"
+#include "widgets/ui_text.h"
 
 namespace {
 
@@ -73,9 +73,7 @@ TEST_P(UpdateAnswers, GiveTheirStateAndText) {
     EXPECT_EQ(message.text, platform::LoadString(services::kStringCannotConnect));
   EXPECT_LT(longestStallMs, kShortTimeoutMs / 2);  // waiting for the network would stall it all along
   ASSERT_EQ(server.requests.size(), c.behaviour == Behaviour::Redirect ? 2 : 1);
-  if (c.behaviour == Behaviour::Redirect) {
-    EXPECT_TRUE(server.requests[1].startsWith("GET /moved HTTP/1.1\r\n"));
-  }
+  if (c.behaviour == Behaviour::Redirect) { EXPECT_TRUE(server.requests[1].startsWith("GET /moved HTTP/1.1\r\n")); }
   const QByteArray request = server.requests[0];
   EXPECT_TRUE(request.startsWith("POST /cgi-bin/update.cgi HTTP/1.1\r\n")) << request.toStdString();
   EXPECT_TRUE(request.toLower().contains("\r\ncontent-type: application/x-www-form-urlencoded\r\n"));
@@ -86,18 +84,19 @@ constexpr int kNewer = CUpdateDialog::kNewer, kCurrent = CUpdateDialog::kCurrent
 constexpr int kNewText = services::kStringNewVersion, kCurrentText = services::kStringVersionCurrent;
 constexpr int kWaitText = services::kStringUpdateWait;  // a failure leaves the text as it was
 
-INSTANTIATE_TEST_SUITE_P(Endpoint, UpdateAnswers,
-                         ::testing::Values(EndpointCase{"Upper", Behaviour::Answer, 200, "FALSE", kNewer, kNewText},
-                                           EndpointCase{"Lower", Behaviour::Answer, 200, "false\n", kNewer, kNewText},
-                                           EndpointCase{"True", Behaviour::Answer, 200, "TRUE", kCurrent, kCurrentText},
-                                           EndpointCase{"Fals", Behaviour::Answer, 200, "FALS", kCurrent, kCurrentText},
-                                           EndpointCase{"Http404", Behaviour::Answer, 404, "FALSE", kFailed, kWaitText},
-                                           EndpointCase{"Chunked", Behaviour::Chunked, 200, "FALSE", kNewer, kNewText},
-                                           EndpointCase{"Redirect", Behaviour::Redirect, 200, "FALSE", kNewer, kNewText},
-                                           EndpointCase{"Endless", Behaviour::Endless, 200, "FaLsE ", kNewer, kNewText},
-                                           EndpointCase{"EndlessHead", Behaviour::EndlessHead, 200, "", kFailed, kWaitText},
-                                           EndpointCase{"Silent", Behaviour::Silent, 200, "", kFailed, kWaitText}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Endpoint, UpdateAnswers,
+    ::testing::Values(EndpointCase{"Upper", Behaviour::Answer, 200, "FALSE", kNewer, kNewText},
+                      EndpointCase{"Lower", Behaviour::Answer, 200, "false\n", kNewer, kNewText},
+                      EndpointCase{"True", Behaviour::Answer, 200, "TRUE", kCurrent, kCurrentText},
+                      EndpointCase{"Fals", Behaviour::Answer, 200, "FALS", kCurrent, kCurrentText},
+                      EndpointCase{"Http404", Behaviour::Answer, 404, "FALSE", kFailed, kWaitText},
+                      EndpointCase{"Chunked", Behaviour::Chunked, 200, "FALSE", kNewer, kNewText},
+                      EndpointCase{"Redirect", Behaviour::Redirect, 200, "FALSE", kNewer, kNewText},
+                      EndpointCase{"Endless", Behaviour::Endless, 200, "FaLsE ", kNewer, kNewText},
+                      EndpointCase{"EndlessHead", Behaviour::EndlessHead, 200, "", kFailed, kWaitText},
+                      EndpointCase{"Silent", Behaviour::Silent, 200, "", kFailed, kWaitText}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // After a failure OK asks again; after an answer OK closes without asking; a second OK during a request
 // is ignored. (The server setting here names host and port without a scheme.)
@@ -188,9 +187,8 @@ TEST_F(UpdateDialogTest, AnEndlessHeaderLineEndsAtTheSizeLimitOrOnCancel) {
   server.behaviour = Behaviour::EndlessHead;
   services::UpdateRequest request;
   std::vector<int> results;
-  QObject::connect(&request, &services::UpdateRequest::Finished, [&](int result, const QByteArray&) {
-    results.push_back(result);
-  });
+  QObject::connect(&request, &services::UpdateRequest::Finished,
+                   [&](int result, const QByteArray&) { results.push_back(result); });
   QElapsedTimer clock;
   clock.start();
   request.Start(QUrl(server.Base() + "/cgi-bin/update.cgi"), "this=1.0", 10000);
@@ -251,13 +249,15 @@ const QByteArray kLongLine = "HTTP/1.1 200 OK\r\nX: " + QByteArray(100, 'x');
 INSTANTIATE_TEST_SUITE_P(
     Answers, AnswerReader,
     ::testing::Values(
-        ReaderCase{"Length", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef", false, Progress::Complete, 200, "abc"},
+        ReaderCase{"Length", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef", false, Progress::Complete, 200,
+                   "abc"},
         ReaderCase{"LineFeedsOnly", "HTTP/1.0 404 No\nContent-length: 1\n\nz", false, Progress::Complete, 404, "z"},
         ReaderCase{"UntilClosed", "HTTP/1.1 200 OK\r\n\r\nabc", true, Progress::Complete, 200, "abc"},
         ReaderCase{"CutShort", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc", true, Progress::Broken, 0, ""},
         ReaderCase{"BodyAtLimit", "HTTP/1.1 200 OK\r\n\r\n" + QByteArray(100, 'b'), false, Progress::Complete, 200,
                    QByteArray(64, 'b')},
-        ReaderCase{"Chunks", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2;q\r\nab\r\nA\r\n0123456789\r\n0\r\n\r\n",
+        ReaderCase{"Chunks",
+                   "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2;q\r\nab\r\nA\r\n0123456789\r\n0\r\n\r\n",
                    false, Progress::Complete, 200, "ab0123456789"},
         ReaderCase{"DamagedChunk", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nab\r\n", false,
                    Progress::Broken, 0, ""},

@@ -40,7 +40,8 @@ TEST_F(ConfigurationFile, WritesTheExactLinesAndReadsThemBack) {
             "compress_right_center = 60\ncompress_right_threshold = 30\ncompress_right_rate = 2.00\n"
             "compress_right_attack = 0.005000\ncompress_right_release = 1.000000\n"
             "equalizer_left = 25=3.00;1000=4.00;99999=5.00;0;\n"
-            "equalizer_right = " + kDefaultCurveList.substr(0, kDefaultCurveList.size() - 2) + "1;\n");
+            "equalizer_right = " +
+                kDefaultCurveList.substr(0, kDefaultCurveList.size() - 2) + "1;\n");
   settings::ConfigurationModel stored = model;
   Load(text);
   EXPECT_FLOAT_EQ(model.compressorValues[0].rate, 2.35f);
@@ -69,8 +70,9 @@ TEST_F(ConfigurationFile, CurveLinesAccumulateTheirFlagDecidesGatherAndMissingKe
 
 TEST_F(ConfigurationFile, APointWithoutItsGainIsSkippedNotReadFromTheNextPair) {
   // A one-character typo once gave 400 Hz the gain "1000=0" (+1000 dB) and shifted every later pair.
-  Load("equalizer_left = 25=0;63=0;160=0;400=;1000=0;2500=0;6300=0;16000=0;0;\n"
-       "equalizer_right = 25=1;400=;;63=2;16000=3;1;\n");
+  Load(
+      "equalizer_left = 25=0;63=0;160=0;400=;1000=0;2500=0;6300=0;16000=0;0;\n"
+      "equalizer_right = 25=1;400=;;63=2;16000=3;1;\n");
   EXPECT_EQ(model.leftCurve.PointCount(), 7u);
   EXPECT_FALSE(model.leftCurve.gather);
   EXPECT_EQ(model.rightCurve.PointCount(), 3u);
@@ -103,8 +105,12 @@ TEST_F(ConfigFileObject, WhatIsNoConfigurationTextIsRefusedQuicklyAndChangesNoth
   WriteText(configFolder + "/Huge.tvd", "compress_left_center = 1\n" + std::string(2 << 20, '#'));
   model.compressorValues[0].center = 66;
   const auto start = std::chrono::steady_clock::now();
-  for (auto [name, error] : {std::pair{"Missing.tvd", ENOENT}, {"Folder.tvd", EISDIR}, {"Zero.tvd", ENODEV},
-                             {"Pipe.tvd", ENODEV}, {"Sound.tvd", EILSEQ}, {"Huge.tvd", EFBIG}}) {
+  for (auto [name, error] : {std::pair{"Missing.tvd", ENOENT},
+                             {"Folder.tvd", EISDIR},
+                             {"Zero.tvd", ENODEV},
+                             {"Pipe.tvd", ENODEV},
+                             {"Sound.tvd", EILSEQ},
+                             {"Huge.tvd", EFBIG}}) {
     prompt.messages.clear();
     EXPECT_EQ(settings::CConfigFile(selection).Open(name), -error) << name;
     ASSERT_EQ(prompt.messages.size(), 1u) << name;
@@ -120,7 +126,8 @@ TEST_F(ConfigFileObject, AFailedSaveLeavesTheOldFileWholeAndReportsIt) {
   model.leftCurve.SetPoints(std::vector<settings::CurvePoint>(4000, settings::CurvePoint{1000, 1}));
   selection.pending = 1;
   // A file size limit stands in for a full disk (root ignores permissions, but not this).
-  struct rlimit saved {}, limited {};
+  struct rlimit saved {
+  }, limited{};
   ::getrlimit(RLIMIT_FSIZE, &saved);
   limited = {1000, saved.rlim_max};
   auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);

@@ -1,10 +1,11 @@
+#include "settings/curve.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "settings/curve.h"
 #include "settings/equalizer_sampling.h"
 
 namespace {
@@ -82,15 +83,12 @@ TEST(CurveEditing, SetPointComparesWholeDecibelsClampsGathersAndInserts) {
     float gain;
     std::vector<double> gains;
   } cases[] = {
-      {true, 63, 5.0f, {5, 5, 12, -29, 8.25}},
-      {true, 1000, -1.5f, {-4.75, -4.75, 5.25, -36, -1.5}},
+      {true, 63, 5.0f, {5, 5, 12, -29, 8.25}},     {true, 1000, -1.5f, {-4.75, -4.75, 5.25, -36, -1.5}},
       {true, 160, 10.9f, {0, 0, 10, -34, 3.25}},  // the same whole dB: nothing moves, no refit
-      {true, 25, 20.0f, {12, 12, 12, -14, 12}},    // the step is the wanted gain's, before it is held
-      {false, 63, 5.0f, {0, 5, 10, -34, 3.25}},
-      {false, 1000, 3.75f, {0, 0, 10, -34, 3.25}},
+      {true, 25, 20.0f, {12, 12, 12, -14, 12}},   // the step is the wanted gain's, before it is held
+      {false, 63, 5.0f, {0, 5, 10, -34, 3.25}},    {false, 1000, 3.75f, {0, 0, 10, -34, 3.25}},
       {false, 400, -34.5f, {0, 0, 10, -34, 3.25}},  // -34 both, truncated toward zero
-      {false, 400, -40.0f, {0, 0, 10, -36, 3.25}},
-      {true, 100, 20.0f, {0, 0, 12, 10, -34, 3.25}},  // inserted
+      {false, 400, -40.0f, {0, 0, 10, -36, 3.25}}, {true, 100, 20.0f, {0, 0, 12, 10, -34, 3.25}},  // inserted
   };
   for (const auto& c : cases) {
     CCurve curve = CurveWith(start);

@@ -1,3 +1,5 @@
+#include "platform/registry.h"
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -5,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "platform/registry.h"
 #include "tests/settings/settings_fixture.h"
 
 namespace {
@@ -44,9 +45,10 @@ TEST_F(Registry, ValuesKeepTheirTypeAndTextAndAreNeverCut) {
 
 TEST_F(Registry, ADamagedLineCostsOnlyThatLineAndTheDamagedFileIsKept) {
   const std::string path = platform::RegistryFilePath(HKEY_CURRENT_USER);
-  const std::string damaged = "[Software\\Brevalto\\Tonvex]\n\"pending\"=\"1\"\ngarbage line\n\"minimized\"=\"1\"\n"
-                              "\"wide\"=dword:100000003\n[Broken\n\"lost\"=\"x\"\n"
-                              "[Software\\Brevalto\\Tonvex]\n\"device\"=dword:00000003\n";
+  const std::string damaged =
+      "[Software\\Brevalto\\Tonvex]\n\"pending\"=\"1\"\ngarbage line\n\"minimized\"=\"1\"\n"
+      "\"wide\"=dword:100000003\n[Broken\n\"lost\"=\"x\"\n"
+      "[Software\\Brevalto\\Tonvex]\n\"device\"=dword:00000003\n";
   WriteText(path, damaged);
   testing::internal::CaptureStderr();
   EXPECT_EQ(UserValue("pending"), "1");
@@ -119,7 +121,9 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
   // Threads of this process and forked processes write disjoint values at the same time.
   constexpr int kWriters = 4, kValues = 25;
   // Built by append: GCC 12 warns falsely (-Wrestrict) about "literal" + std::string in optimised builds.
-  auto name = [](int writer, int i) { return std::string("w").append(std::to_string(writer)).append("_").append(std::to_string(i)); };
+  auto name = [](int writer, int i) {
+    return std::string("w").append(std::to_string(writer)).append("_").append(std::to_string(i));
+  };
   auto write = [&](int writer) {
     RegistryKey key;
     if (key.Open(HKEY_CURRENT_USER, kProductKey, KEY_WRITE) != 0) return false;
@@ -141,8 +145,7 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
   }
   EXPECT_TRUE(threadsWrote[0] && threadsWrote[1]);
   for (int writer = 0; writer < kWriters; ++writer)
-    for (int i = 0; i < kValues; ++i)
-      EXPECT_EQ(UserValue(name(writer, i)), std::to_string(i));
+    for (int i = 0; i < kValues; ++i) EXPECT_EQ(UserValue(name(writer, i)), std::to_string(i));
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ TEST_F(ShippedPresets, EveryPresetIsStoredFormWithinThePanelsRanges) {
       EXPECT_TRUE(side.attack >= 0.0 && side.attack <= 0.1 && side.release >= 0.01 && side.release <= 1.0) << path;
     }
     for (const settings::CCurve* curve : {&preset.leftCurve, &preset.rightCurve})
-      for (const settings::CurvePoint& point : curve->points) EXPECT_TRUE(point.gain >= -36 && point.gain <= 12) << path;
+      for (const settings::CurvePoint& point : curve->points)
+        EXPECT_TRUE(point.gain >= -36 && point.gain <= 12) << path;
   }
   EXPECT_TRUE(prompt.messages.empty());
 }

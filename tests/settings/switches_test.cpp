@@ -107,13 +107,14 @@ TEST_F(Switches, InterfaceLanguageFromTheMachineKeyElseTheLocale) {
     const char* lang;
     int expected;
   };
-  for (const Case& c : {Case{"", "", "", "pt_BR.UTF-8", 22}, Case{"", "", "pt_PT.UTF-8", "en_US.UTF-8", 22},
-                        Case{"", "", "en_GB.UTF-8", "pt_BR.UTF-8", 9}, Case{"pt_BR:en", "", "", "en_US.UTF-8", 22},
-                        Case{"en:pt", "", "", "pt_BR.UTF-8", 9}, Case{"", "C.UTF-8", "pt_BR", "", 9},
-                        Case{"", "", "", "", 9}}) {
+  for (const Case& c :
+       {Case{"", "", "", "pt_BR.UTF-8", 22}, Case{"", "", "pt_PT.UTF-8", "en_US.UTF-8", 22},
+        Case{"", "", "en_GB.UTF-8", "pt_BR.UTF-8", 9}, Case{"pt_BR:en", "", "", "en_US.UTF-8", 22},
+        Case{"en:pt", "", "", "pt_BR.UTF-8", 9}, Case{"", "C.UTF-8", "pt_BR", "", 9}, Case{"", "", "", "", 9}}) {
     const char* values[] = {c.language, c.all, c.messages, c.lang};
     for (int i = 0; i < 4; ++i) ::setenv(names[i], values[i], 1);
-    EXPECT_EQ(settings::LoadUiLanguage(), c.expected) << c.language << "|" << c.all << "|" << c.messages << "|" << c.lang;
+    EXPECT_EQ(settings::LoadUiLanguage(), c.expected)
+        << c.language << "|" << c.all << "|" << c.messages << "|" << c.lang;
   }
   ::setenv("LANG", "pt_BR.UTF-8", 1);
   for (auto [stored, language] : {std::pair{"22", 22}, {"22abc", 22}, {"278", 22}, {"23", 9}, {"x", 9}, {"9", 9}}) {

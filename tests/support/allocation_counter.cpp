@@ -22,9 +22,7 @@ void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
   try {
     return operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
+  } catch (const std::bad_alloc&) { return nullptr; }
 }
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }

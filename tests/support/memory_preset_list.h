@@ -24,8 +24,10 @@ class MemoryPresetList : public settings::PresetList {
   void Delete(int index) override {
     if (!Valid(index)) return;
     items.erase(items.begin() + index);
-    if (selected == index) selected = -1;
-    else if (selected > index) --selected;
+    if (selected == index)
+      selected = -1;
+    else if (selected > index)
+      --selected;
   }
   int Selected() const override { return selected; }
   void Select(int index) override { selected = Valid(index) ? index : -1; }

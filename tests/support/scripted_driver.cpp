@@ -103,11 +103,8 @@ bool ScriptedDriver::Control(uint32_t code, void* output, uint32_t outputBytes, 
       *bytesReturned = static_cast<uint32_t>(step.data.size());
       ++delivered_;
       break;
-    case Kind::Stop:
-      *bytesReturned = engine::kReadStopped;
-      break;
-    case Kind::Barrier:
-      break;
+    case Kind::Stop: *bytesReturned = engine::kReadStopped; break;
+    case Kind::Barrier: break;
   }
   UpdateEventLocked();
   return true;

@@ -37,8 +37,8 @@ class ScriptedDriver : public engine::IDriverOpener {
   void Poke();
   size_t Pending();
 
-  bool available = true;       // Open fails (no driver) when false
-  bool registerFails = false;  // the event registration request fails
+  bool available = true;          // Open fails (no driver) when false
+  bool registerFails = false;     // the event registration request fails
   bool readsOnItsThread = false;  // offers to have its data read on its own thread: Deliver's caller
   // The driver's own thread at work: calls the reader registered through the device, if any; false if none.
   bool Deliver();

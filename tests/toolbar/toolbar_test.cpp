@@ -4,13 +4,13 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QMainWindow>
-#include <tuple>
 #include <map>
+#include <tuple>
 
+#include "services/command_ids.h"
 #include "services/toolbar/customize_dialog.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/toolbar/preset_combo_box.h"
-#include "services/command_ids.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "tests/support/memory_preset_list.h"
 #include "tests/support/registry_sandbox.h"
@@ -81,7 +81,10 @@ TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
       {"About up", -1, 8, -1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"first cannot go up", -1, 0, -1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"last cannot go down", -1, 8, 1, {kOpen, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
-      {"a second separator after Open", kSep, 0, 0,
+      {"a second separator after Open",
+       kSep,
+       0,
+       0,
        {kOpen, kSep, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"remove the preset list", -1, 5, 9, {kOpen, kSep, kSel, kSave, kSep, kSep, kConfig, kAbout, kSep}},
   };
@@ -89,9 +92,12 @@ TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
     SCOPED_TRACE(step.what);
     if (step.availableCommand >= 0) dialog.Available()->setCurrentRow(RowOf(dialog.Available(), step.availableCommand));
     dialog.Current()->setCurrentRow(step.currentRow);
-    if (step.move == 0) dialog.Add();
-    else if (step.move == 9) dialog.Remove();
-    else dialog.Move(step.move);
+    if (step.move == 0)
+      dialog.Add();
+    else if (step.move == 9)
+      dialog.Remove();
+    else
+      dialog.Move(step.move);
     EXPECT_EQ(frame.Shown(), step.expected);
     EXPECT_EQ(dialog.Current()->count(), static_cast<int>(step.expected.size()));
   }
@@ -123,10 +129,10 @@ TEST_F(ToolbarTest, CustomizedLayoutSurvivesARestart) {
 TEST_F(ToolbarTest, DamagedStoredLayoutKeepsTheResourceButtons) {
   const std::pair<std::string, Commands> cases[] = {
       {"nonsense", kInitial},
-      {"0 3 57601", kInitial},                           // no such text option
+      {"0 3 57601", kInitial},  // no such text option
       {"0 1 57601 x", kInitial},
       {"0 1 57601 99999 57601 0 1046", {kOpen, kSep, kList}},  // unknown and repeated commands dropped
-      {"1 2", {}},                                      // the user took every button off
+      {"1 2", {}},                                             // the user took every button off
   };
   for (const auto& [text, expected] : cases) {
     SCOPED_TRACE(text);
@@ -145,8 +151,8 @@ TEST(PresetComboBox, BehavesAsTheDropDownListTheSelectionCodeExpects) {
   // Add, Insert at an index, Delete or Select; the selection moves with its item, and deleting the
   // selected item leaves nothing selected.
   const std::tuple<char, int, const char*> steps[] = {
-      {'a', 0, "Flat"}, {'a', 0, "Rock"}, {'s', 1, ""},  {'i', 0, "*Custom"}, {'i', -1, "Pop"}, {'i', 9, "Jazz"},
-      {'d', 0, ""},     {'d', 1, ""},     {'s', 7, ""},  {'s', 2, ""},        {'d', 5, ""}};
+      {'a', 0, "Flat"}, {'a', 0, "Rock"}, {'s', 1, ""}, {'i', 0, "*Custom"}, {'i', -1, "Pop"}, {'i', 9, "Jazz"},
+      {'d', 0, ""},     {'d', 1, ""},     {'s', 7, ""}, {'s', 2, ""},        {'d', 5, ""}};
   for (const auto& [op, index, text] : steps) {
     SCOPED_TRACE(testing::Message() << op << index);
     for (settings::PresetList* list : std::initializer_list<settings::PresetList*>{&combo, &model}) {

@@ -13,8 +13,8 @@
 #include "platform/registry.h"
 #include "platform/string_table.h"
 #include "services/toolbar/customize_dialog.h"
-#include "services/toolbar/preset_combo_box.h"
 #include "services/toolbar/main_toolbar.h"
+#include "services/toolbar/preset_combo_box.h"
 #include "services/toolbar/toolbar_ex.h"
 
 namespace {
