@@ -67,7 +67,7 @@ bool VirtualDeviceSession::Begin(const platform::InstanceLock& lock, const std::
   }
   lockFd_ = lock.Descriptor();
   bool guarded = false;
-  for (platform::GuardianLink& guardian : guardians_) guarded |= StartGuardian(guardian);
+  for (size_t index = 0; index < guardians_.size(); ++index) guarded |= StartGuardian(index);
   if (!guarded) {
     *error = "no guardian for the desktop's sound (" + guardians_[0].ErrorText() + ")";
     return false;
@@ -75,8 +75,13 @@ bool VirtualDeviceSession::Begin(const platform::InstanceLock& lock, const std::
   return true;
 }
 
-bool VirtualDeviceSession::StartGuardian(platform::GuardianLink& guardian) {
-  if (!guardian.Start(platform::ExecutableBesideSelf("tonvex-guardian"), lockFd_, kGuardName)) return false;
+bool VirtualDeviceSession::StartGuardian(size_t index) {
+  platform::GuardianLink& guardian = guardians_[index];
+  const std::string executable = platform::ExecutableBesideSelf("tonvex-guardian");
+  const bool ownScope = index == 0 && !ownScope_.empty();
+  if (!(ownScope && guardian.Start(executable, lockFd_, kGuardName, ownScope_)) &&
+      !guardian.Start(executable, lockFd_, kGuardName))
+    return false;
   guardian.Send("previous " + handBack_.previousDefault);
   guardian.Send("output " + handBack_.output);
   return true;
@@ -84,8 +89,12 @@ bool VirtualDeviceSession::StartGuardian(platform::GuardianLink& guardian) {
 
 void VirtualDeviceSession::KeepGuarded() {
   if (handBack_.output.empty()) return;  // not begun, or ended
-  for (platform::GuardianLink& guardian : guardians_)
-    if (!guardian.Alive()) StartGuardian(guardian);
+  for (size_t index = 0; index < guardians_.size(); ++index) {
+    if (guardians_[index].Alive()) continue;
+    // A guardian only exits by itself once our end closes: this one was refused by the service manager.
+    if (guardians_[index].ExitedByItself()) ownScope_.clear();
+    StartGuardian(index);
+  }
 }
 
 void VirtualDeviceSession::HandBack() { HandBackDefault(control_, handBack_); }

@@ -2,6 +2,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "audio/pulse_driver.h"
 #include "platform/guardian_link.h"
@@ -33,7 +34,8 @@ bool RemoveVirtualSinks(platform::PulseConnection& connection);
 // guardians (tonvex-guardian beside the executable), each of which puts the default sink back and removes the
 // virtual sink when this process ends in any way, so the desktop is restored even when this process and one
 // guardian are killed together; KeepGuarded replaces a guardian that died. A normal end does the same in
-// order: HandBack before the engine stops, End after it.
+// order: HandBack before the engine stops, End after it. Where the user's service manager runs, the first
+// guardian lives in a scope of its own, so even a kill of this process's whole scope leaves one behind.
 class VirtualDeviceSession {
  public:
   explicit VirtualDeviceSession(platform::PulseConnection& control) : control_(control) {}
@@ -50,10 +52,12 @@ class VirtualDeviceSession {
   void End();
 
  private:
-  bool StartGuardian(platform::GuardianLink& guardian);
+  bool StartGuardian(size_t index);
 
   platform::PulseConnection& control_;
   std::array<platform::GuardianLink, 2> guardians_;
+  // Empty once a guardian started through it exited: the service manager would not take it.
+  std::vector<std::string> ownScope_ = platform::OwnScopeLauncher();
   int lockFd_ = -1;
   DesktopHandBack handBack_;
   VirtualSinkFormat format_;

@@ -4,11 +4,13 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 
@@ -18,7 +20,8 @@ namespace platform {
 
 GuardianLink::~GuardianLink() { Finish(); }
 
-bool GuardianLink::Start(const std::string& executable, int keepFd, const std::string& name) {
+bool GuardianLink::Start(const std::string& executable, int keepFd, const std::string& name,
+                         const std::vector<std::string>& launcher) {
   if (pid_ > 0) return true;
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
@@ -40,16 +43,21 @@ bool GuardianLink::Start(const std::string& executable, int keepFd, const std::s
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setsigdefault(&attributes, &all);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  const std::string& shown = name.empty() ? executable : name;
-  char* argv[] = {const_cast<char*>(shown.c_str()), nullptr};
+  std::vector<char*> argv;
+  for (const std::string& word : launcher) argv.push_back(const_cast<char*>(word.c_str()));
+  const std::string& shown = name.empty() || !launcher.empty() ? executable : name;
+  argv.push_back(const_cast<char*>(shown.c_str()));
+  argv.push_back(nullptr);
   pid_t pid = -1;
-  const int failed = posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv, environ);
+  const int failed = launcher.empty()
+                         ? posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environ)
+                         : posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(ends[1]);
   if (failed != 0) {
     close(ends[0]);
-    error_ = executable + ": " + std::strerror(failed);
+    error_ = std::string(argv[0]) + ": " + std::strerror(failed);
     return false;
   }
   pid_ = pid;
@@ -61,6 +69,7 @@ bool GuardianLink::Alive() {
   if (pid_ <= 0) return false;
   int status = 0;
   if (waitpid(pid_, &status, WNOHANG) == 0) return true;
+  exitedByItself_ = WIFEXITED(status);
   close(socket_);
   socket_ = -1;
   pid_ = -1;
@@ -106,6 +115,16 @@ std::string ExecutableBesideSelf(const std::string& name) {
   if (length <= 0) return name;
   std::string path(self, size_t(length));
   return path.substr(0, path.rfind('/') + 1) + name;
+}
+
+std::vector<std::string> OwnScopeLauncher() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat manager;
+  if (!runtime || stat((std::string(runtime) + "/systemd/private").c_str(), &manager) != 0 ||
+      !S_ISSOCK(manager.st_mode))
+    return {};
+  // systemd-run execs the command in the new scope, so the socket and the kept descriptor go with it.
+  return {"systemd-run", "--user", "--scope", "--quiet", "--collect", "--description=Tonvex guardian", "--"};
 }
 
 }  // namespace platform

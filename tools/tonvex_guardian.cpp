@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "audio/virtual_device_session.h"
@@ -23,8 +24,13 @@ constexpr int kConnectMs = 1500;
 
 }  // namespace
 
-int main() {
-  // The kernel's name comes from the file's; argv[0] was set by the program that started this one.
+int main(int, char** argv) {
+  // Started through a launcher, argv[0] is this file's path: start again under the guardian's own name (the
+  // same process, so the socket and the kept lock stay). The kernel's name comes from the file's.
+  if (!argv[0] || std::strcmp(argv[0], audio::kGuardName) != 0) {
+    char* named[] = {const_cast<char*>(audio::kGuardName), nullptr};
+    execv("/proc/self/exe", named);
+  }
   prctl(PR_SET_NAME, audio::kGuardName, 0, 0, 0);
   // Hang-ups and interrupts are meant for the program; this process must outlive them.
   signal(SIGHUP, SIG_IGN);

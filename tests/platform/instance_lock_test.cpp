@@ -48,7 +48,8 @@ TEST_F(InstanceLockTest, ALockKeptByADeadHoldersHelperIsWaitedForBriefly) {
 }
 
 // The guardian must see our end close, keep the lock until it is done, and be out of reach of the
-// terminal's signals: its own session, nothing blocked (the program blocks its stop signals).
+// terminal's signals: its own session, nothing blocked (the program blocks its stop signals). All of that
+// holds when it is started through a launcher that execs it (env here, systemd-run on a desktop).
 TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessionUnblocked) {
   const std::string script = folder_ + "/guardian.sh", seen = folder_ + "/seen";
   std::ofstream(script) << "#!/bin/sh\n"
@@ -68,7 +69,7 @@ TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessio
   InstanceLock lock(path_);
   ASSERT_EQ(lock.Acquire(), Result::kAcquired);
   GuardianLink guardian;
-  ASSERT_TRUE(guardian.Start(script, lock.Descriptor())) << guardian.ErrorText();
+  ASSERT_TRUE(guardian.Start(script, lock.Descriptor(), "", {"env", "--"})) << guardian.ErrorText();
   pthread_sigmask(SIG_SETMASK, &old, nullptr);
   EXPECT_TRUE(guardian.Send("previous speakers"));
   lock.Release();
@@ -84,6 +85,7 @@ TEST_F(InstanceLockTest, TheGuardianHoldsTheLockUntilItEndsAndRunsInItsOwnSessio
   EXPECT_EQ(blocked, "0000000000000000");
   EXPECT_EQ(InstanceLock(path_).Acquire(0), Result::kAcquired);
   EXPECT_FALSE(GuardianLink().Start(folder_ + "/missing"));
+  EXPECT_FALSE(GuardianLink().Start(script, -1, "", {"no-such-launcher"}));
 }
 
 // A guardian killed while the program runs is seen as gone at once (and reaped), and a new one starts in its
@@ -108,12 +110,19 @@ TEST_F(InstanceLockTest, AKilledGuardianIsSeenGoneAndReplacedUnderItsName) {
     if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   EXPECT_TRUE(gone);
+  EXPECT_FALSE(guardian.ExitedByItself()) << "killed";
   EXPECT_FALSE(guardian.Send("output speakers"));
   EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);  // reaped already: no zombie left behind
   ASSERT_TRUE(guardian.Start("/bin/sh", -1, "brevalto-guard"));
   EXPECT_NE(guardian.Pid(), pid);
   EXPECT_TRUE(guardian.Alive());
   EXPECT_TRUE(guardian.Finish(5000));  // our end closed: the shell reads the end of its input and exits 0
+
+  // A launcher that refuses to start it (false exits at once) is told from a kill.
+  ASSERT_TRUE(guardian.Start("/bin/sh", -1, "", {"false"}));
+  for (int waited = 0; waited < 5000 && guardian.Alive(); waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(guardian.ExitedByItself());
 }
 
 }  // namespace
