@@ -45,7 +45,7 @@ void RunChain(benchmark::State& state, bool analysisPending) {
     std::copy(source[block][0].Data(), source[block][0].Data() + kFrames, left.Data());
     std::copy(source[block][1].Data(), source[block][1].Data() + kFrames, right.Data());
     if (analysisPending) {
-      p.monitor.side = engine::kSideBoth;
+      p.monitor.side = engine::MonitorSide::kBoth;
       p.monitor.request = 1;
     }
     chain.Run(buffers, 2);

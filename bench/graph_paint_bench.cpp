@@ -56,7 +56,7 @@ void BM_Limiter(benchmark::State& state) {
 BENCHMARK(BM_Limiter)->Unit(benchmark::kMicrosecond);
 
 struct SteadySource : graphs::IMonitorSource {
-  void PostRequest(int) override {}
+  void PostRequest(engine::MonitorSide) override {}
   bool TakeReply(graphs::MonitorReading& reading) override {
     reading.bands = {40, 60, 75, 85, 93, 99, 50, 15};
     reading.total = 97;
@@ -70,7 +70,7 @@ void BM_MonitorWhole(benchmark::State& state) {
   SteadySource source;
   graphs::GraphMonitor graph(nullptr, source);
   graph.resize(kMonitorWidth, kHeight);
-  graph.SetSide(1027);
+  graph.SetSide(engine::MonitorSide::kBoth);
   graph.Tick();
   Paint(state, graph);
 }
@@ -81,7 +81,7 @@ void BM_MonitorTick(benchmark::State& state) {
   SteadySource source;
   graphs::GraphMonitor graph(nullptr, source);
   graph.resize(kMonitorWidth, kHeight);
-  graph.SetSide(1027);
+  graph.SetSide(engine::MonitorSide::kBoth);
   // The meters' areas: the plot less 2 pixels left, top and right, and the Sat bar's inside.
   const QRegion meters = QRegion(26, 22, 284, 192) + QRegion(326, 22, 22, 192);
   QImage image(graph.size(), QImage::Format_RGB32);

@@ -59,10 +59,10 @@ bool CLevelAnalysis::Publish(const Reading& reading) {
 void CLevelAnalysis::Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate) {
   if (!exchange_.request.load(std::memory_order_acquire)) return;
   if (buffer.Count() <= 0) return;
-  const int side = exchange_.side.load();
-  if (side != kSideLeft && side != kSideRight && side != kSideBoth) return;
-  if (side != kSideBoth) {
-    const bool wanted = (channel == 0 && side == kSideLeft) || (channel == 1 && side == kSideRight) || channels == 1;
+  const MonitorSide side = exchange_.side.load();
+  if (side != MonitorSide::kBoth) {
+    const bool wanted =
+        (channel == 0 && side == MonitorSide::kLeft) || (channel == 1 && side == MonitorSide::kRight) || channels == 1;
     if (!wanted) return;
   }
 
@@ -81,7 +81,7 @@ void CLevelAnalysis::Analyse(const CSignalBuffer& buffer, int channel, int chann
   }
 
   Reading reading = Measure(buffer);
-  if (side != kSideBoth || channels == 1) {
+  if (side != MonitorSide::kBoth || channels == 1) {
     // A half-finished Both reading is void once the side changed or a mono block came: left pending, it
     // would later be averaged with a channel of another moment or another stream.
     exchange_.secondPending = 0;
@@ -117,16 +117,9 @@ int CopyReading(const MonitorExchange& exchange, bool amplificator, double* band
 }
 }  // namespace
 
-void PostMonitorRequest(ProcessingParameters& parameters, int side) {
+void PostMonitorRequest(ProcessingParameters& parameters, MonitorSide side) {
   parameters.monitor.side = side;
   parameters.monitor.request.store(1, std::memory_order_release);
-}
-
-int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side) {
-  PostMonitorRequest(parameters, side);
-  if (parameters.monitor.reply.Wait(kMonitorWaitMs) != platform::kWaitSignalled) return NoReading(bands, total);
-  platform::Guard guard(parameters.monitor.resultsLock);
-  return CopyReading(parameters.monitor, parameters.amplificator, bands, total);
 }
 
 int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* total) {
@@ -138,10 +131,6 @@ int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* to
   const int answered = CopyReading(exchange, parameters.amplificator, bands, total);
   exchange.resultsLock.Leave();
   return answered;
-}
-
-int GetMonitorLevels(double* bands, double* total, int side) {
-  return GetMonitorLevels(Parameters(), bands, total, side);
 }
 
 }  // namespace engine

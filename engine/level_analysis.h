@@ -35,18 +35,11 @@ class CLevelAnalysis {
   Reading first_;  // the first channel's reading while side Both waits for the second
 };
 
-// The monitor's side: asks for one reading of `side` and waits up to kMonitorWaitMs for the processing
-// thread. Returns 1 with the levels (+20 dB with the amplifier), or 0 with zeros on a time-out; the request
-// then stays pending, so the next call returns at once with that late answer.
-inline constexpr uint32_t kMonitorWaitMs = 80;
-int GetMonitorLevels(ProcessingParameters& parameters, double* bands, double* total, int side);
-int GetMonitorLevels(double* bands, double* total, int side);
-
-// The same exchange for a caller that must never wait (the monitor graph's timer): PostMonitorRequest
-// asks for a reading of `side`; TakeMonitorReply, called a timer period later, gives the answer if the
-// processing thread has stored it since (1, with the amplifier's offset as above), or zeros (0). An
-// unanswered request stays pending, so the answer is collected by a later take.
-void PostMonitorRequest(ProcessingParameters& parameters, int side);
+// The monitor's exchange with the processing thread, for a caller that must never wait (the monitor graph's
+// timer): PostMonitorRequest asks for a reading of `side`; TakeMonitorReply, called a timer period later,
+// gives the answer if the processing thread has stored it since (1, with the levels +20 dB with the
+// amplifier), or zeros (0). An unanswered request stays pending, so the answer is collected by a later take.
+void PostMonitorRequest(ProcessingParameters& parameters, MonitorSide side);
 int TakeMonitorReply(ProcessingParameters& parameters, double* bands, double* total);
 
 }  // namespace engine

@@ -63,17 +63,4 @@ ProcessingParameters& Parameters() {
   return parameters;
 }
 
-void SetEqualizerBandGain(int band, double gainDb, int channel) {
-  Parameters().SetEqualizerBandGain(band, gainDb, channel);
-}
-
-void SetCompressorChannel(int thresholdDbSpl, double rate, double attack, double release, int centerDbSpl,
-                          int channel) {
-  Parameters().SetCompressorChannel(thresholdDbSpl, rate, attack, release, centerDbSpl, channel);
-}
-
-void SetLimiterChannel(int levelDbSpl, int channel, double attack, double release) {
-  Parameters().SetLimiterChannel(levelDbSpl, channel, attack, release);
-}
-
 }  // namespace engine

@@ -12,10 +12,8 @@ inline constexpr int kChannels = 2;  // the chain holds state for left (0) and r
 inline constexpr int kBandCount = 8;
 inline constexpr std::array<int, kBandCount> kBandFrequencies = {25, 63, 160, 400, 1000, 2500, 6300, 16000};
 
-// Side choices, stored as the ids of the panels' radio buttons; also select the monitored channel.
-inline constexpr int kSideLeft = 1025;
-inline constexpr int kSideRight = 1026;
-inline constexpr int kSideBoth = 1027;
+// The channel the level monitor reads: one side, or both in turn.
+enum class MonitorSide : uint8_t { kLeft, kRight, kBoth };
 
 // Full scale (amplitude 1.0) in dB SPL, and with an external amplifier connected.
 inline constexpr double kFullScaleDbSpl = 96.0;
@@ -114,7 +112,7 @@ struct VolumeSettings {
 // A one-reading exchange between the monitor (asks, waits up to 80 ms) and the processing thread (answers).
 struct MonitorExchange {
   std::atomic<uint8_t> request{0};
-  std::atomic<int> side{kSideLeft};
+  std::atomic<MonitorSide> side{MonitorSide::kLeft};
   std::atomic<uint8_t> secondPending{0};
   platform::Event reply{platform::Event::Mode::AutoReset};
   // Results: written by the processing thread, read by the monitor; `resultsLock` keeps a late answer
@@ -146,9 +144,5 @@ struct ProcessingParameters {
 
 // The process-wide blocks that the application's panels and its engine share.
 ProcessingParameters& Parameters();
-
-void SetEqualizerBandGain(int band, double gainDb, int channel);
-void SetCompressorChannel(int thresholdDbSpl, double rate, double attack, double release, int centerDbSpl, int channel);
-void SetLimiterChannel(int levelDbSpl, int channel, double attack, double release);
 
 }  // namespace engine

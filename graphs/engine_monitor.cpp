@@ -9,7 +9,7 @@ static_assert(kMonitorBands == engine::kBandCount);
 CEngineMonitor::CEngineMonitor(engine::CDspMain& dsp, engine::ProcessingParameters& parameters)
     : dsp_(dsp), parameters_(parameters) {}
 
-void CEngineMonitor::PostRequest(int side) { engine::PostMonitorRequest(parameters_, side); }
+void CEngineMonitor::PostRequest(engine::MonitorSide side) { engine::PostMonitorRequest(parameters_, side); }
 
 bool CEngineMonitor::TakeReply(MonitorReading& reading) {
   return engine::TakeMonitorReply(parameters_, reading.bands.data(), &reading.total) != 0;

@@ -11,7 +11,7 @@ class CEngineMonitor : public IMonitorSource {
  public:
   CEngineMonitor(engine::CDspMain& dsp, engine::ProcessingParameters& parameters);
 
-  void PostRequest(int side) override;
+  void PostRequest(engine::MonitorSide side) override;
   bool TakeReply(MonitorReading& reading) override;
   MonitorOutputFormat OutputFormat() override;
   std::array<int, 2> LimiterLevels() override;

@@ -12,8 +12,7 @@
 
 namespace graphs {
 
-using engine::kSideLeft;
-using engine::kSideRight;
+using engine::MonitorSide;
 
 namespace {
 constexpr QRgb kLow = qRgb(250, 250, 0);         // segments below 20 dB
@@ -48,11 +47,11 @@ void GraphMonitor::LayoutChanged() {
   satInner_ = {sat_.left + 2, sat_.top + 2, sat_.right - 2, sat_.bottom};
 }
 
-void GraphMonitor::SetSide(int side) {
+void GraphMonitor::SetSide(MonitorSide side) {
   side_ = side;
   const std::array<int, 2> levels = source_.LimiterLevels();
-  leftMarker_ = side == kSideRight ? -1 : levels[0];
-  rightMarker_ = side == kSideLeft ? -1 : levels[1];
+  leftMarker_ = side == MonitorSide::kRight ? -1 : levels[0];
+  rightMarker_ = side == MonitorSide::kLeft ? -1 : levels[1];
   caption_.clear();
   // An answer still waiting was asked for the old side.
   MonitorReading stale;
@@ -124,8 +123,8 @@ double GraphMonitor::SegmentLevel(int r) const {
 
 // The Sat bar turns orange from 2 dB below the limit shown: the larger one when both sides are shown.
 int GraphMonitor::SatMarker() const {
-  if (side_ == kSideLeft) return leftMarker_;
-  if (side_ == kSideRight) return rightMarker_;
+  if (side_ == MonitorSide::kLeft) return leftMarker_;
+  if (side_ == MonitorSide::kRight) return rightMarker_;
   return std::max(leftMarker_, rightMarker_);
 }
 

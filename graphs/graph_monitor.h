@@ -17,9 +17,9 @@ class GraphMonitor : public CGraphFrame {
 
   GraphMonitor(QWidget* parent, IMonitorSource& source);
 
-  // Chooses the side shown (1025 left, 1026 right, 1027 both), takes the markers from the limiter's
+  // Chooses the side shown, takes the markers from the limiter's
   // levels, and restarts the 100 ms timer.
-  void SetSide(int side);
+  void SetSide(engine::MonitorSide side);
   // One timer tick: takes the reply, asks again, repaints the meters (and the caption when it changes).
   // Public so tests and the benchmark can step the graph.
   void Tick();
@@ -50,8 +50,8 @@ class GraphMonitor : public CGraphFrame {
   IMonitorSource& source_;
   QBasicTimer timer_;
   bool ticking_ = false;  // SetSide has started the meter
-  int side_ = 1025;       // left
-  int leftMarker_ = -1;   // limit shown as the marker, -1 = none
+  engine::MonitorSide side_ = engine::MonitorSide::kLeft;
+  int leftMarker_ = -1;  // limit shown as the marker, -1 = none
   int rightMarker_ = -1;
   QString caption_;
   MonitorReading reading_;

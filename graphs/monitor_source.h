@@ -1,6 +1,8 @@
 #pragma once
 #include <array>
 
+#include "engine/processing_parameters.h"
+
 namespace graphs {
 
 inline constexpr int kMonitorBands = 8;
@@ -23,8 +25,8 @@ struct MonitorOutputFormat {
 class IMonitorSource {
  public:
   virtual ~IMonitorSource() = default;
-  // Asks the processing thread for a reading of `side` (1025 left, 1026 right, 1027 both).
-  virtual void PostRequest(int side) = 0;
+  // Asks the processing thread for a reading of `side`.
+  virtual void PostRequest(engine::MonitorSide side) = 0;
   // The answer to the last request if the processing thread has given it (true), else zeros (false).
   virtual bool TakeReply(MonitorReading& reading) = 0;
   // The output's format while it is open; channels 0 while it is closed.

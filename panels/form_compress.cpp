@@ -71,7 +71,7 @@ CFormCompress::CFormCompress(PanelState& state, QWidget* parent) : CFormBase(sta
 
 void CFormCompress::InitialUpdate() {
   CFormBase::InitialUpdate();
-  if (SameOnOpening(Values()[0], Values()[1])) state_.compressorSide = engine::kSideBoth;
+  if (SameOnOpening(Values()[0], Values()[1])) state_.compressorSide = kSideBoth;
   CheckSide(sides_, state_.compressorSide);
   ShowRecord(Values()[ShownChannel(state_.compressorSide)]);
   busy_ = false;
@@ -132,7 +132,7 @@ void CFormCompress::OnSlider() {
 void CFormCompress::OnSide(int side) {
   const int previous = state_.compressorSide;
   state_.compressorSide = side;
-  if (side != engine::kSideBoth) {
+  if (side != kSideBoth) {
     ShowRecord(Values()[ShownChannel(side)]);
     return;
   }

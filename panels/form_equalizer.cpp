@@ -63,14 +63,14 @@ CFormEqualizer::CFormEqualizer(PanelState& state, QWidget* parent) : CFormBase(s
 
 void CFormEqualizer::InitialUpdate() {
   CFormBase::InitialUpdate();
-  if (LeftCurve().SameAs(RightCurve())) state_.equalizerSide = engine::kSideBoth;
+  if (LeftCurve().SameAs(RightCurve())) state_.equalizerSide = kSideBoth;
   CheckSide(sides_, state_.equalizerSide);
   Refresh(ShownCurve());
   ClampToSliders();
 }
 
 settings::CCurve& CFormEqualizer::ShownCurve() {
-  return state_.equalizerSide == engine::kSideRight ? RightCurve() : LeftCurve();
+  return state_.equalizerSide == kSideRight ? RightCurve() : LeftCurve();
 }
 
 void CFormEqualizer::Refresh(settings::CCurve& curve) {
@@ -91,8 +91,8 @@ void CFormEqualizer::Refresh(settings::CCurve& curve) {
 // (a change of the curve, so the configuration is marked modified).
 void CFormEqualizer::ClampToSliders() {
   std::vector<settings::CCurve*> curves;
-  if (state_.equalizerSide != engine::kSideRight) curves.push_back(&LeftCurve());
-  if (state_.equalizerSide != engine::kSideLeft) curves.push_back(&RightCurve());
+  if (state_.equalizerSide != kSideRight) curves.push_back(&LeftCurve());
+  if (state_.equalizerSide != kSideLeft) curves.push_back(&RightCurve());
   bool clamped = false;
   for (settings::CCurve* curve : curves) {
     for (int band = 0; band < kBands; ++band) {
@@ -109,9 +109,9 @@ void CFormEqualizer::ClampToSliders() {
 
 void CFormEqualizer::OnBandSlider(int band) {
   switch (state_.equalizerSide) {
-    case engine::kSideLeft: CarrySlider(LeftCurve(), band); break;
-    case engine::kSideRight: CarrySlider(RightCurve(), band); break;
-    case engine::kSideBoth:
+    case kSideLeft: CarrySlider(LeftCurve(), band); break;
+    case kSideRight: CarrySlider(RightCurve(), band); break;
+    case kSideBoth:
       // The second call finds the sliders already showing the right curve with the new value.
       CarrySlider(RightCurve(), band);
       CarrySlider(LeftCurve(), band);
@@ -130,15 +130,15 @@ void CFormEqualizer::CarrySlider(settings::CCurve& curve, int band) {
 void CFormEqualizer::OnGather() {
   const bool gather = curveGather_->isChecked();
   if (gather != ShownCurve().gather) state_.markModified();
-  if (state_.equalizerSide != engine::kSideRight) LeftCurve().gather = gather;
-  if (state_.equalizerSide != engine::kSideLeft) RightCurve().gather = gather;
+  if (state_.equalizerSide != kSideRight) LeftCurve().gather = gather;
+  if (state_.equalizerSide != kSideLeft) RightCurve().gather = gather;
 }
 
 void CFormEqualizer::OnFlat() {
-  settings::CCurve& curve = state_.equalizerSide == engine::kSideRight ? RightCurve() : LeftCurve();
+  settings::CCurve& curve = state_.equalizerSide == kSideRight ? RightCurve() : LeftCurve();
   const settings::CCurve before = curve;
   curve.Flatten();
-  if (state_.equalizerSide == engine::kSideBoth) RightCurve() = LeftCurve();
+  if (state_.equalizerSide == kSideBoth) RightCurve() = LeftCurve();
   if (!before.SameAs(curve)) state_.markModified();
   Refresh(curve);
 }
@@ -146,7 +146,7 @@ void CFormEqualizer::OnFlat() {
 void CFormEqualizer::OnSide(int side) {
   const int previous = state_.equalizerSide;
   state_.equalizerSide = side;
-  if (side != engine::kSideBoth) {
+  if (side != kSideBoth) {
     Refresh(ShownCurve());
     return;
   }

@@ -62,7 +62,7 @@ CFormLimiter::CFormLimiter(PanelState& state, QWidget* parent) : CFormBase(state
 
 void CFormLimiter::InitialUpdate() {
   CFormBase::InitialUpdate();
-  if (state_.limiterValues[0].level == state_.limiterValues[1].level) state_.limiterSide = engine::kSideBoth;
+  if (state_.limiterValues[0].level == state_.limiterValues[1].level) state_.limiterSide = kSideBoth;
   CheckSide(sides_, state_.limiterSide);
   ShowRecord(ShownRecord());
   ShowLevels();
@@ -111,7 +111,7 @@ void CFormLimiter::OnSlider() {
 void CFormLimiter::OnSide(int side) {
   const int previous = state_.limiterSide;
   state_.limiterSide = side;
-  if (side != engine::kSideBoth) {
+  if (side != kSideBoth) {
     ShowRecord(ShownRecord());
   } else {
     SwitchSide({previous, state_.limiterSide, sides_, state_.prompt, kStringLimiterSidesDiffer},

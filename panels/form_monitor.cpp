@@ -32,14 +32,14 @@ void CFormMonitor::InitialUpdate() {
   CFormBase::InitialUpdate();
   LoadMonitorSide(state_);
   CheckSide(sides_, state_.monitorSide);
-  graph_->SetSide(state_.monitorSide);
+  graph_->SetSide(MonitorSideOf(state_.monitorSide));
 }
 
 // Stored at once as well as when the panel closes: a panel that replaces this one (the first tab shown
 // anew after a load) reads the registry before this one is gone, and would otherwise bring back the old side.
 void CFormMonitor::OnSide(int side) {
   state_.monitorSide = side;
-  graph_->SetSide(side);
+  graph_->SetSide(MonitorSideOf(side));
   SaveMonitorSide(state_);
 }
 

@@ -53,7 +53,7 @@ void LoadMonitorSide(PanelState& state) {
   std::string text;
   if (!OpenProductKey(key, platform::KEY_READ) || key.QueryString("monitor_side", &text, 1024) != 0) return;
   const int side = settings::ParseInteger(text);
-  state.monitorSide = side == engine::kSideRight || side == engine::kSideBoth ? side : engine::kSideLeft;
+  state.monitorSide = side == kSideRight || side == kSideBoth ? side : kSideLeft;
 }
 
 void SaveMonitorSide(const PanelState& state) {

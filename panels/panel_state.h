@@ -7,6 +7,7 @@
 #include "engine/processing_parameters.h"
 #include "graphs/monitor_source.h"
 #include "panels/settled_writes.h"
+#include "panels/side_ids.h"
 #include "platform/user_prompt.h"
 #include "settings/configuration_model.h"
 #include "settings/stored_levels.h"
@@ -45,10 +46,10 @@ struct PanelState {
   int volumePositionRight = 40;
   int gatherChecked = 1;
 
-  int equalizerSide = engine::kSideLeft;
-  int compressorSide = engine::kSideLeft;
-  int limiterSide = engine::kSideLeft;
-  int monitorSide = engine::kSideLeft;  // also in the registry, "monitor_side"
+  int equalizerSide = kSideLeft;
+  int compressorSide = kSideLeft;
+  int limiterSide = kSideLeft;
+  int monitorSide = kSideLeft;  // also in the registry, "monitor_side"
 
   std::array<LimiterValues, 2> limiterValues{};  // left, right
 

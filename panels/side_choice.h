@@ -1,7 +1,7 @@
 #pragma once
 #include <functional>
 
-#include "engine/processing_parameters.h"
+#include "panels/side_ids.h"
 #include "panels/template_controls.h"
 #include "platform/string_table.h"
 #include "platform/user_prompt.h"
@@ -9,18 +9,18 @@
 namespace panels {
 
 // The channel whose values a side shows: the right one for Right, the left one for Left and Both.
-inline int ShownChannel(int side) { return side == engine::kSideRight ? 1 : 0; }
+inline int ShownChannel(int side) { return side == kSideRight ? 1 : 0; }
 
 // Stores `record` as the chosen side's values: on one channel, or on both.
 template <class Record>
 void StoreForSide(int side, Record& left, Record& right, const Record& record) {
-  if (side != engine::kSideRight) left = record;
-  if (side != engine::kSideLeft) right = record;
+  if (side != kSideRight) left = record;
+  if (side != kSideLeft) right = record;
 }
 
 // Checks the radio button of `side` again after a refused switch to Both (Both itself is never refused).
 inline void RestoreSideButton(QButtonGroup* buttons, int side) {
-  if (side != engine::kSideBoth) CheckSide(buttons, side == engine::kSideRight ? side : engine::kSideLeft);
+  if (side != kSideBoth) CheckSide(buttons, side == kSideRight ? side : kSideLeft);
 }
 
 // A panel's switch to another side (`side` is the new one, already stored in `current`). Left and Right show
@@ -37,10 +37,10 @@ struct SideSwitch {
 };
 template <class Record>
 bool SwitchSide(const SideSwitch& change, Record& left, Record& right, bool same, const std::function<void()>& copied) {
-  if (change.current != engine::kSideBoth || same) return true;
+  if (change.current != kSideBoth || same) return true;
   if (change.prompt.ShowMessage(platform::LoadString(change.questionId), platform::PromptButtons::YesNoCancel) ==
       platform::PromptAnswer::Yes) {
-    if (change.previous == engine::kSideLeft)
+    if (change.previous == kSideLeft)
       right = left;
     else
       left = right;

@@ -13,7 +13,7 @@
 #include <QSlider>
 #include <QStyleOptionSlider>
 
-#include "engine/processing_parameters.h"
+#include "panels/side_ids.h"
 #include "panels/string_ids.h"
 #include "widgets/dialog_units.h"
 #include "widgets/ui_text.h"
@@ -107,9 +107,7 @@ QButtonGroup* MakeSideButtons(QWidget* parent) {
     int id;
     int text;
     int x;
-  } buttons[] = {{engine::kSideLeft, kStringLeft, 100},
-                 {engine::kSideRight, kStringRight, 132},
-                 {engine::kSideBoth, kStringBoth, 168}};
+  } buttons[] = {{kSideLeft, kStringLeft, 100}, {kSideRight, kStringRight, 132}, {kSideBoth, kStringBoth, 168}};
   for (const auto& each : buttons) {
     auto* button = new QRadioButton(widgets::UiText(each.text), parent);
     button->setStyle(TemplateControlStyle());

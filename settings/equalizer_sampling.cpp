@@ -14,9 +14,4 @@ void ApplyCurvesToEqualizer(CCurve& leftCurve, CCurve& rightCurve, engine::Proce
   ApplyCurveToEqualizer(rightCurve, 1, parameters);
 }
 
-void ApplyCurvesToEqualizer() {
-  ConfigurationModel& model = Configuration();
-  ApplyCurvesToEqualizer(model.leftCurve, model.rightCurve, engine::Parameters());
-}
-
 }  // namespace settings

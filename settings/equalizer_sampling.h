@@ -8,7 +8,5 @@ namespace settings {
 void ApplyCurveToEqualizer(CCurve& curve, int channel, engine::ProcessingParameters& parameters);
 // Left curve to channel 0, then right curve to channel 1.
 void ApplyCurvesToEqualizer(CCurve& leftCurve, CCurve& rightCurve, engine::ProcessingParameters& parameters);
-// The process-wide curves to the process-wide parameters.
-void ApplyCurvesToEqualizer();
 
 }  // namespace settings

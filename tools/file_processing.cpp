@@ -100,8 +100,8 @@ void RenderFile(const std::string& input, const std::string& output, engine::Pro
   temporary.Commit();
 }
 
-void AnalyzeFile(const std::string& input, int side, int frames, engine::ProcessingParameters& parameters,
-                 std::FILE* csv) {
+void AnalyzeFile(const std::string& input, engine::MonitorSide side, int frames,
+                 engine::ProcessingParameters& parameters, std::FILE* csv) {
   SoundFile in;
   SF_INFO info;
   OpenInput(input, &in, &info);

@@ -13,9 +13,9 @@ namespace cli {
 void RenderFile(const std::string& input, const std::string& output, engine::ProcessingParameters& parameters);
 
 // The engine's level analysis of every block of `frames` frames, one CSV line per block after the header
-// "time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total". `side` is kSideLeft, kSideRight or kSideBoth.
-void AnalyzeFile(const std::string& input, int side, int frames, engine::ProcessingParameters& parameters,
-                 std::FILE* csv);
+// "time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total". `side` is the channel read.
+void AnalyzeFile(const std::string& input, engine::MonitorSide side, int frames,
+                 engine::ProcessingParameters& parameters, std::FILE* csv);
 
 // Writes `text` to `path` through a temporary file and a rename, so no partial file is ever left.
 void WriteFileAtomically(const std::string& path, const std::string& text);

@@ -26,7 +26,7 @@ namespace {
 // A playing engine: music-like band levels and an overall level near the limit.
 class PlayingMonitor : public graphs::IMonitorSource {
  public:
-  void PostRequest(int) override {}
+  void PostRequest(engine::MonitorSide) override {}
   bool TakeReply(graphs::MonitorReading& reading) override {
     reading.bands = {78.0, 84.0, 80.0, 74.0, 71.0, 66.0, 60.0, 48.0};
     reading.total = 95.0;  // near the limit: the top segments turn orange
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     volume.SetVolumePosition(state.volumePositionLeft = 34, 0);
     volume.SetVolumePosition(state.volumePositionRight = 46, 1);
     state.limiterValues = {panels::LimiterValues{100, 0.005, 0.4}, panels::LimiterValues{90, 0.0, 0.6}};
-    state.monitorSide = engine::kSideBoth;
+    state.monitorSide = panels::kSideBoth;
 
     QWidget window;
     panels::PanelHost host(state, &window);

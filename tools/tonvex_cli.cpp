@@ -63,11 +63,11 @@ int Render(const std::vector<std::string>& args) {
 int Analyze(const std::vector<std::string>& args) {
   Arguments arguments = ParseArguments(args, {"--side", "--block"}, {"--amplificator"}, 1);
   const std::string sideText = arguments.Value("--side", "both");
-  int side = engine::kSideBoth;
+  engine::MonitorSide side = engine::MonitorSide::kBoth;
   if (sideText == "left")
-    side = engine::kSideLeft;
+    side = engine::MonitorSide::kLeft;
   else if (sideText == "right")
-    side = engine::kSideRight;
+    side = engine::MonitorSide::kRight;
   else if (sideText != "both")
     throw UsageError("--side takes left, right or both, not \"" + sideText + "\"");
   const double block = arguments.Number("--block", 1024);

@@ -57,7 +57,7 @@ TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
         for (int ch = 0; ch < 2; ++ch) p->equalizer.bands[BandIndex(7, ch)].enabled = 0;  // an odd count of bands
       }
     }
-    if (block == 6) PostMonitorRequest(c.p, kSideBoth);
+    if (block == 6) PostMonitorRequest(c.p, MonitorSide::kBoth);
     const auto left = Noise(3000, block % 2 ? 0.9 : 0.05, 30 + block), right = Noise(3000, 0.4, 60 + block);
     c.Block(left, right);
     for (int ch = 0; ch < 2; ++ch) {

@@ -32,16 +32,17 @@ Reading Take(ProcessingParameters& p) {
 // carries them: 6300 Hz above 12600 Hz, 16000 Hz above 32000 Hz (at, below and above each threshold).
 TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRate) {
   const struct {
-    int side, channels, amplificator;
+    MonitorSide side;
+    int channels, amplificator;
     double left, read;  // the left channel's amplitude, and that of the channel read (the right one: 0.1)
     int rate;
-  } cases[] = {{kSideLeft, 2, 0, 1.0, 1.0, 44100},  {kSideLeft, 2, 1, 1.0, 1.0, 44100},
-               {kSideRight, 2, 0, 1.0, 0.1, 44100}, {kSideRight, 1, 0, 0.5, 0.5, 44100},
-               {kSideBoth, 1, 0, 0.5, 0.5, 44100},  {kSideLeft, 1, 0, 1.0, 1.0, 11025},
-               {kSideLeft, 1, 0, 1.0, 1.0, 12600},  {kSideLeft, 1, 0, 1.0, 1.0, 16000},
-               {kSideLeft, 1, 0, 1.0, 1.0, 32000},  {kSideLeft, 1, 0, 1.0, 1.0, 48000}};
+  } cases[] = {{MonitorSide::kLeft, 2, 0, 1.0, 1.0, 44100},  {MonitorSide::kLeft, 2, 1, 1.0, 1.0, 44100},
+               {MonitorSide::kRight, 2, 0, 1.0, 0.1, 44100}, {MonitorSide::kRight, 1, 0, 0.5, 0.5, 44100},
+               {MonitorSide::kBoth, 1, 0, 0.5, 0.5, 44100},  {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 11025},
+               {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 12600},  {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 16000},
+               {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 32000},  {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 48000}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "side " << c.side << ", " << c.channels << " channels, " << c.rate << " Hz");
+    SCOPED_TRACE(testing::Message() << "side " << int(c.side) << ", " << c.channels << " channels, " << c.rate << " Hz");
     TestChain s;
     s.p.amplificator = c.amplificator;
     // The limiter at the full scale, so the tone is not touched.
@@ -72,7 +73,7 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
 // channel is pending must not leave the loud half behind to be averaged with the next stereo block.
 TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishedReading) {
   TestChain s;
-  PostMonitorRequest(s.p, kSideBoth);
+  PostMonitorRequest(s.p, MonitorSide::kBoth);
   FillSine(s.left, 4410, 1000, 44100, 1.0);
   s.chain.RunChannel(s.left, 0, 2);
   FillSine(s.left, 4410, 1000, 44100, 0.1);
@@ -80,7 +81,7 @@ TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishe
   Reading r = Take(s.p);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.total, 76.0, 0.01);
-  PostMonitorRequest(s.p, kSideBoth);
+  PostMonitorRequest(s.p, MonitorSide::kBoth);
   FillSine(s.left, 4410, 1000, 44100, 0.5);
   FillSine(s.right, 4410, 1000, 44100, 0.1);
   s.chain.RunChannel(s.left, 0, 2);
@@ -98,7 +99,7 @@ TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
   TestChain s;
   FillSine(s.left, 4410, 1000, 44100, 1.0);
   FillSine(s.right, 4410, 1000, 44100, 0.5);
-  PostMonitorRequest(s.p, kSideBoth);
+  PostMonitorRequest(s.p, MonitorSide::kBoth);
   {
     LockHolder monitor(s.p.monitor.resultsLock);  // the monitor copying a previous answer
     s.Channels(2);                                // the audio path does not wait for the monitor

@@ -89,7 +89,8 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolume) {
         if (++credits % 16 == 0) {
           double bands[kBandCount], total;
           engine::TakeMonitorReply(*parameters, bands, &total);
-          engine::PostMonitorRequest(*parameters, credits % 3 == 0 ? engine::kSideBoth : engine::kSideRight);
+          engine::PostMonitorRequest(*parameters,
+                                     credits % 3 == 0 ? engine::MonitorSide::kBoth : engine::MonitorSide::kRight);
         }
         driver.Poke();
       } else {

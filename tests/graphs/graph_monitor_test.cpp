@@ -18,7 +18,7 @@ using namespace graphs_test;
 namespace {
 constexpr QRgb kYellow = qRgb(250, 250, 0), kGreen = qRgb(0, 255, 0), kDarkRed = qRgb(180, 0, 0);
 constexpr QRgb kOrange = qRgb(255, 128, 64), kUnlit = qRgb(158, 186, 199), kMarker = qRgb(255, 128, 128);
-constexpr int kLeft = 1025, kRight = 1026, kBoth = 1027;
+using enum engine::MonitorSide;
 
 // The plot is (24, 20)-(312, 214), 194 rows: the segment r rows below its top stands for
 // (1 - r / 190) * 120 dB and covers rows 20 + r .. 22 + r. Rows below sample a segment's middle.
@@ -39,7 +39,7 @@ QImage TickAndRender(GraphMonitor& graph) {
 }
 
 // The graph on `side` after one tick of `source`.
-QImage Shown(ScriptedSource& source, int side) {
+QImage Shown(ScriptedSource& source, engine::MonitorSide side) {
   GraphMonitor graph(nullptr, source);
   graph.resize(kMonitorWidth, kGraphHeight);
   graph.SetSide(side);
@@ -62,7 +62,8 @@ TEST(MonitorGraph, BandSegmentsAreYellowBelowTwentyGreenUpToNinetySixDarkRedAbov
 TEST(MonitorGraph, SatBarTurnsOrangeFromTwoDecibelsBelowTheShownLimitUpToNinetySix) {
   const struct {
     const char* fault;
-    int side, markerRow;  // marker: 94 dB at row 20 + trunc(194 * 26 / 120) = 62; 100 dB at row 52
+    engine::MonitorSide side;
+    int markerRow;  // marker: 94 dB at row 20 + trunc(194 * 26 / 120) = 62; 100 dB at row 52
     QRgb at93_5;
   } cases[] = {{"left limit 94: orange from 92 dB", kLeft, 62, kOrange},
                {"right limit 100: no orange below 96 dB", kRight, 52, kGreen},

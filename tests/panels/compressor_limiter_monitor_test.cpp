@@ -23,7 +23,7 @@ class CompressorPanel : public PanelFixture {
 TEST_F(CompressorPanel, SliderStepsReachRecordsEngineAndLabels) {
   configuration.compressorValues = {kSetting, kSetting};
   auto* panel = Show<Compress>(kCompression);
-  ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideBoth);
+  ASSERT_EQ(panel->Sides()->checkedId(), panels::kSideBoth);
   EXPECT_EQ(panel->ValueLabel(Compress::kRate)->text(), "2.0:1");  // labels are set as soon as it shows
   EXPECT_EQ(panel->ValueLabel(Compress::kRelease)->text(), "200ms");
   const struct {
@@ -52,20 +52,20 @@ TEST_F(CompressorPanel, BothAsksOnlyWhenTheSidesReallyDifferAndTheAnswersDoTheir
   right.attack += 0.05;
   configuration.compressorValues = {kSetting, right};
   auto* panel = Show<Compress>(kCompression);
-  ClickSide(panel->Sides(), engine::kSideLeft);
-  ClickSide(panel->Sides(), engine::kSideBoth);  // attacks 50 ms apart: the same compressor, nothing copied
+  ClickSide(panel->Sides(), panels::kSideLeft);
+  ClickSide(panel->Sides(), panels::kSideBoth);  // attacks 50 ms apart: the same compressor, nothing copied
   EXPECT_TRUE(prompt.messages.empty());
   EXPECT_EQ(configuration.compressorValues[1].attack, right.attack);
 
   configuration.compressorValues[1].threshold = 30;
-  ClickSide(panel->Sides(), engine::kSideRight);
+  ClickSide(panel->Sides(), panels::kSideRight);
   EXPECT_EQ(panel->ValueSlider(Compress::kThreshold)->value(), 30);
   prompt.Answer(platform::PromptAnswer::No);
-  ClickSide(panel->Sides(), engine::kSideBoth);
-  EXPECT_EQ(panel->Sides()->checkedId(), engine::kSideRight);
+  ClickSide(panel->Sides(), panels::kSideBoth);
+  EXPECT_EQ(panel->Sides()->checkedId(), panels::kSideRight);
   EXPECT_EQ(configuration.compressorValues[0].threshold, 40);
   prompt.Answer(platform::PromptAnswer::Yes);
-  ClickSide(panel->Sides(), engine::kSideBoth);
+  ClickSide(panel->Sides(), panels::kSideBoth);
   EXPECT_EQ(prompt.messages.back().text.substr(0, 28), "Compression curves from left");
   EXPECT_EQ(configuration.compressorValues[0].threshold, 30);
   EXPECT_DOUBLE_EQ(parameters.compressor.channel[0].threshold, (30 - 96) * 0.05);
@@ -91,7 +91,7 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
                {24, 0, "96dB", ""},
                {80, 0, "48dB", ""}};
   auto* panel = Show<Limiter>(kLimiter);  // fresh: 94 dB on both sides, 0 ms, 500 ms, no warning
-  EXPECT_EQ(panel->Sides()->checkedId(), engine::kSideBoth);
+  EXPECT_EQ(panel->Sides()->checkedId(), panels::kSideBoth);
   EXPECT_EQ(panel->ValueSlider(Limiter::kLimit)->value(), 26);
   EXPECT_EQ(panel->ValueLabel(Limiter::kLimit)->text() + panel->ValueLabel(Limiter::kAttack)->text() +
                 panel->ValueLabel(Limiter::kRelease)->text() + panel->Warning()->text(),
@@ -119,22 +119,22 @@ TEST_F(LimiterPanel, SideClicksAlwaysWriteAndACopyAsksAndRedrawsTheGraph) {
   state.limiterValues[0].level = 100;
   state.limiterValues[1].level = 90;
   auto* panel = Show<Limiter>(kLimiter);
-  ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideLeft);
+  ASSERT_EQ(panel->Sides()->checkedId(), panels::kSideLeft);
   std::string before = RegistryVersion();
-  ClickSide(panel->Sides(), engine::kSideLeft);
+  ClickSide(panel->Sides(), panels::kSideLeft);
   Settle();
   EXPECT_NE(RegistryVersion(), before);
-  ClickSide(panel->Sides(), engine::kSideRight);
+  ClickSide(panel->Sides(), panels::kSideRight);
   EXPECT_EQ(panel->ValueSlider(Limiter::kLimit)->value(), 30);
 
   prompt.Answer(platform::PromptAnswer::Cancel);
-  ClickSide(panel->Sides(), engine::kSideBoth);
-  EXPECT_EQ(panel->Sides()->checkedId(), engine::kSideRight);
+  ClickSide(panel->Sides(), panels::kSideBoth);
+  EXPECT_EQ(panel->Sides()->checkedId(), panels::kSideRight);
   EXPECT_EQ(state.limiterValues[0].level, 100);
 
   const QImage twoLevels = panel->Graph()->grab().toImage();
   prompt.Answer(platform::PromptAnswer::Yes);
-  ClickSide(panel->Sides(), engine::kSideBoth);
+  ClickSide(panel->Sides(), panels::kSideBoth);
   EXPECT_EQ(prompt.messages.back().text.substr(0, 24), "Limiter curves from left");
   EXPECT_EQ(state.limiterValues[0].level, 90);
   EXPECT_EQ(parameters.limiter.values[0].level, 90);
@@ -148,18 +148,18 @@ using MonitorPanel = PanelFixture;
 TEST_F(MonitorPanel, SideIsReadWhenOpeningAndWrittenWhenClosing) {
   Store("monitor_side", "7");
   auto* panel = Show<panels::CFormMonitor>(kMonitor);
-  EXPECT_EQ(panel->Sides()->checkedId(), engine::kSideLeft);
+  EXPECT_EQ(panel->Sides()->checkedId(), panels::kSideLeft);
   EXPECT_EQ(panel->Picture()->pixmap().size(), QSize(152, 153));
   Show<panels::CFormEqualizer>(kEqualizer);
   EXPECT_EQ(Stored("monitor_side"), "1025");
 
-  ClickSide(Show<panels::CFormMonitor>(kMonitor)->Sides(), engine::kSideBoth);
+  ClickSide(Show<panels::CFormMonitor>(kMonitor)->Sides(), panels::kSideBoth);
   Show<panels::CFormLimiter>(kLimiter);
   EXPECT_EQ(Stored("monitor_side"), "1027");
-  EXPECT_EQ(Show<panels::CFormMonitor>(kMonitor)->Sides()->checkedId(), engine::kSideBoth);
-  ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideRight);
+  EXPECT_EQ(Show<panels::CFormMonitor>(kMonitor)->Sides()->checkedId(), panels::kSideBoth);
+  ClickSide(host.Current()->findChild<QButtonGroup*>(), panels::kSideRight);
   host.ShowFirstPanel();  // the monitor replaced by a new one, as after loading a configuration
-  EXPECT_EQ(dynamic_cast<panels::CFormMonitor*>(host.Current())->Sides()->checkedId(), engine::kSideRight);
+  EXPECT_EQ(dynamic_cast<panels::CFormMonitor*>(host.Current())->Sides()->checkedId(), panels::kSideRight);
 }
 
 // In Portuguese no caption of any panel is left in English: each comes from the string table.

@@ -18,7 +18,7 @@ class EqualizerPanel : public PanelFixture {
 TEST_F(EqualizerPanel, SliderStepOnLeftSetsThePointMarksOnceAndSendsTheGains) {
   configuration.rightCurve.SetAllGains(-3.0f);
   auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
-  ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideLeft);
+  ASSERT_EQ(panel->Sides()->checkedId(), panels::kSideLeft);
   panel->BandSlider(k1000Hz)->setValue(9);
   EXPECT_EQ(configuration.leftCurve.GainAt(1000), 3.0);
   EXPECT_EQ(marks, 1);
@@ -36,7 +36,7 @@ TEST_F(EqualizerPanel, BothWithGatherMovesEveryPointOfBothCurvesAndStopsAtTheTop
   configuration.rightCurve.SetAllGains(10.0f);
   configuration.leftCurve.gather = configuration.rightCurve.gather = true;
   auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
-  ASSERT_EQ(panel->Sides()->checkedId(), engine::kSideBoth);
+  ASSERT_EQ(panel->Sides()->checkedId(), panels::kSideBoth);
   EXPECT_TRUE(panel->CurveGather()->isChecked());
   panel->BandSlider(0)->setValue(0);  // +12: the others move by +2 as well, no further than +12
   panel->BandSlider(0)->setValue(3);  // +9: the others move by -3
@@ -55,17 +55,17 @@ TEST_F(EqualizerPanel, BothOnDifferentCurvesAsksAndEachAnswerDoesItsPart) {
     platform::PromptAnswer answer;
     int expectedSide;
     double expectedLeft;
-  } cases[] = {{platform::PromptAnswer::Yes, engine::kSideBoth, -6.0},
-               {platform::PromptAnswer::No, engine::kSideRight, 4.0},
-               {platform::PromptAnswer::Cancel, engine::kSideRight, 4.0}};
+  } cases[] = {{platform::PromptAnswer::Yes, panels::kSideBoth, -6.0},
+               {platform::PromptAnswer::No, panels::kSideRight, 4.0},
+               {platform::PromptAnswer::Cancel, panels::kSideRight, 4.0}};
   for (const auto& each : cases) {
     configuration.leftCurve.SetAllGains(4.0f);
     configuration.rightCurve.SetAllGains(-6.0f);
-    state.equalizerSide = engine::kSideRight;
+    state.equalizerSide = panels::kSideRight;
     marks = 0;
     auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
     prompt.Answer(each.answer);
-    ClickSide(panel->Sides(), engine::kSideBoth);
+    ClickSide(panel->Sides(), panels::kSideBoth);
     EXPECT_EQ(prompt.messages.back().text.substr(0, 26), "Equalizer curves from left");
     EXPECT_EQ(panel->Sides()->checkedId(), each.expectedSide);
     EXPECT_EQ(state.equalizerSide, each.expectedSide);
@@ -74,9 +74,9 @@ TEST_F(EqualizerPanel, BothOnDifferentCurvesAsksAndEachAnswerDoesItsPart) {
     EXPECT_EQ(marks, each.answer == platform::PromptAnswer::Yes ? 1 : 0);
   }
   const size_t asked = prompt.messages.size();
-  ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideLeft);
+  ClickSide(host.Current()->findChild<QButtonGroup*>(), panels::kSideLeft);
   configuration.rightCurve = configuration.leftCurve;
-  ClickSide(host.Current()->findChild<QButtonGroup*>(), engine::kSideBoth);
+  ClickSide(host.Current()->findChild<QButtonGroup*>(), panels::kSideBoth);
   EXPECT_EQ(prompt.messages.size(), asked);  // identical curves: no question, no mark
   EXPECT_EQ(marks, 0);
 }
@@ -91,7 +91,7 @@ TEST_F(EqualizerPanel, FlateMarksOnlyWhenTheCurveChangesAndOnBothCopiesIt) {
   EXPECT_EQ(marks, 2);
   EXPECT_EQ(configuration.leftCurve.GainAt(16000), 1.0);
   prompt.Answer(platform::PromptAnswer::Yes);
-  ClickSide(panel->Sides(), engine::kSideBoth);
+  ClickSide(panel->Sides(), panels::kSideBoth);
   panel->BandSlider(0)->setValue(0);  // +12 on both
   panel->FlatButton()->click();       // average (12 + 7) / 8
   EXPECT_EQ(marks, 5);
@@ -113,7 +113,7 @@ TEST_F(EqualizerPanel, ShowingAddsMissingBandPointsQuietlyAndClampsOutOfRangeGai
 
   configuration.leftCurve.ResetToDefaults();
   configuration.leftCurve.SetPoint(63, 20.0f, -100.0f, 100.0f);
-  state.equalizerSide = engine::kSideLeft;
+  state.equalizerSide = panels::kSideLeft;
   auto* panel = Show<panels::CFormEqualizer>(kEqualizer);
   EXPECT_EQ(configuration.leftCurve.GainAt(63), 12.0);
   EXPECT_EQ(EngineGain(1, 0), 12.0);

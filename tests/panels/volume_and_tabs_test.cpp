@@ -120,7 +120,7 @@ TEST_F(PanelTabs, SwitchMakesTheNewPanelFirstKeepsSharedValuesAndSetsTheTitle) {
   configuration.rightCurve.SetAllGains(2.0f);
   auto* equalizer = Show<panels::CFormEqualizer>(kEqualizer);
   equalizer->VolumeSlider(0)->setValue(20);
-  ClickSide(equalizer->Sides(), engine::kSideRight);
+  ClickSide(equalizer->Sides(), panels::kSideRight);
   QPointer<QWidget> old(equalizer);
   equalizer->Tabs()->setCurrentIndex(kLimiter);  // the user's click on a tab
   EXPECT_FALSE(old.isNull());                    // still there while the new one is shown
@@ -132,7 +132,7 @@ TEST_F(PanelTabs, SwitchMakesTheNewPanelFirstKeepsSharedValuesAndSetsTheTitle) {
   EXPECT_TRUE(old.isNull());
   EXPECT_EQ(limiter->VolumeSlider(0)->value(), 20);
   EXPECT_EQ(limiter->VolumeSlider(1)->value(), 20);
-  EXPECT_EQ(Show<panels::CFormEqualizer>(kEqualizer)->Sides()->checkedId(), engine::kSideRight);
+  EXPECT_EQ(Show<panels::CFormEqualizer>(kEqualizer)->Sides()->checkedId(), panels::kSideRight);
   host.setParent(nullptr);
 }
 
