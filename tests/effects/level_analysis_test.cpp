@@ -42,7 +42,8 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
                {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 12600},  {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 16000},
                {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 32000},  {MonitorSide::kLeft, 1, 0, 1.0, 1.0, 48000}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "side " << int(c.side) << ", " << c.channels << " channels, " << c.rate << " Hz");
+    SCOPED_TRACE(testing::Message() << "side " << int(c.side) << ", " << c.channels << " channels, " << c.rate
+                                    << " Hz");
     TestChain s;
     s.p.amplificator = c.amplificator;
     // The limiter at the full scale, so the tone is not touched.
