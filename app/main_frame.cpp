@@ -50,6 +50,13 @@ CMainFrame::CMainFrame(FrameParts parts)
   actions.devices = action(services::kCommandDevices, MenuText(services::kCommandDevices));
   actions.configure = action(services::kCommandConfigure, MenuText(services::kCommandConfigure));
   actions.about = action(services::kCommandAbout, QString());
+  // Checked, the engine plays its input untouched; the toolbar's button and the tray's item are this action.
+  bypass_ = new QAction(MenuText(services::kCommandBypass), this);
+  bypass_->setCheckable(true);
+  bypass_->setChecked(parts_.panelState.parameters.bypass != 0);
+  connect(bypass_, &QAction::toggled, this, [this](bool on) { parts_.panelState.parameters.bypass = on ? 1 : 0; });
+  actions.bypass = bypass_;
+  tray_.Share(services::kCommandBypass, bypass_);
   presets_ = new services::PresetComboBox(this);
   toolbar_ = services::CreateMainToolbar(*this, actions, presets_);
   MeasureDefaultToolbar();
@@ -154,6 +161,7 @@ void CMainFrame::OnCommand(int command) {
       host_->ShowFirstPanel();
       break;
     case services::kCommandSave: parts_.selection.SaveUserFile(); break;
+    case services::kCommandBypass: bypass_->toggle(); break;
     case services::kCommandAbout: {
       CAboutDialog about(this);
       about.exec();

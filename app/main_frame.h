@@ -48,6 +48,8 @@ class CMainFrame : public QMainWindow {
   services::CTrayIcon& Tray() { return tray_; }
   COutputDeviceDialog& Devices() { return devices_; }
   bool TrayShown() const { return trayShown_; }
+  // The Bypass switch of the tray menu and the toolbar; setting it switches the engine.
+  QAction& Bypass() { return *bypass_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -69,6 +71,7 @@ class CMainFrame : public QMainWindow {
   panels::PanelHost* host_;
   services::PresetComboBox* presets_;
   services::CToolBarEx* toolbar_;
+  QAction* bypass_;
   QSize defaultToolbar_;
   services::CTrayIcon tray_;
   bool trayShown_ = false;

@@ -10,6 +10,7 @@
 
 #include "engine/processing_parameters.h"
 #include "platform/registry.h"
+#include "services/command_ids.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "settings/configuration_model.h"
 #include "tests/qt_support/silent_monitor.h"
@@ -119,6 +120,24 @@ TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
     EXPECT_EQ(pending, writable ? "1" : "") << "never a pointer to a file that is not there";
     EXPECT_EQ(errors.find("Custom.tvh") != std::string::npos, !writable) << errors;
   }
+}
+
+// Bypass is one checkable action in the tray menu and on the toolbar (once added): whichever way it is
+// switched, the engine's switch follows and both show the same state.
+TEST_F(MainFrame, BypassSwitchesTheEngineFromTheMenuAndTheToolbar) {
+  desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+  QAction* item = nullptr;
+  for (QAction* action : frame.Tray().Menu().actions())
+    if (action->text() == "&Bypass") item = action;
+  ASSERT_EQ(item, &frame.Bypass());
+  auto* toolbar = frame.findChild<services::CToolBarEx*>();
+  ASSERT_NE(toolbar->Find(services::kCommandBypass), nullptr);
+  EXPECT_EQ(toolbar->Find(services::kCommandBypass)->action, item);
+  item->trigger();
+  EXPECT_EQ(parameters.bypass, 1);
+  frame.OnCommand(services::kCommandBypass);
+  EXPECT_EQ(parameters.bypass, 0);
+  EXPECT_FALSE(item->isChecked());
 }
 
 }  // namespace
