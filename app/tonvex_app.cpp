@@ -81,7 +81,10 @@ bool CTonvexApp::InitInstance() {
   widgets::InstallQtTranslations(settings::LoadUiLanguage());
 
   const CommandLine line = ParseCommandLine(arguments_, workingFolder_);
-  if (line.kind == CommandLine::Kind::kRefuse) return false;
+  if (line.kind == CommandLine::Kind::kRefuse) {
+    std::fprintf(stderr, "tonvex: arguments not understood (see tonvex --help)\n");
+    return false;
+  }
   const bool locked = TakeInstanceLock(line.kind == CommandLine::Kind::kRelaunched);
   if (line.kind == CommandLine::Kind::kFile &&
       !TakeFileArgument(
