@@ -14,6 +14,8 @@
 #include "services/command_ids.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/update_dialog.h"
+#include "settings/configuration_stream.h"
+#include "settings/string_ids.h"
 #include "widgets/ui_text.h"
 
 namespace desktop {
@@ -170,6 +172,38 @@ void CMainFrame::OnCommand(int command) {
     default:  // the Selection button does nothing
       break;
   }
+}
+
+bool CMainFrame::SelectPreset(const std::string& title) {
+  if (parts_.selection.FindPreset(title) < 0) return false;
+  QMetaObject::invokeMethod(
+      this,
+      [this, title] {
+        const int index = parts_.selection.FindPreset(title);  // the list may have changed meanwhile
+        if (index < 0) return;
+        presets_->Select(index);
+        parts_.selection.OnPresetSelected();
+        host_->ShowFirstPanel();
+      },
+      Qt::QueuedConnection);
+  return true;
+}
+
+std::string CMainFrame::OpenConfiguration(const std::string& path) {
+  int error = 0;
+  std::FILE* file = settings::OpenConfigurationFile(path, &error);
+  if (!file) return "cannot read " + path + ": " + settings::ConfigurationOpenErrorText(error);
+  std::fclose(file);
+  QMetaObject::invokeMethod(
+      this,
+      [this, path] {
+        parts_.selection.OfferToSavePending();
+        if (parts_.selection.LoadUserFile(path) != 0)
+          parts_.prompt.ShowMessage(platform::LoadString(settings::kStringCannotOpenFile), platform::PromptButtons::Ok);
+        host_->ShowFirstPanel();
+      },
+      Qt::QueuedConnection);
+  return {};
 }
 
 void CMainFrame::ShowAtStart(bool minimized) {

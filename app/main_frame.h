@@ -50,6 +50,15 @@ class CMainFrame : public QMainWindow {
   bool TrayShown() const { return trayShown_; }
   // The Bypass switch of the tray menu and the toolbar; setting it switches the engine.
   QAction& Bypass() { return *bypass_; }
+  // From outside the window (the remote control): the preset shown or stored as `title` is chosen as if the
+  // user picked it in the list, and the file `path` loaded as Open loads it, each once the event loop runs
+  // again (a question about unsaved changes must not hold up the caller). False, or the reason, when there is
+  // no such preset or the file cannot be read; nothing changes then.
+  bool SelectPreset(const std::string& title);
+  std::string OpenConfiguration(const std::string& path);
+  // The configuration as the preset list shows it, and the output device chosen.
+  std::string ShownConfiguration() const { return presets_->currentText().toStdString(); }
+  const std::string& OutputDevice() const { return parts_.outputDevice; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;

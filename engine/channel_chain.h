@@ -10,8 +10,8 @@
 
 namespace engine {
 
-// The per-channel effect chain: equalizer, compressor, volume, limiter, the bypass's crossfade, level analysis. The live engine
-// and the offline renderer run exactly this object, so they cannot drift apart.
+// The per-channel effect chain: equalizer, compressor, volume, limiter, the bypass's crossfade, level analysis. The
+// live engine and the offline renderer run exactly this object, so they cannot drift apart.
 class CChannelChain {
  public:
   explicit CChannelChain(ProcessingParameters& parameters);

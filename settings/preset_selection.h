@@ -36,10 +36,18 @@ class PresetSelection {
   // selects the configuration that was current at the last exit and loads it.
   void BuildPresetList(PresetList& list, int language);
   void OnPresetSelected();
+  // The list's index of the preset shown as `title` or stored as the file `title` (any letter case; spaces
+  // around the name and the modified marker do not count), or -1.
+  int FindPreset(const std::string& title) const;
   void MarkModified();
   void AddModifiedMarker();
   // Open dialog and load: 0, -EINTR when cancelled, or the negated errno of a failed open.
   int OpenUserFile();
+  // Loads the user configuration `path` as Open does after its dialog (unsaved changes are the caller's
+  // to ask about): 0, or the negated errno of a failed open, with nothing changed and nothing shown.
+  int LoadUserFile(const std::string& path);
+  // With unsaved changes, asks whether to save them first, and saves them on Yes (as Open does).
+  void OfferToSavePending();
   // Save dialog and store; nothing changes when the user cancels or the file cannot be written.
   void SaveUserFile(bool keepPending = false);
   // Exit from the menu: unsaved changes are kept in "Custom.tvh" or, for a titled configuration, saved

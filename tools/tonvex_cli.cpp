@@ -12,6 +12,7 @@
 #include "tools/cli_arguments.h"
 #include "tools/file_processing.h"
 #include "tools/live_session.h"
+#include "tools/remote_control_client.h"
 
 namespace {
 
@@ -49,9 +50,15 @@ const CommandHelp kCommands[] = {
      "overrides its stored counterpart. --backend (else TONVEX_AUDIO_BACKEND) chooses how the sound\n"
      "goes: through the PulseAudio protocol, or inside PipeWire's graph (default: pipewire when the\n"
      "server is PipeWire).\n"},
+    {"control", "control preset NAME | file PATH | bypass on|off|toggle | status",
+     "Steers the running desktop program over the session bus: loads the preset NAME (as shown in the\n"
+     "preset list, or its file name) or the configuration file PATH as if chosen in the window, switches\n"
+     "bypass (toggle prints the new state), or prints the status: configuration, output device, format,\n"
+     "bypass, dropped blocks. Exits with 3 when no Tonvex runs on the session bus.\n"},
 };
 
-const char* const kExitStatus = "Exit status: 0 success, 1 failure while working, 2 bad arguments.\n";
+const char* const kExitStatus =
+    "Exit status: 0 success, 1 failure while working, 2 bad arguments, 3 no Tonvex running (control).\n";
 
 // The text under each usage line, indented by `indent` spaces.
 std::string Indented(const char* text, int indent) {
@@ -67,8 +74,7 @@ std::string Indented(const char* text, int indent) {
 
 std::string GeneralHelp() {
   std::string help = "Usage: tonvex-cli COMMAND ...\n       tonvex-cli COMMAND --help\n\nCommands:\n";
-  for (const CommandHelp& command : kCommands)
-    help += Indented(command.usage, 2) + Indented(command.text, 6);
+  for (const CommandHelp& command : kCommands) help += Indented(command.usage, 2) + Indented(command.text, 6);
   return help + "\n" + kExitStatus + "See tonvex-cli(1).\n";
 }
 
@@ -171,6 +177,15 @@ int Live(const std::vector<std::string>& args) {
   return cli::RunLive(cli::ReadProcessingOptions(arguments), arguments.Value("--output"), backend);
 }
 
+int Control(const std::vector<std::string>& args) {
+#ifdef TONVEX_CONTROL
+  return cli::RunControl(args);
+#else
+  (void)args;
+  throw cli::NotRunning("this tonvex-cli was built without the desktop program's remote control");
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,10 +215,14 @@ int main(int argc, char** argv) {
     if (command == "bands") return Bands(args);
     if (command == "normalize") return Normalize(args);
     if (command == "live") return Live(args);
+    if (command == "control") return Control(args);
     throw UsageError("unknown command \"" + command + "\" (see tonvex-cli --help)");
   } catch (const UsageError& e) {
     std::fprintf(stderr, "tonvex-cli %s: %s\n", command.c_str(), e.what());
     return 2;
+  } catch (const cli::NotRunning& e) {
+    std::fprintf(stderr, "tonvex-cli %s: %s\n", command.c_str(), e.what());
+    return 3;
   } catch (const RunError& e) {
     std::fprintf(stderr, "tonvex-cli %s: %s\n", command.c_str(), e.what());
     return 1;

@@ -221,10 +221,10 @@ TEST(CliTest, EveryCommandHasItsHelpItsManualEntryAndItsCompletion) {
   ScratchDir dir;
   const std::string manual = ReadText(TONVEX_RESOURCES "/man/tonvex-cli.1");
   const CliRun general = RunCli("--help", dir);
-  const CliRun completed = RunCommand(
-      "bash -c '. " TONVEX_RESOURCES "/completion/tonvex.bash; COMP_WORDS=(tonvex-cli \"\"); COMP_CWORD=1; "
-      "_tonvex_cli; echo \" ${COMPREPLY[*]} \"'",
-      dir);
+  const CliRun completed = RunCommand("bash -c '. " TONVEX_RESOURCES
+                                      "/completion/tonvex.bash; COMP_WORDS=(tonvex-cli \"\"); COMP_CWORD=1; "
+                                      "_tonvex_cli; echo \" ${COMPREPLY[*]} \"'",
+                                      dir);
   for (const std::string command : {"render", "analyze", "bands", "normalize", "live"}) {
     SCOPED_TRACE(command);
     for (const std::string& asked : {command + " --help", command + " -h", "help " + command}) {

@@ -60,6 +60,18 @@ TEST_F(Selection, ListShowsDisplayNamesInFileNameOrderAndStartsOnTheFirst) {
   EXPECT_EQ(list->items, (Items{"Plano", "Jazz", "my", "Rock"}));
 }
 
+// A script names a preset as the list shows it or by its file; the custom item is no preset.
+TEST_F(Selection, PresetsAreFoundByTheirShownOrFileName) {
+  Start();
+  const std::pair<const char*, int> cases[] = {{"smooth jazz", 1}, {"Jazz", 1},    {"01_FLAT", 0}, {"Rock ballads", 3},
+                                               {"MY", 2},          {"Custom", -1}, {"Blues", -1},  {"", -1}};
+  for (const auto& [title, index] : cases) EXPECT_EQ(selection->FindPreset(title), index) << title;
+  Pick(1);
+  selection->MarkModified();
+  EXPECT_EQ(selection->FindPreset("Smooth Jazz"), 1) << SelectedText();
+  EXPECT_EQ(selection->FindPreset("Custom *"), -1);
+}
+
 TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
   SetUserValue("selection", "rock");  // matched without regard to case
   Start();
