@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/about_dialog.h"
@@ -24,6 +25,8 @@ namespace {
 constexpr int kStringCaption = 57344;
 constexpr int kStringAskExit = 61464;
 constexpr QSize kOuterSize(740, 370);
+// How often the window looks where the sound plays: a device's configuration is loaded within a second of a move.
+constexpr int kFollowDeviceMs = 250;
 
 QString MenuText(int command) {
   for (const platform::MenuItem& item : platform::LoadMenu(services::kTrayMenu))
@@ -83,6 +86,19 @@ CMainFrame::CMainFrame(FrameParts parts)
                                                              settings::TodayUtcDayOfMonth());
   warningDialog_ = std::make_unique<services::CWarningDialog>(*warning_, this);
   warningDialog_->StartTimer();
+
+  // Bindings of configurations to output devices: the device at start plays what was current at the last end.
+  followed_ = parts_.outputDevice;
+  devices_.chosen = [this](const std::string& device) { FollowOutputDevice(device); };
+  devices_.useForDevice = [this](const std::string& device) { parts_.selection.BindToDevice(device); };
+  if (parts_.playingDevice) {
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+      const std::string playing = parts_.playingDevice();
+      if (!playing.empty()) FollowOutputDevice(playing);
+    });
+    watch->start(kFollowDeviceMs);
+  }
 
   trayShown_ = tray_.Create(this, QApplication::windowIcon(), kStringCaption);
   connect(&tray_, &services::CTrayIcon::Command, this, &CMainFrame::OnCommand);
@@ -164,6 +180,7 @@ void CMainFrame::OnCommand(int command) {
       break;
     case services::kCommandSave: parts_.selection.SaveUserFile(); break;
     case services::kCommandBypass: bypass_->toggle(); break;
+    case services::kCommandUseForDevice: parts_.selection.BindToDevice(followed_); break;
     case services::kCommandAbout: {
       CAboutDialog about(this);
       about.exec();
@@ -204,6 +221,12 @@ std::string CMainFrame::OpenConfiguration(const std::string& path) {
       },
       Qt::QueuedConnection);
   return {};
+}
+
+void CMainFrame::FollowOutputDevice(const std::string& device) {
+  if (device == followed_) return;
+  followed_ = device;
+  if (parts_.selection.ApplyDeviceBinding(device)) host_->ShowFirstPanel();
 }
 
 void CMainFrame::ShowAtStart(bool minimized) {

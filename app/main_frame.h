@@ -24,6 +24,8 @@ struct FrameParts {
   audio::PulseWaveOutSystem* outputs;  // nullptr without an audio server
   engine::CWaveOutput* output;
   std::string outputDevice;  // the device chosen at start
+  // Where the sound plays now (LiveAudio::PlayingDevice); none without an audio server.
+  std::function<std::string()> playingDevice;
 };
 
 // The only top-level window: fixed at 740 x 370 without a maximize button, the toolbar above the panel
@@ -56,9 +58,13 @@ class CMainFrame : public QMainWindow {
   // no such preset or the file cannot be read; nothing changes then.
   bool SelectPreset(const std::string& title);
   std::string OpenConfiguration(const std::string& path);
-  // The configuration as the preset list shows it, and the output device chosen.
+  // The configuration as the preset list shows it, and the output device: the one chosen, or the one the
+  // sound moved to since.
   std::string ShownConfiguration() const { return presets_->currentText().toStdString(); }
-  const std::string& OutputDevice() const { return parts_.outputDevice; }
+  const std::string& OutputDevice() const { return followed_; }
+  // The output moved to `device` (a sink came or went, or the user chose it): its bound configuration is
+  // loaded, once per move. The frame asks `playingDevice` for moves every 250 ms.
+  void FollowOutputDevice(const std::string& device);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -81,6 +87,7 @@ class CMainFrame : public QMainWindow {
   services::PresetComboBox* presets_;
   services::CToolBarEx* toolbar_;
   QAction* bypass_;
+  std::string followed_;  // the output device whose binding was last looked at
   QSize defaultToolbar_;
   services::CTrayIcon tray_;
   bool trayShown_ = false;

@@ -156,9 +156,9 @@ bool CTonvexApp::InitInstance() {
 
   settings::ApplicationSwitches& switches = settings::Switches();
   switches.Load();
-  frame_ = std::make_unique<CMainFrame>(FrameParts{*panelState_, selection, switches, prompt_,
-                                                   live_->Connected() ? &live_->Outputs() : nullptr,
-                                                   &live_->Dsp().Output(), outputDevice});
+  frame_ = std::make_unique<CMainFrame>(
+      FrameParts{*panelState_, selection, switches, prompt_, live_->Connected() ? &live_->Outputs() : nullptr,
+                 &live_->Dsp().Output(), outputDevice, [this] { return live_->PlayingDevice(); }});
   panels::PanelHost& host = frame_->Host();
   host.AddStandardPanelTabs();
   host.ShowFirstPanel();

@@ -225,7 +225,7 @@ TEST(CliTest, EveryCommandHasItsHelpItsManualEntryAndItsCompletion) {
                                       "/completion/tonvex.bash; COMP_WORDS=(tonvex-cli \"\"); COMP_CWORD=1; "
                                       "_tonvex_cli; echo \" ${COMPREPLY[*]} \"'",
                                       dir);
-  for (const std::string command : {"render", "analyze", "bands", "normalize", "live"}) {
+  for (const std::string command : {"render", "analyze", "bands", "normalize", "live", "control"}) {
     SCOPED_TRACE(command);
     for (const std::string& asked : {command + " --help", command + " -h", "help " + command}) {
       const CliRun run = RunCli(asked, dir);

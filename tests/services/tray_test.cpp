@@ -25,9 +25,9 @@ TEST_F(TrayTest, ClicksOpenTheMenuAndItemsSendTheirCommands) {
   for (QAction* action : tray.Menu().actions()) action->trigger();
   std::vector<int> sent;
   for (const QList<QVariant>& arguments : commands) sent.push_back(arguments.at(0).toInt());
-  EXPECT_EQ(sent,
-            (std::vector<int>{services::kCommandOpenWindow, services::kCommandDevices, services::kCommandConfigure,
-                              services::kCommandUpdates, services::kCommandAbout, services::kCommandExit}));
+  EXPECT_EQ(sent, (std::vector<int>{services::kCommandOpenWindow, services::kCommandDevices,
+                                    services::kCommandUseForDevice, services::kCommandConfigure,
+                                    services::kCommandUpdates, services::kCommandAbout, services::kCommandExit}));
   EXPECT_TRUE(bypass.isChecked()) << "the menu's item is the shared action";
   EXPECT_EQ(bypass.text(), "&Bypass");
   EXPECT_EQ(tray.Menu().defaultAction(), tray.Menu().actions().front());
