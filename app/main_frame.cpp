@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/about_dialog.h"
@@ -14,6 +15,8 @@
 #include "services/command_ids.h"
 #include "services/toolbar/main_toolbar.h"
 #include "services/update_dialog.h"
+#include "settings/configuration_stream.h"
+#include "settings/string_ids.h"
 #include "widgets/ui_text.h"
 
 namespace desktop {
@@ -22,6 +25,8 @@ namespace {
 constexpr int kStringCaption = 57344;
 constexpr int kStringAskExit = 61464;
 constexpr QSize kOuterSize(740, 370);
+// How often the window looks where the sound plays: a device's configuration is loaded within a second of a move.
+constexpr int kFollowDeviceMs = 250;
 
 QString MenuText(int command) {
   for (const platform::MenuItem& item : platform::LoadMenu(services::kTrayMenu))
@@ -50,6 +55,13 @@ CMainFrame::CMainFrame(FrameParts parts)
   actions.devices = action(services::kCommandDevices, MenuText(services::kCommandDevices));
   actions.configure = action(services::kCommandConfigure, MenuText(services::kCommandConfigure));
   actions.about = action(services::kCommandAbout, QString());
+  // Checked, the engine plays its input untouched; the toolbar's button and the tray's item are this action.
+  bypass_ = new QAction(MenuText(services::kCommandBypass), this);
+  bypass_->setCheckable(true);
+  bypass_->setChecked(parts_.panelState.parameters.bypass != 0);
+  connect(bypass_, &QAction::toggled, this, [this](bool on) { parts_.panelState.parameters.bypass = on ? 1 : 0; });
+  actions.bypass = bypass_;
+  tray_.Share(services::kCommandBypass, bypass_);
   presets_ = new services::PresetComboBox(this);
   toolbar_ = services::CreateMainToolbar(*this, actions, presets_);
   MeasureDefaultToolbar();
@@ -74,6 +86,19 @@ CMainFrame::CMainFrame(FrameParts parts)
                                                              settings::TodayUtcDayOfMonth());
   warningDialog_ = std::make_unique<services::CWarningDialog>(*warning_, this);
   warningDialog_->StartTimer();
+
+  // Bindings of configurations to output devices: the device at start plays what was current at the last end.
+  followed_ = parts_.outputDevice;
+  devices_.chosen = [this](const std::string& device) { FollowOutputDevice(device); };
+  devices_.useForDevice = [this](const std::string& device) { parts_.selection.BindToDevice(device); };
+  if (parts_.playingDevice) {
+    auto* watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+      const std::string playing = parts_.playingDevice();
+      if (!playing.empty()) FollowOutputDevice(playing);
+    });
+    watch->start(kFollowDeviceMs);
+  }
 
   trayShown_ = tray_.Create(this, QApplication::windowIcon(), kStringCaption);
   connect(&tray_, &services::CTrayIcon::Command, this, &CMainFrame::OnCommand);
@@ -154,6 +179,8 @@ void CMainFrame::OnCommand(int command) {
       host_->ShowFirstPanel();
       break;
     case services::kCommandSave: parts_.selection.SaveUserFile(); break;
+    case services::kCommandBypass: bypass_->toggle(); break;
+    case services::kCommandUseForDevice: parts_.selection.BindToDevice(followed_); break;
     case services::kCommandAbout: {
       CAboutDialog about(this);
       about.exec();
@@ -162,6 +189,44 @@ void CMainFrame::OnCommand(int command) {
     default:  // the Selection button does nothing
       break;
   }
+}
+
+bool CMainFrame::SelectPreset(const std::string& title) {
+  if (parts_.selection.FindPreset(title) < 0) return false;
+  QMetaObject::invokeMethod(
+      this,
+      [this, title] {
+        const int index = parts_.selection.FindPreset(title);  // the list may have changed meanwhile
+        if (index < 0) return;
+        presets_->Select(index);
+        parts_.selection.OnPresetSelected();
+        host_->ShowFirstPanel();
+      },
+      Qt::QueuedConnection);
+  return true;
+}
+
+std::string CMainFrame::OpenConfiguration(const std::string& path) {
+  int error = 0;
+  std::FILE* file = settings::OpenConfigurationFile(path, &error);
+  if (!file) return "cannot read " + path + ": " + settings::ConfigurationOpenErrorText(error);
+  std::fclose(file);
+  QMetaObject::invokeMethod(
+      this,
+      [this, path] {
+        parts_.selection.OfferToSavePending();
+        if (parts_.selection.LoadUserFile(path) != 0)
+          parts_.prompt.ShowMessage(platform::LoadString(settings::kStringCannotOpenFile), platform::PromptButtons::Ok);
+        host_->ShowFirstPanel();
+      },
+      Qt::QueuedConnection);
+  return {};
+}
+
+void CMainFrame::FollowOutputDevice(const std::string& device) {
+  if (device == followed_) return;
+  followed_ = device;
+  if (parts_.selection.ApplyDeviceBinding(device)) host_->ShowFirstPanel();
 }
 
 void CMainFrame::ShowAtStart(bool minimized) {

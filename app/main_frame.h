@@ -24,6 +24,8 @@ struct FrameParts {
   audio::PulseWaveOutSystem* outputs;  // nullptr without an audio server
   engine::CWaveOutput* output;
   std::string outputDevice;  // the device chosen at start
+  // Where the sound plays now (LiveAudio::PlayingDevice); none without an audio server.
+  std::function<std::string()> playingDevice;
 };
 
 // The only top-level window: fixed at 740 x 370 without a maximize button, the toolbar above the panel
@@ -48,6 +50,21 @@ class CMainFrame : public QMainWindow {
   services::CTrayIcon& Tray() { return tray_; }
   COutputDeviceDialog& Devices() { return devices_; }
   bool TrayShown() const { return trayShown_; }
+  // The Bypass switch of the tray menu and the toolbar; setting it switches the engine.
+  QAction& Bypass() { return *bypass_; }
+  // From outside the window (the remote control): the preset shown or stored as `title` is chosen as if the
+  // user picked it in the list, and the file `path` loaded as Open loads it, each once the event loop runs
+  // again (a question about unsaved changes must not hold up the caller). False, or the reason, when there is
+  // no such preset or the file cannot be read; nothing changes then.
+  bool SelectPreset(const std::string& title);
+  std::string OpenConfiguration(const std::string& path);
+  // The configuration as the preset list shows it, and the output device: the one chosen, or the one the
+  // sound moved to since.
+  std::string ShownConfiguration() const { return presets_->currentText().toStdString(); }
+  const std::string& OutputDevice() const { return followed_; }
+  // The output moved to `device` (a sink came or went, or the user chose it): its bound configuration is
+  // loaded, once per move. The frame asks `playingDevice` for moves every 250 ms.
+  void FollowOutputDevice(const std::string& device);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -69,6 +86,8 @@ class CMainFrame : public QMainWindow {
   panels::PanelHost* host_;
   services::PresetComboBox* presets_;
   services::CToolBarEx* toolbar_;
+  QAction* bypass_;
+  std::string followed_;  // the output device whose binding was last looked at
   QSize defaultToolbar_;
   services::CTrayIcon tray_;
   bool trayShown_ = false;

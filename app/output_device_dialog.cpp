@@ -16,6 +16,7 @@ namespace desktop {
 namespace {
 constexpr int kStringLabel = 61472;
 constexpr int kStringTitle = 62300;
+constexpr int kStringUseForDevice = 32796;  // also the tray menu's command
 }  // namespace
 
 COutputDeviceDialog::COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, engine::CWaveOutput* output,
@@ -31,6 +32,10 @@ COutputDeviceDialog::COutputDeviceDialog(audio::PulseWaveOutSystem* outputs, eng
   buttons->button(QDialogButtonBox::Cancel)->setText(widgets::UiText(widgets::kStringCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  QPushButton* use = buttons->addButton(widgets::UiText(kStringUseForDevice), QDialogButtonBox::ActionRole);
+  connect(use, &QPushButton::clicked, this, [this] {
+    if (useForDevice && list_->currentIndex() >= 0) useForDevice(list_->currentText().toStdString());
+  });
   row->addWidget(buttons);
   connect(list_, &QComboBox::activated, this, &COutputDeviceDialog::OnChosen);
 }
@@ -60,6 +65,7 @@ void COutputDeviceDialog::OnChosen(int entry) {
     }
     chosen_ = description;
     audio::StoreOutputDevice(description);
+    if (chosen) chosen(description);
     return;
   }
 }

@@ -34,14 +34,20 @@ int RunDesktop(int argc, char** argv, const std::function<void(CTonvexApp&)>& st
     std::printf("tonvex 1.0\n");
     return 0;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::printf(
-        "usage: tonvex [/S | /F FILE]\n"
-        "  (none)    start the equalizer; the virtual device becomes the default playback device\n"
-        "  /F FILE   take in a preset (.tvd) or name a user configuration (.tva)\n"
-        "  /S        started again after an update\n"
-        "  --version, --help\n"
-        "Without a display, run `tonvex-cli live` instead.\n");
+        "Usage: tonvex [/F FILE | /S]\n"
+        "  (none)      start the equalizer; the virtual device becomes the default playback device\n"
+        "  /F FILE     take in a preset (.tvd) or name a user configuration (.tva); with Tonvex\n"
+        "              already running, the running one comes forward\n"
+        "  /S          started again after an update\n"
+        "  --version   print the version\n"
+        "  -h, --help  print this help\n"
+        "Without a display, run `tonvex-cli live` instead; `tonvex-cli control` steers the running program.\n"
+        "\n"
+        "Exit status: 0 the program ended normally (or printed what was asked), 1 the start was refused\n"
+        "(Tonvex already runs, arguments not understood, a file refused, no instance lock).\n"
+        "Messages go to standard error. See tonvex(1).\n");
     return 0;
   }
   QApplication application(argc, argv);

@@ -17,6 +17,7 @@
 #include "platform/registry.h"
 #include "platform/string_table.h"
 #include "services/command_ids.h"
+#include "services/remote_control_bus.h"
 #include "settings/application_switches.h"
 #include "settings/configuration_model.h"
 #include "settings/preset_selection.h"
@@ -81,7 +82,10 @@ bool CTonvexApp::InitInstance() {
   widgets::InstallQtTranslations(settings::LoadUiLanguage());
 
   const CommandLine line = ParseCommandLine(arguments_, workingFolder_);
-  if (line.kind == CommandLine::Kind::kRefuse) return false;
+  if (line.kind == CommandLine::Kind::kRefuse) {
+    std::fprintf(stderr, "tonvex: arguments not understood (see tonvex --help)\n");
+    return false;
+  }
   const bool locked = TakeInstanceLock(line.kind == CommandLine::Kind::kRelaunched);
   if (line.kind == CommandLine::Kind::kFile &&
       !TakeFileArgument(
@@ -152,9 +156,9 @@ bool CTonvexApp::InitInstance() {
 
   settings::ApplicationSwitches& switches = settings::Switches();
   switches.Load();
-  frame_ = std::make_unique<CMainFrame>(FrameParts{*panelState_, selection, switches, prompt_,
-                                                   live_->Connected() ? &live_->Outputs() : nullptr,
-                                                   &live_->Dsp().Output(), outputDevice});
+  frame_ = std::make_unique<CMainFrame>(
+      FrameParts{*panelState_, selection, switches, prompt_, live_->Connected() ? &live_->Outputs() : nullptr,
+                 &live_->Dsp().Output(), outputDevice, [this] { return live_->PlayingDevice(); }});
   panels::PanelHost& host = frame_->Host();
   host.AddStandardPanelTabs();
   host.ShowFirstPanel();
@@ -162,6 +166,7 @@ bool CTonvexApp::InitInstance() {
   frame_->ShowAtStart(switches.startMinimized != 0);
   CMainFrame* frame = frame_.get();
   forward_.Listen([frame] { frame->OnCommand(services::kCommandOpenWindow); });
+  StartRemoteControl();
 
   if (live_->Connected() && !outputDevice.empty()) {
     live_->Start(lock_);
@@ -173,6 +178,36 @@ bool CTonvexApp::InitInstance() {
   return true;
 }
 
+void CTonvexApp::StartRemoteControl() {
+  CMainFrame* frame = frame_.get();
+  services::RemoteHandlers handlers;
+  handlers.loadPreset = [frame](const std::string& title) { return frame->SelectPreset(title); };
+  handlers.loadFile = [frame](const std::string& path) { return frame->OpenConfiguration(path); };
+  handlers.bypass = [frame] { return frame->Bypass().isChecked(); };
+  handlers.setBypass = [frame](bool on) { frame->Bypass().setChecked(on); };
+  handlers.status = [this] { return RemoteStatus(); };
+  remote_ = std::make_unique<services::CRemoteControl>(std::move(handlers));
+  QString error;
+  if (!remote_->Register(&error) && !error.isEmpty())
+    std::fprintf(stderr, "tonvex: no remote control on the session bus: %s\n", error.toLocal8Bit().constData());
+}
+
+std::vector<std::pair<std::string, std::string>> CTonvexApp::RemoteStatus() {
+  const engine::WaveFormat format = live_->Dsp().PlayingFormat();
+  std::string formatText = "idle";
+  if (format.samplesPerSec != 0)
+    formatText = std::to_string(format.samplesPerSec) + " Hz, " + std::to_string(format.bitsPerSample) + " bit, " +
+                 std::to_string(format.channels) + " channels";
+  // The output's short locks, as the live status line takes them; asked for by a person, not every block.
+  const engine::OutputStatistics statistics = live_->Dsp().Output().Statistics();
+  return {{services::kStatusConfiguration, frame_->ShownConfiguration()},
+          {services::kStatusOutputDevice, frame_->OutputDevice()},
+          {services::kStatusFormat, formatText},
+          {services::kStatusBypass, frame_->Bypass().isChecked() ? "on" : "off"},
+          {services::kStatusDroppedBlocks,
+           std::to_string(statistics.blocksSkipped + statistics.blocksDroppedBusy + statistics.blocksRefused)}};
+}
+
 int CTonvexApp::ExitInstance() {
   if (valuesLoaded_) {
     panelState_->writes.Flush();
@@ -180,6 +215,7 @@ int CTonvexApp::ExitInstance() {
     panels::SaveLimiterSettings(*panelState_);
   }
   if (live_) live_->Stop();
+  remote_.reset();
   reporter_.reset();
   frame_.reset();
   platform::SetPrompt(nullptr);

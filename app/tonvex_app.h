@@ -10,6 +10,7 @@
 #include "graphs/engine_monitor.h"
 #include "panels/panel_state.h"
 #include "platform/instance_lock.h"
+#include "services/remote_control.h"
 #include "widgets/qt_engine_reporter.h"
 #include "widgets/qt_prompt.h"
 
@@ -42,6 +43,9 @@ class CTonvexApp {
  private:
   bool ProbeInstalledVersion();
   bool TakeInstanceLock(bool relaunched);
+  // Offers the window's remote control on the session bus; without a bus the program runs on without it.
+  void StartRemoteControl();
+  std::vector<std::pair<std::string, std::string>> RemoteStatus();
 
   std::vector<std::string> arguments_;
   std::string workingFolder_;
@@ -57,6 +61,7 @@ class CTonvexApp {
   std::unique_ptr<CMainFrame> frame_;
   std::unique_ptr<widgets::QtEngineReporter> reporter_;
   ForwardListener forward_;
+  std::unique_ptr<services::CRemoteControl> remote_;
 };
 
 }  // namespace desktop

@@ -51,6 +51,7 @@ class BackendWaveOutSystem : public engine::IWaveOutSystem {
   }
   bool SetMixerVolume(unsigned index, unsigned percent) override { return target_->SetMixerVolume(index, percent); }
   void MoveOpenStreams(const std::string& name) override { target_->MoveOpenStreams(name); }
+  std::string PlayingDevice() override { return target_->PlayingDevice(); }
 
  private:
   engine::IWaveOutSystem* target_;

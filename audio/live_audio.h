@@ -69,6 +69,9 @@ class LiveAudio {
   engine::CDspMain& Dsp() { return *dsp_; }
   audio::PulseWaveOutSystem& Outputs() { return outputs_; }
   const std::string& OutputSink() const { return outputSink_; }
+  // The description of the device the sound plays on now, which follows the sinks as they come and go;
+  // empty before the output has opened or while there is no real sink.
+  std::string PlayingDevice() { return backendOutputs_.PlayingDevice(); }
   audio::AudioBackend Backend() const { return backend_; }
   bool Started() const { return started_; }
 

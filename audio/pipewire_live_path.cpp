@@ -273,6 +273,7 @@ void PipeWireLivePath::Disconnect() {
   {
     std::lock_guard<std::mutex> lock(outputMutex_);
     outputSink_.clear();
+    playingDescription_.clear();
   }
 }
 
@@ -357,6 +358,7 @@ uint32_t PipeWireLivePath::ChooseTarget() {
   std::lock_guard<std::mutex> lock(outputMutex_);
   const OutputChoice choice = ChooseOutputDevice(candidates, outputDescription_, startDefault_);
   outputSink_ = choice.index >= 0 ? candidates[size_t(choice.index)].name : std::string();
+  playingDescription_ = choice.index >= 0 ? candidates[size_t(choice.index)].description : std::string();
   return choice.index >= 0 ? order[size_t(choice.index)].second : SPA_ID_INVALID;
 }
 
@@ -451,6 +453,11 @@ void PipeWireLivePath::OnLinkError(pw_proxy* proxy) {
 }
 
 void PipeWireLivePath::OnRetryTimer(void* self, uint64_t) { static_cast<PipeWireLivePath*>(self)->Relink(); }
+
+std::string PipeWireLivePath::PlayingDevice() {
+  std::lock_guard<std::mutex> lock(outputMutex_);
+  return playingDescription_;
+}
 
 void PipeWireLivePath::SetOutput(const std::string& description) {
   {

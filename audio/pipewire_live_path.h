@@ -65,6 +65,8 @@ class PipeWireLivePath {
 
   // The output rule's inputs: the remembered device (by description) and the sink that was the default at start.
   void SetOutput(const std::string& description);
+  // The description of the sink the filter plays on now; empty while there is none.
+  std::string PlayingDevice();
   void SetStartDefault(const std::string& sinkName);
   int Channels() const { return channels_; }
 
@@ -155,6 +157,7 @@ class PipeWireLivePath {
 
   std::mutex outputMutex_;  // the rule's inputs and its answer, for any thread
   std::string outputDescription_;
+  std::string playingDescription_;  // the description of outputSink_
   std::string startDefault_;
   std::string outputSink_;
 

@@ -25,6 +25,7 @@ class PipeWireWaveOutSystem : public engine::IWaveOutSystem {
   void MoveOpenStreams(const std::string& description) override {
     if (description != engine::kVirtualDeviceName) path_.SetOutput(description);
   }
+  std::string PlayingDevice() override { return path_.PlayingDevice(); }
   // A factor on the program's own output, whichever sink it plays on; `index` is not used.
   bool SetMixerVolume(unsigned index, unsigned percent) override;
   float MixerGain() const { return mixerGain_.load(std::memory_order_relaxed); }

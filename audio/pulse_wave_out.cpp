@@ -120,6 +120,11 @@ std::vector<OutputCandidate> PulseWaveOutSystem::Candidates() {
   return sinks_;
 }
 
+std::string PulseWaveOutSystem::PlayingDevice() {
+  std::lock_guard<std::mutex> lock(sinksMutex_);
+  return playing_;
+}
+
 unsigned PulseWaveOutSystem::DeviceCount() {
   std::lock_guard<std::mutex> lock(sinksMutex_);
   return unsigned(sinks_.size());
@@ -206,6 +211,10 @@ void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks, bool 
   }
   const OutputChoice choice = ChooseOutputDevice(sinks, description_, startDefault);
   const std::string target = choice.index >= 0 ? sinks[size_t(choice.index)].name : std::string();
+  {
+    std::lock_guard<std::mutex> lock(system_.sinksMutex_);
+    system_.playing_ = choice.index >= 0 ? sinks[size_t(choice.index)].description : std::string();
+  }
   if (target != sinkName_) {
     // What was queued on a sink that went away is lost with it; the engine tops its queue up again.
     if (moved && ready_ && !target.empty())

@@ -46,6 +46,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 
   // The devices as the output rule sees them, in the server's order.
   std::vector<OutputCandidate> Candidates();
+  // The description of the sink the last opened stream plays on (or goes to) now.
+  std::string PlayingDevice() override;
 
  private:
   friend class PulseWaveOutStream;
@@ -56,6 +58,7 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
   std::mutex sinksMutex_;
   std::vector<OutputCandidate> sinks_;
   std::string startDefault_;
+  std::string playing_;  // under sinksMutex_, set where a stream's sink is chosen
   std::atomic<bool> listed_{false};
   // Mainloop state.
   std::vector<OutputCandidate> listing_;

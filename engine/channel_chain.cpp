@@ -7,6 +7,7 @@ CChannelChain::CChannelChain(ProcessingParameters& parameters)
       compressor_(parameters.compressor),
       volume_(parameters.volume),
       limiter_(parameters),
+      bypass_(parameters.bypass),
       analysis_(parameters.monitor) {}
 
 void CChannelChain::FollowSampleRate(int sampleRate) {
@@ -33,10 +34,13 @@ void CChannelChain::RunChannel(CSignalBuffer& buffer, int channel, int channels)
   // State exists for left and right only; any further channel passes through untouched rather than
   // reach past the stages' per-channel state.
   if (channel < 0 || channel >= kChannels) return;
+  bypass_.Keep(buffer, channel);
   Finish(buffer, channel, channels, equalizer_.Run(buffer, channel));
 }
 
 void CChannelChain::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
+  bypass_.Keep(left, 0);
+  bypass_.Keep(right, 1);
   const bool finite = equalizer_.RunStereo(left, right);
   Finish(left, 0, 2, finite);
   Finish(right, 1, 2, finite);
@@ -46,6 +50,8 @@ void CChannelChain::Finish(CSignalBuffer& buffer, int channel, int channels, boo
   finite &= compressor_.Run(buffer, channel);
   buffer.Scale(volume_.EffectiveGain(channel));
   finite &= limiter_.Run(buffer, channel);
+  // The monitor reads what plays: the untouched sound while bypassed.
+  bypass_.Mix(buffer, channel, sampleRate_);
   if (!finite) buffer.ZeroNonFinite();
   analysis_.Analyse(buffer, channel, channels, sampleRate_);
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/bypass_fade.h"
 #include "engine/compressor.h"
 #include "engine/equalizer_bank.h"
 #include "engine/level_analysis.h"
@@ -9,8 +10,8 @@
 
 namespace engine {
 
-// The per-channel effect chain: equalizer, compressor, volume, limiter, level analysis. The live engine
-// and the offline renderer run exactly this object, so they cannot drift apart.
+// The per-channel effect chain: equalizer, compressor, volume, limiter, the bypass's crossfade, level analysis. The
+// live engine and the offline renderer run exactly this object, so they cannot drift apart.
 class CChannelChain {
  public:
   explicit CChannelChain(ProcessingParameters& parameters);
@@ -34,6 +35,7 @@ class CChannelChain {
   const CEqualizerBank& Equalizer() const { return equalizer_; }
   const CCompressor& Compressor() const { return compressor_; }
   const CLimiter& Limiter() const { return limiter_; }
+  const CBypassFade& Bypass() const { return bypass_; }
 
  private:
   // The stages after the equalizer; `finite` says whether the equalizer's state stayed finite. A stage
@@ -44,6 +46,7 @@ class CChannelChain {
   CCompressor compressor_;
   CVolume volume_;
   CLimiter limiter_;
+  CBypassFade bypass_;
   CLevelAnalysis analysis_;
   int sampleRate_ = 0;
 };

@@ -14,9 +14,6 @@
 
 namespace engine {
 
-// Channel buffers hold the largest block the driver can deliver (16-bit mono: 8192 frames; 8-bit mono: 16384).
-inline constexpr int kChannelBufferFrames = 16384;
-
 // The audio engine: the driver link, the output and the processing thread that runs every block
 // through the channel chain.
 class CDspMain {

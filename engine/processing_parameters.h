@@ -129,6 +129,8 @@ struct ProcessingParameters {
   LimiterSettings limiter;
   VolumeSettings volume;
   std::atomic<int> amplificator{0};
+  // Set: the chain plays its input untouched (after a short crossfade); the stages and the monitor run on.
+  std::atomic<uint8_t> bypass{0};
   MonitorExchange monitor;
   // Set while the audio-program warning waits for sound; the processing thread clears it when a block arrives.
   std::atomic<int> warningPending{0};

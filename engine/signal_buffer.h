@@ -4,6 +4,9 @@
 
 namespace engine {
 
+// Channel buffers hold the largest block the driver can deliver (16-bit mono: 8192 frames; 8-bit mono: 16384).
+inline constexpr int kChannelBufferFrames = 16384;
+
 // One channel of one block as doubles. Sized once; resizing within the capacity never allocates.
 class CSignalBuffer {
  public:

@@ -83,6 +83,9 @@ class IWaveOutSystem {
   virtual void MoveOpenStreams(const std::string& name) { (void)name; }
   // The device's master volume in percent of its range; false when it has none.
   virtual bool SetMixerVolume(unsigned index, unsigned percent) = 0;
+  // The name of the device the output plays on now (a system that follows its devices may play elsewhere
+  // than the device opened); empty while it plays nowhere or knows no more than what was opened.
+  virtual std::string PlayingDevice() { return {}; }
 };
 
 }  // namespace engine

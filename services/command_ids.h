@@ -14,7 +14,9 @@ inline constexpr int kCommandUpdates = 32787;
 inline constexpr int kCommandOpen = 57601;  // open a user configuration
 inline constexpr int kCommandSave = 57603;
 inline constexpr int kCommandAbout = 57664;
-inline constexpr int kCommandPresetList = 1046;  // the place of the preset combo box
+inline constexpr int kCommandPresetList = 1046;     // the place of the preset combo box
+inline constexpr int kCommandBypass = 32795;        // checkable: plays the sound untouched
+inline constexpr int kCommandUseForDevice = 32796;  // binds the current configuration to the output device
 
 // The notification-area menu (menu resource 130).
 inline constexpr int kTrayMenu = 130;

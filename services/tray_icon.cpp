@@ -37,8 +37,13 @@ void CTrayIcon::BuildMenu() {
       menu_.addSeparator();
       continue;
     }
-    QAction* action = menu_.addAction(QString::fromStdString(item.text));
     const int command = item.command;
+    if (auto shared = shared_.find(command); shared != shared_.end()) {
+      shared->second->setText(QString::fromStdString(item.text));
+      menu_.addAction(shared->second);
+      continue;
+    }
+    QAction* action = menu_.addAction(QString::fromStdString(item.text));
     connect(action, &QAction::triggered, this, [this, command] { emit Command(command); });
     if (command == kCommandOpenWindow) menu_.setDefaultAction(action);  // drawn in bold
   }

@@ -84,6 +84,27 @@ std::string PresetSelection::FileNameFor(const std::string& display) const {
   return display;
 }
 
+namespace {
+// Without the spaces a display name may carry, and the modified marker.
+std::string_view Bare(std::string_view text) {
+  if (text.size() > 2 && text.substr(text.size() - 2) == " *") text.remove_suffix(2);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+}  // namespace
+
+int PresetSelection::FindPreset(const std::string& title) const {
+  if (!presetCombo) return -1;
+  for (int i = 0; i < presetCount; ++i) {
+    if (!EqualIgnoringCase(Bare(presetTable[i].display), Bare(title)) && !EqualIgnoringCase(presetTable[i].file, title))
+      continue;
+    for (int index = 0; index < presetCombo->Count(); ++index)
+      if (EqualIgnoringCase(Bare(presetCombo->Text(index)), Bare(presetTable[i].display))) return index;
+  }
+  return -1;
+}
+
 void PresetSelection::MarkModified() {
   if (pending == 1) return;
   pending = 1;

@@ -36,10 +36,29 @@ class PresetSelection {
   // selects the configuration that was current at the last exit and loads it.
   void BuildPresetList(PresetList& list, int language);
   void OnPresetSelected();
+  // The list's index of the preset shown as `title` or stored as the file `title` (any letter case; spaces
+  // around the name and the modified marker do not count), or -1.
+  int FindPreset(const std::string& title) const;
   void MarkModified();
   void AddModifiedMarker();
   // Open dialog and load: 0, -EINTR when cancelled, or the negated errno of a failed open.
   int OpenUserFile();
+  // Loads the user configuration `path` as Open does after its dialog (unsaved changes are the caller's
+  // to ask about): 0, or the negated errno of a failed open, with nothing changed and nothing shown.
+  int LoadUserFile(const std::string& path);
+  // With unsaved changes, asks whether to save them first, and saves them on Yes (as Open does).
+  void OfferToSavePending();
+
+  // A configuration per output device (device_bindings.cpp), stored in the user's settings under the
+  // device's description. The current configuration as a binding names it: "preset:FILE", "file:TITLE" for
+  // a user configuration, empty for the kept "Custom.tvh" alone, which has no name to bind.
+  std::string BindingText() const;
+  // Binds the current configuration (its saved state) to `device`; false when there is none to bind.
+  bool BindToDevice(const std::string& device);
+  std::string DeviceBinding(const std::string& device) const;
+  // Loads the configuration bound to `device` as a choice in the list or Open would (unsaved changes are
+  // asked about as there); false when the device has no binding, it is current already, or it is gone.
+  bool ApplyDeviceBinding(const std::string& device);
   // Save dialog and store; nothing changes when the user cancels or the file cannot be written.
   void SaveUserFile(bool keepPending = false);
   // Exit from the menu: unsaved changes are kept in "Custom.tvh" or, for a titled configuration, saved

@@ -23,8 +23,12 @@ bool AskToSave(platform::UserPrompt& prompt) {
 
 }  // namespace
 
-int PresetSelection::OpenUserFile() {
+void PresetSelection::OfferToSavePending() {
   if (pending && AskToSave(Prompt())) SaveUserFile(false);
+}
+
+int PresetSelection::OpenUserFile() {
+  OfferToSavePending();
   platform::FileDialogRequest request;
   request.open = true;
   request.defaultExtension = "tva";
@@ -33,12 +37,15 @@ int PresetSelection::OpenUserFile() {
   request.flags = kDialogFlags;
   std::string path;
   if (!Prompt().ChooseFile(request, &path)) return -EINTR;
+  const int result = LoadUserFile(path);
+  if (result != 0) Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
+  return result;
+}
+
+int PresetSelection::LoadUserFile(const std::string& path) {
   int error = 0;
   std::FILE* file = OpenConfigurationFile(path, &error);
-  if (!file) {
-    Prompt().ShowMessage(platform::LoadString(kStringCannotOpenFile), platform::PromptButtons::Ok);
-    return -error;
-  }
+  if (!file) return -error;
   selectionName = "Custom";
   customTitle = FileTitleOf(path);
   ReplaceCustomItem(CustomEntryText());

@@ -18,6 +18,7 @@ packages=(
   qt6-translations-l10n                   # Qt's own texts (standard buttons, file dialogs) in Portuguese
   xvfb xauth                              # a real X display for window tests and screenshots
   openbox trayer xdotool                  # a window manager, a notification-area host and clicks for the desktop tests
+  man-db                                  # renders the manual pages in their test
 )
 
 missing=()

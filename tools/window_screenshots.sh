@@ -5,7 +5,7 @@
 # (tools/xwd_png.py). In OUTDIR: window_<tab>_<lang>.png for the four tabs, tray_menu_<lang>.png,
 # dialog_<configure|devices|update|about|customize|warning|nolock>_<lang>.png (nolock: a start whose instance lock
 # cannot be made), window_large_icons_<lang>.png (the Limiter tab with large toolbar icons and labels below
-# them). The audio-program warning comes as it
+# them, and the Bypass button that Customize adds). The audio-program warning comes as it
 # would for a user: a program named like a player runs, "Use this preferred audio device" is off, no sound
 # plays, and 25 s after the start the warning is due. Called by tools/screenshots.sh.
 # Usage: window_screenshots.sh OUTDIR BUILD_DIR
@@ -125,7 +125,7 @@ for lang in en pt; do
   # what the toolbar grows, so the line at the panels' bottom stays whole.
   printf '[Software\\Brevalto\\Tonvex]\n"version"="1.0"\n"preferred"="1"\n"limiter_left"="110"\n"limiter_right"="110"\n%s\n' \
     '[Software\Brevalto\Tonvex\Settings]' >"$XDG_CONFIG_HOME/tonvex/user.reg"
-  printf '"ToolBarEx1"="1 0 57601 57603 0 32781 1046 0 32786 0 57664"\n' >>"$XDG_CONFIG_HOME/tonvex/user.reg"
+  printf '"ToolBarEx1"="1 0 57601 57603 0 32781 1046 0 32786 0 32795 57664"\n' >>"$XDG_CONFIG_HOME/tonvex/user.reg"
   "$prefix/bin/tonvex" >>"$work/program-$lang.log" 2>&1 &
   program_pid=$!
   window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Tonvex v1\.0$' | head -n 1)

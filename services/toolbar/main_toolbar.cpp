@@ -21,7 +21,8 @@ CToolBarEx* CreateMainToolbar(QMainWindow& window, const MainToolbarActions& act
                         {kCommandAbout, actions.about}});
   toolbar->InsertControl(kCommandPresetList, presets);
   toolbar->AddDropDownButton(kCommandConfig, {actions.devices, actions.configure}, true);
-  toolbar->SetupButtons();
+  // Bypass is not on the toolbar at first: the user adds it through Customize.
+  toolbar->SetupButtons({{kCommandBypass, actions.bypass, {}, false}});
   toolbar->MarkPresentButtons();
   toolbar->RestoreLayout();
   window.addToolBar(Qt::TopToolBarArea, toolbar);

@@ -18,6 +18,7 @@ struct MainToolbarActions {
   QAction* devices = nullptr;  // the drop-down menu ("Options"): Devices, Configure
   QAction* configure = nullptr;
   QAction* about = nullptr;
+  QAction* bypass = nullptr;  // checkable; offered by Customize, not shown at first
 };
 
 // Builds the window's toolbar: Open, Save | Selection, the preset list | Config with its menu | About,

@@ -29,6 +29,16 @@ Qt::ToolButtonStyle ButtonStyleFor(int textOption) {
   }
 }
 
+// Label, tool tip and status tip from the command's string; the images belong to the toolbar, so the menus
+// that share the action stay as they were.
+void DescribeAction(int command, QAction* action) {
+  const QString text = widgets::UiText(command);
+  action->setIconText(LabelOf(text));
+  action->setToolTip(LabelOf(text));
+  action->setStatusTip(PromptOf(text));
+  action->setIconVisibleInMenu(false);
+}
+
 }  // namespace
 
 CToolBarEx::CToolBarEx(QWidget* parent, const QString& valueName) : QToolBar(parent), valueName_(valueName) {
@@ -43,12 +53,7 @@ void CToolBarEx::LoadButtons(const std::vector<ToolbarResourceEntry>& entries) {
     layout_.push_back(entry.command);
     if (!entry.action || entry.command == kSeparatorCommand) continue;
     actions_[entry.command] = entry.action;
-    const QString text = widgets::UiText(entry.command);
-    entry.action->setIconText(LabelOf(text));
-    entry.action->setToolTip(LabelOf(text));
-    entry.action->setStatusTip(PromptOf(text));
-    // The images belong to the toolbar; the menus that share these actions stay as they were.
-    entry.action->setIconVisibleInMenu(false);
+    DescribeAction(entry.command, entry.action);
   }
   ApplyLayout();
 }
@@ -83,9 +88,12 @@ void CToolBarEx::SetupButtons(const std::vector<ToolbarButton>& extra) {
     if (command != kSeparatorCommand) button.label = LabelOf(widgets::UiText(command));
     buttons_.push_back(button);
   }
-  for (const ToolbarButton& button : extra) {
+  for (ToolbarButton button : extra) {
+    if (button.label.isEmpty()) button.label = LabelOf(widgets::UiText(button.command));
     buttons_.push_back(button);
-    if (button.action) actions_[button.command] = button.action;
+    if (!button.action) continue;
+    actions_[button.command] = button.action;
+    DescribeAction(button.command, button.action);
   }
   SetTextOptions(1);
   SetIconOptions(0);

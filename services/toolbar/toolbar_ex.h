@@ -55,7 +55,8 @@ class CToolBarEx : public QToolBar {
   // Gives the command's button a menu of `items`; with `arrow` only the button's arrow opens it and a
   // click on the button runs the command, otherwise a click anywhere opens the menu.
   void AddDropDownButton(int command, const QList<QAction*>& items, bool arrow);
-  // The button table from the buttons now on the toolbar, then `extra` (buttons the user may add);
+  // The button table from the buttons now on the toolbar, then `extra` (buttons the user may add, their
+  // actions described as LoadButtons describes its own, an empty label taken from the command's string);
   // labels on the right and small icons.
   void SetupButtons(const std::vector<ToolbarButton>& extra = {});
   // Marks as present by default exactly the buttons on the toolbar now.

@@ -104,6 +104,20 @@ void DrawAbout(QPainter& p, const ButtonColours& c) {
   p.drawRect(QRectF(7, 7, 2, 5.5));
 }
 
+// A signal path that goes around the box of effects: the sound passes by untouched.
+void DrawBypass(QPainter& p, const ButtonColours& c) {
+  p.setPen(QPen(c.text, 1.0));
+  p.setBrush(c.shadow);
+  p.drawRect(QRectF(5.5, 8.5, 5, 5));
+  p.setPen(QPen(QColor(40, 140, 60), 1.6));
+  p.setBrush(Qt::NoBrush);
+  QPainterPath path(QPointF(0.5, 10.5));
+  path.lineTo(3, 10.5);
+  path.cubicTo(3, 2.5, 13, 2.5, 13, 10.5);
+  path.lineTo(15.5, 10.5);
+  p.drawPath(path);
+}
+
 // A groove, as the toolbar draws between groups of buttons.
 void DrawSeparator(QPainter& p, const ButtonColours& c) {
   p.fillRect(QRectF(7, 2, 1, 12), c.shadow);
@@ -119,6 +133,7 @@ Painter PainterFor(int command) {
     case kCommandPresetList: return DrawPresetList;
     case kCommandConfig: return DrawConfig;
     case kCommandAbout: return DrawAbout;
+    case kCommandBypass: return DrawBypass;
     default: return nullptr;
   }
 }

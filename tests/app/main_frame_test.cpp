@@ -6,10 +6,12 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <filesystem>
 
 #include "engine/processing_parameters.h"
 #include "platform/registry.h"
+#include "services/command_ids.h"
 #include "services/toolbar/toolbar_ex.h"
 #include "settings/configuration_model.h"
 #include "tests/qt_support/silent_monitor.h"
@@ -34,6 +36,12 @@ class MainFrame : public testing::Test {
     QApplication::processEvents();
   }
 
+  // What the application hands the frame; the sound plays on `playing`.
+  desktop::FrameParts Parts(const std::string& device = "") {
+    return {state, selection, switches, prompt, nullptr, nullptr, device, [this] { return playing; }};
+  }
+
+  std::string playing;
   testing_support::ScratchDir scratch;
   const std::string home = scratch.path;
   engine::ProcessingParameters parameters;
@@ -49,7 +57,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
   for (const bool tray : {true, false}) {
     SCOPED_TRACE(tray ? "with a notification area" : "without one");
     // Closing the window.
-    desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+    desktop::CMainFrame frame(Parts());
     Start(frame, tray, false);
     ASSERT_TRUE(frame.isVisible());
     frame.close();
@@ -62,7 +70,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
     EXPECT_TRUE(frame.isVisible() && !frame.isMinimized());
 
     // Starting minimized.
-    desktop::CMainFrame minimized({state, selection, switches, prompt, nullptr, nullptr, ""});
+    desktop::CMainFrame minimized(Parts());
     Start(minimized, tray, true);
     EXPECT_EQ(minimized.isVisible(), !tray);
     EXPECT_EQ(minimized.isMinimized(), !tray);
@@ -72,7 +80,7 @@ TEST_F(MainFrame, HidesOnlyWhereANotificationAreaShows) {
 // Large icons with labels below make the toolbar taller: the window grows by as much, so the panels keep
 // their size and nothing at their bottom is cut off.
 TEST_F(MainFrame, GrowsByWhatTheToolbarGrows) {
-  desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+  desktop::CMainFrame frame(Parts());
   Start(frame, false, false);
   auto* toolbar = frame.findChild<services::CToolBarEx*>();
   ASSERT_NE(toolbar, nullptr);
@@ -104,7 +112,7 @@ TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
   for (const bool writable : {false, true}) {
     SCOPED_TRACE(writable ? "writable" : "read-only configuration folder");
     ::chmod(selection.configFolder.c_str(), writable ? 0755 : 0555);
-    desktop::CMainFrame frame({state, selection, switches, prompt, nullptr, nullptr, ""});
+    desktop::CMainFrame frame(Parts());
     selection.MarkModified();
     bool waitingWriteRan = false;
     state.writes.Schedule(panels::StoredPart::kVolume, [&] { waitingWriteRan = true; });
@@ -119,6 +127,59 @@ TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
     EXPECT_EQ(pending, writable ? "1" : "") << "never a pointer to a file that is not there";
     EXPECT_EQ(errors.find("Custom.tvh") != std::string::npos, !writable) << errors;
   }
+}
+
+// Bypass is one checkable action in the tray menu and on the toolbar (once added): whichever way it is
+// switched, the engine's switch follows and both show the same state.
+TEST_F(MainFrame, BypassSwitchesTheEngineFromTheMenuAndTheToolbar) {
+  desktop::CMainFrame frame(Parts());
+  QAction* item = nullptr;
+  for (QAction* action : frame.Tray().Menu().actions())
+    if (action->text() == "&Bypass") item = action;
+  ASSERT_EQ(item, &frame.Bypass());
+  auto* toolbar = frame.findChild<services::CToolBarEx*>();
+  ASSERT_NE(toolbar->Find(services::kCommandBypass), nullptr);
+  EXPECT_EQ(toolbar->Find(services::kCommandBypass)->action, item);
+  item->trigger();
+  EXPECT_EQ(parameters.bypass, 1);
+  frame.OnCommand(services::kCommandBypass);
+  EXPECT_EQ(parameters.bypass, 0);
+  EXPECT_FALSE(item->isChecked());
+}
+
+// Each output device plays the configuration bound to it: a move of the sound (a sink gone, the remembered one
+// back, the user's choice) loads it within a second, as a choice in the preset list would; a device without a
+// binding keeps what plays, and so does the device the program started on.
+TEST_F(MainFrame, TheOutputDevicesBindingIsLoadedWhenTheSoundMovesThere) {
+  for (const auto& [file, name] : {std::pair{"01_Flat.tvd", "Flat"}, {"02_Rock.tvd", "Rock"}, {"03_Jazz.tvd", "Jazz"}})
+    testing_support::WriteText(selection.configFolder + "/" + file, std::string("lang_09_=") + name + "\n");
+  playing = "Speakers";
+  desktop::CMainFrame frame(Parts("Speakers"));
+  ASSERT_EQ(frame.ShownConfiguration(), "Flat");
+  frame.Presets().Select(selection.FindPreset("Jazz"));
+  selection.OnPresetSelected();
+  EXPECT_TRUE(selection.BindToDevice("Speakers"));
+  frame.Presets().Select(selection.FindPreset("Rock"));
+  selection.OnPresetSelected();
+  frame.Devices().useForDevice("Headphones");  // the dialog's button, Headphones selected in its list
+  frame.Presets().Select(selection.FindPreset("Flat"));
+  selection.OnPresetSelected();
+
+  const auto shownAfterMove = [&](const std::string& device) {
+    playing = device;
+    QElapsedTimer waited;
+    waited.start();
+    const std::string before = frame.ShownConfiguration();
+    while (waited.elapsed() < 1000 && frame.ShownConfiguration() == before) QApplication::processEvents();
+    return frame.ShownConfiguration();
+  };
+  EXPECT_EQ(shownAfterMove("Headphones"), "Rock");
+  EXPECT_EQ(frame.OutputDevice(), "Headphones");
+  EXPECT_EQ(shownAfterMove("Speakers"), "Jazz");
+  EXPECT_EQ(shownAfterMove("HDMI"), "Jazz") << "a device without a binding keeps the configuration";
+  frame.Devices().chosen("Headphones");  // chosen in the dialog while nothing plays
+  EXPECT_EQ(frame.ShownConfiguration(), "Rock");
+  EXPECT_TRUE(prompt.messages.empty());
 }
 
 }  // namespace

@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
+#include <tuple>
 
 #include "tests/audio/sound_files.h"
 
@@ -22,14 +24,19 @@ struct CliRun {
   std::string err;
 };
 
-// Runs tonvex-cli with `arguments`; its standard output and error go through files beside the folder.
-CliRun RunCli(const std::string& arguments, const ScratchDir& dir) {
+// Runs a shell command line; its standard output and error go through files beside the folder.
+CliRun RunCommand(const std::string& line, const ScratchDir& dir) {
   const std::string out = dir.path + ".out", err = dir.path + ".err";
-  const int status = std::system((std::string(TONVEX_CLI) + " " + arguments + " >" + out + " 2>" + err).c_str());
+  const int status = std::system((line + " >" + out + " 2>" + err).c_str());
   CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
   std::remove(out.c_str());
   std::remove(err.c_str());
   return run;
+}
+
+// Runs tonvex-cli with `arguments`.
+CliRun RunCli(const std::string& arguments, const ScratchDir& dir) {
+  return RunCommand(std::string(TONVEX_CLI) + " " + arguments, dir);
 }
 
 bool WriteTone(const std::string& path, int format, int frames) {
@@ -205,6 +212,61 @@ TEST(CliTest, AnInterruptedRenderRemovesItsTemporaryFileAndFails) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal;
     EXPECT_EQ(dir.Names(), std::vector<std::string>{"in.wav"}) << "signal " << signal;
+  }
+}
+
+// Every command answers --help (and "help COMMAND") on standard output with its own usage, the manual
+// page documents it and the shell completion offers it; a mistake goes to standard error only.
+TEST(CliTest, EveryCommandHasItsHelpItsManualEntryAndItsCompletion) {
+  ScratchDir dir;
+  const std::string manual = ReadText(TONVEX_RESOURCES "/man/tonvex-cli.1");
+  const CliRun general = RunCli("--help", dir);
+  const CliRun completed = RunCommand("bash -c '. " TONVEX_RESOURCES
+                                      "/completion/tonvex.bash; COMP_WORDS=(tonvex-cli \"\"); COMP_CWORD=1; "
+                                      "_tonvex_cli; echo \" ${COMPREPLY[*]} \"'",
+                                      dir);
+  for (const std::string command : {"render", "analyze", "bands", "normalize", "live", "control"}) {
+    SCOPED_TRACE(command);
+    for (const std::string& asked : {command + " --help", command + " -h", "help " + command}) {
+      const CliRun run = RunCli(asked, dir);
+      EXPECT_EQ(run.status, 0);
+      EXPECT_EQ(run.out.rfind("Usage: tonvex-cli " + command + " ", 0), 0u) << run.out;
+      EXPECT_NE(run.out.find("Exit status"), std::string::npos);
+      EXPECT_EQ(run.err, "");
+    }
+    EXPECT_NE(general.out.find("\n  " + command + " "), std::string::npos) << general.out;
+    EXPECT_NE(manual.find(".B " + command + " "), std::string::npos);
+    EXPECT_NE(completed.out.find(" " + command + " "), std::string::npos) << completed.out;
+  }
+  const CliRun wrong = RunCli("render --frobnicate", dir);
+  EXPECT_EQ(std::make_tuple(wrong.status, wrong.out), std::make_tuple(2, std::string()));
+  EXPECT_EQ(std::count(wrong.err.begin(), wrong.err.end(), '\n'), 1) << "one line: " << wrong.err;
+}
+
+#ifdef TONVEX_DESKTOP
+// The desktop program answers --help without a display, and says on standard error why it refuses a start.
+TEST(CliTest, TheDesktopProgramsHelpAndRefusal) {
+  ScratchDir dir;
+  const CliRun help = RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " TONVEX_DESKTOP " --help", dir);
+  EXPECT_EQ(help.status, 0);
+  for (const char* part : {"Usage: tonvex", "/F FILE", "Exit status", "tonvex(1)"})
+    EXPECT_NE(help.out.find(part), std::string::npos) << part;
+  const CliRun refused =
+      RunCommand("QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" + dir.path + " " TONVEX_DESKTOP " /X file.tvd", dir);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("tonvex: arguments not understood"), std::string::npos) << refused.err;
+}
+#endif
+
+// Both manual pages render without a warning of the formatter, with their exit status section.
+TEST(CliTest, ManualPagesRender) {
+  ScratchDir dir;
+  if (RunCommand("command -v man", dir).status != 0) GTEST_SKIP() << "man is not installed";
+  for (const char* page : {"tonvex.1", "tonvex-cli.1"}) {
+    const CliRun run = RunCommand(std::string("MANWIDTH=80 man --warnings -l " TONVEX_RESOURCES "/man/") + page, dir);
+    EXPECT_EQ(run.status, 0) << page;
+    EXPECT_EQ(run.err, "") << page;
+    EXPECT_NE(run.out.find("EXIT STATUS"), std::string::npos) << page;
   }
 }
 

@@ -126,3 +126,67 @@ TEST(ChannelChain, NonFiniteInputCostsOneBlockNotTheStream) {
   const auto probe = Noise(2048, 0.3, 9);
   EXPECT_EQ(used.Block(probe, probe), fresh.Block(probe, probe));
 }
+
+namespace {
+
+// The largest step between neighbouring samples of a channel, carried across blocks by `last`.
+double LargestStep(const CSignalBuffer& buffer, double& last) {
+  double largest = 0.0;
+  for (int i = 0; i < buffer.Count(); ++i) largest = std::max(largest, std::fabs(buffer[i] - last)), last = buffer[i];
+  return largest;
+}
+
+}  // namespace
+
+// Bypassed, the chain plays its input sample for sample (within one 16-bit step) while the monitor still
+// reads; the stages ran on meanwhile, so switching back gives exactly what a chain never bypassed gives.
+TEST(ChannelChain, BypassPlaysTheInputUntouchedAndTheStagesRunOn) {
+  TestChain c(Busy, 48000), never(Busy, 48000);
+  c.p.bypass = 1;
+  for (int block = 0; block < 12; ++block) {
+    const auto left = Sine(480, 1000, 48000, 0.6, block * 480LL), right = Noise(480, 0.7, 80 + block);
+    if (block == 6) PostMonitorRequest(c.p, kSideBoth);
+    c.Block(left, right);
+    never.Block(left, right);
+    if (block < 2) continue;  // the crossfade takes 960 samples
+    for (int i = 0; i < 480; ++i) {
+      ASSERT_NEAR(c.left[i], left[i], 1.0 / 32768) << block << " " << i;
+      ASSERT_NEAR(c.right[i], right[i], 1.0 / 32768) << block << " " << i;
+    }
+  }
+  EXPECT_FALSE(c.p.monitor.request) << "the monitor's reading was answered while bypassed";
+  EXPECT_GT(std::fabs(never.left[100] - c.left[100]), 0.01) << "the settings change the sound";
+  c.p.bypass = 0;
+  for (int block = 0; block < 3; ++block) {
+    const auto noise = Noise(480, 0.5, 90 + block);
+    EXPECT_EQ(c.Block(noise, noise) == never.Block(noise, noise), block == 2) << block;
+  }
+}
+
+// Bypass switched on and off 20 times while a tone plays, in the 64-frame blocks of a small graph cycle and
+// sometimes before the previous crossfade ended: no step between samples beyond what the tone and its
+// processed self make on their own. Switched without a crossfade, the step is the gap between the two.
+TEST(ChannelChain, SwitchingBypassNeverSteps) {
+  constexpr int kBlock = 64, kRate = 48000;
+  TestChain c(Busy, kRate), steady(Busy, kRate);
+  double last[2] = {}, steadyLast[2] = {}, ownStep = 0.0, largest = 0.0;
+  long long position = 0;
+  auto play = [&](TestChain& chain, double* lastSample, int blocks) {
+    double step = 0.0;
+    for (int b = 0; b < blocks; ++b, position += kBlock) {
+      const auto tone = Sine(kBlock, 997, kRate, 0.5, position);
+      chain.Block(tone, tone);
+      for (int ch = 0; ch < 2; ++ch) step = std::max(step, LargestStep(chain.buffers[ch], lastSample[ch]));
+    }
+    return step;
+  };
+  const double inputStep = 2 * 0.5 * std::sin(kPi * 997 / kRate);
+  play(steady, steadyLast, 200);
+  ownStep = std::max(inputStep, play(steady, steadyLast, 400));  // the processed tone's own, once settled
+  play(c, last, 200);
+  for (int toggle = 0; toggle < 40; ++toggle) {
+    c.p.bypass = toggle % 2 == 0;
+    largest = std::max(largest, play(c, last, toggle % 3 == 0 ? 10 : 40));
+  }
+  EXPECT_LE(largest, ownStep * 1.05) << "tone's own step " << inputStep << ", processed " << ownStep;
+}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from BUILD_DIR (cpack -G DEB), checks its file list and its dependencies, installs
-# it with apt, checks that the program answers --version from the installed files, that the menu entry, the
-# icons and the metainfo are where the desktop looks for them, that the machine settings file is in
+# it with apt, checks that the program answers --version and --help from the installed files, that the menu
+# entry, the icons, the metainfo, the manual pages and the bash completion are where the desktop, man and bash
+# look for them, that the machine settings file is in
 # /etc/tonvex naming the installed program and its version, and that the installed program's update check
 # sends that version (under Xvfb with openbox and trayer on a private audio server, against a local
 # endpoint), then removes the package and checks that nothing of it is left.
@@ -13,7 +14,7 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
-cmake --build "$build" --target tonvex tonvex-cli tonvex-guardian tonvex-icons >/dev/null
+cmake --build "$build" --target tonvex tonvex-cli tonvex-guardian tonvex-icons tonvex-manuals >/dev/null
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$build"/tonvex_*.deb | head -n1)
 echo "package: $deb"
@@ -36,9 +37,16 @@ version=$(/usr/bin/tonvex --version) && pass "tonvex --version: $version" || fai
 /usr/bin/tonvex-cli --help >/dev/null && pass "tonvex-cli runs" || fail "tonvex-cli --help failed"
 for file in /usr/share/applications/tonvex.desktop /usr/share/icons/hicolor/scalable/apps/tonvex.svg \
     /usr/share/icons/hicolor/48x48/apps/tonvex.png /usr/share/metainfo/io.github.brevalto.Tonvex.metainfo.xml \
-    /usr/bin/tonvex-guardian /usr/share/tonvex/presets/01_Flat.tvd; do
+    /usr/bin/tonvex-guardian /usr/share/tonvex/presets/01_Flat.tvd /usr/share/man/man1/tonvex.1.gz \
+    /usr/share/man/man1/tonvex-cli.1.gz /usr/share/bash-completion/completions/tonvex \
+    /usr/share/bash-completion/completions/tonvex-cli; do
   [ -s "$file" ] && pass "$file installed" || fail "$file missing"
 done
+for page in tonvex tonvex-cli; do
+  MANWIDTH=80 man --warnings -l "/usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null | grep -q . &&
+    fail "man $page warns" || pass "man $page renders"
+done
+/usr/bin/tonvex --help | grep -q 'Exit status' && pass "tonvex --help" || fail "tonvex --help"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate /usr/share/applications/tonvex.desktop && pass "desktop entry valid" || fail "desktop entry invalid"
 fi

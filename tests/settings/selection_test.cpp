@@ -60,6 +60,46 @@ TEST_F(Selection, ListShowsDisplayNamesInFileNameOrderAndStartsOnTheFirst) {
   EXPECT_EQ(list->items, (Items{"Plano", "Jazz", "my", "Rock"}));
 }
 
+// A script names a preset as the list shows it or by its file; the custom item is no preset.
+TEST_F(Selection, PresetsAreFoundByTheirShownOrFileName) {
+  Start();
+  const std::pair<const char*, int> cases[] = {{"smooth jazz", 1}, {"Jazz", 1},    {"01_FLAT", 0}, {"Rock ballads", 3},
+                                               {"MY", 2},          {"Custom", -1}, {"Blues", -1},  {"", -1}};
+  for (const auto& [title, index] : cases) EXPECT_EQ(selection->FindPreset(title), index) << title;
+  Pick(1);
+  selection->MarkModified();
+  EXPECT_EQ(selection->FindPreset("Smooth Jazz"), 1) << SelectedText();
+  EXPECT_EQ(selection->FindPreset("Custom *"), -1);
+}
+
+// A device keeps the preset or user configuration bound to it, under any name a sound server gives a device;
+// the kept "Custom.tvh" alone has no name to bind, and unsaved changes are asked about before a binding loads.
+TEST_F(Selection, DevicesKeepTheirConfigurationAcrossStarts) {
+  WriteText(configFolder + "/Live.tva", ConfigurationWithCenter(60));
+  const std::string headphones = "Kopfhörer \"USB\" \\ Analog";
+  Start();
+  prompt.ChooseFile(configFolder + "/Live.tva");
+  ASSERT_EQ(selection->OpenUserFile(), 0);
+  EXPECT_TRUE(selection->BindToDevice("Speakers"));
+  Pick(1);
+  EXPECT_TRUE(selection->BindToDevice(headphones));
+  selection->MarkModified();
+  EXPECT_EQ(selection->BindingText(), "") << "a changed preset is kept unnamed, and bound to nothing";
+  EXPECT_FALSE(selection->BindToDevice("HDMI"));
+  ASSERT_EQ(selection->KeepPendingChanges(), 0);
+
+  Start();  // the kept changes come back; each device's binding too
+  prompt.Answer(PromptAnswer::No);
+  EXPECT_TRUE(selection->ApplyDeviceBinding(headphones));
+  EXPECT_EQ(prompt.messages.size(), 1u) << "asked about the unsaved changes";
+  EXPECT_EQ(std::make_pair(SelectedText(), Loaded()), std::make_pair(std::string("Smooth Jazz"), 53));
+  EXPECT_FALSE(selection->ApplyDeviceBinding(headphones)) << "already current";
+  EXPECT_FALSE(selection->ApplyDeviceBinding("HDMI"));
+  EXPECT_TRUE(selection->ApplyDeviceBinding("Speakers"));
+  EXPECT_EQ(std::make_pair(SelectedText(), Loaded()), std::make_pair(std::string("Custom (Live)"), 60));
+  EXPECT_EQ(UserValue("selcustom"), "Live");
+}
+
 TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
   SetUserValue("selection", "rock");  // matched without regard to case
   Start();

@@ -21,17 +21,18 @@ using namespace services;
 using Commands = std::vector<int>;
 
 constexpr int kOpen = kCommandOpen, kSave = kCommandSave, kSel = kCommandSelection, kList = kCommandPresetList,
-              kConfig = kCommandConfig, kAbout = kCommandAbout, kSep = kSeparatorCommand;
+              kConfig = kCommandConfig, kAbout = kCommandAbout, kBypass = kCommandBypass, kSep = kSeparatorCommand;
 const Commands kInitial = {kOpen, kSave, kSep, kSel, kList, kSep, kConfig, kSep, kAbout};
 
 // The main window as far as the toolbar sees it: its actions, the preset list and the toolbar.
 struct Frame {
   Frame() {
-    for (int command : {kOpen, kSave, kSel, kConfig, 32774, 32772, kAbout}) actions[command] = new QAction(&window);
+    for (int command : {kOpen, kSave, kSel, kConfig, 32774, 32772, kAbout, kBypass})
+      actions[command] = new QAction(&window);
     presets = new PresetComboBox;
     toolbar = CreateMainToolbar(window,
                                 {actions[kOpen], actions[kSave], actions[kSel], actions[kConfig], actions[32774],
-                                 actions[32772], actions[kAbout]},
+                                 actions[32772], actions[kAbout], actions[kBypass]},
                                 presets);
     window.show();
   }
@@ -87,6 +88,11 @@ TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
        0,
        {kOpen, kSep, kSel, kSave, kSep, kList, kSep, kConfig, kAbout, kSep}},
       {"remove the preset list", -1, 5, 9, {kOpen, kSep, kSel, kSave, kSep, kSep, kConfig, kAbout, kSep}},
+      {"add Bypass, offered though not there at first",
+       kBypass,
+       1,
+       0,
+       {kOpen, kSep, kBypass, kSel, kSave, kSep, kSep, kConfig, kAbout, kSep}},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
@@ -107,6 +113,8 @@ TEST_F(ToolbarTest, DialogOperationsChangeTheToolbarItself) {
   dialog.Reset();
   EXPECT_EQ(frame.Shown(), kInitial);
   EXPECT_TRUE(frame.PresetsShown());
+  EXPECT_EQ(frame.actions[kBypass]->iconText(), "Bypass");
+  EXPECT_FALSE(frame.actions[kBypass]->icon().isNull());
 }
 
 TEST_F(ToolbarTest, CustomizedLayoutSurvivesARestart) {
