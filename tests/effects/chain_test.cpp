@@ -145,7 +145,7 @@ TEST(ChannelChain, BypassPlaysTheInputUntouchedAndTheStagesRunOn) {
   c.p.bypass = 1;
   for (int block = 0; block < 12; ++block) {
     const auto left = Sine(480, 1000, 48000, 0.6, block * 480LL), right = Noise(480, 0.7, 80 + block);
-    if (block == 6) PostMonitorRequest(c.p, kSideBoth);
+    if (block == 6) PostMonitorRequest(c.p, MonitorSide::kBoth);
     c.Block(left, right);
     never.Block(left, right);
     if (block < 2) continue;  // the crossfade takes 960 samples
