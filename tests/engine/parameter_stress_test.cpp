@@ -22,10 +22,8 @@ constexpr int kFrames = 480;
 constexpr uint64_t kLead = 5;
 
 TEST(ParameterStress, WritersFromSeveralThreadsNeitherRaceNorStallTheProcessing) {
-  testing_support::ScriptedDriver driver;
-  testing_support::TestWaveOutSystem devices;
-  CapturingReporter reporter;
-  auto parameters = std::make_unique<ProcessingParameters>();
+  EngineParts engine(0, false);
+  auto& [driver, devices, reporter, parameters, dsp] = engine;
   std::vector<int16_t> block(2 * kFrames);
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<int16_t>(20000 * std::sin(i * 0.05));
   driver.PushFormat(2, 16, 48000, 4 * kFrames);
@@ -35,8 +33,6 @@ TEST(ParameterStress, WritersFromSeveralThreadsNeitherRaceNorStallTheProcessing)
   std::atomic<uint64_t> credits{kLead};
   driver.SetDataGate([&](uint64_t delivered) { return delivered + engine::kStartCushionBuffers < credits.load(); });
 
-  CDspMain dsp(driver, devices, reporter, *parameters);
-  dsp.Output().SelectDevice(0);
   std::atomic<bool> finished{false};
   std::atomic<int> monitorReplies{0};
   std::vector<std::thread> threads;

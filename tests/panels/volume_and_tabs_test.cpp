@@ -31,11 +31,8 @@ TEST_F(VolumeControls, FreshStartThenGatheredStepsKeepTheOffsetAndStopAtTheEnds)
   EXPECT_EQ(panel->VolumeSlider(1)->value(), 39);
   EXPECT_EQ(panel->VolumeLabel(0)->text(), "1dB");
 
-  Settle();
-  const std::string before = RegistryVersion();
   panel->VolumeSlider(0)->setValue(30);
   Settle();
-  EXPECT_NE(RegistryVersion(), before);
   EXPECT_EQ(panel->VolumeSlider(1)->value(), 30);
   EXPECT_NEAR(GainDb(parameters, 1), 10.0, 1e-9);
   EXPECT_EQ(panel->VolumeLabel(1)->text(), "10dB");
