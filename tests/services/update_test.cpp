@@ -106,7 +106,6 @@ TEST_F(UpdateDialogTest, OkRetriesAfterAFailureAndClosesAfterAnAnswer) {
   EXPECT_EQ(dialog.Link()->Url(), server.Base() + "/Tonvex/download.html");
   dialog.show();
   CheckOnce(dialog);
-  ASSERT_EQ(dialog.State(), CUpdateDialog::kNotChecked);
   server.status = 200;
   server.answer = "FALSE";
   dialog.OkButton()->click();
@@ -119,8 +118,9 @@ TEST_F(UpdateDialogTest, OkRetriesAfterAFailureAndClosesAfterAnAnswer) {
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
-// Enter starts the check rather than opening the download page, which Tab reaches after the buttons.
-TEST_F(UpdateDialogTest, EnterPressesOkAndTheLinkComesByTab) {
+// Enter starts the check rather than opening the download page, which Tab reaches after the buttons; Cancel
+// abandons the running request.
+TEST_F(UpdateDialogTest, EnterPressesOkTheLinkComesByTabAndCancelAbandonsTheRequest) {
   server.behaviour = Behaviour::Silent;
   CUpdateDialog dialog(prompt, nullptr, kShortTimeoutMs);
   int opened = 0;
@@ -136,6 +136,14 @@ TEST_F(UpdateDialogTest, EnterPressesOkAndTheLinkComesByTab) {
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_TRUE(dialog.Checking());
   EXPECT_EQ(opened, 0);
+  ASSERT_TRUE(RunUntil([&] { return server.requests.size() == 1; }));
+  dialog.reject();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_TRUE(RunUntil([&] { return server.closedByClient == 1; }));
+  // The time-out passes without a late message or state change.
+  RunUntil([] { return false; }, 2 * kShortTimeoutMs);
+  EXPECT_TRUE(prompt.messages.empty());
+  EXPECT_EQ(dialog.State(), CUpdateDialog::kNotChecked);
 }
 
 // In Portuguese the dialog's own texts come from the string table and Qt's standard buttons from Qt's
@@ -163,24 +171,9 @@ TEST_F(UpdateDialogTest, PortugueseReachesTheDialogAndQtsOwnButtons) {
   platform::SetUiLanguage(platform::kLanguageEnglish);
 }
 
-TEST_F(UpdateDialogTest, CancelAbandonsARunningRequest) {
-  server.behaviour = Behaviour::Silent;
-  CUpdateDialog dialog(prompt, nullptr, kShortTimeoutMs);
-  dialog.show();
-  dialog.OkButton()->click();
-  ASSERT_TRUE(RunUntil([&] { return server.requests.size() == 1; }));
-  dialog.reject();
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_TRUE(RunUntil([&] { return server.closedByClient == 1; }));
-  // The time-out passes without a late message or state change.
-  RunUntil([] { return false; }, 2 * kShortTimeoutMs);
-  EXPECT_TRUE(prompt.messages.empty());
-  EXPECT_EQ(dialog.State(), CUpdateDialog::kNotChecked);
-}
-
 // A server that sends one header line without end is left once the head passes the answer's limit, long
 // before the time limit: the connection is closed and nothing goes on reading it. (Cancel aborts any
-// request the same way: the test above.)
+// request the same way: the Enter test above.)
 TEST_F(UpdateDialogTest, AnEndlessHeaderLineEndsAtTheSizeLimit) {
   server.behaviour = Behaviour::EndlessHead;
   services::UpdateRequest request;
