@@ -54,7 +54,6 @@ TEST(EqualizerBank, BandGainsShapeTheSoundOnceTheLockIsFreeAndTheLastWriteWins) 
   ProcessingParameters p;
   CEqualizerBank bank(p.equalizer);
   bank.FollowSampleRate(44100);
-  EXPECT_NEAR(GainDb(bank, 1000, 44100), 0.0, 1e-3);
   p.SetEqualizerBandGain(4, 12.0, 0);
   p.SetEqualizerBandGain(4, 6.0, 0);
   {
