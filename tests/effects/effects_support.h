@@ -61,17 +61,6 @@ inline std::vector<double> Sine(int count, double hz, double rate, double amplit
   return out;
 }
 
-inline void FillSine(engine::CSignalBuffer& buffer, int count, double hz, double rate, double amplitude,
-                     long long start = 0) {
-  Load(buffer, Sine(count, hz, rate, amplitude, start));
-}
-
-inline double Peak(const double* samples, int count) {
-  double peak = 0.0;
-  for (int i = 0; i < count; ++i) peak = std::max(peak, std::fabs(samples[i]));
-  return peak;
-}
-
 // The envelope detector written out plainly from its description, to hold the engine's block-wise, chunked
 // version to: two cookbook low-pass sections of quality 0.5 at trunc(1 / t) Hz (t at least its minimum,
 // the cut-off at least 1 Hz, an identity from half the rate up); the one that matches the level's direction

@@ -41,13 +41,10 @@ TEST(EqualizerBank, BandsGiveTheirGainAtTheirFrequencyAfterAChangeOfRate) {
     CEqualizerBank bank(p.equalizer);
     p.SetEqualizerBandGain(c.band, c.gain, 0);
     bank.FollowSampleRate(c.from);
-    const double hz = kBandFrequencies[c.band];
     EXPECT_NEAR(GainDb(bank, 1000, c.from), c.band == 4 ? c.gain : 0.0, 0.1);
     bank.FollowSampleRate(c.to);
     bank.Reset();
-    const double gain = GainDb(bank, hz, c.to);
-    EXPECT_NEAR(gain, c.gain, 0.1);
-    std::printf("equalizer: band %g Hz at %+g dB after %d -> %d Hz gives %+.4f dB\n", hz, c.gain, c.from, c.to, gain);
+    EXPECT_NEAR(GainDb(bank, kBandFrequencies[c.band], c.to), c.gain, 0.1);
   }
 }
 
@@ -57,7 +54,6 @@ TEST(EqualizerBank, BandGainsShapeTheSoundOnceTheLockIsFreeAndTheLastWriteWins) 
   ProcessingParameters p;
   CEqualizerBank bank(p.equalizer);
   bank.FollowSampleRate(44100);
-  EXPECT_NEAR(GainDb(bank, 1000, 44100), 0.0, 1e-3);
   p.SetEqualizerBandGain(4, 12.0, 0);
   p.SetEqualizerBandGain(4, 6.0, 0);
   {

@@ -50,8 +50,8 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
     for (int ch = 0; ch < 2; ++ch) s.p.SetLimiterChannel(c.amplificator ? 116 : 96, ch, 0.001, 0.5);
     for (int rate : {44100, c.rate}) {
       s.chain.FollowSampleRate(rate);
-      FillSine(s.left, rate / 10, 1000, rate, c.left);
-      FillSine(s.right, rate / 10, 1000, rate, 0.1);
+      Load(s.left, Sine(rate / 10, 1000, rate, c.left));
+      Load(s.right, Sine(rate / 10, 1000, rate, 0.1));
       PostMonitorRequest(s.p, c.side);
       s.Channels(c.channels);
     }
@@ -71,20 +71,21 @@ TEST(LevelAnalysis, SineReadsItsMeanPowerInItsBandAndItsPeakOnEverySideAtEveryRa
 }
 
 // Both waits for the second channel and averages the two. A mono block arriving while the second
-// channel is pending must not leave the loud half behind to be averaged with the next stereo block.
-TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishedReading) {
+// channel is pending must not leave the loud half behind to be averaged with the next stereo block. While
+// the monitor copies a previous answer the audio path does not wait: it answers at the next block.
+TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAMonoBlockEndsAHalfReadingAndABusyMonitorWaitsABlock) {
   TestChain s;
   PostMonitorRequest(s.p, MonitorSide::kBoth);
-  FillSine(s.left, 4410, 1000, 44100, 1.0);
+  Load(s.left, Sine(4410, 1000, 44100, 1.0));
   s.chain.RunChannel(s.left, 0, 2);
-  FillSine(s.left, 4410, 1000, 44100, 0.1);
+  Load(s.left, Sine(4410, 1000, 44100, 0.1));
   s.Channels(1);
   Reading r = Take(s.p);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.total, 76.0, 0.01);
   PostMonitorRequest(s.p, MonitorSide::kBoth);
-  FillSine(s.left, 4410, 1000, 44100, 0.5);
-  FillSine(s.right, 4410, 1000, 44100, 0.1);
+  Load(s.left, Sine(4410, 1000, 44100, 0.5));
+  Load(s.right, Sine(4410, 1000, 44100, 0.1));
   s.chain.RunChannel(s.left, 0, 2);
   EXPECT_TRUE(s.p.monitor.secondPending);
   EXPECT_EQ(Take(s.p).answered, 0) << "the left channel alone does not answer";
@@ -94,12 +95,9 @@ TEST(LevelAnalysisSides, BothAveragesTheTwoChannelsAndAMonoBlockEndsAHalfFinishe
   EXPECT_NEAR(r.bands[4], 80.0, 0.3);  // mean of 87 and 73 in dB (83 with the stale loud half)
   EXPECT_NEAR(r.total, 90.0, 0.03);    // the larger peak
   EXPECT_FALSE(s.p.monitor.secondPending);
-}
-
-TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
-  TestChain s;
-  FillSine(s.left, 4410, 1000, 44100, 1.0);
-  FillSine(s.right, 4410, 1000, 44100, 0.5);
+  // Results being read delay the answer to the next block.
+  Load(s.left, Sine(4410, 1000, 44100, 1.0));
+  Load(s.right, Sine(4410, 1000, 44100, 0.5));
   PostMonitorRequest(s.p, MonitorSide::kBoth);
   {
     LockHolder monitor(s.p.monitor.resultsLock);  // the monitor copying a previous answer
@@ -109,7 +107,7 @@ TEST(LevelAnalysisExchange, ResultsBeingReadDelayTheAnswerToTheNextBlock) {
     EXPECT_FALSE(s.p.monitor.reply.IsSet());
   }
   s.Channels(2);
-  Reading r = Take(s.p);
+  r = Take(s.p);
   ASSERT_EQ(r.answered, 1);
   EXPECT_NEAR(r.total, 96.0, 0.01);
   EXPECT_NEAR(r.bands[4], 93.0 - 3.0, 0.3);  // mean of 93 and 87

@@ -1,6 +1,4 @@
-#include <chrono>
 #include <cmath>
-#include <limits>
 #include <thread>
 
 #include "engine/sample_conversion.h"
@@ -81,8 +79,12 @@ TEST(FormatChange, EveryStageThenSoundsAsInAStartInTheNewFormat) {
 }
 
 // A driver that has its blocks read on its own thread gets them processed there as well, and is not called
-// into once the engine has stopped.
-TEST(EngineLifecycle, BlocksReadOnTheDriversThreadAreProcessedThere) {
+// into once the engine has stopped. Stop closes the device once, after it handed back the buffers still
+// queued; a stop without a start does nothing.
+TEST(EngineLifecycle, BlocksReadOnTheDriversThreadAreProcessedThereAndStopClosesOnce) {
+  EngineParts never(0, false);
+  never.dsp.Stop();
+  EXPECT_EQ(never.devices.CloseCount(), 0);
   EngineParts engine(0, false);
   engine.driver.readsOnItsThread = true;
   engine.driver.PushFormat(2, 16, 44100, 1764);
@@ -97,26 +99,7 @@ TEST(EngineLifecycle, BlocksReadOnTheDriversThreadAreProcessedThere) {
   EXPECT_EQ(engine.devices.WriterThread(), driverThread);
   engine.dsp.Stop();
   EXPECT_FALSE(engine.driver.Deliver());
-  EXPECT_EQ(engine.devices.CloseCount(), 1);
-  EXPECT_TRUE(engine.reporter.Shown().empty());
-}
-
-TEST(EngineLifecycle, StopWithoutStartDoesNothingAndStopClosesBeforeReleasing) {
-  EngineParts never(0, false);
-  never.dsp.Stop();
-  EXPECT_EQ(never.devices.CloseCount(), 0);
-  EngineParts engine(0, false);
-  engine.driver.PushFormat(2, 16, 44100, 1764);
-  for (int i = 0; i < 4; ++i) engine.driver.PushData(std::vector<uint8_t>(1764, 1));
-  engine.dsp.Start();
-  constexpr uint64_t kWritten = 4 + kStartCushionBuffers;
-  for (int i = 0; i < 500 && engine.devices.BuffersWritten() < kWritten; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  ASSERT_EQ(engine.devices.BuffersWritten(), kWritten);
-  engine.dsp.Stop();
-  // Buffers were still queued: the device handed them back before they were freed.
   EXPECT_EQ(engine.devices.ResetCount(), 1);
-  EXPECT_EQ(engine.devices.CloseCount(), 1);
   engine.dsp.Stop();
   EXPECT_EQ(engine.devices.CloseCount(), 1);
   EXPECT_TRUE(engine.reporter.Shown().empty());

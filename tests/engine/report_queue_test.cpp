@@ -20,7 +20,7 @@ std::vector<std::string> TakeAll(engine::ReportQueue& queue) {
 }
 
 // A repeated error must bring up one box, not one per block; distinct errors keep their order.
-TEST(ReportQueue, RepeatsAreMergedWhileShownOrWaitingAndDistinctTextsKeepTheirOrder) {
+TEST(ReportQueue, RepeatsAreMergedDistinctTextsKeepTheirOrderAFullQueueDropsAndLongTextsAreCut) {
   engine::ReportQueue queue;
   int wakeUps = 0;
   queue.SetWakeUp([&] { ++wakeUps; });
@@ -39,10 +39,7 @@ TEST(ReportQueue, RepeatsAreMergedWhileShownOrWaitingAndDistinctTextsKeepTheirOr
   EXPECT_EQ(wakeUps, 3);
   queue.ShowError("a");  // the box was closed: a new occurrence shows again
   EXPECT_EQ(TakeAll(queue), (std::vector<std::string>{"a"}));
-}
-
-TEST(ReportQueue, FullQueueDropsNewTextsAndLongTextsAreCut) {
-  engine::ReportQueue queue;
+  // A full queue drops new texts, and long texts are cut.
   for (size_t i = 0; i < engine::ReportQueue::kSlots + 2; ++i) queue.ShowError(std::to_string(i));
   EXPECT_EQ(queue.Dropped(), 2u);
   EXPECT_EQ(TakeAll(queue).size(), engine::ReportQueue::kSlots);

@@ -4,11 +4,8 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSlider>
-#include <QStyle>
-#include <QStyleOptionSlider>
 #include <QWidget>
 #include <cstdlib>
-#include <utility>
 
 #include "panels/template_controls.h"
 #include "widgets/dialog_units.h"
@@ -38,26 +35,17 @@ TEST(LinkLabel, AClickOpensTheAddressAndMarksItVisited) {
   EXPECT_EQ(link.TextColour(), widgets::CLinkLabel::kVisitedColour);
 }
 
-// Pixels of the slider's groove in the style's fill colour (the highlight), above and below the handle.
-std::pair<int, int> FilledAboveAndBelow(QSlider& slider) {
+// Pixels in the middle column of the slider from row `top` up to `bottom` in the style's fill colour (the
+// highlight).
+int Filled(QSlider& slider, double top, double bottom) {
   const QImage image = slider.grab().toImage();
-  QStyleOptionSlider option;
-  option.initFrom(&slider);
-  option.orientation = slider.orientation();
-  option.minimum = slider.minimum();
-  option.maximum = slider.maximum();
-  option.sliderPosition = option.sliderValue = slider.value();
-  option.upsideDown = !slider.invertedAppearance();
-  const QRect handle = slider.style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, &slider);
   const QColor fill = slider.palette().color(QPalette::Highlight);
-  int above = 0, below = 0;
-  for (int y = 0; y < image.height(); ++y) {
+  int filled = 0;
+  for (int y = int(top * image.height()); y < int(bottom * image.height()); ++y) {
     const QColor pixel = image.pixelColor(image.width() / 2, y);
-    const bool filled = std::abs(pixel.hue() - fill.hue()) < 20 && pixel.saturation() > 60;
-    if (filled && y < handle.top()) ++above;
-    if (filled && y > handle.bottom()) ++below;
+    filled += std::abs(pixel.hue() - fill.hue()) < 20 && pixel.saturation() > 60;
   }
-  return {above, below};
+  return filled;
 }
 
 // The groove fills from the bottom up to the handle: at the top of the scale (the largest value) the
@@ -66,12 +54,11 @@ TEST(TemplateSlider, TheGrooveFillsFromTheBottomToTheHandle) {
   QWidget parent;
   QSlider* slider = panels::MakeSlider(&parent, 0, 0, 16, 93, 100, "volume");
   parent.resize(200, 200);
-  slider->setValue(50);
-  const auto [above, below] = FilledAboveAndBelow(*slider);
-  EXPECT_EQ(above, 0);
-  EXPECT_GT(below, 20);
-  slider->setValue(slider->maximum());  // handle at the bottom
-  EXPECT_EQ(FilledAboveAndBelow(*slider).first, 0);
+  slider->setValue(50);  // the handle in the middle
+  EXPECT_EQ(Filled(*slider, 0, 0.4), 0);
+  EXPECT_GT(Filled(*slider, 0.6, 1), 20);
+  slider->setValue(slider->maximum());  // the handle at the bottom
+  EXPECT_EQ(Filled(*slider, 0, 0.8), 0);
 }
 
 TEST(QtPrompt, FileFiltersBecomeQtNameFilters) {

@@ -23,7 +23,6 @@ class CompressorPanel : public PanelFixture {
 TEST_F(CompressorPanel, SliderStepsReachRecordsEngineAndLabels) {
   configuration.compressorValues = {kSetting, kSetting};
   auto* panel = Show<Compress>(kCompression);
-  ASSERT_EQ(panel->Sides()->checkedId(), panels::kSideBoth);
   EXPECT_EQ(panel->ValueLabel(Compress::kRate)->text(), "2.0:1");  // labels are set as soon as it shows
   EXPECT_EQ(panel->ValueLabel(Compress::kRelease)->text(), "200ms");
   const struct {
@@ -91,7 +90,6 @@ TEST_F(LimiterPanel, LimitStepsSetLabelsWarningEngineAndRegistry) {
                {24, 0, "96dB", ""},
                {80, 0, "48dB", ""}};
   auto* panel = Show<Limiter>(kLimiter);  // fresh: 94 dB on both sides, 0 ms, 500 ms, no warning
-  EXPECT_EQ(panel->Sides()->checkedId(), panels::kSideBoth);
   EXPECT_EQ(panel->ValueSlider(Limiter::kLimit)->value(), 26);
   EXPECT_EQ(panel->ValueLabel(Limiter::kLimit)->text() + panel->ValueLabel(Limiter::kAttack)->text() +
                 panel->ValueLabel(Limiter::kRelease)->text() + panel->Warning()->text(),

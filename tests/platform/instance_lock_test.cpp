@@ -104,12 +104,9 @@ TEST_F(InstanceLockTest, AKilledGuardianIsSeenGoneAndReplacedUnderItsName) {
   const pid_t pid = guardian.Pid();
   ASSERT_GT(pid, 0);
   kill(pid, SIGKILL);
-  bool gone = false;
-  for (int waited = 0; waited < 5000 && !gone; waited += 10) {
-    gone = !guardian.Alive();
-    if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(gone);
+  for (int waited = 0; waited < 5000 && guardian.Alive(); waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_FALSE(guardian.Alive());
   EXPECT_FALSE(guardian.ExitedByItself()) << "killed";
   EXPECT_FALSE(guardian.Send("output speakers"));
   EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), -1);  // reaped already: no zombie left behind

@@ -9,8 +9,9 @@ namespace {
 class AutostartTest : public ServicesFixture {};
 
 // The entry lands in $XDG_CONFIG_HOME/autostart, quoted and escaped as the desktop entry format wants
-// (expected lines written by hand), reads back as set for that program only, and is gone after removal.
-TEST_F(AutostartTest, WrittenReadAndRemoved) {
+// (expected lines written by hand), reads back as set for that program only, and is gone after removal; an
+// entry written by hand or switched off in the desktop's start-up settings reads as it says.
+TEST_F(AutostartTest, WrittenReadRemovedAndEntriesWrittenElsewhere) {
   const struct {
     std::string program, exec;
   } cases[] = {
@@ -32,14 +33,12 @@ TEST_F(AutostartTest, WrittenReadAndRemoved) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(platform::AutostartFolder()), {}), 1);
   ASSERT_EQ(platform::RemoveLaunchOnLogOn(), 0);
   EXPECT_FALSE(platform::IsLaunchOnLogOnSet(cases[0].program));
-}
 
-// Entries written by hand or switched off in the desktop's start-up settings.
-TEST_F(AutostartTest, EntriesWrittenElsewhere) {
+  // Entries written by hand or switched off in the desktop's start-up settings.
   const struct {
     std::string lines;
     bool set;
-  } cases[] = {
+  } others[] = {
       {"Exec=tonvex\n", true},  // found on PATH
       {"Exec = /usr/bin/tonvex --minimized\n", true},
       {"Exec=/usr/bin/tonvex\nHidden=true\n", false},
@@ -48,7 +47,7 @@ TEST_F(AutostartTest, EntriesWrittenElsewhere) {
       {"[Other Group]\nExec=/usr/bin/tonvex\n", false},
   };
   std::filesystem::create_directories(platform::AutostartFolder());
-  for (const auto& c : cases) {
+  for (const auto& c : others) {
     std::ofstream(platform::AutostartFilePath()) << "[Desktop Entry]\nType=Application\n" << c.lines;
     EXPECT_EQ(platform::IsLaunchOnLogOnSet("/usr/bin/tonvex"), c.set) << c.lines;
   }

@@ -89,11 +89,6 @@ class ConfigFileObject : public ConfigurationFile {
     ConfigurationFile::SetUp();
     selection.configFolder = configFolder;
   }
-  int FilesInFolder() {
-    int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(configFolder)) files += !entry.is_directory();
-    return files;
-  }
   settings::PresetSelection selection{model, parameters, &prompt};
 };
 
@@ -139,7 +134,7 @@ TEST_F(ConfigFileObject, AFailedSaveLeavesTheOldFileWholeAndReportsIt) {
   EXPECT_EQ(ReadText(path), old);
   EXPECT_EQ(selection.pending, 1) << "a failed save must not claim the changes are kept";
   EXPECT_EQ(prompt.messages.at(0).text, "Cannot Open a File");
-  EXPECT_EQ(FilesInFolder(), 1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(configFolder), {}), 1);
   // A file the user made read-only is not replaced either, not even by root.
   ::chmod(path.c_str(), 0444);
   model.leftCurve.ResetToDefaults();
@@ -173,7 +168,8 @@ TEST_F(ConfigFileObject, TheNextSaveRemovesWhatAKilledWriterLeftBehind) {
   ASSERT_EQ(settings::CConfigFile(selection).Save("Custom.tvh", false), 0);
   EXPECT_FALSE(std::filesystem::exists(dead));
   EXPECT_TRUE(std::filesystem::exists(prefix + "1-abcdef"));
-  EXPECT_EQ(FilesInFolder(), 2) << "the save left no temporary file of its own";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(configFolder), {}), 2)
+      << "the save left no temporary file of its own";
 }
 
 }  // namespace

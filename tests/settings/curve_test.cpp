@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -23,8 +22,9 @@ CCurve CurveWith(std::vector<CurvePoint> points) {
 }
 
 // The natural cubic spline through (x, y) at `at`, computed independently of the curve's own solver: the
-// second derivatives M from the full linear system (natural ends: M = 0 there) by Gaussian elimination with
-// pivoting, then the textbook form of the piece between the two knots around `at` (the end pieces continued).
+// second derivatives M from the full linear system (natural ends: M = 0 there) by Gauss-Jordan elimination
+// (the system is diagonally dominant: no pivoting needed), then the textbook form of the piece between the two knots
+// around `at` (the end pieces continued).
 double NaturalSpline(const std::vector<double>& x, const std::vector<double>& y, double at) {
   const size_t n = x.size();
   std::vector<std::vector<double>> a(n, std::vector<double>(n + 1, 0.0));
@@ -35,9 +35,6 @@ double NaturalSpline(const std::vector<double>& x, const std::vector<double>& y,
     a[i][n] = 6 * ((y[i + 1] - y[i]) / h1 - (y[i] - y[i - 1]) / h0);
   }
   for (size_t col = 0; col < n; ++col) {
-    size_t pivot = col;
-    for (size_t r = col; r < n; ++r) pivot = std::fabs(a[r][col]) > std::fabs(a[pivot][col]) ? r : pivot;
-    std::swap(a[col], a[pivot]);
     for (size_t r = 0; r < n; ++r)
       for (size_t k = n + 1; r != col && k-- > col;) a[r][k] -= a[r][col] / a[col][col] * a[col][k];
   }

@@ -1,5 +1,4 @@
 #include <filesystem>
-#include <fstream>
 
 #include "platform/autostart.h"
 #include "platform/standard_folders.h"
@@ -24,26 +23,13 @@ class Switches : public settings_test::SettingsFixture {
     ::unsetenv("XDG_CONFIG_HOME");
     SettingsFixture::TearDown();
   }
-  void SetMachineValue(const std::string& key, const std::string& name, const std::string& text) {
-    SetValue(HKEY_LOCAL_MACHINE, name, text, key);
-  }
-  std::string MachineValue(const std::string& key, const std::string& name) {
-    return Value(HKEY_LOCAL_MACHINE, name, key);
-  }
-  // The command of the autostart entry.
-  static std::string ExecOfEntry() {
-    std::ifstream in(platform::AutostartFilePath());
-    for (std::string line; std::getline(in, line);)
-      if (line.rfind("Exec=", 0) == 0) return line.substr(5);
-    return {};
-  }
   settings::ApplicationSwitches switches{parameters};
 };
 
 // The switches a user changes are written into the user's own settings, the amplifier's too: a normal user
 // cannot write an installed package's machine file. The user's value wins over the machine's default.
 TEST_F(Switches, StoringWritesTheUsersSettingsAndTheUsersAmplifierValueWins) {
-  SetMachineValue(kProductKey, "amplificator", "1");
+  SetValue(HKEY_LOCAL_MACHINE, "amplificator", "1");
   SwitchValues values = switches.Load();
   EXPECT_EQ(values.amplificator, 1) << "the machine's default";
   values.minimized = 1;
@@ -53,12 +39,12 @@ TEST_F(Switches, StoringWritesTheUsersSettingsAndTheUsersAmplifierValueWins) {
   EXPECT_EQ(UserValue("minimized"), "1");
   EXPECT_EQ(UserValue("preferred"), "0");
   EXPECT_EQ(UserValue("amplificator"), "0");
-  EXPECT_EQ(MachineValue(kProductKey, "amplificator"), "1") << "the machine file is left alone";
+  EXPECT_EQ(Value(HKEY_LOCAL_MACHINE, "amplificator"), "1") << "the machine file is left alone";
   EXPECT_EQ(parameters.amplificator, 0);
   EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().amplificator, 0);
   values.amplificator = 1;
   switches.Store(values);
-  SetMachineValue(kProductKey, "amplificator", "0");
+  SetValue(HKEY_LOCAL_MACHINE, "amplificator", "0");
   EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().amplificator, 1);
 }
 
@@ -79,14 +65,14 @@ TEST_F(Switches, TheLogOnEntryRunsTheInstalledCommand) {
   std::filesystem::create_directories(root + "/bin");
   WriteText(installed, "#!/bin/sh\n");
   std::filesystem::permissions(installed, std::filesystem::perms::owner_all);
-  SetMachineValue(settings::kAppPathsKey, "", installed);
+  SetValue(HKEY_LOCAL_MACHINE, "", installed, settings::kAppPathsKey);
   SwitchValues values = switches.Load();
   values.launch = 1;
   switches.Store(values);
-  EXPECT_EQ(platform::ProgramOfExec(ExecOfEntry()), installed);
+  EXPECT_TRUE(platform::IsLaunchOnLogOnSet(installed));
   EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().launch, 1);
   // A machine file naming a program that is not there: the running executable.
-  SetMachineValue(settings::kAppPathsKey, "", root + "/gone/tonvex");
+  SetValue(HKEY_LOCAL_MACHINE, "", root + "/gone/tonvex", settings::kAppPathsKey);
   EXPECT_EQ(settings::InstalledProgramPath(), platform::RunningProgramPath());
   EXPECT_EQ(settings::ApplicationSwitches(parameters).Load().launch, 0) << "the entry is another program's";
   values.launch = 0;
@@ -118,7 +104,7 @@ TEST_F(Switches, InterfaceLanguageFromTheMachineKeyElseTheLocale) {
   }
   ::setenv("LANG", "pt_BR.UTF-8", 1);
   for (auto [stored, language] : {std::pair{"22", 22}, {"22abc", 22}, {"278", 22}, {"23", 9}, {"x", 9}, {"9", 9}}) {
-    SetMachineValue(kProductKey, "language", stored);
+    SetValue(HKEY_LOCAL_MACHINE, "language", stored);
     EXPECT_EQ(settings::LoadUiLanguage(), language) << stored;
     EXPECT_EQ(platform::UiLanguage(), language);
   }
