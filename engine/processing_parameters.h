@@ -2,6 +2,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <limits>
 
 #include "platform/critical_section.h"
 #include "platform/event.h"
@@ -90,7 +91,9 @@ struct LimiterValues {
 
 struct LimiterChannel {
   std::atomic<uint8_t> dirty{0};
-  double limit = 0.0;        // linear; derived by the processing thread at each redesign
+  // Linear; derived by the processing thread at each redesign. Until the first (which a busy lock can put
+  // off by a block), nothing is limited rather than everything silenced.
+  double limit = std::numeric_limits<double>::infinity();
   int amplificatorSeen = 0;  // processing thread only
 };
 

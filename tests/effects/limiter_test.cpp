@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
+
 #include "effects_support.h"
 
 using namespace engine;
@@ -17,6 +20,28 @@ TEST(Limiter, AmplificatorToggledWhileRunningMovesTheLimitAtTheNextBlock) {
   EXPECT_NEAR(RunConstant(limiter, 0, 13230, 0.5), 0.1, 1e-9);
   p.amplificator = 0;
   EXPECT_NEAR(RunConstant(limiter, 0, 13230, 0.5), 0.5, 1e-12);
+}
+
+// A new chain's first block may find a panel writing the limits: it is played as it comes, not silenced,
+// and the blocks after it are held to the limit.
+TEST(Limiter, AFirstBlockThatFindsTheLockBusyIsPlayedNotSilenced) {
+  ProcessingParameters p;
+  p.amplificator = 1;
+  CLimiter limiter(p);
+  limiter.FollowSampleRate(44100);
+  std::promise<void> held, written;
+  std::thread panel([&] {
+    p.limiter.lock.Enter();
+    held.set_value();
+    written.get_future().wait();
+    p.limiter.lock.Leave();
+  });
+  held.get_future().wait();
+  const double busy = RunConstant(limiter, 0, 441, 0.5);
+  written.set_value();
+  panel.join();
+  EXPECT_EQ(busy, 0.5);
+  EXPECT_NEAR(RunConstant(limiter, 0, 13230, 0.5), 0.1, 1e-9);
 }
 
 // How the limiter holds a sine over the limit, from the bass to the top of the band, with short and long

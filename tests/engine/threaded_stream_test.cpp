@@ -106,14 +106,8 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolumeWhileWritersChangeThe
       }
     }
   });
-  // The writers start once the first block has been processed: until a stage's first design, which waits for
-  // a free lock like any other, the left limiter's limit is still 0.
-  auto streaming = [&] {
-    while (!finished && devices.BuffersWritten() <= kStartCushionBuffers) std::this_thread::yield();
-  };
   threads.emplace_back([&] {  // the right volume slider, Gather and the amplifier switch
     CVolume volume(parameters->volume);
-    streaming();
     for (int i = 0; !finished; ++i) {
       volume.SetVolumePosition(i % 100, 1);
       volume.SetGather(i % 3 == 0);
@@ -121,11 +115,9 @@ TEST(ThreadedStream, EveryBlockArrivesOnceScaledByTheVolumeWhileWritersChangeThe
     }
   });
   threads.emplace_back([&] {  // the right equalizer's bands
-    streaming();
     for (int i = 0; !finished; ++i) parameters->SetEqualizerBandGain(i % kBandCount, (i % 25) - 12.0, 1);
   });
   threads.emplace_back([&] {  // the right compressor and limiter
-    streaming();
     for (int i = 0; !finished; ++i) {
       parameters->SetCompressorChannel(40 + i % 40, 1.0 + i % 10, 0.001 * (i % 20), 0.05 + 0.01 * (i % 50), 60 + i % 30,
                                        1);
