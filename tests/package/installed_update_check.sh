@@ -60,10 +60,10 @@ timeout 10 xdotool search --sync --class trayer >/dev/null
 program_pid=$!
 timeout 20 xdotool search --sync --onlyvisible --name '^Tonvex v1\.0$' >/dev/null
 sleep 1
-# The tray menu from top: Open, Devices, Configure, Updates.
+# The tray menu's Updates, by its mnemonic.
 xdotool mousemove --window "$(xdotool search --onlyvisible --class trayer | head -n 1)" 12 12 click 1
 sleep 0.8
-xdotool key --delay 100 Down Down Down Down Return
+xdotool key u
 timeout 10 xdotool search --sync --onlyvisible --name '^Check for Updates$' >/dev/null
 sleep 0.5
 xdotool key Return
