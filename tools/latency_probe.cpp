@@ -5,7 +5,7 @@
 // measures how much later each tone burst played into the first arrives at the second: each burst's
 // onset is found in the first recording, the matching stretch of the second is located by
 // cross-correlation, and both are placed on one clock by the streams' own timing. Prints one line
-// "bursts N median_ms M max_ms X".
+// "bursts N median_ms M max_ms X gaps G", G counting the dropouts heard on the second source (see Gaps).
 // With --pace it only records SOURCE in 10 ms pieces until it is stopped: a null sink whose monitor is read
 // like this renders at a sound card's pace instead of two seconds ahead. The stream never follows a change
 // of the default device.
@@ -83,6 +83,32 @@ std::vector<size_t> Onsets(const std::vector<float>& x) {
     lastLoud = i;
   }
   return onsets;
+}
+
+// Dropouts: stretches of 1 to 100 ms in which every sample stays below -80 dBFS, with loud sound (above
+// -34 dBFS) within 5 ms on both sides. A pause of the sound itself lasts longer, and quiet noise is never that
+// still for a millisecond; a cycle that reached the sound card empty is cut out of the sound just like that.
+size_t Gaps(const std::vector<float>& x) {
+  constexpr float kStill = 1e-4f, kLoud = 0.02f;
+  constexpr size_t kShortest = kRate / 1000, kLongest = kRate / 10, kSides = kRate / 200;
+  const auto loudIn = [&](size_t from, size_t to) {
+    return std::any_of(x.begin() + long(from), x.begin() + long(to), [](float v) { return std::fabs(v) > kLoud; });
+  };
+  size_t gaps = 0;
+  for (size_t i = 0; i < x.size();) {
+    if (std::fabs(x[i]) >= kStill) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < x.size() && std::fabs(x[end]) < kStill) ++end;
+    const size_t length = end - i;
+    if (length >= kShortest && length <= kLongest && i >= kSides && end + kSides <= x.size() &&
+        loudIn(i - kSides, i) && loudIn(end, end + kSides))
+      ++gaps;
+    i = end;
+  }
+  return gaps;
 }
 
 }  // namespace
@@ -234,11 +260,12 @@ int main(int argc, char** argv) {
     latencies.push_back((out.TimeOf(bestAt) - inTime) * 1000.0);
   }
   if (latencies.empty()) {
-    std::printf("bursts 0 median_ms nan max_ms nan\n");
+    std::printf("bursts 0 median_ms nan max_ms nan gaps %zu\n", Gaps(out.samples));
     return 1;
   }
   std::vector<double> sorted = latencies;
   std::sort(sorted.begin(), sorted.end());
-  std::printf("bursts %zu median_ms %.1f max_ms %.1f\n", sorted.size(), sorted[sorted.size() / 2], sorted.back());
+  std::printf("bursts %zu median_ms %.1f max_ms %.1f gaps %zu\n", sorted.size(), sorted[sorted.size() / 2],
+              sorted.back(), Gaps(out.samples));
   return 0;
 }
