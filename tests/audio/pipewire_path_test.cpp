@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "audio/audio_backend.h"
@@ -189,6 +190,31 @@ TEST(PipeWirePath, WrittenBlocksFillTheCycleInOrder) {
   EXPECT_EQ(audio::PipeWireWaveOutStream::PlayInto(cycle, pcm.data(), 256, 2, gain), 44u) << "cut at the cycle's end";
   EXPECT_EQ(cycle.written, 300u);
   for (float value : left) ASSERT_NEAR(value, 0.25f, 1e-6);
+}
+
+// Output streams take the slots set aside for them while one is free and the heap once all are taken; each is a
+// stream of its own, and whichever way it was made, it goes back to where it came from.
+TEST(PipeWirePath, OutputStreamsBeyondTheSetAsideSlotsComeFromTheHeap) {
+  audio::PipeWireLivePath path;
+  testing_support::TestWaveOutSystem list{{"Speakers"}};
+  audio::PipeWireWaveOutSystem outputs{list, path};
+  const engine::WaveFormat format{engine::kWaveFormatPcm, 2, kRate, kRate * 8, 8, 32, 0};
+  std::vector<std::unique_ptr<engine::IWaveOutStream>> streams(8);
+  std::vector<uint64_t> allocations;
+  for (auto& stream : streams) {
+    allocations.push_back(AllocationsDuring([&] { outputs.OpenNamed("Speakers", format, &stream); }));
+    ASSERT_TRUE(stream);
+  }
+  EXPECT_EQ(allocations.front(), 0u) << "the first stream takes a slot";
+  EXPECT_EQ(allocations.back(), 1u) << "the eighth comes from the heap";
+  std::set<engine::IWaveOutStream*> distinct;
+  for (auto& stream : streams) distinct.insert(stream.get());
+  EXPECT_EQ(distinct.size(), streams.size());
+  streams[0].reset();  // a slot is free again
+  streams.back().reset();
+  EXPECT_EQ(AllocationsDuring([&] { outputs.OpenNamed("Speakers", format, &streams[0]); }), 0u);
+  EXPECT_EQ(AllocationsDuring([&] { outputs.OpenNamed("Speakers", format, &streams.back()); }), 1u);
+  EXPECT_NE(streams[0].get(), streams.back().get());
 }
 
 // The backend: as asked, else PipeWire's graph exactly when the server is PipeWire.
