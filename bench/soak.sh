@@ -7,7 +7,9 @@
 #  - blocks dropped and silent buffers inserted, counted from the first second of sound on (on PipeWire, where
 #    the engine neither drops nor inserts, the graph's cycles that the Tonvex nodes did not finish in time, from
 #    the server's profiler, instead);
-#  - dropouts heard on Speakers: short stretches of silence cut into the sound (tonvex-latency-probe's gaps);
+#  - dropouts heard on Speakers: short stretches of silence cut into the sound on its way through the program
+#    (tonvex-latency-probe's gaps). Only reported: on a loaded machine the probe's own two recordings of one
+#    source differ by a few such stretches a minute;
 #  - the added latency from the virtual device to Speakers (tonvex-latency-probe over consecutive windows of
 #    at most 60 s; the median is the median of the windows' medians, the maximum the largest of all);
 #  - the program's CPU, as a share of one core, over the run;
@@ -16,7 +18,7 @@
 #  - the load average and the CPU time the host took from this machine (other work on a shared machine, and
 #    a host that stalls it, show as drops and latency), and for each second with dropped blocks or inserted
 #    silence, what the host took around it.
-# Fails when a block was dropped, silence inserted, a cycle missed or a dropout heard (unless SOAK_DROPS_FAIL=0: a loaded machine drops
+# Fails when a block was dropped, silence inserted or a cycle missed (unless SOAK_DROPS_FAIL=0: a loaded machine drops
 # blocks, so CI's short run only reports them), no sound reached Speakers, the program ended, or its memory
 # grew by more than 1 MB.
 # Usage: bench/soak.sh [MINUTES] [BUILD_DIR] [SERVER...]   (defaults: 10, build/release, pulseaudio pipewire)
@@ -226,7 +228,7 @@ if events:
     print("when: " + "; ".join(events[:12]) + ("; ..." if len(events) > 12 else ""))
 problems = []
 if (d1 - d0 or i1 - i0) and drops_fail == "1": problems.append("blocks dropped or silence inserted")
-if (gaps or sum(missed.values())) and drops_fail == "1": problems.append("dropouts or missed cycles")
+if sum(missed.values()) and drops_fail == "1": problems.append("graph cycles missed")
 if server == "pipewire" and (not missed or not all(cycles.values())): problems.append("no profile of the Tonvex nodes")
 if not medians: problems.append("no sound measured on Speakers")
 if growth > 1: problems.append("memory grew by %.2f MB" % growth)
