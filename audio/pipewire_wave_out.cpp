@@ -10,6 +10,30 @@ namespace audio {
 
 using engine::MmResult;
 
+namespace {
+// One stream is open at a time; the spare slots cover a stream opened before the last one is destroyed.
+constexpr int kStreamSlots = 4;
+alignas(PipeWireWaveOutStream) unsigned char streamSlots[kStreamSlots][sizeof(PipeWireWaveOutStream)];
+std::atomic<bool> streamSlotTaken[kStreamSlots];
+}  // namespace
+
+void* PipeWireWaveOutStream::operator new(size_t size) {
+  for (int i = 0; i < kStreamSlots && size <= sizeof streamSlots[i]; ++i) {
+    bool taken = false;
+    if (streamSlotTaken[i].compare_exchange_strong(taken, true)) return streamSlots[i];
+  }
+  return ::operator new(size);
+}
+
+void PipeWireWaveOutStream::operator delete(void* stream) {
+  for (int i = 0; i < kStreamSlots; ++i)
+    if (stream == streamSlots[i]) {
+      streamSlotTaken[i].store(false);
+      return;
+    }
+  ::operator delete(stream);
+}
+
 MmResult PipeWireWaveOutSystem::Open(unsigned index, const engine::WaveFormat& format,
                                      std::unique_ptr<engine::IWaveOutStream>* stream) {
   std::string description;

@@ -52,6 +52,11 @@ class PipeWireWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult SetVolume(uint32_t volume) override;
   bool PlaysAsWritten() const override { return true; }
 
+  // A stream opens and closes on the audio thread whenever the graph starts a new stream: its storage comes from
+  // a few slots set aside for it (the heap only when every slot is taken), so that thread never allocates.
+  static void* operator new(size_t size);
+  static void operator delete(void* stream);
+
   // Copies whole frames of 32-bit PCM into the cycle's output, scaled by `gain[channel]`; returns the frames.
   static uint32_t PlayInto(GraphCycle& cycle, const uint8_t* data, uint32_t frames, int channels, const float* gain);
 

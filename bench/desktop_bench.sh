@@ -44,13 +44,13 @@ start() {  # launches the program; $took: the seconds until it answered its firs
   took=$(python3 -c "print(($(date +%s%N) - $t0) / 1e9)")
 }
 stop() { exec 5>&-; kill -TERM "$pid"; wait "$pid" || true; pid=; }
-cpu_share() {  # CPU of the process over $seconds, in % of one core
-  local hz a b
-  hz=$(getconf CLK_TCK)
-  a=$(awk '{print $14 + $15}' "/proc/$pid/stat")
+run_ns() { cat /proc/"$pid"/task/*/schedstat | awk '{ns += $1} END {printf "%d\n", ns}'; }
+cpu_share() {  # CPU of the process over $seconds, in % of one core, from the scheduler's run time of its threads
+  local a b
+  a=$(run_ns)
   sleep "$seconds"
-  b=$(awk '{print $14 + $15}' "/proc/$pid/stat")
-  python3 -c "print('%.2f' % (100.0 * ($b - $a) / $hz / $seconds))"
+  b=$(run_ns)
+  python3 -c "print('%.2f' % (100.0 * ($b - $a) / 1e9 / $seconds))"
 }
 
 starts=()

@@ -72,8 +72,9 @@ sox -q "$work/unit.wav" "$work/bursts.wav" repeat $((seconds * 2 + 9))
 sox -q -n -r 48000 -c 2 -b 16 "$work/noise.wav" synth $((seconds + 6)) whitenoise vol 0.003
 sox -q -m "$work/bursts.wav" "$work/noise.wav" "$work/signal.wav" trim 0 $((seconds + 5))
 
-clock_ticks=$(getconf CLK_TCK)
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$live_pid/stat"; }
+# The scheduler's run time of every thread, in ns: the tick-sampled utime and stime of /proc/PID/stat land in
+# step with a graph cycle's timer (at 1024 frames every run read the same tick count) and say little below 1 %.
+cpu_ns() { cat /proc/"$live_pid"/task/*/schedstat | awk '{ns += $1} END {printf "%d\n", ns}'; }
 wakeups() {  # every thread's voluntary context switches: "tid count" lines
   for task in /proc/$live_pid/task/*; do
     echo "${task##*/}:$(tr ' ' _ <"$task/comm") $(awk '/^voluntary_ctxt_switches/ {print $2}' "$task/status")"
@@ -91,11 +92,11 @@ while [ "$(wc -l <"$work/live.log")" -eq "$lines_before" ]; do sleep 0.05; done
 lines_before=$(wc -l <"$work/live.log")
 steal_sample "$work/steal" &
 sampler=$!
-ticks_before=$(cpu_ticks)
+cpu_before=$(cpu_ns)
 wakeups >"$work/wake0.txt"
 start=$(date +%s.%N)
 sleep "$seconds"
-ticks_after=$(cpu_ticks)
+cpu_after=$(cpu_ns)
 kill "$sampler" 2>/dev/null || true
 wakeups >"$work/wake1.txt"
 end=$(date +%s.%N)
@@ -109,7 +110,7 @@ wait "$prober" || true
 counter() {  # name of the counter, line number: its value on the last status line up to that line
   head -n "$2" "$work/live.log" | grep -o "$1 [0-9]*" | tail -n1 | awk '{print $NF}'
 }
-python3 - "$work/latency.txt" "$ticks_before" "$ticks_after" "$clock_ticks" "$start" "$end" \
+python3 - "$work/latency.txt" "$cpu_before" "$cpu_after" 1000000000 "$start" "$end" \
   "$(counter 'blocks dropped' "$lines_before")" "$(counter 'blocks dropped' "$lines_after")" \
   "$(counter 'silent buffers inserted' "$lines_before")" "$(counter 'silent buffers inserted' "$lines_after")" \
   "$work/wake0.txt" "$work/wake1.txt" "$load" "$PRIVATE_AUDIO_SERVER" "${BENCH_QUANTUM:-}" <<'PY'
@@ -123,7 +124,7 @@ print("latency virtual device -> Speakers: %s bursts, median %s ms, max %s ms" %
 print("blocks dropped per minute: %.2f" % ((int(d1 or 0) - int(d0 or 0)) / minutes))
 print("silent buffers inserted per minute: %.2f" % ((int(i1 or 0) - int(i0 or 0)) / minutes))
 cpu = (int(t1) - int(t0)) / float(hz)
-print("CPU of tonvex-cli live: %.3f s per %.1f s of 48 kHz stereo audio = %.2f %% of one core"
+print("CPU of tonvex-cli live: %.3f s per %.1f s of 48 kHz stereo audio = %.3f %% of one core"
       % (cpu, minutes * 60, 100 * cpu / (minutes * 60)))
 def switches(path):
     return dict(line.split() for line in open(path) if len(line.split()) == 2)

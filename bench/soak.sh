@@ -4,7 +4,12 @@
 # shown, every stage active (the Rock preset's equalizer and compressor, volume -3 dB, limiter at 90 dB SPL)
 # and a music-like signal (shaped noise in phrases of changing level, with pauses) played into the virtual
 # device the whole time. Reports for each server:
-#  - blocks dropped and silent buffers inserted, counted from the first second of sound on;
+#  - blocks dropped and silent buffers inserted, counted from the first second of sound on (on PipeWire, where
+#    the engine neither drops nor inserts, the graph's cycles that the Tonvex nodes did not finish in time, from
+#    the server's profiler, instead);
+#  - dropouts heard on Speakers: short stretches of silence cut into the sound on its way through the program
+#    (tonvex-latency-probe's gaps). Only reported: on a loaded machine the probe's own two recordings of one
+#    source differ by a few such stretches a minute;
 #  - the added latency from the virtual device to Speakers (tonvex-latency-probe over consecutive windows of
 #    at most 60 s; the median is the median of the windows' medians, the maximum the largest of all);
 #  - the program's CPU, as a share of one core, over the run;
@@ -13,7 +18,7 @@
 #  - the load average and the CPU time the host took from this machine (other work on a shared machine, and
 #    a host that stalls it, show as drops and latency), and for each second with dropped blocks or inserted
 #    silence, what the host took around it.
-# Fails when a block was dropped or silence inserted (unless SOAK_DROPS_FAIL=0: a loaded machine drops
+# Fails when a block was dropped, silence inserted or a cycle missed (unless SOAK_DROPS_FAIL=0: a loaded machine drops
 # blocks, so CI's short run only reports them), no sound reached Speakers, the program ended, or its memory
 # grew by more than 1 MB.
 # Usage: bench/soak.sh [MINUTES] [BUILD_DIR] [SERVER...]   (defaults: 10, build/release, pulseaudio pipewire)
@@ -125,6 +130,13 @@ REG
   steal_sample "$work/steal" 2>/dev/null &
   background+=($!)
   : >"$work/latency"
+  # The server's profiler: every cycle, whether each node finished in time (it writes its plot scripts into the
+  # folder it runs in).
+  : >"$work/profiler.log"
+  if [ "$1" = pipewire ]; then
+    (cd "$work" && exec pw-profiler -o "$work/profiler.log" >/dev/null 2>&1) &
+    background+=($!)
+  fi
   (
     left=$seconds
     while [ "$left" -gt 0 ]; do
@@ -143,6 +155,8 @@ REG
     sleep 1
   done
   wait "$probes" 2>/dev/null || true
+  local nodes=""
+  [ "$1" = pipewire ] && nodes=$(pw-cli ls Node | awk '/^\tid/ {id=$2} /node.name = "tonvex_(filter|brevalto)"/ {sub(",", "", id); printf "%s ", id}')
   load=$(cut -d' ' -f1-3 /proc/loadavg)
   local ticks1 end
   ticks1=$(cpu_ticks)
@@ -152,9 +166,11 @@ REG
   echo "$(date +%s) $(rss_kb)" >>"$work/rss"
   kill -0 "$program_pid" || { echo "FAIL: the program ended during the soak" >&2; failures=$((failures + 1)); }
   python3 - "$1" "$first" "$last" "$ticks0" "$ticks1" "$(getconf CLK_TCK)" "$start" "$end" "$work/latency" \
-    "$work/rss" "$load" "$minutes" "${SOAK_DROPS_FAIL:-1}" "$work/counters" "$work/steal" <<'PY' || failures=$((failures + 1))
+    "$work/rss" "$load" "$minutes" "${SOAK_DROPS_FAIL:-1}" "$work/counters" "$work/steal" "$work/profiler.log" \
+    "$nodes" <<'PY' || failures=$((failures + 1))
 import statistics, sys
-server, first, last, t0, t1, hz, s0, s1, latency, rss, load, minutes, drops_fail, counts, steal = sys.argv[1:]
+server, first, last, t0, t1, hz, s0, s1, latency, rss, load, minutes, drops_fail, counts, steal, profile, \
+    nodes = sys.argv[1:]
 def counters(line):
     words = line.split()
     return int(words[1]), int(words[3])
@@ -169,6 +185,24 @@ maxima = [float(w[5]) for w in windows if int(w[1]) > 0]
 if medians:
     print("added latency: %d onsets in %d windows, median %.1f ms, max %.1f ms"
           % (bursts, len(windows), statistics.median(medians), max(maxima)))
+gaps = sum(int(w[7]) for w in windows if len(w) > 7)
+print("dropouts heard on Speakers: %d" % gaps)
+# pw-profiler's log: a line per cycle, four columns of the driver, then eight for each node it drove: the node's
+# id first, its state (3: finished) seventh.
+missed = {}
+if server == "pipewire":
+    ids = nodes.split()
+    cycles = {node: 0 for node in ids}
+    missed = {node: 0 for node in ids}
+    for line in open(profile):
+        columns = line.rstrip("\n").split("\t")[4:]
+        for at in range(0, len(columns) - 7, 8):
+            node = columns[at].strip()
+            if node in cycles:
+                cycles[node] += 1
+                missed[node] += columns[at + 6].strip() != "3"
+    print("graph cycles the Tonvex nodes missed: " +
+          (", ".join("node %s %d of %d" % (node, missed[node], cycles[node]) for node in ids) or "no node found"))
 cpu = (int(t1) - int(t0)) / float(hz)
 print("CPU of tonvex: %.1f s in %.0f s = %.2f %% of one core" % (cpu, span, 100 * cpu / span))
 samples = [(int(t), int(kb)) for t, kb in (l.split() for l in open(rss))]
@@ -194,6 +228,8 @@ if events:
     print("when: " + "; ".join(events[:12]) + ("; ..." if len(events) > 12 else ""))
 problems = []
 if (d1 - d0 or i1 - i0) and drops_fail == "1": problems.append("blocks dropped or silence inserted")
+if sum(missed.values()) and drops_fail == "1": problems.append("graph cycles missed")
+if server == "pipewire" and (not missed or not all(cycles.values())): problems.append("no profile of the Tonvex nodes")
 if not medians: problems.append("no sound measured on Speakers")
 if growth > 1: problems.append("memory grew by %.2f MB" % growth)
 for p in problems: print("FAIL: " + p)

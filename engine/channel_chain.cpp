@@ -41,9 +41,25 @@ void CChannelChain::RunChannel(CSignalBuffer& buffer, int channel, int channels)
 void CChannelChain::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   bypass_.Keep(left, 0);
   bypass_.Keep(right, 1);
-  const bool finite = equalizer_.RunStereo(left, right);
-  Finish(left, 0, 2, finite);
-  Finish(right, 1, 2, finite);
+  const bool equalizerFinite = equalizer_.RunStereo(left, right);
+  if (left.Count() != right.Count()) {
+    Finish(left, 0, 2, equalizerFinite);
+    Finish(right, 1, 2, equalizerFinite);
+    return;
+  }
+  // The stages that follow a level run both channels side by side: each channel's recursion waits only for
+  // its own previous sample, so the two overlap. Every channel's arithmetic stays that of Finish.
+  bool finite[2] = {equalizerFinite, equalizerFinite};
+  compressor_.RunStereo(left, right, finite);
+  left.Scale(volume_.EffectiveGain(0));
+  right.Scale(volume_.EffectiveGain(1));
+  limiter_.RunStereo(left, right, finite);
+  CSignalBuffer* buffers[2] = {&left, &right};
+  for (int channel = 0; channel < 2; ++channel) {
+    bypass_.Mix(*buffers[channel], channel, sampleRate_);
+    if (!finite[channel]) buffers[channel]->ZeroNonFinite();
+    analysis_.Analyse(*buffers[channel], channel, 2, sampleRate_);
+  }
 }
 
 void CChannelChain::Finish(CSignalBuffer& buffer, int channel, int channels, bool finite) {

@@ -68,23 +68,42 @@ double CCompressor::OutputLevel(double level, double threshold, double center, d
   return center;
 }
 
-bool CCompressor::Run(CSignalBuffer& buffer, int channel) {
+void CCompressor::Redesign(int channel) {
   CompressorChannel& record = settings_.channel[channel];
-  EnvelopeFollower& follower = followers_[channel];
   RedesignWhenDirty(record.dirty, settings_.lock, [&]() REQUIRES(settings_.lock) {
     const SmootherTimes& times = settings_.times[channel];
-    follower.Design(sampleRate_, times.attack, kMinimumTime, times.release, kMinimumTime);
+    followers_[channel].Design(sampleRate_, times.attack, kMinimumTime, times.release, kMinimumTime);
   });
+}
+
+void CCompressor::ApplyCurve(int channel, const double* envelope, double* samples, int count) {
+  // T, P and R are read for every chunk (a few milliseconds), so a change acts at once without a
+  // redesign; the derived constants are rebuilt only when one of them changed.
+  const CompressorChannel& record = settings_.channel[channel];
   CompressorCurveGain& curve = curves_[channel];
-  return RunEnvelopeStage(follower, buffer, [&](const double* envelope, double* samples, int count) {
-    // T, P and R are read for every chunk (a few milliseconds), so a change acts at once without a
-    // redesign; the derived constants are rebuilt only when one of them changed.
-    const double t = record.threshold.load(std::memory_order_relaxed);
-    const double p = record.center.load(std::memory_order_relaxed);
-    const double r = record.rate.load(std::memory_order_relaxed);
-    if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
-    if (!curve.transparent) curve.Apply(envelope, samples, count);
+  const double t = record.threshold.load(std::memory_order_relaxed);
+  const double p = record.center.load(std::memory_order_relaxed);
+  const double r = record.rate.load(std::memory_order_relaxed);
+  if (!curve.Matches(t, p, r)) curve.Update(t, p, r);
+  if (!curve.transparent) curve.Apply(envelope, samples, count);
+}
+
+bool CCompressor::Run(CSignalBuffer& buffer, int channel) {
+  Redesign(channel);
+  return RunEnvelopeStage(followers_[channel], buffer, [&](const double* envelope, double* samples, int count) {
+    ApplyCurve(channel, envelope, samples, count);
   });
+}
+
+void CCompressor::RunStereo(CSignalBuffer& left, CSignalBuffer& right, bool* finite) {
+  Redesign(0);
+  Redesign(1);
+  RunEnvelopeStageStereo(
+      followers_[0], followers_[1], left, right,
+      [&](int channel, const double* envelope, double* samples, int count) {
+        ApplyCurve(channel, envelope, samples, count);
+      },
+      finite);
 }
 
 }  // namespace engine

@@ -50,6 +50,9 @@ class CCompressor {
   void Reset();
   // False when the channel's state had become non-finite (a non-finite input) and was reset.
   bool Run(CSignalBuffer& buffer, int channel);
+  // Run on channel 0 over `left` and channel 1 over `right` (the same length), with exactly the same results,
+  // the two channels side by side. Clears finite[channel] when that channel's state was reset.
+  void RunStereo(CSignalBuffer& left, CSignalBuffer& right, bool* finite);
 
   // Output level of the curve for envelope level `level` (all log10 of amplitude).
   static double OutputLevel(double level, double threshold, double center, double ratio);
@@ -60,6 +63,10 @@ class CCompressor {
 
  private:
   using CurveGain = CompressorCurveGain;
+  // Picks up changed attack and release times (when the lock is free).
+  void Redesign(int channel);
+  // Scales a chunk's samples by the curve's gain for their envelope.
+  void ApplyCurve(int channel, const double* envelope, double* samples, int count);
   CompressorSettings& settings_;
   std::array<EnvelopeFollower, kChannels> followers_;
   std::array<CurveGain, kChannels> curves_;

@@ -28,6 +28,8 @@ CDspMain::~CDspMain() { Stop(); }
 void CDspMain::Start() {
   started_ = true;
   try {
+    // Streams open and close on the thread that reads the driver, which may be the audio server's own.
+    output_.ReserveBuffers();
     // A driver that has its blocks read on a thread of its own has them processed there as well: no
     // processing thread then waits to be woken for every block.
     link_.Open([this] { ProcessWaitingBlocks(); });

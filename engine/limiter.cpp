@@ -40,4 +40,8 @@ CLimiter::Pass CLimiter::Begin(int channel) {
 
 bool CLimiter::Run(CSignalBuffer& buffer, int channel) { return RunPass(Begin(channel), buffer); }
 
+void CLimiter::RunStereo(CSignalBuffer& left, CSignalBuffer& right, bool* finite) {
+  RunPassStereo(Begin(0), Begin(1), left, right, finite);
+}
+
 }  // namespace engine

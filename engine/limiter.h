@@ -22,6 +22,9 @@ class CLimiter {
   void Reset();
   // False when the channel's state had become non-finite (a non-finite input) and was reset.
   bool Run(CSignalBuffer& buffer, int channel);
+  // Run on channel 0 over `left` and channel 1 over `right` (the same length), with exactly the same results,
+  // the two channels side by side. Clears finite[channel] when that channel's state was reset.
+  void RunStereo(CSignalBuffer& left, CSignalBuffer& right, bool* finite);
 
   // One channel's pass over one block, a sample at a time; Run is exactly that.
   class Pass {

@@ -216,7 +216,8 @@ void CUserMode::OnData(uint32_t bytes) {
     writeIndex_ = (writeIndex_ + 1) % kRingSlots;
   }
   state_ = kCaptureStreaming;
-  output_.BlockReady().Set();
+  // Read on the driver's thread, the block is processed there next: no processing thread waits to be woken.
+  if (!readOnDevice_) output_.BlockReady().Set();
 }
 
 void CUserMode::ConsumeReadSlot() {

@@ -130,12 +130,9 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   blockBytes_ = blockBytes;
   if (blockBytes > 16384) throw ParamException("Invalid size for output buffer.");
   CheckDeviceIndex(!deviceName_.empty());
+  ReserveBuffersLocked();
   for (int i = 0; i < kOutputBuffers; ++i) {
     WaveHeader& header = headers_[i];
-    if (!buffers_[i]) {
-      buffers_[i].reset(new (std::nothrow) uint8_t[16384]);
-      if (!buffers_[i]) throw MemoryException("Out of memory");
-    }
     header.data = buffers_[i].get();
     header.bufferLength = blockBytes;
     header.bytesRecorded = 0;
@@ -325,6 +322,19 @@ int CWaveOutput::QueueSilenceLocked(int count) {
     currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
   }
   return inserted;
+}
+
+void CWaveOutput::ReserveBuffers() {
+  platform::Guard guard(outputLock_);
+  ReserveBuffersLocked();
+}
+
+void CWaveOutput::ReserveBuffersLocked() {
+  for (std::unique_ptr<uint8_t[]>& buffer : buffers_) {
+    if (buffer) continue;
+    buffer.reset(new (std::nothrow) uint8_t[16384]);
+    if (!buffer) throw MemoryException("Out of memory");
+  }
 }
 
 void CWaveOutput::ReleaseBuffers() {

@@ -63,6 +63,8 @@ class CWaveOutput {
   int WriteChannel(const double* source, int frames, int channel);
   void Submit(int frames);
   void Regulate();
+  // Allocates the queue's buffers now rather than at the first Open, which may run on the audio thread.
+  void ReserveBuffers();
   void ReleaseBuffers();
 
   platform::Event& BlockReady() { return blockReady_; }
@@ -82,6 +84,7 @@ class CWaveOutput {
   int QueueSilenceLocked(int count) REQUIRES(outputLock_);  // returns how many buffers it queued
   bool PayBackDue(int queued) REQUIRES(outputLock_);
   void UnprepareAllLocked(IWaveOutStream* stream) REQUIRES(outputLock_);
+  void ReserveBuffersLocked() REQUIRES(outputLock_);
 
   IWaveOutSystem& devices_;
   CUserMode& input_;

@@ -5,7 +5,8 @@
 // measures how much later each tone burst played into the first arrives at the second: each burst's
 // onset is found in the first recording, the matching stretch of the second is located by
 // cross-correlation, and both are placed on one clock by the streams' own timing. Prints one line
-// "bursts N median_ms M max_ms X".
+// "bursts N median_ms M max_ms X gaps G", G counting the dropouts the path from the first source to the second
+// added (see Gaps).
 // With --pace it only records SOURCE in 10 ms pieces until it is stopped: a null sink whose monitor is read
 // like this renders at a sound card's pace instead of two seconds ahead. The stream never follows a change
 // of the default device.
@@ -83,6 +84,49 @@ std::vector<size_t> Onsets(const std::vector<float>& x) {
     lastLoud = i;
   }
   return onsets;
+}
+
+constexpr float kStill = 1e-4f;  // -80 dBFS
+constexpr size_t kShortestGap = kRate / 1000, kLongestGap = kRate / 10;
+
+// The still stretches of a recording: at least 1 ms in which every sample stays below -80 dBFS, as [first, end).
+std::vector<std::pair<size_t, size_t>> StillStretches(const std::vector<float>& x) {
+  std::vector<std::pair<size_t, size_t>> stretches;
+  for (size_t i = 0; i < x.size();) {
+    if (std::fabs(x[i]) >= kStill) {
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < x.size() && std::fabs(x[end]) < kStill) ++end;
+    if (end - i >= kShortestGap) stretches.push_back({i, end});
+    i = end;
+  }
+  return stretches;
+}
+
+// Dropouts the path from IN to OUT added: still stretches of OUT of at most 100 ms with loud sound (above
+// -34 dBFS) within 5 ms on both sides, and none in IN within the 100 ms before. A pause of the sound itself
+// lasts longer, quiet noise is never that still for a millisecond, and a dropout that came in with the sound
+// (a player that fell behind) is not the path's.
+size_t Gaps(const Recording& in, const Recording& out) {
+  constexpr float kLoud = 0.02f;
+  constexpr size_t kSides = kRate / 200;
+  const std::vector<float>& x = out.samples;
+  const auto loudIn = [&](size_t from, size_t to) {
+    return std::any_of(x.begin() + long(from), x.begin() + long(to), [](float v) { return std::fabs(v) > kLoud; });
+  };
+  std::vector<double> inStill;  // when each still stretch of IN began
+  for (const auto& [first, end] : StillStretches(in.samples)) inStill.push_back(in.TimeOf(first));
+  size_t gaps = 0;
+  for (const auto& [first, end] : StillStretches(x)) {
+    if (end - first > kLongestGap || first < kSides || end + kSides > x.size()) continue;
+    if (!loudIn(first - kSides, first) || !loudIn(end, end + kSides)) continue;
+    const double at = out.TimeOf(first);
+    const bool cameIn = std::any_of(inStill.begin(), inStill.end(), [&](double t) { return t <= at && t > at - 0.1; });
+    if (!cameIn) ++gaps;
+  }
+  return gaps;
 }
 
 }  // namespace
@@ -234,11 +278,12 @@ int main(int argc, char** argv) {
     latencies.push_back((out.TimeOf(bestAt) - inTime) * 1000.0);
   }
   if (latencies.empty()) {
-    std::printf("bursts 0 median_ms nan max_ms nan\n");
+    std::printf("bursts 0 median_ms nan max_ms nan gaps %zu\n", Gaps(in, out));
     return 1;
   }
   std::vector<double> sorted = latencies;
   std::sort(sorted.begin(), sorted.end());
-  std::printf("bursts %zu median_ms %.1f max_ms %.1f\n", sorted.size(), sorted[sorted.size() / 2], sorted.back());
+  std::printf("bursts %zu median_ms %.1f max_ms %.1f gaps %zu\n", sorted.size(), sorted[sorted.size() / 2],
+              sorted.back(), Gaps(in, out));
   return 0;
 }

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "audio/audio_backend.h"
@@ -80,12 +81,23 @@ struct GraphEngine {
   uint64_t sample = 0;
 };
 
+// Heap allocations made by this thread while `run` runs.
+template <class Run>
+uint64_t AllocationsDuring(Run&& run) {
+  testing_support::watchedAllocations = 0;
+  testing_support::watchedThread = std::this_thread::get_id();
+  run();
+  testing_support::watchedThread = std::thread::id{};
+  return testing_support::watchedAllocations.load();
+}
+
 // Every cycle size the server may choose, changing while playing: each cycle's sound leaves in that same cycle,
 // processed whole (cut into the protocol's blocks where it is larger), with no cushion, top-up or drop, and
-// without a heap allocation on the audio thread once the stream has started.
+// without a heap allocation on the audio thread, from the stream's first cycle on.
 TEST(PipeWirePath, EveryCycleLeavesInTheSameCycleWhateverItsSize) {
   GraphEngine graph;
-  graph.Cycle(256);  // the first cycle begins the stream: the format report, then its sound
+  // The first cycle begins the stream: the format report, the output opened, then its sound.
+  EXPECT_EQ(AllocationsDuring([&] { graph.Cycle(256); }), 0u);
   ASSERT_EQ(graph.dsp.DriverLink().State(), engine::kCaptureStreaming);
   testing_support::watchedThread = std::this_thread::get_id();
   testing_support::watchedAllocations = 0;
@@ -108,13 +120,13 @@ TEST(PipeWirePath, EveryCycleLeavesInTheSameCycleWhateverItsSize) {
 }
 
 // After the graph paused (nothing played) the engine hears a new stream, its filters start from zero, and the
-// first cycle of it is played, not swallowed.
+// first cycle of it is played, not swallowed; the output reopens without a heap allocation on the audio thread.
 TEST(PipeWirePath, APauseOfTheGraphStartsANewStreamThatPlaysAtOnce) {
   GraphEngine graph;
   graph.Cycle(512);
   graph.Cycle(512);
   ASSERT_EQ(graph.dsp.Output().IsOpen(), true);
-  graph.Cycle(512, 2'000'000'000ull);
+  EXPECT_EQ(AllocationsDuring([&] { graph.Cycle(512, 2'000'000'000ull); }), 0u);
   EXPECT_EQ(graph.dsp.DriverLink().State(), engine::kCaptureStreaming);
   for (uint32_t i = 0; i < 512; ++i) ASSERT_NEAR(graph.output[1][i], graph.input[1][i], 1e-5) << i;
 }
@@ -178,6 +190,31 @@ TEST(PipeWirePath, WrittenBlocksFillTheCycleInOrder) {
   EXPECT_EQ(audio::PipeWireWaveOutStream::PlayInto(cycle, pcm.data(), 256, 2, gain), 44u) << "cut at the cycle's end";
   EXPECT_EQ(cycle.written, 300u);
   for (float value : left) ASSERT_NEAR(value, 0.25f, 1e-6);
+}
+
+// Output streams take the slots set aside for them while one is free and the heap once all are taken; each is a
+// stream of its own, and whichever way it was made, it goes back to where it came from.
+TEST(PipeWirePath, OutputStreamsBeyondTheSetAsideSlotsComeFromTheHeap) {
+  audio::PipeWireLivePath path;
+  testing_support::TestWaveOutSystem list{{"Speakers"}};
+  audio::PipeWireWaveOutSystem outputs{list, path};
+  const engine::WaveFormat format{engine::kWaveFormatPcm, 2, kRate, kRate * 8, 8, 32, 0};
+  std::vector<std::unique_ptr<engine::IWaveOutStream>> streams(8);
+  std::vector<uint64_t> allocations;
+  for (auto& stream : streams) {
+    allocations.push_back(AllocationsDuring([&] { outputs.OpenNamed("Speakers", format, &stream); }));
+    ASSERT_TRUE(stream);
+  }
+  EXPECT_EQ(allocations.front(), 0u) << "the first stream takes a slot";
+  EXPECT_EQ(allocations.back(), 1u) << "the eighth comes from the heap";
+  std::set<engine::IWaveOutStream*> distinct;
+  for (auto& stream : streams) distinct.insert(stream.get());
+  EXPECT_EQ(distinct.size(), streams.size());
+  streams[0].reset();  // a slot is free again
+  streams.back().reset();
+  EXPECT_EQ(AllocationsDuring([&] { outputs.OpenNamed("Speakers", format, &streams[0]); }), 0u);
+  EXPECT_EQ(AllocationsDuring([&] { outputs.OpenNamed("Speakers", format, &streams.back()); }), 1u);
+  EXPECT_NE(streams[0].get(), streams.back().get());
 }
 
 // The backend: as asked, else PipeWire's graph exactly when the server is PipeWire.

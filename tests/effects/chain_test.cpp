@@ -46,7 +46,7 @@ TEST(ChannelChain, StagesRunInOrderEqualizerCompressorVolumeLimiter) {
 }
 
 // The product's path (both channels of a block together) gives exactly what the chain gives channel by
-// channel, through bands switched off on one side only and a monitor reading.
+// channel, through bands switched off on one side only, a non-finite sample on one side and a monitor reading.
 TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
   TestChain c(Busy), single(Busy);
   for (int block = 0; block < 8; ++block) {
@@ -58,7 +58,8 @@ TEST(ChannelChain, StereoBlocksGiveExactlyWhatTheChannelsGiveOneByOne) {
       }
     }
     if (block == 6) PostMonitorRequest(c.p, MonitorSide::kBoth);
-    const auto left = Noise(3000, block % 2 ? 0.9 : 0.05, 30 + block), right = Noise(3000, 0.4, 60 + block);
+    auto left = Noise(3000, block % 2 ? 0.9 : 0.05, 30 + block), right = Noise(3000, 0.4, 60 + block);
+    if (block == 5) left[1700] = std::numeric_limits<double>::quiet_NaN();  // the left side's stages restart
     c.Block(left, right);
     for (int ch = 0; ch < 2; ++ch) {
       Load(single.buffers[ch], ch == 0 ? left : right);
