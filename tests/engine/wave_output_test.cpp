@@ -132,19 +132,24 @@ TEST_F(Regulation, TheDeviceClosesOutsideTheOutputsLock) {
   EXPECT_EQ(devices.CloseCount(), 1);
 }
 
-TEST_F(Regulation, DeepQueueAsksTheDriverLinkToDropTheExcess) {
+// The band's edges: seven queued plays on; eight and more ask the driver link to drop down to six (a count
+// already pending is left to run out); two queued is no dry device and gets no silence.
+TEST_F(Regulation, SevenAndTwoQueuedPlayOnAndEightOrMoreDropDownToSix) {
   StartStereo16();
-  QueueBlocks(10);
-  output().Regulate();
-  EXPECT_EQ(Skip(), 4);
-  SetSkip(2);
-  output().Regulate();
-  EXPECT_EQ(Skip(), 2) << "a pending count is left to run out";
-
-  devices.Play(6);
+  QueueBlocks(7);
   output().Regulate();
   EXPECT_EQ(Skip(), 0);
-  EXPECT_EQ(devices.Queued(), 4);
+  QueueBlocks(1);
+  output().Regulate();
+  EXPECT_EQ(Skip(), 2);
+  QueueBlocks(2);
+  SetSkip(1);
+  output().Regulate();
+  EXPECT_EQ(Skip(), 1) << "a pending count is left to run out";
+  devices.Play(8);
+  output().Regulate();
+  EXPECT_EQ(std::tuple(Skip(), devices.Queued()), std::tuple(0, 2));
+  EXPECT_EQ(output().Statistics().silentBuffersInserted, 0u);
 }
 
 TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
@@ -153,6 +158,7 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   devices.Play(3);
   output().Regulate();  // dry: three silent buffers
   QueueBlocks(2);       // the late blocks arrive together: five queued, 30 ms more than before the gap
+  EXPECT_EQ(PayBacksWhileQueued(4, 100), 0) << "a queue standing at the top-up level owes nothing back";
   EXPECT_EQ(PayBacksWhileQueued(5, 49), 0) << "not before the queue has stood deep for half a second";
   EXPECT_EQ(PayBacksWhileQueued(5, 1), 1);
   EXPECT_EQ(PayBacksWhileQueued(5, 400), 2) << "never more blocks than silent buffers were inserted";
