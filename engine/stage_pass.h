@@ -63,8 +63,8 @@ bool RunEnvelopeStage(EnvelopeFollower& follower, CSignalBuffer& buffer, Apply&&
 // chunk. Each channel's arithmetic is exactly RunEnvelopeStage's. Clears finite[channel] when that channel's
 // state was reset.
 template <class Apply>
-void RunEnvelopeStageStereo(EnvelopeFollower& leftFollower, EnvelopeFollower& rightFollower,
-                            CSignalBuffer& leftBuffer, CSignalBuffer& rightBuffer, Apply&& apply, bool* finite) {
+void RunEnvelopeStageStereo(EnvelopeFollower& leftFollower, EnvelopeFollower& rightFollower, CSignalBuffer& leftBuffer,
+                            CSignalBuffer& rightBuffer, Apply&& apply, bool* finite) {
   EnvelopeCursor left(leftFollower), right(rightFollower);
   double leftEnvelope[kEnvelopeChunk], rightEnvelope[kEnvelopeChunk];
   double* l = leftBuffer.Data();
