@@ -44,5 +44,19 @@ TEST(Limiter, AFirstBlockThatFindsTheLockBusyIsPlayedNotSilenced) {
   EXPECT_NEAR(RunConstant(limiter, 0, 13230, 0.5), 0.1, 1e-9);
 }
 
-// How the limiter holds a sine over the limit, from the bass to the top of the band, with short and long
-// times, is held to its plain description by envelope_reference_test.cpp.
+// A sine 6 dB over the limit, from the bass to the top of the band, plays with its peak at the limit once
+// the attack (1 ms) has caught it: the release (0.5 s) keeps the envelope from following each cycle down.
+// How it follows such sines sample by sample is envelope_reference_test.cpp's.
+TEST(Limiter, HoldsSinesSixDbOverTheLimitAtTheLimit) {
+  const double limit = std::pow(10.0, -6 * 0.05);  // 90 dB SPL
+  for (double hz : {50.0, 1000.0, 5000.0, 15000.0}) {
+    ProcessingParameters p;
+    CLimiter limiter(p);
+    limiter.FollowSampleRate(44100);
+    p.SetLimiterChannel(90, 0, 0.001, 0.5);
+    const auto out = RunSamples(limiter, 0, Sine(44100, hz, 44100, 2.0 * limit));
+    double peak = 0.0;
+    for (size_t i = 22050; i < out.size(); ++i) peak = std::max(peak, std::fabs(out[i]));
+    EXPECT_NEAR(20 * std::log10(peak / limit), 0.0, 0.5) << hz << " Hz";
+  }
+}
