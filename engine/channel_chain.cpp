@@ -58,7 +58,7 @@ void CChannelChain::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
   for (int channel = 0; channel < 2; ++channel) {
     bypass_.Mix(*buffers[channel], channel, sampleRate_);
     if (!finite[channel]) buffers[channel]->ZeroNonFinite();
-    analysis_.Analyse(*buffers[channel], channel, 2, sampleRate_);
+    analysis_.Run(*buffers[channel], channel, 2, sampleRate_);
   }
 }
 
@@ -69,7 +69,7 @@ void CChannelChain::Finish(CSignalBuffer& buffer, int channel, int channels, boo
   // The monitor reads what plays: the untouched sound while bypassed.
   bypass_.Mix(buffer, channel, sampleRate_);
   if (!finite) buffer.ZeroNonFinite();
-  analysis_.Analyse(buffer, channel, channels, sampleRate_);
+  analysis_.Run(buffer, channel, channels, sampleRate_);
 }
 
 }  // namespace engine

@@ -56,7 +56,7 @@ bool CLevelAnalysis::Publish(const Reading& reading) {
   return true;
 }
 
-void CLevelAnalysis::Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate) {
+void CLevelAnalysis::Run(const CSignalBuffer& buffer, int channel, int channels, int sampleRate) {
   if (!exchange_.request.load(std::memory_order_acquire)) return;
   if (buffer.Count() <= 0) return;
   const MonitorSide side = exchange_.side.load();

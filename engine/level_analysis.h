@@ -18,7 +18,7 @@ class CLevelAnalysis {
 
   // Answers a pending request from one channel of one block; the buffer is not changed. Costs nothing
   // while no request is pending and never allocates.
-  void Analyse(const CSignalBuffer& buffer, int channel, int channels, int sampleRate);
+  void Run(const CSignalBuffer& buffer, int channel, int channels, int sampleRate);
 
  private:
   struct Reading {
