@@ -80,13 +80,16 @@ private_pipewire_stack() {
   setsid pipewire-pulse >>"$PRIVATE_AUDIO_DIR/pipewire.log" 2>&1 &
   PRIVATE_SERVER_PIDS="$! $PRIVATE_SERVER_PIDS"
   private_wait_for 'pactl info' || return 1
+  # Speakers is named the default before it exists, so the session manager makes it the default as it appears.
+  # Setting it afterwards would race a program that runs across a restart: such a program makes its own sink
+  # the default as soon as it is back, and a later switch to Speakers would read as the user's choice.
+  pw-metadata -n default 0 default.configured.audio.sink '{ "name": "speakers" }' Spa:String:JSON >/dev/null ||
+    return 1
   pactl load-module module-null-sink sink_name=speakers rate=48000 sink_properties=device.description=Speakers \
     >/dev/null || return 1
-  # The session manager picks its own default once it has seen the sink; ours must win.
-  private_wait_for 'pactl list short sinks | grep -q speakers' || return 1
-  for _ in $(seq 50); do
-    pactl set-default-sink speakers 2>/dev/null
-    [ "$(pactl get-default-sink 2>/dev/null)" = speakers ] && return 0
+  for attempt in $(seq 50); do
+    case "$(pactl get-default-sink 2>/dev/null)" in speakers | tonvex_brevalto) return 0 ;; esac
+    [ "$attempt" -gt 20 ] && pactl set-default-sink speakers 2>/dev/null
     sleep 0.1
   done
   return 1
