@@ -1,6 +1,7 @@
 #include "audio/pulse_wave_out.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/wave_header_flags.h"
@@ -25,11 +26,23 @@ constexpr pa_usec_t kClockStallUs = 20000;
 // and on PipeWire's pulse server it drifts 5 to 10 ms (tens of ms when the machine stalls) before the next
 // one sets it right; the queue regulation would read that as a buffer more or less queued.
 constexpr pa_usec_t kTimingRefreshUs = 100000;
-// Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
-// As many as the engine's start cushion and first block, so the queue starts at the depth it keeps.
-constexpr size_t kBacklogBlocks = engine::kStartCushionBuffers + 1;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
+// The playback rate is asked of the server at most this often: each request is a message to the server, and
+// each change is an event for every client that follows the server's streams (this program's capture side
+// among them); the rate control moves by at most 0.04 % between two of them.
+constexpr pa_usec_t kRateRequestUs = 200000;
+// How long a stream plays after its start or an underrun before its depth steers the rate.
+constexpr pa_usec_t kSettleUs = 1000000;
+
+double BlockUs(uint32_t blockBytes, const pa_sample_spec& format) {
+  return double(blockBytes) / double(pa_frame_size(&format)) * 1e6 / format.rate;
+}
+
+std::vector<uint8_t> SilenceFor(uint32_t blockBytes, const pa_sample_spec& format) {
+  const size_t bytes = pa_usec_to_bytes(pa_usec_t(engine::QueueRateControl::kMaxMarginUs), &format) + blockBytes;
+  return std::vector<uint8_t>(bytes, format.format == PA_SAMPLE_U8 ? 0x80 : 0);
+}
 
 bool SampleFormatFor(const engine::WaveFormat& format, pa_sample_spec* sampleFormat) {
   if (format.formatTag != engine::kWaveFormatPcm || format.channels == 0 || format.channels > PA_CHANNELS_MAX)
@@ -186,7 +199,11 @@ PulseWaveOutStream::PulseWaveOutStream(PulseWaveOutSystem& system, const std::st
       connection_(system.connection_),
       description_(description),
       sampleFormat_(sampleFormat),
-      blockBytes_(blockBytes) {}
+      blockBytes_(blockBytes),
+      rateControl_(BlockUs(blockBytes, sampleFormat)),
+      silence_(SilenceFor(blockBytes, sampleFormat)) {
+  targetUs_ = rateControl_.TargetUs();
+}
 
 PulseWaveOutStream::~PulseWaveOutStream() {
   platform::LoopLock lock(connection_);
@@ -241,6 +258,9 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   if (!stream_) return false;
   sent_ = 0;
   lastPosition_ = 0;
+  rateControl_.Restart();
+  askedRate_ = sampleFormat_.rate;
+  lastMeasure_ = lastRateRequest_ = 0;
   pa_stream_set_state_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); }, this);
   // Every request for data means the server has played on: a good moment to look at the clock.
@@ -248,10 +268,10 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
       stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->OnRequest(); }, this);
   // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
   pa_stream_set_underflow_callback(
-      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
+      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnUnderflow(); }, this);
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
-  // How much is queued is the engine's business (its 2 to 7 buffers). The server's own latency is what both
+  // How much is queued is this stream's business (its rate correction). The server's own latency is what both
   // PulseAudio and PipeWire's pulse server make of these: (tlength - 2 minreq) / 2, half a block, which keeps
   // PipeWire's quantum small; a request for data needs two blocks of room, so requests (each a wake-up of the
   // mainloop thread, and the engine writes on its own anyway) come seldom.
@@ -260,8 +280,9 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   attr.prebuf = blockBytes_;
   // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
   // where it plays when its sink goes is decided here.
-  const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
+  // The rate correction needs a stream whose rate may change while it plays.
+  const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+                                       PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE | PA_STREAM_VARIABLE_RATE);
   // It starts at its own volume: muted until the engine opens the output, never louder than asked.
   const pa_cvolume volume = Volume();
   if (pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) < 0) {
@@ -288,10 +309,11 @@ void PulseWaveOutStream::ArmTimer(pa_usec_t delay) {
 }
 
 void PulseWaveOutStream::Disconnect() {
-  if (timingUpdate_) {
-    pa_operation_cancel(timingUpdate_);
-    pa_operation_unref(timingUpdate_);
-    timingUpdate_ = nullptr;
+  for (pa_operation** op : {&timingUpdate_, &rateUpdate_}) {
+    if (!*op) continue;
+    pa_operation_cancel(*op);
+    pa_operation_unref(*op);
+    *op = nullptr;
   }
   if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, nullptr);
   if (stream_) {
@@ -325,16 +347,29 @@ void PulseWaveOutStream::OnState() {
 
 void PulseWaveOutStream::DropBacklog() {
   // Whatever piled up while the stream was being made (at a start or a move, longer on a loaded machine) would
-  // stay as latency for as long as it plays; only the newest blocks, as many as a stream starts with, are kept.
-  while (count_ > kBacklogBlocks && queue_[head_].end == 0) {
+  // stay as latency for as long as it plays; only the newest blocks, as many as the target depth holds, are kept.
+  const size_t keep = std::max<size_t>(1, size_t(rateControl_.TargetUs() / BlockUs(blockBytes_, sampleFormat_)));
+  while (count_ > keep && queue_[head_].end == 0) {
     MarkHeaderDone(*queue_[head_].header);
     head_ = (head_ + 1) % kQueueCapacity;
     --count_;
   }
 }
 
+void PulseWaveOutStream::PadStart() {
+  uint64_t unsent = 0;
+  for (size_t i = 0; i < count_; ++i) unsent += queue_[(head_ + i) % kQueueCapacity].header->bufferLength;
+  const uint64_t target = pa_usec_to_bytes(pa_usec_t(rateControl_.TargetUs()), &sampleFormat_);
+  if (unsent >= target) return;
+  const size_t pad = std::min<size_t>(size_t(target - unsent), silence_.size());
+  const size_t frame = pa_frame_size(&sampleFormat_);
+  if (pa_stream_write(stream_, silence_.data(), pad - pad % frame, nullptr, 0, PA_SEEK_RELATIVE) == 0)
+    sent_ += pad - pad % frame;
+}
+
 void PulseWaveOutStream::SendUnsent() {
   if (!ready_) return;
+  if (sent_ == 0 && count_ > 0) PadStart();
   for (size_t i = 0; i < count_; ++i) {
     Queued& item = queue_[(head_ + i) % kQueueCapacity];
     if (item.end != 0) continue;
@@ -363,12 +398,24 @@ void PulseWaveOutStream::OnRequest() {
   CheckPlayed();
 }
 
+bool PulseWaveOutStream::PlayedBytes(uint64_t* position) {
+  // Worked out here rather than read from libpulse's interpolated clock: that clock converts the server's byte
+  // counts to time at the stream's current rate, so every rate change would move it by up to 1 % of all that
+  // was ever played.
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+  if (!timing || timing->read_index_corrupt) return false;
+  const double bytesPerUs = double(pa_frame_size(&sampleFormat_)) * askedRate_ / 1e6;
+  double played = double(timing->read_index) - double(timing->sink_usec) * bytesPerUs;
+  if (timing->playing) played += double(pa_timeval_age(&timing->timestamp)) * bytesPerUs;
+  *position = played > 0 ? uint64_t(played) : 0;
+  return true;
+}
+
 void PulseWaveOutStream::CheckPlayed() {
   if (!ready_ || count_ == 0) return;
-  pa_usec_t played = 0;
-  if (pa_stream_get_time(stream_, &played) < 0) return;
-  const uint64_t position = pa_usec_to_bytes(played, &sampleFormat_);
-  // The clock is interpolated between the server's timing reports, which libpulse alone spaces out to 1.5 s;
+  uint64_t position = 0;
+  if (!PlayedBytes(&position)) return;
+  // The position is interpolated between the server's timing reports, which libpulse alone spaces out to 1.5 s;
   // after an underrun it stands still until the next one. Ask for a report every tenth of a second, and
   // whenever the clock has not moved for a while, so done marks follow the real playback.
   // Past an underrun it runs on beyond everything sent, which no playback can: a report is asked for at once.
@@ -403,6 +450,54 @@ void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
 }
 
 void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
+
+void PulseWaveOutStream::OnUnderflow() {
+  FinishSent();
+  rateControl_.OnUnderrun();
+  targetUs_ = rateControl_.TargetUs();
+}
+
+void PulseWaveOutStream::SteerRate() {
+  uint64_t position = 0;
+  if (!ready_ || !PlayedBytes(&position)) return;
+  const pa_usec_t now = pa_rtclock_now();
+  // A stream that does not play yet (a sink that has just appeared renders seconds ahead first) or has only just
+  // come back from an underrun tells nothing yet about the depth it keeps, and a rate change then keeps
+  // PulseAudio's new sink silent for longer: the rate is left alone until the stream has played a while.
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+  if (!timing->playing || timing->since_underrun < int64_t(pa_usec_to_bytes(kSettleUs, &sampleFormat_))) {
+    lastMeasure_ = now;
+    return;
+  }
+  const double depthUs = (double(sent_) - double(position)) / pa_frame_size(&sampleFormat_) * 1e6 / sampleFormat_.rate;
+  const double rate = rateControl_.Update(depthUs, lastMeasure_ ? double(now - lastMeasure_) : 0.0);
+  lastMeasure_ = now;
+  depthUs_.store(depthUs, std::memory_order_relaxed);
+  targetUs_.store(rateControl_.TargetUs(), std::memory_order_relaxed);
+  correction_.store(rate - 1, std::memory_order_relaxed);
+
+  if (rateUpdate_) {
+    if (pa_operation_get_state(rateUpdate_) == PA_OPERATION_RUNNING) return;
+    pa_operation_unref(rateUpdate_);
+    rateUpdate_ = nullptr;
+  }
+  const auto wanted = uint32_t(std::lround(sampleFormat_.rate * rate));
+  if (wanted == askedRate_ || now - lastRateRequest_ < kRateRequestUs) return;
+  lastRateRequest_ = now;
+  rateUpdate_ = pa_stream_update_sample_rate(
+      stream_, wanted,
+      [](pa_stream*, int success, void* self) {
+        // A server that cannot change the rate leaves the queue to the engine's whole-buffer regulation.
+        if (!success) static_cast<PulseWaveOutStream*>(self)->rateAdjustable_ = false;
+      },
+      this);
+  if (rateUpdate_) askedRate_ = wanted;
+}
+
+engine::QueueTiming PulseWaveOutStream::Timing() const {
+  return {depthUs_.load(std::memory_order_relaxed) / 1000, targetUs_.load(std::memory_order_relaxed) / 1000,
+          correction_.load(std::memory_order_relaxed)};
+}
 
 void PulseWaveOutStream::FinishAll() { FinishUpTo(UINT64_MAX, true); }
 
@@ -455,6 +550,7 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
   SendUnsent();
+  SteerRate();
   return engine::kMmNoError;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/output_device_rule.h"
+#include "engine/queue_rate_control.h"
 #include "engine/wave_device.h"
 #include "platform/pulse_connection.h"
 
@@ -71,6 +72,9 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // asks for data, and at least every 20 ms. When the stream moves to another sink, what was queued on the
 // old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
 // device that does not exist.
+// It holds its queue (written and not yet played) at a target in time: measured at every write, steered by the
+// stream's playback rate (within ±1 %, in small steps, see engine::QueueRateControl), and started at that depth
+// with silence ahead of the first block.
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
   PulseWaveOutStream(PulseWaveOutSystem& system, const std::string& description, const pa_sample_spec& sampleFormat,
@@ -83,6 +87,8 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult Reset() override;
   engine::MmResult Close() override;
   engine::MmResult SetVolume(uint32_t volume) override;
+  bool HoldsItsQueue() const override { return rateAdjustable_.load(std::memory_order_relaxed); }
+  engine::QueueTiming Timing() const override;
 
  private:
   friend class PulseWaveOutSystem;
@@ -103,6 +109,12 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void ArmTimer(pa_usec_t delay);
   void OnRequest();
   void CheckPlayed();
+  // Stream bytes played so far, from the server's last timing report and the time since; false without one.
+  bool PlayedBytes(uint64_t* position);
+  // Measures the queue after a write and moves the playback rate toward what holds it at its target.
+  void SteerRate();
+  void OnUnderflow();
+  void PadStart();  // silence ahead of a stream's first block, so it starts at the target depth
   void DropBacklog();
   void SendUnsent();
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
@@ -136,6 +148,19 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   uint64_t lastPosition_ = 0;
   pa_usec_t lastMove_ = 0;
   pa_usec_t lastUpdate_ = 0;
+  // Rate correction, loop lock held.
+  engine::QueueRateControl rateControl_;
+  const std::vector<uint8_t> silence_;  // as long as the deepest start pad, made once
+  pa_operation* rateUpdate_ = nullptr;
+  uint32_t askedRate_ = 0;  // the playback rate last asked of the server
+  pa_usec_t lastMeasure_ = 0;
+  pa_usec_t lastRateRequest_ = 0;
+  // For status lines on any thread.
+  std::atomic<bool> rateAdjustable_{true};  // false once the server refused a rate change
+  std::atomic<double> depthUs_{0};
+  std::atomic<double> targetUs_{0};
+  std::atomic<double> correction_{0};
+  static_assert(std::atomic<double>::is_always_lock_free);
 };
 
 }  // namespace audio

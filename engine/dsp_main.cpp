@@ -1,6 +1,9 @@
 #include "engine/dsp_main.h"
 
+#include <algorithm>
+
 #include "engine/exceptions.h"
+#include "engine/sample_conversion.h"
 #include "platform/system_error.h"
 
 namespace engine {
@@ -76,7 +79,7 @@ WaveFormat CDspMain::PlayingFormat() const {
   return format;
 }
 
-bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
+bool CDspMain::ReadBlock(WaveFormat* format, int* frames, bool* holdsSound) {
   platform::Guard ring(link_.RingLock());
   if (!link_.ReadSlotReady()) return false;
   if (parameters_.warningPending) parameters_.warningPending = 0;
@@ -84,6 +87,8 @@ bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
   // while its bytes are converted; the lock is held for microseconds.
   *format = output_.Format();
   *frames = 0;
+  const InputSlot& slot = link_.ReadSlot();
+  *holdsSound = pcm::HoldsSound(slot.data, std::min(slot.length, kMaxBlockBytes), format->bitsPerSample);
   try {
     for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
       *frames = output_.ReadChannel(link_.ReadSlot(), buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
@@ -101,7 +106,8 @@ bool CDspMain::ProcessPendingBlock() {
   try {
     WaveFormat format;
     int frames = 0;
-    if (!ReadBlock(&format, &frames)) return false;
+    bool holdsSound = false;
+    if (!ReadBlock(&format, &frames, &holdsSound)) return false;
     if (frames == 0) return true;
     playingFormat_.store(
         uint64_t{format.samplesPerSec} | uint64_t{format.bitsPerSample} << 32 | uint64_t{format.channels} << 48,
@@ -109,7 +115,7 @@ bool CDspMain::ProcessPendingBlock() {
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
     if (output_.TakeFormatChanged()) chain_.Reset();
-    output_.Regulate();
+    link_.DropInput(output_.Regulate(holdsSound).dropInput);
 
     chain_.Run(buffers_, format.channels);
     int written = 0;

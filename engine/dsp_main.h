@@ -47,7 +47,7 @@ class CDspMain {
  private:
   uint32_t ProcessingThread();
   void ProcessWaitingBlocks();  // until none waits or the engine stops
-  bool ReadBlock(WaveFormat* format, int* frames);
+  bool ReadBlock(WaveFormat* format, int* frames, bool* holdsSound);
 
   ProcessingParameters& parameters_;
   CUserMode link_;

@@ -55,6 +55,13 @@ void ReadChannel(const uint8_t* first, int stride, int frames, int bits, double*
 void WriteChannel(uint8_t* first, int stride, int frames, int bits, const double* in);
 // The byte value that plays as silence at this width.
 inline uint8_t SilenceByte(int bits) { return bits == 8 ? 128 : 0; }
+// False when every sample of the block is digital silence (what a sink delivers while nothing plays).
+inline bool HoldsSound(const uint8_t* data, uint32_t bytes, int bits) {
+  const uint8_t silence = SilenceByte(bits);
+  for (uint32_t i = 0; i < bytes; ++i)
+    if (data[i] != silence) return true;
+  return false;
+}
 
 }  // namespace pcm
 }  // namespace engine

@@ -1,6 +1,9 @@
 #include "engine/user_mode.h"
 
+#include <algorithm>
+
 #include "engine/exceptions.h"
+#include "engine/sample_conversion.h"
 #include "engine/wave_output.h"
 #include "platform/debug_output.h"
 #include "platform/string_table.h"
@@ -40,7 +43,7 @@ void CUserMode::OpenDevice() {
     platform::Guard guard(ringLock_);
     for (InputSlot& slot : ring_) slot.ready = 0;
     writeIndex_ = readIndex_ = skipCounter_ = 0;
-    blocksSkipped_ = blocksRefused_ = 0;
+    blocksSkipped_ = blocksRefused_ = soundLost_ = 0;
   }
   ringOverrun_ = false;
   state_ = kCaptureOpened;
@@ -116,19 +119,34 @@ bool CUserMode::CapturePass() {
       return true;
     default:
       if (full)
-        RefuseBlock();
+        RefuseBlock(answer);
       else
         OnData(answer);
       return true;
   }
 }
 
-void CUserMode::RefuseBlock() {
+void CUserMode::RefuseBlock(uint32_t bytes) {
   const int32_t state = state_;
   if (state == kCaptureFormatted || state == kCaptureStreaming) ringOverrun_ = true;
   state_ = kCaptureFault;
+  const bool sound = pcm::HoldsSound(refused_.data(), std::min(bytes, kMaxBlockBytes), format_.bitsPerSample);
   platform::Guard guard(ringLock_);
   ++blocksRefused_;
+  if (sound) ++soundLost_;
+}
+
+void CUserMode::DropInput(int count) {
+  platform::Guard guard(ringLock_);
+  if (count == 0)
+    skipCounter_ = 0;
+  else if (skipCounter_ == 0)
+    skipCounter_ = count;
+}
+
+int CUserMode::PendingDrops() {
+  platform::Guard guard(ringLock_);
+  return skipCounter_;
 }
 
 void CUserMode::EmptyRing() {
@@ -210,6 +228,7 @@ void CUserMode::OnData(uint32_t bytes) {
       // The output queue is too deep: dropping input is how it drains back to its target depth.
       --skipCounter_;
       ++blocksSkipped_;
+      if (pcm::HoldsSound(slot.data, bytes, format_.bitsPerSample)) ++soundLost_;
       return;
     }
     slot.ready = 1;

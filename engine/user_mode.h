@@ -63,6 +63,11 @@ class CUserMode {
   // Frees the slot at the read index if it is still ready.
   void ConsumeReadSlot() REQUIRES(ringLock_);
   int32_t& SkipCounter() REQUIRES(ringLock_) { return skipCounter_; }
+  // Takes the output regulation's decision about the next input blocks: 0 cancels the drops still pending;
+  // a count drops that many, unless earlier drops are still pending (they are left to run out).
+  void DropInput(int count) EXCLUDES(ringLock_);
+  // Input blocks still to be dropped.
+  int PendingDrops() EXCLUDES(ringLock_);
 
   int32_t State() const { return state_; }
   // The last format reported, for any thread (it takes the ring lock).
@@ -72,13 +77,15 @@ class CUserMode {
   uint64_t BlocksSkipped() const REQUIRES(ringLock_) { return blocksSkipped_; }
   // Data blocks refused because the ring was full, since Open.
   uint64_t BlocksRefused() const REQUIRES(ringLock_) { return blocksRefused_; }
+  // Of the blocks dropped or refused, those that held sound: what a listener can miss.
+  uint64_t SoundBlocksLost() const REQUIRES(ringLock_) { return soundLost_; }
 
  private:
   uint32_t CaptureThread();
   void ReleaseDevice();  // by whichever thread read it last
   void OnFormatReport();
   void OnData(uint32_t bytes);
-  void RefuseBlock();
+  void RefuseBlock(uint32_t bytes);
   void EmptyRing();
   bool FormatSupported() const;
 
@@ -95,6 +102,7 @@ class CUserMode {
   int32_t skipCounter_ GUARDED_BY(ringLock_) = 0;
   uint64_t blocksSkipped_ GUARDED_BY(ringLock_) = 0;
   uint64_t blocksRefused_ GUARDED_BY(ringLock_) = 0;
+  uint64_t soundLost_ GUARDED_BY(ringLock_) = 0;
   // The fault is only a full ring: the stream itself is fine and goes on as soon as a slot is free.
   bool ringOverrun_ = false;  // capture thread only
   // Where a block goes that the full ring cannot take: read from the driver so that it does not pile up

@@ -16,6 +16,12 @@ constexpr int kTopUpLevel = 3;
 constexpr int kPayBackWindowBlocks = 50;
 // A device that runs dry this soon after a pay-back needed that cushion: it is kept until the next Open.
 constexpr int kPayBackSettleBlocks = 200;
+// The outer band: above this many queued buffers input is dropped, down to the drain level.
+constexpr int kOverFullBuffers = 8;
+constexpr int kDrainLevel = 6;
+// Silent buffers queued when a device that holds its queue in time has run dry: with the block that follows,
+// about its target depth; its rate correction pays the rest back.
+constexpr int kDryTopUpBuffers = 1;
 }
 
 CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
@@ -212,6 +218,7 @@ int CWaveOutput::WriteChannel(const double* source, int frames, int channel) {
   if (stream_ && (header.flags & kHeaderPrepared)) {
     if (!(header.flags & kHeaderDone)) {
       ++droppedBusy_;
+      if (blockSound_) ++soundDroppedBusy_;
       return 0;
     }
     if (stream_->Unprepare(header) != kMmNoError) return 0;
@@ -240,10 +247,12 @@ void CWaveOutput::Submit(int frames) {
   currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
 }
 
-void CWaveOutput::Regulate() {
-  if (deviceIndex_ < 0) return;
+QueueDecision CWaveOutput::Regulate(bool blockHoldsSound) {
+  if (deviceIndex_ < 0) return {};
   platform::Guard guard(outputLock_);
-  if (!stream_ || stream_->PlaysAsWritten()) return;
+  if (!stream_ || stream_->PlaysAsWritten()) return {};
+  lastBlockSound_ = blockSound_;
+  blockSound_ = blockHoldsSound;
 
   int queued = 0;
   bool stoppedAtFree = false;
@@ -254,8 +263,8 @@ void CWaveOutput::Regulate() {
     if (flags & kHeaderDone) break;
     if (flags == 0) {
       if (step == 0 && currentHeader_ == 0) {  // the first block of a stream
-        QueueSilenceLocked(kStartCushionBuffers);
-        return;
+        if (!stream_->HoldsItsQueue()) QueueSilenceLocked(kStartCushionBuffers);
+        return {};
       }
       stoppedAtFree = true;
       break;
@@ -263,22 +272,30 @@ void CWaveOutput::Regulate() {
     ++queued;
   }
   lastQueued_ = queued;
-  const bool payBack = PayBackDue(queued);
+  if (stream_->HoldsItsQueue()) return RegulateOuterBand(queued, stoppedAtFree);
+  return RegulateInBuffers(queued, stoppedAtFree);
+}
 
+// The device's own rate correction holds the depth; whole blocks are only inserted for a device that has
+// played everything it had, and dropped for one that holds far too much (a stall's backlog).
+QueueDecision CWaveOutput::RegulateOuterBand(int queued, bool stoppedAtFree) {
+  if (queued == 0 && !stoppedAtFree) {
+    InsertSilenceLocked(kDryTopUpBuffers);
+    return {};
+  }
+  if (queued >= kOverFullBuffers) return {queued - kDrainLevel};
+  return {};
+}
+
+QueueDecision CWaveOutput::RegulateInBuffers(int queued, bool stoppedAtFree) {
+  const bool payBack = PayBackDue(queued);
   if (queued <= 1 && !stoppedAtFree) {
-    {
-      platform::Guard ring(input_.RingLock());
-      input_.SkipCounter() = 0;
-    }
     if (sincePayBack_ < kPayBackSettleBlocks) keepCushion_ = true;
     InsertSilenceLocked(kTopUpLevel - queued);
-  } else if (queued >= 8) {
-    platform::Guard ring(input_.RingLock());
-    if (input_.SkipCounter() == 0) input_.SkipCounter() = queued - 6;
-  } else {
-    platform::Guard ring(input_.RingLock());
-    input_.SkipCounter() = payBack ? 1 : 0;
+    return {};
   }
+  if (queued >= kOverFullBuffers) return {queued - kDrainLevel};
+  return {payBack ? 1 : 0};
 }
 
 // Silence tops a dry queue up; when the late blocks then arrive, the queue stands that much deeper, and
@@ -304,6 +321,8 @@ bool CWaveOutput::PayBackDue(int queued) {
 void CWaveOutput::InsertSilenceLocked(int count) {
   const int inserted = QueueSilenceLocked(count);
   silentInserted_ += static_cast<uint64_t>(inserted);
+  // A gap next to sound is heard; one between two silent blocks is not.
+  if (blockSound_ || lastBlockSound_) silenceInSound_ += static_cast<uint64_t>(inserted);
   owedSilence_ += inserted;
 }
 
@@ -341,9 +360,16 @@ OutputStatistics CWaveOutput::Statistics() {
   statistics.queued = lastQueued_;
   statistics.silentBuffersInserted = silentInserted_;
   statistics.blocksDroppedBusy = droppedBusy_;
+  statistics.silenceInsertedInSound = silenceInSound_;
+  statistics.soundBlocksDropped = soundDroppedBusy_;
+  if (stream_ && stream_->HoldsItsQueue()) {
+    statistics.holdsItsQueue = true;
+    statistics.timing = stream_->Timing();
+  }
   platform::Guard ring(input_.RingLock());
   statistics.blocksSkipped = input_.BlocksSkipped();
   statistics.blocksRefused = input_.BlocksRefused();
+  statistics.soundBlocksDropped += input_.SoundBlocksLost();
   return statistics;
 }
 

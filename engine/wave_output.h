@@ -21,6 +21,7 @@ inline constexpr int kOutputBuffers = 48;
 // a block may come 20 ms late before the queue is down to the one buffer that makes a top-up, where two
 // allowed only 10 ms: stalls that long of the audio thread come several times in ten minutes on a busy
 // desktop or virtual machine.
+// Devices that hold their queue in time themselves start each stream at their own target depth instead.
 inline constexpr int kStartCushionBuffers = 3;
 
 // Counters for status lines and diagnostics.
@@ -30,12 +31,26 @@ struct OutputStatistics {
   uint64_t blocksSkipped = 0;          // input blocks dropped to drain an over-full queue (since Open)
   uint64_t blocksRefused = 0;          // input blocks refused by a full input ring (since Open)
   uint64_t blocksDroppedBusy = 0;      // blocks dropped because the device still held the next buffer
+  // What a listener can notice: blocks with sound among those dropped, skipped or refused above, and silent
+  // buffers inserted next to a block with sound. Silence dropped or inserted while nothing plays is not.
+  uint64_t soundBlocksDropped = 0;
+  uint64_t silenceInsertedInSound = 0;
+  bool holdsItsQueue = false;  // the device holds its queue in time; `timing` says how
+  QueueTiming timing;
+};
+
+// The output regulation's word to the capture side for the input blocks to come.
+struct QueueDecision {
+  // 0: drop nothing (cancels drops still pending); above 0: drop that many, unless drops are still pending.
+  int dropInput = 0;
 };
 
 // Plays the processed sound on an output device through a queue of 48 fixed buffers, converts between
 // PCM and doubles, and keeps the queue 2 to 7 buffers deep: silence is inserted when the device runs
-// dry, and the driver link is asked to drop input when too much is queued. Silence inserted for a late
+// dry, and the capture side is told to drop input when too much is queued. Silence inserted for a late
 // block is paid back once the stream has caught up (see Regulate), so a glitch does not add latency for good.
+// A device that holds its queue at a target in time by itself (IWaveOutStream::HoldsItsQueue) gets only the
+// outer safety net: silence once it has run dry, dropped input beyond seven buffers, nothing in between.
 class CWaveOutput {
  public:
   CWaveOutput(IWaveOutSystem& devices, CUserMode& input);
@@ -62,7 +77,9 @@ class CWaveOutput {
   // 0 when the device still holds the current buffer.
   int WriteChannel(const double* source, int frames, int channel);
   void Submit(int frames);
-  void Regulate();
+  // Called once per block before it is written; `blockHoldsSound` says whether the block is more than
+  // digital silence, so inserted silence is counted where a listener can hear it.
+  QueueDecision Regulate(bool blockHoldsSound = true);
   void ReleaseBuffers();
 
   platform::Event& BlockReady() { return blockReady_; }
@@ -81,6 +98,8 @@ class CWaveOutput {
   void InsertSilenceLocked(int count) REQUIRES(outputLock_);
   int QueueSilenceLocked(int count) REQUIRES(outputLock_);  // returns how many buffers it queued
   bool PayBackDue(int queued) REQUIRES(outputLock_);
+  QueueDecision RegulateInBuffers(int queued, bool stoppedAtFree) REQUIRES(outputLock_);
+  QueueDecision RegulateOuterBand(int queued, bool stoppedAtFree) REQUIRES(outputLock_);
   void UnprepareAllLocked(IWaveOutStream* stream) REQUIRES(outputLock_);
 
   IWaveOutSystem& devices_;
@@ -99,6 +118,10 @@ class CWaveOutput {
   int lastQueued_ GUARDED_BY(outputLock_) = 0;
   uint64_t silentInserted_ GUARDED_BY(outputLock_) = 0;
   uint64_t droppedBusy_ GUARDED_BY(outputLock_) = 0;
+  uint64_t soundDroppedBusy_ GUARDED_BY(outputLock_) = 0;
+  uint64_t silenceInSound_ GUARDED_BY(outputLock_) = 0;
+  bool blockSound_ GUARDED_BY(outputLock_) = false;      // the block being written holds sound
+  bool lastBlockSound_ GUARDED_BY(outputLock_) = false;  // and the one before it did
   // Silent buffers inserted since Open that no dropped input block has paid back yet, and the lowest queue
   // depth seen in the current window of blocks.
   int owedSilence_ GUARDED_BY(outputLock_) = 0;

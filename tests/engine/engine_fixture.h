@@ -94,15 +94,14 @@ class SteppedEngine : public ::testing::Test, public EngineParts {
     Capture();
     ASSERT_EQ(link().State(), engine::kCaptureFormatted);
   }
-  // The count of blocks the capture side is to drop, as the output's regulation sets it.
-  int Skip() {
-    platform::Guard guard(link().RingLock());
-    return link().SkipCounter();
-  }
+  // The count of blocks the capture side is to drop, as the output's regulation decided it.
+  int Skip() { return link().PendingDrops(); }
   void SetSkip(int count) {
-    platform::Guard guard(link().RingLock());
-    link().SkipCounter() = count;
+    link().DropInput(0);
+    link().DropInput(count);
   }
+  // One regulation, its decision passed on to the capture side as the processing thread does.
+  void Regulate(bool blockHoldsSound = true) { link().DropInput(output().Regulate(blockHoldsSound).dropInput); }
 };
 
 }  // namespace engine_tests

@@ -62,7 +62,7 @@ class Regulation : public SteppedEngine {
     int payBacks = 0;
     for (int i = 0; i < steps; ++i) {
       devices.Play(devices.Queued() - depth + 1);
-      output().Regulate();
+      Regulate();
       if (Skip() == 1) {
         ++payBacks;
         SetSkip(0);
@@ -76,24 +76,65 @@ class Regulation : public SteppedEngine {
 
 TEST_F(Regulation, StreamStartsBehindACushionAndADryQueueGetsSilenceUpToThreeBuffers) {
   StartStereo16();
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "the first block goes behind a silent cushion";
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "only once";
   QueueBlocks(3);
   devices.Play(kStartCushionBuffers + 2);  // one left
   SetSkip(5);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(Skip(), 0) << "a dry device must not also drop input";
   devices.Play(3);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(output().Statistics().silentBuffersInserted, 5u) << "the cushion is no glitch and is not counted";
   devices.Play(3);
   const auto played = PastStartCushion(devices.Played(), 1764);
   ASSERT_EQ(played.size(), 8u * 1764);
   for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(played[i] == 0, i >= 3 * 1764) << "byte " << i;
+}
+
+// A device that holds its queue in time itself: the engine neither cushions its start nor regulates it inside
+// the band; it gets silence only once it has played everything, and input is dropped only beyond the band.
+TEST_F(Regulation, ADeviceThatHoldsItsQueueGetsOnlyTheOuterBand) {
+  devices.holdsItsQueue = true;
+  StartStereo16();
+  Regulate();
+  EXPECT_EQ(devices.Queued(), 0) << "no cushion: the device starts itself at its target depth";
+  struct Case {
+    int queued;
+    int silence;  // silent buffers the regulation queues
+    int drop;     // input blocks it has the capture side drop
+  } cases[] = {{1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {7, 0, 0}, {8, 0, 2}, {10, 0, 4}};
+  for (const Case& c : cases) {
+    devices.Play(kOutputBuffers);
+    QueueBlocks(c.queued);
+    SetSkip(0);
+    Regulate();
+    EXPECT_EQ(devices.Queued(), c.queued + c.silence) << c.queued << " queued";
+    EXPECT_EQ(Skip(), c.drop) << c.queued << " queued";
+  }
+  EXPECT_EQ(PayBacksWhileQueued(5, 400), 0) << "the device's rate correction pays silence back, not dropped blocks";
+}
+
+// What a listener notices is counted apart from silence dropped or inserted while nothing plays.
+TEST_F(Regulation, OnlyGapsNextToSoundAndDroppedSoundAreCountedAsHeard) {
+  StartStereo16();
+  Regulate(false);  // the start cushion
+  QueueBlocks(1);
+  struct Step {
+    bool blockHoldsSound;
+    uint64_t inserted, heard;  // silent buffers inserted in all, and of them next to sound
+  } steps[] = {{false, 3, 0}, {false, 6, 0}, {true, 9, 3}, {false, 12, 6}, {false, 15, 6}};
+  for (const Step& step : steps) {
+    devices.Play(kOutputBuffers);
+    Regulate(step.blockHoldsSound);  // dry: topped up
+    const OutputStatistics statistics = output().Statistics();
+    EXPECT_EQ(statistics.silentBuffersInserted, step.inserted);
+    EXPECT_EQ(statistics.silenceInsertedInSound, step.heard) << "sound " << step.blockHoldsSound;
+  }
 }
 
 // The processing thread may still hold blocks of a stream that ends while the output closes: they are not
@@ -104,7 +145,7 @@ TEST_F(Regulation, BlocksProcessedWhileTheOutputClosesAreNeitherPlayedNorToppedU
   uint64_t writtenAtReset = 0;
   devices.onReset = [&] {
     writtenAtReset = devices.BuffersWritten();
-    output().Regulate();
+    Regulate();
     QueueBlocks(1);
   };
   output().Close();
@@ -135,14 +176,14 @@ TEST_F(Regulation, TheDeviceClosesOutsideTheOutputsLock) {
 TEST_F(Regulation, DeepQueueAsksTheDriverLinkToDropTheExcess) {
   StartStereo16();
   QueueBlocks(10);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 4);
   SetSkip(2);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 2) << "a pending count is left to run out";
 
   devices.Play(6);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 0);
   EXPECT_EQ(devices.Queued(), 4);
 }
@@ -151,8 +192,8 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   StartStereo16();
   QueueBlocks(3);
   devices.Play(3);
-  output().Regulate();  // dry: three silent buffers
-  QueueBlocks(2);       // the late blocks arrive together: five queued, 30 ms more than before the gap
+  Regulate();      // dry: three silent buffers
+  QueueBlocks(2);  // the late blocks arrive together: five queued, 30 ms more than before the gap
   EXPECT_EQ(PayBacksWhileQueued(5, 49), 0) << "not before the queue has stood deep for half a second";
   EXPECT_EQ(PayBacksWhileQueued(5, 1), 1);
   EXPECT_EQ(PayBacksWhileQueued(5, 400), 2) << "never more blocks than silent buffers were inserted";
@@ -160,11 +201,11 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   // Run dry soon after a pay-back: the device needs the deeper queue, which is then kept.
   QueueBlocks(3);
   devices.Play(devices.Queued());
-  output().Regulate();
+  Regulate();
   QueueBlocks(2);
   EXPECT_EQ(PayBacksWhileQueued(5, 50), 1);
   devices.Play(devices.Queued());
-  output().Regulate();
+  Regulate();
   QueueBlocks(2);
   EXPECT_EQ(PayBacksWhileQueued(5, 400), 0);
   EXPECT_EQ(output().Statistics().queued, 4);
@@ -173,12 +214,12 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
 TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
   driver.PushFormat(1, 8, 8000, 80);
   Capture();
-  output().Regulate();  // the start cushion
+  Regulate();  // the start cushion
   std::vector<double> block(80, 0.0);
   output().WriteChannel(block.data(), 80, 0);
   output().Submit(80);
   devices.Play(3);
-  output().Regulate();
+  Regulate();
   devices.Play(3);
   const auto played = devices.Played();
   ASSERT_EQ(played.size(), 6u * 80);

@@ -52,6 +52,8 @@ MmResult TestWaveOutStream::Close() {
   return kMmNoError;
 }
 
+bool TestWaveOutStream::HoldsItsQueue() const { return system_.holdsItsQueue.load(); }
+
 MmResult TestWaveOutStream::SetVolume(uint32_t volume) {
   std::lock_guard<std::mutex> lock(system_.mutex_);
   system_.waveVolumes_[index_] = volume;
