@@ -30,18 +30,14 @@ constexpr pa_usec_t kTimingRefreshUs = 100000;
 constexpr pa_usec_t kRetryUs = 500000;
 // The playback rate is asked of the server at most this often: each request is a message to the server, and
 // each change is an event for every client that follows the server's streams (this program's capture side
-// among them); the rate control moves by at most 0.04 % between two of them.
-constexpr pa_usec_t kRateRequestUs = 200000;
+// among them, which reads its lists again); the rate control, smoothed over seconds, moves by at most 0.2 %
+// between two of them.
+constexpr pa_usec_t kRateRequestUs = 1000000;
 // How long a stream plays after its start or an underrun before its depth steers the rate.
 constexpr pa_usec_t kSettleUs = 1000000;
 
 double BlockUs(uint32_t blockBytes, const pa_sample_spec& format) {
   return double(blockBytes) / double(pa_frame_size(&format)) * 1e6 / format.rate;
-}
-
-std::vector<uint8_t> SilenceFor(uint32_t blockBytes, const pa_sample_spec& format) {
-  const size_t bytes = pa_usec_to_bytes(pa_usec_t(engine::QueueRateControl::kMaxMarginUs), &format) + blockBytes;
-  return std::vector<uint8_t>(bytes, format.format == PA_SAMPLE_U8 ? 0x80 : 0);
 }
 
 bool SampleFormatFor(const engine::WaveFormat& format, pa_sample_spec* sampleFormat) {
@@ -200,8 +196,7 @@ PulseWaveOutStream::PulseWaveOutStream(PulseWaveOutSystem& system, const std::st
       description_(description),
       sampleFormat_(sampleFormat),
       blockBytes_(blockBytes),
-      rateControl_(BlockUs(blockBytes, sampleFormat)),
-      silence_(SilenceFor(blockBytes, sampleFormat)) {
+      rateControl_(BlockUs(blockBytes, sampleFormat)) {
   targetUs_ = rateControl_.TargetUs();
 }
 
@@ -269,6 +264,10 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
   pa_stream_set_underflow_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnUnderflow(); }, this);
+  // Playing again once the target depth is queued: the clock moves from here on, which the last timing report
+  // (taken while it stood still) does not say.
+  pa_stream_set_started_callback(
+      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->RequestTiming(); }, this);
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
   // How much is queued is this stream's business (its rate correction). The server's own latency is what both
@@ -277,7 +276,10 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   // mainloop thread, and the engine writes on its own anyway) come seldom.
   attr.tlength = 5 * blockBytes_;
   attr.minreq = 2 * blockBytes_;
-  attr.prebuf = blockBytes_;
+  // The server starts playing, at a stream's start and again after it ran dry, only once the target depth is
+  // queued: the stream starts at its target with the sound itself, not behind inserted silence.
+  prebuf_ = TargetBytes();
+  attr.prebuf = prebuf_;
   // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
   // where it plays when its sink goes is decided here.
   // The rate correction needs a stream whose rate may change while it plays.
@@ -356,20 +358,38 @@ void PulseWaveOutStream::DropBacklog() {
   }
 }
 
-void PulseWaveOutStream::PadStart() {
-  uint64_t unsent = 0;
-  for (size_t i = 0; i < count_; ++i) unsent += queue_[(head_ + i) % kQueueCapacity].header->bufferLength;
-  const uint64_t target = pa_usec_to_bytes(pa_usec_t(rateControl_.TargetUs()), &sampleFormat_);
-  if (unsent >= target) return;
-  const size_t pad = std::min<size_t>(size_t(target - unsent), silence_.size());
+double PulseWaveOutStream::BytesToUs(double bytes) const {
+  return bytes / pa_frame_size(&sampleFormat_) * 1e6 / sampleFormat_.rate;
+}
+
+uint32_t PulseWaveOutStream::TargetBytes() const {
   const size_t frame = pa_frame_size(&sampleFormat_);
-  if (pa_stream_write(stream_, silence_.data(), pad - pad % frame, nullptr, 0, PA_SEEK_RELATIVE) == 0)
-    sent_ += pad - pad % frame;
+  const size_t bytes = pa_usec_to_bytes(pa_usec_t(rateControl_.TargetUs()), &sampleFormat_);
+  return uint32_t(std::max(frame, bytes - bytes % frame));
+}
+
+void PulseWaveOutStream::FollowTarget() {
+  targetUs_.store(rateControl_.TargetUs(), std::memory_order_relaxed);
+  const uint32_t wanted = TargetBytes();
+  if (!ready_ || wanted == prebuf_) return;
+  const pa_buffer_attr* current = pa_stream_get_buffer_attr(stream_);
+  if (!current) return;
+  pa_buffer_attr attr = *current;
+  attr.prebuf = wanted;
+  pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr);
+  if (!op) return;
+  pa_operation_unref(op);
+  prebuf_ = wanted;
+}
+
+void PulseWaveOutStream::RequestTiming() {
+  if (timingUpdate_) return;
+  lastUpdate_ = pa_rtclock_now();
+  timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
 }
 
 void PulseWaveOutStream::SendUnsent() {
   if (!ready_) return;
-  if (sent_ == 0 && count_ > 0) PadStart();
   for (size_t i = 0; i < count_; ++i) {
     Queued& item = queue_[(head_ + i) % kQueueCapacity];
     if (item.end != 0) continue;
@@ -428,14 +448,11 @@ void PulseWaveOutStream::CheckPlayed() {
     lastMove_ = now;
   }
   const bool reportDue = overrun || now - lastMove_ > kClockStallUs || now - lastUpdate_ > kTimingRefreshUs;
-  if (reportDue && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
-    lastUpdate_ = now;
-    timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
-  }
   if (timingUpdate_ && pa_operation_get_state(timingUpdate_) != PA_OPERATION_RUNNING) {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
+  if (reportDue && now - lastUpdate_ > kClockStallUs) RequestTiming();
   FinishUpTo(position);
 }
 
@@ -453,8 +470,15 @@ void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
 
 void PulseWaveOutStream::OnUnderflow() {
   FinishSent();
+  underruns_.fetch_add(1, std::memory_order_relaxed);
   rateControl_.OnUnderrun();
-  targetUs_ = rateControl_.TargetUs();
+  FollowTarget();
+}
+
+void PulseWaveOutStream::NoteDepthBeforeWrite() {
+  uint64_t position = 0;
+  if (!ready_ || !PlayedBytes(&position) || !pa_stream_get_timing_info(stream_)->playing) return;
+  rateControl_.NoteLowest(BytesToUs(double(sent_) - double(position)));
 }
 
 void PulseWaveOutStream::SteerRate() {
@@ -469,12 +493,12 @@ void PulseWaveOutStream::SteerRate() {
     lastMeasure_ = now;
     return;
   }
-  const double depthUs = (double(sent_) - double(position)) / pa_frame_size(&sampleFormat_) * 1e6 / sampleFormat_.rate;
+  const double depthUs = BytesToUs(double(sent_) - double(position));
   const double rate = rateControl_.Update(depthUs, lastMeasure_ ? double(now - lastMeasure_) : 0.0);
   lastMeasure_ = now;
   depthUs_.store(depthUs, std::memory_order_relaxed);
-  targetUs_.store(rateControl_.TargetUs(), std::memory_order_relaxed);
   correction_.store(rate - 1, std::memory_order_relaxed);
+  FollowTarget();
 
   if (rateUpdate_) {
     if (pa_operation_get_state(rateUpdate_) == PA_OPERATION_RUNNING) return;
@@ -496,7 +520,7 @@ void PulseWaveOutStream::SteerRate() {
 
 engine::QueueTiming PulseWaveOutStream::Timing() const {
   return {depthUs_.load(std::memory_order_relaxed) / 1000, targetUs_.load(std::memory_order_relaxed) / 1000,
-          correction_.load(std::memory_order_relaxed)};
+          correction_.load(std::memory_order_relaxed), underruns_.load(std::memory_order_relaxed)};
 }
 
 void PulseWaveOutStream::FinishAll() { FinishUpTo(UINT64_MAX, true); }
@@ -549,6 +573,7 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
+  NoteDepthBeforeWrite();
   SendUnsent();
   SteerRate();
   return engine::kMmNoError;

@@ -73,8 +73,9 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
 // device that does not exist.
 // It holds its queue (written and not yet played) at a target in time: measured at every write, steered by the
-// stream's playback rate (within ±1 %, in small steps, see engine::QueueRateControl), and started at that depth
-// with silence ahead of the first block.
+// stream's playback rate (within ±1 %, in small steps, see engine::QueueRateControl). The server starts playing
+// a stream, and starts it again after it ran dry, only once that depth is queued (its pre-buffering), so no
+// silence is ever inserted for it; the times it ran dry are counted (Timing).
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
   PulseWaveOutStream(PulseWaveOutSystem& system, const std::string& description, const pa_sample_spec& sampleFormat,
@@ -113,8 +114,14 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   bool PlayedBytes(uint64_t* position);
   // Measures the queue after a write and moves the playback rate toward what holds it at its target.
   void SteerRate();
+  // Tells the rate control how low the queue came (measured before a write), once the stream plays.
+  void NoteDepthBeforeWrite();
+  double BytesToUs(double bytes) const;  // stream bytes as time at the nominal rate
   void OnUnderflow();
-  void PadStart();  // silence ahead of a stream's first block, so it starts at the target depth
+  uint32_t TargetBytes() const;  // the target depth, in whole frames
+  // Publishes the target, and has the server start playing (at a start or after running dry) at it.
+  void FollowTarget();
+  void RequestTiming();  // a timing report, unless one is on its way
   void DropBacklog();
   void SendUnsent();
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
@@ -150,7 +157,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   pa_usec_t lastUpdate_ = 0;
   // Rate correction, loop lock held.
   engine::QueueRateControl rateControl_;
-  const std::vector<uint8_t> silence_;  // as long as the deepest start pad, made once
+  uint32_t prebuf_ = 0;  // the start depth the server was last given
   pa_operation* rateUpdate_ = nullptr;
   uint32_t askedRate_ = 0;  // the playback rate last asked of the server
   pa_usec_t lastMeasure_ = 0;
@@ -160,6 +167,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   std::atomic<double> depthUs_{0};
   std::atomic<double> targetUs_{0};
   std::atomic<double> correction_{0};
+  std::atomic<uint64_t> underruns_{0};
   static_assert(std::atomic<double>::is_always_lock_free);
 };
 

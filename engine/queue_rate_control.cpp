@@ -8,8 +8,11 @@ void QueueRateControl::Restart() {
   measured_ = false;
   smoothedUs_ = integral_ = correction_ = 0;
   cleanUs_ = 0;
+  lowestUs_ = kNotMeasured;
   sinceGrowthUs_ = kUnderrunBurstUs;
 }
+
+void QueueRateControl::NoteLowest(double depthUs) { lowestUs_ = std::min(lowestUs_, depthUs); }
 
 double QueueRateControl::Update(double depthUs, double elapsedUs) {
   elapsedUs = std::max(elapsedUs, 0.0);
@@ -24,8 +27,11 @@ double QueueRateControl::Update(double depthUs, double elapsedUs) {
   cleanUs_ += elapsedUs;
   sinceGrowthUs_ += elapsedUs;
   if (cleanUs_ >= kCleanStretchUs) {
+    const double roomUs = lowestUs_ - kLowWaterUs;
+    if (lowestUs_ != kNotMeasured && roomUs > 0)
+      marginUs_ = std::max(kMinMarginUs, marginUs_ - std::min(roomUs / 2, kMaxShrinkUs));
     cleanUs_ = 0;
-    marginUs_ = std::max(kMinMarginUs, marginUs_ - kMarginShrinkUs);
+    lowestUs_ = kNotMeasured;
   }
 
   // Too deep: play faster. The integral alone holds what a steady clock difference needs, so it is kept within
@@ -41,6 +47,7 @@ double QueueRateControl::Update(double depthUs, double elapsedUs) {
 
 void QueueRateControl::OnUnderrun() {
   cleanUs_ = 0;
+  lowestUs_ = kNotMeasured;
   if (sinceGrowthUs_ < kUnderrunBurstUs) return;
   sinceGrowthUs_ = 0;
   marginUs_ = std::min(kMaxMarginUs, marginUs_ + kMarginGrowthUs);

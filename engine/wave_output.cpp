@@ -19,9 +19,9 @@ constexpr int kPayBackSettleBlocks = 200;
 // The outer band: above this many queued buffers input is dropped, down to the drain level.
 constexpr int kOverFullBuffers = 8;
 constexpr int kDrainLevel = 6;
-// Silent buffers queued when a device that holds its queue in time has run dry: with the block that follows,
-// about its target depth; its rate correction pays the rest back.
-constexpr int kDryTopUpBuffers = 1;
+// After the outer band has dropped input, blocks (about 10 ms each) before it judges the queue again: the
+// queue reads deep until the device has played what was written before the drop took effect.
+constexpr int kDropHoldBlocks = 100;
 }
 
 CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
@@ -152,6 +152,8 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   currentHeader_ = 0;
   lastQueued_ = 0;
   owedSilence_ = windowBlocks_ = 0;
+  underrunsSeen_ = 0;
+  dropHold_ = 0;
   sincePayBack_ = kPayBackSettleBlocks;
   keepCushion_ = false;
   if (deviceIndex_ < 0) return;
@@ -272,19 +274,28 @@ QueueDecision CWaveOutput::Regulate(bool blockHoldsSound) {
     ++queued;
   }
   lastQueued_ = queued;
-  if (stream_->HoldsItsQueue()) return RegulateOuterBand(queued, stoppedAtFree);
+  if (stream_->HoldsItsQueue()) return RegulateOuterBand(queued);
   return RegulateInBuffers(queued, stoppedAtFree);
 }
 
-// The device's own rate correction holds the depth; whole blocks are only inserted for a device that has
-// played everything it had, and dropped for one that holds far too much (a stall's backlog).
-QueueDecision CWaveOutput::RegulateOuterBand(int queued, bool stoppedAtFree) {
-  if (queued == 0 && !stoppedAtFree) {
-    InsertSilenceLocked(kDryTopUpBuffers);
+// The device's own rate correction holds the depth, and a device that ran dry starts again at its target
+// depth by itself: nothing is inserted here. Its gaps are counted as inserted silence (that is what a
+// listener hears), and input is dropped only for a device that holds far too much (a long stall's backlog).
+QueueDecision CWaveOutput::RegulateOuterBand(int queued) {
+  const uint64_t underruns = stream_->Timing().underruns;
+  if (underruns > underrunsSeen_) {
+    const uint64_t gaps = underruns - underrunsSeen_;
+    silentInserted_ += gaps;
+    if (blockSound_ || lastBlockSound_) silenceInSound_ += gaps;
+    underrunsSeen_ = underruns;
+  }
+  if (dropHold_ > 0) {
+    --dropHold_;
     return {};
   }
-  if (queued >= kOverFullBuffers) return {queued - kDrainLevel};
-  return {};
+  if (queued < kOverFullBuffers) return {};
+  dropHold_ = kDropHoldBlocks;
+  return {queued - kDrainLevel};
 }
 
 QueueDecision CWaveOutput::RegulateInBuffers(int queued, bool stoppedAtFree) {

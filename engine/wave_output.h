@@ -26,11 +26,13 @@ inline constexpr int kStartCushionBuffers = 3;
 
 // Counters for status lines and diagnostics.
 struct OutputStatistics {
-  int queued = 0;                      // buffers the device held at the last regulation
-  uint64_t silentBuffersInserted = 0;  // for a dry queue, since the output was constructed (not the start cushion)
-  uint64_t blocksSkipped = 0;          // input blocks dropped to drain an over-full queue (since Open)
-  uint64_t blocksRefused = 0;          // input blocks refused by a full input ring (since Open)
-  uint64_t blocksDroppedBusy = 0;      // blocks dropped because the device still held the next buffer
+  int queued = 0;  // buffers the device held at the last regulation
+  // For a dry queue, since the output was constructed (not the start cushion); for a device that holds its
+  // queue, each time it ran dry (a gap of its own, which it fills by starting again at its target depth).
+  uint64_t silentBuffersInserted = 0;
+  uint64_t blocksSkipped = 0;      // input blocks dropped to drain an over-full queue (since Open)
+  uint64_t blocksRefused = 0;      // input blocks refused by a full input ring (since Open)
+  uint64_t blocksDroppedBusy = 0;  // blocks dropped because the device still held the next buffer
   // What a listener can notice: blocks with sound among those dropped, skipped or refused above, and silent
   // buffers inserted next to a block with sound. Silence dropped or inserted while nothing plays is not.
   uint64_t soundBlocksDropped = 0;
@@ -50,7 +52,8 @@ struct QueueDecision {
 // dry, and the capture side is told to drop input when too much is queued. Silence inserted for a late
 // block is paid back once the stream has caught up (see Regulate), so a glitch does not add latency for good.
 // A device that holds its queue at a target in time by itself (IWaveOutStream::HoldsItsQueue) gets only the
-// outer safety net: silence once it has run dry, dropped input beyond seven buffers, nothing in between.
+// outer safety net: input dropped beyond seven buffers (then not again for a second), nothing inserted; the
+// times it ran dry are counted as inserted silence.
 class CWaveOutput {
  public:
   CWaveOutput(IWaveOutSystem& devices, CUserMode& input);
@@ -99,7 +102,7 @@ class CWaveOutput {
   int QueueSilenceLocked(int count) REQUIRES(outputLock_);  // returns how many buffers it queued
   bool PayBackDue(int queued) REQUIRES(outputLock_);
   QueueDecision RegulateInBuffers(int queued, bool stoppedAtFree) REQUIRES(outputLock_);
-  QueueDecision RegulateOuterBand(int queued, bool stoppedAtFree) REQUIRES(outputLock_);
+  QueueDecision RegulateOuterBand(int queued) REQUIRES(outputLock_);
   void UnprepareAllLocked(IWaveOutStream* stream) REQUIRES(outputLock_);
 
   IWaveOutSystem& devices_;
@@ -129,6 +132,10 @@ class CWaveOutput {
   int windowBlocks_ GUARDED_BY(outputLock_) = 0;
   int sincePayBack_ GUARDED_BY(outputLock_) = 0;  // blocks since the last pay-back, counted up to the settle time
   bool keepCushion_ GUARDED_BY(outputLock_) = false;
+  // A device that holds its queue: the times it ran dry that are counted already, and the blocks left before
+  // the outer band may drop input again.
+  uint64_t underrunsSeen_ GUARDED_BY(outputLock_) = 0;
+  int dropHold_ GUARDED_BY(outputLock_) = 0;
 };
 
 }  // namespace engine

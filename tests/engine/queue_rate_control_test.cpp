@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -22,7 +23,7 @@ struct SimulatedQueue {
     for (int block = 0; block < static_cast<int>(seconds * 100); ++block) {
       depthUs += kBlockUs - kBlockUs * (1 + drift) * rate;
       noise = (noise * 1103515245 + 12345) % 2147483648u;
-      const double readingUs = depthUs + (static_cast<double>(noise % 3001) - 1500);
+      const double readingUs = depthUs - latenessUs(block) + (static_cast<double>(noise % 3001) - 1500);
       const double next = control.Update(readingUs, kBlockUs);
       largestStep = std::max(largestStep, std::fabs(next - rate));
       lowest = std::min(lowest, next);
@@ -40,6 +41,8 @@ struct SimulatedQueue {
   }
 
   const double drift;
+  // How late the block is handed over; the depth is read when it is written.
+  std::function<double(int)> latenessUs = [](int) { return 0.0; };
   QueueRateControl control{kBlockUs};
   double depthUs = kBlockUs + QueueRateControl::kStartMarginUs;  // a stream starts at the target depth
   double rate = 1.0;
@@ -60,7 +63,7 @@ TEST_P(ClockDrift, QueueConvergesToItsTargetWithSmallBoundedRateChanges) {
   const double target = queue.control.TargetUs();
   EXPECT_NEAR(queue.MeanDepthOfLastSecond(), target, QueueRateControl::kDeadBandUs + 1000)
       << "held at the target (its margin shrunk meanwhile) after five minutes";
-  // A clock difference this large (real ones are a hundredth of it) takes the queue some way off at first.
+  // A clock difference this large (real ones are a tenth of it or less) takes the queue some way off at first.
   EXPECT_GT(queue.shallowest, 0.0) << "the queue never ran dry on the way";
   EXPECT_LT(queue.deepest, startTarget + 3 * kBlockUs) << "nor stood far too deep";
   EXPECT_NEAR(queue.rate * (1 + GetParam()), 1.0, 0.0005) << "the correction takes up the clocks' difference";
@@ -69,7 +72,7 @@ TEST_P(ClockDrift, QueueConvergesToItsTargetWithSmallBoundedRateChanges) {
   EXPECT_LE(queue.largestStep, QueueRateControl::kMaxChangePerSecond * kBlockUs / 1e6 + 1e-12);
 }
 
-INSTANTIATE_TEST_SUITE_P(PlusMinusHalfPercent, ClockDrift, ::testing::Values(-0.005, -0.001, 0.0, 0.001, 0.005));
+INSTANTIATE_TEST_SUITE_P(PlusMinusThreePerMille, ClockDrift, ::testing::Values(-0.003, -0.001, 0.0, 0.001, 0.003));
 
 // A device far too fast for the capture clock cannot be held; the correction stops at its bound rather than
 // bending the pitch further, and the engine's outer band catches what is left.
@@ -103,9 +106,8 @@ TEST(QueueRateControl, ChangePerMeasurementIsLimitedToTwoPerMilleASecond) {
   }
 }
 
-// The margin: an underrun adds to it at once, up to its ceiling, but the underruns of one stall add only once;
-// a clean stretch takes a little off, not before the stretch is complete, and never below the floor.
-TEST(QueueRateControl, MarginGrowsAfterAnUnderrunAndShrinksSlowlyBetweenItsBounds) {
+// The margin grows by an underrun at once, up to its ceiling, but the underruns of one stall add only once.
+TEST(QueueRateControl, MarginGrowsOncePerStallUpToItsCeiling) {
   const double start = QueueRateControl::kStartMarginUs;
   const double growth = QueueRateControl::kMarginGrowthUs;
   const double burst = QueueRateControl::kUnderrunBurstUs;
@@ -125,20 +127,60 @@ TEST(QueueRateControl, MarginGrowsAfterAnUnderrunAndShrinksSlowlyBetweenItsBound
     control.OnUnderrun();
   }
   EXPECT_DOUBLE_EQ(control.MarginUs(), QueueRateControl::kMaxMarginUs);
+}
 
-  QueueRateControl clean(kBlockUs);
-  clean.Update(20000, 0);
+// The margin gives latency back only after a clean stretch, and only as much as the queue showed it did not
+// need: one that came within the low-water mark of running dry keeps it all; one with room to spare gives
+// half of that room back, a little at a time, never below the floor. No underrun is risked to find out.
+TEST(QueueRateControl, MarginShrinksOnlyByRoomTheQueueShowedItHad) {
+  const double start = QueueRateControl::kStartMarginUs;
+  const double lowWater = QueueRateControl::kLowWaterUs;
   const double stretch = QueueRateControl::kCleanStretchUs;
-  clean.Update(20000, stretch - 1);
-  EXPECT_DOUBLE_EQ(clean.MarginUs(), start) << "just below a clean stretch";
-  clean.Update(20000, 1);
-  EXPECT_DOUBLE_EQ(clean.MarginUs(), start - QueueRateControl::kMarginShrinkUs) << "at a clean stretch";
-  clean.OnUnderrun();
-  clean.Update(20000, stretch - 1);
-  EXPECT_DOUBLE_EQ(clean.MarginUs(), start - QueueRateControl::kMarginShrinkUs + growth)
-      << "an underrun starts the stretch again";
-  for (int i = 0; i < 200; ++i) clean.Update(20000, stretch);
-  EXPECT_DOUBLE_EQ(clean.MarginUs(), QueueRateControl::kMinMarginUs);
+  struct Case {
+    double lowestUs;  // the lowest depth before a write during the stretch
+    double shrinkUs;
+  } cases[] = {{lowWater - 1000, 0},
+               {lowWater, 0},
+               {lowWater + 2000, 1000},
+               {lowWater + 2 * QueueRateControl::kMaxShrinkUs, QueueRateControl::kMaxShrinkUs},
+               {lowWater + 20000, QueueRateControl::kMaxShrinkUs}};
+  for (const Case& c : cases) {
+    QueueRateControl control(kBlockUs);
+    control.Update(20000, 0);
+    control.NoteLowest(c.lowestUs + 3000);
+    control.NoteLowest(c.lowestUs);
+    control.Update(20000, stretch - 1);
+    EXPECT_DOUBLE_EQ(control.MarginUs(), start) << "just before the stretch is complete";
+    control.Update(20000, 1);
+    EXPECT_DOUBLE_EQ(control.MarginUs(), start - c.shrinkUs) << "lowest " << c.lowestUs << " us";
+  }
+
+  QueueRateControl control(kBlockUs);
+  control.Update(20000, 0);
+  control.Update(20000, stretch);
+  EXPECT_DOUBLE_EQ(control.MarginUs(), start) << "a stretch with nothing measured shows no room";
+  control.NoteLowest(lowWater + 20000);
+  control.OnUnderrun();
+  control.Update(20000, stretch - 1);
+  EXPECT_DOUBLE_EQ(control.MarginUs(), start + QueueRateControl::kMarginGrowthUs)
+      << "an underrun starts the stretch again and forgets the room seen before it";
+  for (int i = 0; i < 200; ++i) {
+    control.NoteLowest(lowWater + 20000);
+    control.Update(20000, stretch);
+  }
+  EXPECT_DOUBLE_EQ(control.MarginUs(), QueueRateControl::kMinMarginUs);
+}
+
+// The capture side hands blocks over up to a block late in a slow sawtooth (late by a little more each block
+// for three seconds, then on time again). The queue must ride it out: a rate that followed it would wobble the
+// pitch and move the latency with it, every few seconds.
+TEST(QueueRateControl, ASawtoothInTheBlocksArrivalLeavesTheRateAlone) {
+  SimulatedQueue queue(0.0);
+  queue.latenessUs = [](int block) { return 9000.0 * (block % 330) / 330; };
+  queue.Run(120);
+  EXPECT_LT(queue.highest - 1, 0.0008) << "under a tenth of a percent: no pitch anyone hears";
+  EXPECT_GT(queue.lowest - 1, -0.0008);
+  EXPECT_NEAR(queue.MeanDepthOfLastSecond(), queue.control.TargetUs(), QueueRateControl::kDeadBandUs + 5000);
 }
 
 // A new stream starts at the nominal rate, with the margin the machine has shown it needs.

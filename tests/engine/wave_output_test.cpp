@@ -96,27 +96,78 @@ TEST_F(Regulation, StreamStartsBehindACushionAndADryQueueGetsSilenceUpToThreeBuf
   for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(played[i] == 0, i >= 3 * 1764) << "byte " << i;
 }
 
-// A device that holds its queue in time itself: the engine neither cushions its start nor regulates it inside
-// the band; it gets silence only once it has played everything, and input is dropped only beyond the band.
-TEST_F(Regulation, ADeviceThatHoldsItsQueueGetsOnlyTheOuterBand) {
-  devices.holdsItsQueue = true;
+// The band's edges, as a listener meets them. A queue down to one buffer (or none) is about to leave a gap:
+// the whole-buffer regulation fills it with silence up to three buffers, while a device that holds its queue
+// in time starts itself again at its target and gets nothing inserted. Two to seven buffers are sound that plays
+// on untouched. Beyond seven, sound is backing up (a stall's backlog): both have the input dropped down to six.
+class BandEdges : public Regulation, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BandEdges, TopUpOnlyADryingQueueAndDropOnlyABackedUpOne) {
+  const bool holds = GetParam();
+  devices.holdsItsQueue = holds;
   StartStereo16();
   Regulate();
-  EXPECT_EQ(devices.Queued(), 0) << "no cushion: the device starts itself at its target depth";
+  EXPECT_EQ(devices.Queued(), holds ? 0 : kStartCushionBuffers) << "a device that holds its queue starts itself";
   struct Case {
     int queued;
-    int silence;  // silent buffers the regulation queues
-    int drop;     // input blocks it has the capture side drop
-  } cases[] = {{1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {7, 0, 0}, {8, 0, 2}, {10, 0, 4}};
+    int silence;  // silent buffers queued for a device regulated in whole buffers
+    int drop;     // input blocks the capture side is to drop (either device)
+  } cases[] = {{0, 3, 0}, {1, 2, 0}, {2, 0, 0}, {6, 0, 0}, {7, 0, 0}, {8, 0, 2}, {9, 0, 3}};
   for (const Case& c : cases) {
     devices.Play(kOutputBuffers);
+    if (holds)
+      for (int i = 0; i < 100; ++i) Regulate();  // past the hold of an earlier drop, with nothing queued
     QueueBlocks(c.queued);
     SetSkip(0);
     Regulate();
-    EXPECT_EQ(devices.Queued(), c.queued + c.silence) << c.queued << " queued";
+    EXPECT_EQ(devices.Queued(), c.queued + (holds ? 0 : c.silence)) << c.queued << " queued";
     EXPECT_EQ(Skip(), c.drop) << c.queued << " queued";
   }
-  EXPECT_EQ(PayBacksWhileQueued(5, 400), 0) << "the device's rate correction pays silence back, not dropped blocks";
+}
+
+INSTANTIATE_TEST_SUITE_P(WholeBuffersOrHeldInTime, BandEdges, ::testing::Bool());
+
+// After the outer band has dropped input, the queue still reads deep until the device has played what was
+// written before; judging it again at once would drop sound a second time for the same backlog.
+TEST_F(Regulation, ADeviceThatHoldsItsQueueLosesABacklogOnceNotAgainWhileItDrains) {
+  devices.holdsItsQueue = true;
+  StartStereo16();
+  Regulate();
+  QueueBlocks(10);
+  Regulate();
+  ASSERT_EQ(Skip(), 4);
+  SetSkip(0);  // the capture side has dropped them
+  int dropsWithinASecond = 0;
+  for (int block = 0; block < 100; ++block) {
+    Regulate();
+    dropsWithinASecond += Skip();
+  }
+  EXPECT_EQ(dropsWithinASecond, 0) << "the same backlog, still being played";
+  Regulate();
+  EXPECT_EQ(Skip(), 4) << "a second on, a queue still backed up is drained again";
+  EXPECT_EQ(PayBacksWhileQueued(5, 400), 0) << "inside the band its rate correction pays silence back";
+}
+
+// A device that holds its queue fills its own gaps; each one is still a gap to the listener, counted where it
+// cut into sound, and the engine adds no silence of its own to it.
+TEST_F(Regulation, TheGapsOfADeviceThatHoldsItsQueueAreCountedWhereTheyCutIntoSound) {
+  devices.holdsItsQueue = true;
+  StartStereo16();
+  Regulate(false);
+  QueueBlocks(2);
+  struct Step {
+    bool blockHoldsSound;
+    uint64_t underrunsSoFar;
+    uint64_t inserted, heard;
+  } steps[] = {{false, 1, 1, 0}, {true, 1, 1, 0}, {true, 2, 2, 1}, {false, 4, 4, 3}, {false, 5, 5, 3}};
+  for (const Step& step : steps) {
+    devices.underruns = step.underrunsSoFar;
+    Regulate(step.blockHoldsSound);
+    const OutputStatistics statistics = output().Statistics();
+    EXPECT_EQ(statistics.silentBuffersInserted, step.inserted) << step.underrunsSoFar << " underruns";
+    EXPECT_EQ(statistics.silenceInsertedInSound, step.heard) << step.underrunsSoFar << " underruns";
+  }
+  EXPECT_EQ(devices.Queued(), 2) << "nothing written for the gaps";
 }
 
 // What a listener notices is counted apart from silence dropped or inserted while nothing plays.

@@ -29,6 +29,7 @@ class TestWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult Close() override;
   engine::MmResult SetVolume(uint32_t volume) override;
   bool HoldsItsQueue() const override;
+  engine::QueueTiming Timing() const override;
 
   bool failWrite = false;
 
@@ -75,6 +76,8 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   engine::MmResult openResult = engine::kMmNoError;
   // Its streams say they hold their queue in time themselves (as the PulseAudio output does).
   std::atomic<bool> holdsItsQueue{false};
+  // The times such a stream ran dry, as its Timing reports them.
+  std::atomic<uint64_t> underruns{0};
   // Called at every open, before the stream exists (on the opening thread).
   std::function<void()> onOpen;
   // Called at every reset, once the buffers are handed back (on the resetting thread).
