@@ -6,6 +6,7 @@
 
 #include "audio/wave_header_flags.h"
 #include "engine/driver_protocol.h"
+#include "engine/frame_slip.h"
 #include "engine/wave_output.h"
 #include "platform/debug_output.h"
 
@@ -28,11 +29,9 @@ constexpr pa_usec_t kClockStallUs = 20000;
 constexpr pa_usec_t kTimingRefreshUs = 100000;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
-// The playback rate is asked of the server at most this often: each request is a message to the server, and
-// each change is an event for every client that follows the server's streams (this program's capture side
-// among them, which reads its lists again); the rate control, smoothed over seconds, moves by at most 0.2 %
-// between two of them.
-constexpr pa_usec_t kRateRequestUs = 1000000;
+// Frames owed by the rate correction are kept within this many: one frame is slipped per block at most, so a
+// correction beyond what that pays (0.2 % with 10 ms blocks) leaves the rest to the engine's outer band.
+constexpr double kMaxOwedFrames = 2;
 // How long a stream plays after its start or an underrun before its depth steers the rate.
 constexpr pa_usec_t kSettleUs = 1000000;
 
@@ -196,7 +195,8 @@ PulseWaveOutStream::PulseWaveOutStream(PulseWaveOutSystem& system, const std::st
       description_(description),
       sampleFormat_(sampleFormat),
       blockBytes_(blockBytes),
-      rateControl_(BlockUs(blockBytes, sampleFormat)) {
+      rateControl_(BlockUs(blockBytes, sampleFormat), system.learnedMarginUs_),
+      slipped_(engine::kMaxBlockBytes + pa_frame_size(&sampleFormat)) {
   targetUs_ = rateControl_.TargetUs();
 }
 
@@ -204,6 +204,7 @@ PulseWaveOutStream::~PulseWaveOutStream() {
   platform::LoopLock lock(connection_);
   auto& streams = system_.streams_;
   streams.erase(std::remove(streams.begin(), streams.end(), this), streams.end());
+  system_.learnedMarginUs_ = rateControl_.MarginUs();  // the next stream starts from what this one learned
   FinishAll();
   Disconnect();
   if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
@@ -254,8 +255,9 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   sent_ = 0;
   lastPosition_ = 0;
   rateControl_.Restart();
-  askedRate_ = sampleFormat_.rate;
-  lastMeasure_ = lastRateRequest_ = 0;
+  owedFrames_ = 0;
+  rate_ = 1.0;
+  lastMeasure_ = 0;
   pa_stream_set_state_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); }, this);
   // Every request for data means the server has played on: a good moment to look at the clock.
@@ -282,9 +284,10 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   attr.prebuf = prebuf_;
   // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
   // where it plays when its sink goes is decided here.
-  // The rate correction needs a stream whose rate may change while it plays.
+  // The rate correction is made here, a frame at a time: a stream whose rate may change goes through the server's
+  // resampler even at the nominal rate, and PulseAudio's default one takes 2 to 3 dB off 19 and 20 kHz.
   const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
-                                       PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE | PA_STREAM_VARIABLE_RATE);
+                                       PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
   // It starts at its own volume: muted until the engine opens the output, never louder than asked.
   const pa_cvolume volume = Volume();
   if (pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) < 0) {
@@ -311,11 +314,10 @@ void PulseWaveOutStream::ArmTimer(pa_usec_t delay) {
 }
 
 void PulseWaveOutStream::Disconnect() {
-  for (pa_operation** op : {&timingUpdate_, &rateUpdate_}) {
-    if (!*op) continue;
-    pa_operation_cancel(*op);
-    pa_operation_unref(*op);
-    *op = nullptr;
+  if (timingUpdate_) {
+    pa_operation_cancel(timingUpdate_);
+    pa_operation_unref(timingUpdate_);
+    timingUpdate_ = nullptr;
   }
   if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, nullptr);
   if (stream_) {
@@ -388,17 +390,29 @@ void PulseWaveOutStream::RequestTiming() {
   timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
 }
 
+size_t PulseWaveOutStream::Slipped(const WaveHeader& header) {
+  const size_t frame = pa_frame_size(&sampleFormat_);
+  const int frames = int(std::min<size_t>(header.bufferLength, slipped_.size() - frame) / frame);
+  owedFrames_ = std::clamp(owedFrames_ + (rate_ - 1.0) * frames, -kMaxOwedFrames, kMaxOwedFrames);
+  const int slip = owedFrames_ >= 1 ? 1 : owedFrames_ <= -1 ? -1 : 0;
+  const int written = engine::SlipFrame(header.data, frames, sampleFormat_.channels,
+                                        int(pa_sample_size(&sampleFormat_) * 8), slip, slipped_.data());
+  owedFrames_ -= frames - written;
+  return size_t(written) * frame;
+}
+
 void PulseWaveOutStream::SendUnsent() {
   if (!ready_) return;
   for (size_t i = 0; i < count_; ++i) {
     Queued& item = queue_[(head_ + i) % kQueueCapacity];
     if (item.end != 0) continue;
     WaveHeader& header = *item.header;
-    if (pa_stream_write(stream_, header.data, header.bufferLength, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+    const size_t length = Slipped(header);
+    if (pa_stream_write(stream_, slipped_.data(), length, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
       FinishAll();
       return;
     }
-    sent_ += header.bufferLength;
+    sent_ += length;
     item.end = sent_;
   }
 }
@@ -424,7 +438,7 @@ bool PulseWaveOutStream::PlayedBytes(uint64_t* position) {
   // was ever played.
   const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
   if (!timing || timing->read_index_corrupt) return false;
-  const double bytesPerUs = double(pa_frame_size(&sampleFormat_)) * askedRate_ / 1e6;
+  const double bytesPerUs = double(pa_frame_size(&sampleFormat_)) * sampleFormat_.rate / 1e6;
   double played = double(timing->read_index) - double(timing->sink_usec) * bytesPerUs;
   if (timing->playing) played += double(pa_timeval_age(&timing->timestamp)) * bytesPerUs;
   *position = played > 0 ? uint64_t(played) : 0;
@@ -495,27 +509,12 @@ void PulseWaveOutStream::SteerRate() {
   }
   const double depthUs = BytesToUs(double(sent_) - double(position));
   const double rate = rateControl_.Update(depthUs, lastMeasure_ ? double(now - lastMeasure_) : 0.0);
+
   lastMeasure_ = now;
   depthUs_.store(depthUs, std::memory_order_relaxed);
   correction_.store(rate - 1, std::memory_order_relaxed);
+  rate_ = rate;
   FollowTarget();
-
-  if (rateUpdate_) {
-    if (pa_operation_get_state(rateUpdate_) == PA_OPERATION_RUNNING) return;
-    pa_operation_unref(rateUpdate_);
-    rateUpdate_ = nullptr;
-  }
-  const auto wanted = uint32_t(std::lround(sampleFormat_.rate * rate));
-  if (wanted == askedRate_ || now - lastRateRequest_ < kRateRequestUs) return;
-  lastRateRequest_ = now;
-  rateUpdate_ = pa_stream_update_sample_rate(
-      stream_, wanted,
-      [](pa_stream*, int success, void* self) {
-        // A server that cannot change the rate leaves the queue to the engine's whole-buffer regulation.
-        if (!success) static_cast<PulseWaveOutStream*>(self)->rateAdjustable_ = false;
-      },
-      this);
-  if (rateUpdate_) askedRate_ = wanted;
 }
 
 engine::QueueTiming PulseWaveOutStream::Timing() const {

@@ -64,6 +64,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
   bool refreshAgain_ = false;
   std::vector<PulseWaveOutStream*> streams_;
   pa_volume_t mixerVolume_ = PA_VOLUME_NORM;
+  // The margin the last output stream had learned: it belongs to the machine, so every stream starts from it.
+  std::atomic<double> learnedMarginUs_{engine::QueueRateControl::kStartMarginUs};
 };
 
 // The program's output: a playback stream in exactly the format asked for, on the sink the output rule picks
@@ -72,9 +74,11 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // asks for data, and at least every 20 ms. When the stream moves to another sink, what was queued on the
 // old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
 // device that does not exist.
-// It holds its queue (written and not yet played) at a target in time: measured at every write, steered by the
-// stream's playback rate (within ±1 %, in small steps, see engine::QueueRateControl). The server starts playing
-// a stream, and starts it again after it ran dry, only once that depth is queued (its pre-buffering), so no
+// It holds its queue (written and not yet played) at a target in time: measured at every write, steered by its
+// playback rate (in small steps, see engine::QueueRateControl), which it makes itself by writing a block a frame
+// shorter or longer now and then (at the block's smoothest frame, see engine::SlipFrame): the server plays the
+// stream untouched, with no resampler in the way, and one frame per 10 ms block at most is 0.2 %. The server starts
+// playing a stream, and starts it again after it ran dry, only once that depth is queued (its pre-buffering), so no
 // silence is ever inserted for it; the times it ran dry are counted (Timing).
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
@@ -88,7 +92,7 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult Reset() override;
   engine::MmResult Close() override;
   engine::MmResult SetVolume(uint32_t volume) override;
-  bool HoldsItsQueue() const override { return rateAdjustable_.load(std::memory_order_relaxed); }
+  bool HoldsItsQueue() const override { return true; }
   engine::QueueTiming Timing() const override;
 
  private:
@@ -114,6 +118,9 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   bool PlayedBytes(uint64_t* position);
   // Measures the queue after a write and moves the playback rate toward what holds it at its target.
   void SteerRate();
+  // Copies the header's block to slipped_, a frame shorter or longer where the rate correction has a frame
+  // owed, at the block's smoothest frame; returns its length in bytes.
+  size_t Slipped(const engine::WaveHeader& header);
   // Tells the rate control how low the queue came (measured before a write), once the stream plays.
   void NoteDepthBeforeWrite();
   double BytesToUs(double bytes) const;  // stream bytes as time at the nominal rate
@@ -157,13 +164,12 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   pa_usec_t lastUpdate_ = 0;
   // Rate correction, loop lock held.
   engine::QueueRateControl rateControl_;
-  uint32_t prebuf_ = 0;  // the start depth the server was last given
-  pa_operation* rateUpdate_ = nullptr;
-  uint32_t askedRate_ = 0;  // the playback rate last asked of the server
+  uint32_t prebuf_ = 0;           // the start depth the server was last given
+  double rate_ = 1.0;             // the rate the control asks for
+  double owedFrames_ = 0;         // frames to drop (above 0) or play twice (below 0) for it
+  std::vector<uint8_t> slipped_;  // a block as written, a frame shorter or longer; made once
   pa_usec_t lastMeasure_ = 0;
-  pa_usec_t lastRateRequest_ = 0;
   // For status lines on any thread.
-  std::atomic<bool> rateAdjustable_{true};  // false once the server refused a rate change
   std::atomic<double> depthUs_{0};
   std::atomic<double> targetUs_{0};
   std::atomic<double> correction_{0};

@@ -22,7 +22,7 @@ class QueueRateControl {
  public:
   static constexpr double kMaxCorrection = 0.01;        // the rate stays within ±1 % of nominal
   static constexpr double kMaxChangePerSecond = 0.002;  // the rate moves by at most 2 per mille a second
-  static constexpr double kStartMarginUs = 10000;       // a block's sawtooth and a few ms of late wake-ups
+  static constexpr double kStartMarginUs = 14000;       // a block's sawtooth and a few ms of late wake-ups
   static constexpr double kMinMarginUs = 4000;          // below this a scheduler's hiccup is an underrun
   static constexpr double kMaxMarginUs = 40000;         // the outer band takes over beyond this
   static constexpr double kMarginGrowthUs = 4000;       // added by an underrun
@@ -39,7 +39,12 @@ class QueueRateControl {
   static constexpr double kProportionalPerUs = 2e-7;  // 10 ms beyond the band: 0.2 % faster or slower
   static constexpr double kIntegralPerUs2 = 1e-14;    // critically damped with the proportional term
 
-  explicit QueueRateControl(double blockUs) : blockUs_(blockUs) {}
+  // `marginUs`: what an earlier stream on this machine has learned (kept within the bounds).
+  explicit QueueRateControl(double blockUs, double marginUs = kStartMarginUs)
+      : blockUs_(blockUs),
+        marginUs_(marginUs < kMinMarginUs   ? kMinMarginUs
+                  : marginUs > kMaxMarginUs ? kMaxMarginUs
+                                            : marginUs) {}
 
   // A new stream: nominal rate, nothing measured yet. The margin learned so far is kept.
   void Restart();
@@ -59,7 +64,7 @@ class QueueRateControl {
  private:
   static constexpr double kNotMeasured = 1e300;
   const double blockUs_;
-  double marginUs_ = kStartMarginUs;
+  double marginUs_;
   double cleanUs_ = 0;                       // played since the last underrun or the last shrink of the margin
   double lowestUs_ = kNotMeasured;           // the lowest depth of that stretch
   double sinceGrowthUs_ = kUnderrunBurstUs;  // played since an underrun last grew the margin
