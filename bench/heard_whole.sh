@@ -2,8 +2,8 @@
 # Is every tone heard whole? tonvex-cli live on a private audio server, recorded from the monitor of "Speakers":
 #  1. ten 2-second tones played one after another (each a new stream into the virtual device);
 #  2. one 25-second tone while another recorder joins and leaves the virtual device's monitor ten times.
-# Prints, for each part, how many tones were heard and how many gaps (5 ms windows more than 10 dB below the
-# tone's level) and stretches louder than the tone cut into them; exits 1 when any tone was not heard whole.
+# Prints, for each part, how many tones were heard whole (one stretch at the tone's level, 5 ms windows within
+# 10 dB of it, as long as the tone: a gap splits it) and any other stretches; exits 1 when one was not.
 # Usage: bench/heard_whole.sh [BUILD_DIR] [pulseaudio|pipewire]   (defaults: build/release, pulseaudio)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,11 +56,11 @@ kill "$recorder"
 wait "$recorder" 2>/dev/null || true
 
 status=0
-python3 - "$work/one_after_another.raw" 10 "$work/joined.raw" 1 <<'PY' || status=$?
+python3 - "$work/one_after_another.raw" 10 2 "$work/joined.raw" 1 25 <<'PY' || status=$?
 import array, math, sys
 
-def tones(path):
-    """Stretches of the recording at the tone's level (5 ms windows), each with its gaps and jumps."""
+def stretches(path):
+    """Lengths in seconds of the stretches at the tone's level (5 ms windows within 10 dB of it)."""
     samples = array.array("h")
     with open(path, "rb") as f:
         data = f.read()
@@ -74,35 +74,28 @@ def tones(path):
         levels.append(20 * math.log10(rms) if rms > 0 else -200)
     loud = sorted(l for l in levels if l > -60)
     if not loud:
-        return []
+        return [], 0
     level = loud[len(loud) // 2]
-    found, inside, quiet, gaps, jumps = [], False, 0, 0, 0
-    for l in levels:
-        on = l > level - 10
-        if on:
-            if inside and quiet:
-                gaps += 1  # sound came back after a dip within one tone
-            inside, quiet = True, 0
-            if l > level + 3:
-                jumps += 1
-        elif inside:
-            quiet += 1
-            if quiet * 5 >= 150:  # 150 ms of quiet: the tone has ended
-                found.append(gaps)
-                inside, quiet, gaps = False, 0, 0
-    if inside:
-        found.append(gaps)
-    return found, jumps
+    found, run = [], 0
+    for l in levels + [-200]:
+        if l > level - 10:
+            run += 1
+        elif run:
+            found.append(run * 0.005)
+            run = 0
+    return found, sum(1 for l in levels if l > level + 3)
 
+# A tone heard whole is one stretch as long as the tone (within 30 ms); a gap splits it in two.
 failed = False
-for path, expected, name in ((sys.argv[1], int(sys.argv[2]), "tones one after another"),
-                             (sys.argv[3], int(sys.argv[4]), "a long tone while a recorder joins and leaves")):
-    result = tones(path)
-    found, jumps = result if result else ([], 0)
-    gaps = sum(found)
-    print("%s: %d of %d heard, %d gaps inside them, %d windows louder than the tone"
-          % (name, len(found), expected, gaps, jumps))
-    failed |= len(found) != expected or gaps > 0 or jumps > 0
+tests = ((sys.argv[1], int(sys.argv[2]), float(sys.argv[3]), "tones one after another"),
+         (sys.argv[4], int(sys.argv[5]), float(sys.argv[6]), "a long tone while a recorder joins and leaves"))
+for path, expected, seconds, name in tests:
+    found, louder = stretches(path)
+    whole = sum(1 for f in found if abs(f - seconds) <= 0.03)
+    pieces = [f for f in found if abs(f - seconds) > 0.03]
+    print("%s: %d of %d heard whole; other stretches (s): %s; windows louder than the tone: %d"
+          % (name, whole, expected, " ".join("%.3f" % f for f in pieces) or "none", louder))
+    failed |= whole != expected or bool(pieces) or louder > 0
 sys.exit(1 if failed else 0)
 PY
 echo "status at the end: $(grep -a '|' "$work/live.log" | tail -n1)"
