@@ -17,8 +17,8 @@ constexpr uint32_t kSafetyWaitMs = 250;
 CDspMain::CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
                    ProcessingParameters& parameters)
     : parameters_(parameters),
-      link_(driver, output_),
-      output_(devices, link_),
+      link_(driver, ring_, output_),
+      output_(devices, ring_),
       chain_(parameters),
       reporter_(reporter),
       buffers_{CSignalBuffer(kChannelBufferFrames), CSignalBuffer(kChannelBufferFrames)} {
@@ -80,25 +80,25 @@ WaveFormat CDspMain::PlayingFormat() const {
 }
 
 bool CDspMain::ReadBlock(WaveFormat* format, int* frames, bool* holdsSound) {
-  platform::Guard ring(link_.RingLock());
-  if (!link_.ReadSlotReady()) return false;
+  platform::Guard guard(ring_.Lock());
+  const InputSlot* const slot = ring_.ReadSlot();
+  if (!slot) return false;
   if (parameters_.warningPending) parameters_.warningPending = 0;
   // Reading under the ring lock keeps a format report from emptying the ring (and refilling this slot)
   // while its bytes are converted; the lock is held for microseconds.
   *format = output_.Format();
   *frames = 0;
-  const InputSlot& slot = link_.ReadSlot();
-  *holdsSound = pcm::HoldsSound(slot.data, std::min(slot.length, kMaxBlockBytes), format->bitsPerSample);
+  *holdsSound = pcm::HoldsSound(slot->data, std::min(slot->length, kMaxBlockBytes), format->bitsPerSample);
   try {
     for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
-      *frames = output_.ReadChannel(link_.ReadSlot(), buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
+      *frames = output_.ReadChannel(*slot, buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
       buffers_[ch].Resize(*frames);
     }
   } catch (...) {
-    link_.ConsumeReadSlot();  // an unreadable block must not stall the ring
+    ring_.Consume();  // an unreadable block must not stall the ring
     throw;
   }
-  link_.ConsumeReadSlot();
+  ring_.Consume();
   return true;
 }
 
@@ -115,7 +115,7 @@ bool CDspMain::ProcessPendingBlock() {
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
     if (output_.TakeFormatChanged()) chain_.Reset();
-    link_.DropInput(output_.Regulate(holdsSound).dropInput);
+    ring_.DropInput(output_.Regulate(holdsSound).dropInput);
 
     chain_.Run(buffers_, format.channels);
     int written = 0;

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/capture_ring.h"
 #include "engine/exceptions.h"
 #include "engine/sample_conversion.h"
-#include "engine/user_mode.h"
 
 namespace engine {
 namespace {
@@ -24,7 +24,7 @@ constexpr int kDrainLevel = 6;
 constexpr int kDropHoldBlocks = 100;
 }
 
-CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
+CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CCaptureRing& input) : devices_(devices), input_(input) {}
 
 CWaveOutput::~CWaveOutput() {
   Close();
@@ -119,7 +119,7 @@ void CWaveOutput::SetFormat(int bits, int rate, int channels) {
   blockReady_.Reset();
   // Both locks: the processing thread reads the format under either while it converts a block.
   platform::Guard output(outputLock_);
-  platform::Guard ring(input_.RingLock());
+  platform::Guard ring(input_.Lock());
   format_.formatTag = kWaveFormatPcm;
   format_.channels = static_cast<uint16_t>(channels);
   format_.bitsPerSample = static_cast<uint16_t>(bits);
@@ -377,10 +377,11 @@ OutputStatistics CWaveOutput::Statistics() {
     statistics.holdsItsQueue = true;
     statistics.timing = stream_->Timing();
   }
-  platform::Guard ring(input_.RingLock());
-  statistics.blocksSkipped = input_.BlocksSkipped();
-  statistics.blocksRefused = input_.BlocksRefused();
-  statistics.soundBlocksDropped += input_.SoundBlocksLost();
+  platform::Guard ring(input_.Lock());
+  const RingStatistics lost = input_.Statistics();
+  statistics.blocksSkipped = lost.blocksSkipped;
+  statistics.blocksRefused = lost.blocksRefused;
+  statistics.soundBlocksDropped += lost.soundBlocksLost;
   return statistics;
 }
 

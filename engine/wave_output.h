@@ -11,7 +11,7 @@
 
 namespace engine {
 
-class CUserMode;
+class CCaptureRing;
 struct InputSlot;
 
 inline constexpr int kOutputBuffers = 48;
@@ -56,7 +56,8 @@ struct QueueDecision {
 // times it ran dry are counted as inserted silence.
 class CWaveOutput {
  public:
-  CWaveOutput(IWaveOutSystem& devices, CUserMode& input);
+  // `input` is the ring the blocks come from: its lock keeps the format consistent with the blocks it holds.
+  CWaveOutput(IWaveOutSystem& devices, CCaptureRing& input);
   virtual ~CWaveOutput();
   CWaveOutput(const CWaveOutput&) = delete;
   CWaveOutput& operator=(const CWaveOutput&) = delete;
@@ -106,7 +107,7 @@ class CWaveOutput {
   void UnprepareAllLocked(IWaveOutStream* stream) REQUIRES(outputLock_);
 
   IWaveOutSystem& devices_;
-  CUserMode& input_;
+  CCaptureRing& input_;
   platform::CriticalSection outputLock_;
   std::array<WaveHeader, kOutputBuffers> headers_ GUARDED_BY(outputLock_);
   std::array<std::unique_ptr<uint8_t[]>, kOutputBuffers> buffers_;

@@ -79,9 +79,9 @@ TEST_F(CaptureStates, FormatReportEmptiesTheRingBeforeTheOutputReopens) {
   StartStereo16();
   for (int i = 0; i < 3; ++i) driver.PushData(Block(1));
   Capture();
-  ASSERT_EQ(link().ReadyCount(), 3);
+  ASSERT_EQ(ring().ReadyCount(), 3);
   int readyAtReopen = -1;
-  devices.onOpen = [&] { readyAtReopen = link().ReadyCount(); };
+  devices.onOpen = [&] { readyAtReopen = ring().ReadyCount(); };
   driver.PushFormat(1, 8, 8000, 80);
   Capture();
   EXPECT_EQ(readyAtReopen, 0);

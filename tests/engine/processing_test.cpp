@@ -22,7 +22,7 @@ TEST_F(ProcessingPass, BlockShorterThanAFrameIsConsumedAndNotPlayed) {
   Capture();
   EXPECT_TRUE(dsp.ProcessPendingBlock());
   EXPECT_EQ(parameters->warningPending.load(), 0);
-  EXPECT_EQ(link().ReadyCount(), 0);
+  EXPECT_EQ(ring().ReadyCount(), 0);
   EXPECT_EQ(devices.Queued(), 0);
 }
 
