@@ -35,7 +35,7 @@ bool CCaptureRing::Store(uint32_t bytes, int bitsPerSample) {
     // The output queue is too deep: dropping input is how it drains back to its target depth.
     --skipCounter_;
     ++statistics_.blocksSkipped;
-    if (pcm::HoldsSound(slot.data, bytes, bitsPerSample)) ++statistics_.soundBlocksLost;
+    if (pcm::HoldsSound({slot.data, bytes}, bitsPerSample)) ++statistics_.soundBlocksLost;
     return false;
   }
   slot.ready = 1;

@@ -88,10 +88,10 @@ bool CDspMain::ReadBlock(WaveFormat* format, int* frames, bool* holdsSound) {
   // while its bytes are converted; the lock is held for microseconds.
   *format = output_.Format();
   *frames = 0;
-  *holdsSound = pcm::HoldsSound(slot->data, std::min(slot->length, kMaxBlockBytes), format->bitsPerSample);
+  *holdsSound = pcm::HoldsSound({slot->data, std::min(slot->length, kMaxBlockBytes)}, format->bitsPerSample);
   try {
     for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
-      *frames = output_.ReadChannel(*slot, buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
+      *frames = output_.ReadChannel(*slot, buffers_[ch].Storage(), ch);
       buffers_[ch].Resize(*frames);
     }
   } catch (...) {
@@ -120,7 +120,7 @@ bool CDspMain::ProcessPendingBlock() {
     chain_.Run(buffers_, format.channels);
     int written = 0;
     for (int ch = 0; ch < format.channels; ++ch) {
-      written = output_.WriteChannel(buffers_[ch].Data(), buffers_[ch].Count(), ch);
+      written = output_.WriteChannel(buffers_[ch].Samples(), ch);
       if (written == 0) break;  // the device still holds the buffer: this block is dropped
     }
     output_.Submit(written);

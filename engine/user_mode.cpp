@@ -121,7 +121,7 @@ void CUserMode::RefuseBlock(uint32_t bytes) {
   const int32_t state = state_;
   if (state == kCaptureFormatted || state == kCaptureStreaming) ringOverrun_ = true;
   state_ = kCaptureFault;
-  const bool sound = pcm::HoldsSound(refused_.data(), std::min(bytes, kMaxBlockBytes), format_.bitsPerSample);
+  const bool sound = pcm::HoldsSound(std::span(refused_).first(std::min(bytes, kMaxBlockBytes)), format_.bitsPerSample);
   ring_.CountRefused(sound);
 }
 

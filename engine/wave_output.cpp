@@ -205,16 +205,18 @@ bool CWaveOutput::IsOpen() {
   return stream_ != nullptr;
 }
 
-int CWaveOutput::ReadChannel(const InputSlot& slot, double* destination, int capacity, int channel) {
+int CWaveOutput::ReadChannel(const InputSlot& slot, std::span<double> destination, int channel) {
   if (format_.blockAlign == 0) return 0;
   const int frames = static_cast<int>(slot.length / format_.blockAlign);
-  if (capacity < frames) throw ParamException("vector is too small");
+  if (destination.size() < static_cast<size_t>(frames)) throw ParamException("vector is too small");
   const int sampleBytes = format_.blockAlign / format_.channels;
-  pcm::ReadChannel(slot.data + sampleBytes * channel, format_.blockAlign, frames, format_.bitsPerSample, destination);
+  pcm::ReadChannel(slot.data + sampleBytes * channel, format_.blockAlign, format_.bitsPerSample,
+                   destination.first(static_cast<size_t>(frames)));
   return frames;
 }
 
-int CWaveOutput::WriteChannel(const double* source, int frames, int channel) {
+int CWaveOutput::WriteChannel(std::span<const double> source, int channel) {
+  const int frames = static_cast<int>(source.size());
   platform::Guard guard(outputLock_);
   WaveHeader& header = headers_[currentHeader_];
   if (stream_ && (header.flags & kHeaderPrepared)) {
@@ -230,7 +232,7 @@ int CWaveOutput::WriteChannel(const double* source, int frames, int channel) {
     throw ParamException("vector is greater than expected");
   if (!header.data) return 0;  // never opened: nowhere to write
   const int sampleBytes = format_.blockAlign / format_.channels;
-  pcm::WriteChannel(header.data + sampleBytes * channel, format_.blockAlign, frames, format_.bitsPerSample, source);
+  pcm::WriteChannel(header.data + sampleBytes * channel, format_.blockAlign, format_.bitsPerSample, source);
   return frames;
 }
 

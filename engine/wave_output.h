@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "engine/wave_device.h"
@@ -76,10 +77,11 @@ class CWaveOutput {
   void SetFormat(int bits, int rate, int channels);
   void Open(uint32_t blockBytes);
   void Close();
-  // Reads one channel of a ring slot (the one at the read index, under the ring lock).
-  int ReadChannel(const InputSlot& slot, double* destination, int capacity, int channel);
-  // 0 when the device still holds the current buffer.
-  int WriteChannel(const double* source, int frames, int channel);
+  // Reads one channel of a ring slot (the one at the read index, under the ring lock) into the start of
+  // `destination`; returns the frames read.
+  int ReadChannel(const InputSlot& slot, std::span<double> destination, int channel);
+  // Writes `source` as one channel of the current buffer; 0 when the device still holds that buffer.
+  int WriteChannel(std::span<const double> source, int channel);
   void Submit(int frames);
   // Called once per block before it is written; `blockHoldsSound` says whether the block is more than
   // digital silence, so inserted silence is counted where a listener can hear it.

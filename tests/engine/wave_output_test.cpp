@@ -30,18 +30,18 @@ TEST_F(WaveOutputQueue, MuteAndRestoreActOnTheSelectedDevicesOwnOutput) {
 TEST(SampleConversion, ClampsAndSaturatesAtEveryWidth) {
   const std::vector<double> in = {1.5, -1.5, 1.0, -1.0, 0.5, -0.25, std::nan("")};
   uint8_t bytes[8 * 8];
-  pcm::WriteChannel(bytes, 2, 7, 16, in.data());
+  pcm::WriteChannel(bytes, 2, 16, in);
   EXPECT_EQ(Samples16(std::vector<uint8_t>(bytes, bytes + 14)),
             (std::vector<int16_t>{32767, -32767, 32767, -32767, 16383, -8191, 0}));
-  pcm::WriteChannel(bytes, 1, 7, 8, in.data());
+  pcm::WriteChannel(bytes, 1, 8, in);
   EXPECT_EQ(std::vector<int>(bytes, bytes + 7), (std::vector<int>{255, 1, 255, 1, 191, 97, 128}));
 
   // Reading then writing 16-bit PCM at unity returns the same integers.
   const std::vector<int16_t> original = {-32767, -12345, -1, 0, 1, 12345, 32767};
   auto pcm16 = Pcm16(original);
   double x[7];
-  pcm::ReadChannel(pcm16.data(), 2, 7, 16, x);
-  pcm::WriteChannel(bytes, 2, 7, 16, x);
+  pcm::ReadChannel(pcm16.data(), 2, 16, x);
+  pcm::WriteChannel(bytes, 2, 16, x);
   EXPECT_EQ(Samples16(std::vector<uint8_t>(bytes, bytes + 14)), original);
 }
 
@@ -51,8 +51,8 @@ class Regulation : public SteppedEngine {
   void QueueBlocks(int count) {
     std::vector<double> block(441, 0.5);
     for (int i = 0; i < count; ++i) {
-      ASSERT_EQ(output().WriteChannel(block.data(), 441, 0), 441);
-      ASSERT_EQ(output().WriteChannel(block.data(), 441, 1), 441);
+      ASSERT_EQ(output().WriteChannel(block, 0), 441);
+      ASSERT_EQ(output().WriteChannel(block, 1), 441);
       output().Submit(441);
     }
   }
@@ -267,7 +267,7 @@ TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
   Capture();
   Regulate();  // the start cushion
   std::vector<double> block(80, 0.0);
-  output().WriteChannel(block.data(), 80, 0);
+  output().WriteChannel(block, 0);
   output().Submit(80);
   devices.Play(3);
   Regulate();
@@ -286,10 +286,10 @@ TEST_F(Regulation, RefusedBuffersAreRecycledAndABusyDeviceDropsTheBlock) {
   devices.Current()->failWrite = false;
   QueueBlocks(kOutputBuffers);  // every buffer is with the device now
   std::vector<double> block(441, 0.5);
-  EXPECT_EQ(output().WriteChannel(block.data(), 441, 0), 0);
+  EXPECT_EQ(output().WriteChannel(block, 0), 0);
   EXPECT_EQ(output().Statistics().blocksDroppedBusy, 1u);
   devices.Play(1);
-  EXPECT_EQ(output().WriteChannel(block.data(), 441, 0), 441);
+  EXPECT_EQ(output().WriteChannel(block, 0), 441);
 }
 
 TEST(NoDeviceSelected, OpensWritesAndRegulatesNothing) {
