@@ -136,7 +136,7 @@ TEST(PipeWirePath, CyclesAnswerTheDriverProtocol) {
                         {"the next", 2048 * 8},
                         {"the rest of the cycle", 904 * 8},
                         {"then nothing", engine::kReadNothingWaiting}};
-  for (const Step& step : first) EXPECT_EQ(device.ReadBlock(cycle, block, sizeof block), step.answer) << step.what;
+  for (const Step& step : first) EXPECT_EQ(device.ReadBlock(cycle, block), step.answer) << step.what;
   int32_t sample[2];
   std::memcpy(sample, block, sizeof sample);
   EXPECT_NEAR(engine::pcm::Read32(reinterpret_cast<uint8_t*>(&sample[0])), 0.5, 1e-9);
@@ -158,9 +158,9 @@ TEST(PipeWirePath, CyclesAnswerTheDriverProtocol) {
                              {"then reports the stream again", engine::kReadFormatChanged},
                              {"then plays it", 100 * 8}};
   cycle = GraphCycle{{left.data(), right.data()}, {}, 100, kRate, 0, 0, true};
-  for (const Step& step : afterPause) EXPECT_EQ(device.ReadBlock(cycle, block, sizeof block), step.answer) << step.what;
+  for (const Step& step : afterPause) EXPECT_EQ(device.ReadBlock(cycle, block), step.answer) << step.what;
   cycle = GraphCycle{{left.data(), right.data()}, {}, 100, 44100, 0, 0, false};
-  EXPECT_EQ(device.ReadBlock(cycle, block, sizeof block), engine::kReadFormatChanged) << "a new rate is a new format";
+  EXPECT_EQ(device.ReadBlock(cycle, block), engine::kReadFormatChanged) << "a new rate is a new format";
 }
 
 // What the engine writes goes into the cycle's output at the write position, scaled, never past the cycle; an
