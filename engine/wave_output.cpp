@@ -1,7 +1,6 @@
 #include "engine/wave_output.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "engine/capture_ring.h"
 #include "engine/exceptions.h"
@@ -55,20 +54,10 @@ void CWaveOutput::SelectDevice(int index) {
   if (!name.empty()) devices_.MoveOpenStreams(name);
 }
 
-void CWaveOutput::GetDeviceName(int index, char* buffer, int size) {
-  if (!buffer) throw ParamException("Invalid arguments");
+std::string CWaveOutput::GetDeviceName(int index) {
   std::string name;
   if (index < 0 || devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError)
     throw ParamException(kNoDevice);
-  if (size <= 0) return;
-  const size_t n = std::min(name.size(), static_cast<size_t>(size - 1));
-  std::memcpy(buffer, name.data(), n);
-  buffer[n] = '\0';
-}
-
-std::string CWaveOutput::GetDeviceName(int index) {
-  char name[256];
-  GetDeviceName(index, name, sizeof name);
   return name;
 }
 

@@ -66,7 +66,6 @@ class CWaveOutput {
   // Device helpers.
   void SelectDevice(int index);
   int SelectedDevice() const { return deviceIndex_; }
-  void GetDeviceName(int index, char* buffer, int size);
   std::string GetDeviceName(int index);
   void MuteDevice();
   void RestoreDeviceVolume();

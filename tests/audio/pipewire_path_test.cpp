@@ -13,6 +13,7 @@
 #include "engine/dsp_main.h"
 #include "engine/sample_conversion.h"
 #include "tests/support/allocation_counter.h"
+#include "tests/support/graph_opener.h"
 #include "tests/support/test_wave_device.h"
 #include "tools/cli_arguments.h"
 
@@ -26,18 +27,6 @@ class SilentReporter : public engine::IEngineReporter {
  public:
   void ShowError(const std::string& text) override { shown.push_back(text); }
   std::vector<std::string> shown;
-};
-
-// Opens the driver device on a path that is never started: the test runs its cycles.
-class GraphOpener : public engine::IDriverOpener {
- public:
-  explicit GraphOpener(audio::PipeWireLivePath& path) : path_(path) {}
-  std::unique_ptr<engine::IDriverDevice> Open(const std::string&) override {
-    return std::make_unique<audio::PipeWireDriverDevice>(path_);
-  }
-
- private:
-  audio::PipeWireLivePath& path_;
 };
 
 // The engine with flat curves, ratio 1, 0 dB and the limiter at full scale: what it plays is what it got.
@@ -72,7 +61,7 @@ struct GraphEngine {
   audio::PipeWireLivePath path;
   testing_support::TestWaveOutSystem list{{"Speakers"}};
   audio::PipeWireWaveOutSystem outputs{list, path};
-  GraphOpener opener{path};
+  testing_support::GraphOpener opener{path};
   SilentReporter reporter;
   engine::CDspMain dsp{opener, outputs, reporter, *parameters};
   std::vector<float> input[audio::kGraphChannels], output[audio::kGraphChannels];
