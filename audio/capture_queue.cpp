@@ -55,26 +55,26 @@ void CaptureQueue::Stop() {
   WakeReader(std::move(lock));
 }
 
-void CaptureQueue::Push(const uint8_t* data, size_t bytes) {
-  Append(data, bytes);
+void CaptureQueue::Push(std::span<const uint8_t> data) {
+  Append(data);
   Publish();
 }
 
 void CaptureQueue::Publish() { WakeReader(std::unique_lock<std::mutex>(mutex_)); }
 
-void CaptureQueue::Append(const uint8_t* data, size_t bytes) {
+void CaptureQueue::Append(std::span<const uint8_t> data) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!streaming_) return;
   const size_t room = storage_.size() - size_;
-  if (bytes > room) {
-    dropped_ += bytes - room;
-    bytes = room;
+  if (data.size() > room) {
+    dropped_ += data.size() - room;
+    data = data.first(room);
   }
-  size_t tail = (head_ + size_) % storage_.size();
-  size_t first = std::min(bytes, storage_.size() - tail);
-  std::memcpy(storage_.data() + tail, data, first);
-  std::memcpy(storage_.data(), data + first, bytes - first);
-  size_ += bytes;
+  const size_t tail = (head_ + size_) % storage_.size();
+  const size_t first = std::min(data.size(), storage_.size() - tail);
+  std::memcpy(storage_.data() + tail, data.data(), first);
+  std::memcpy(storage_.data(), data.data() + first, data.size() - first);
+  size_ += data.size();
 }
 
 bool CaptureQueue::Streaming() const {
@@ -92,16 +92,18 @@ uint64_t CaptureQueue::DroppedBytes() const {
   return dropped_;
 }
 
-size_t CaptureQueue::TakeLocked(uint8_t* output, size_t bytes) {
-  size_t first = std::min(bytes, storage_.size() - head_);
-  std::memcpy(output, storage_.data() + head_, first);
-  std::memcpy(output + first, storage_.data(), bytes - first);
+size_t CaptureQueue::TakeLocked(std::span<uint8_t> output) {
+  const size_t bytes = output.size();
+  const size_t first = std::min(bytes, storage_.size() - head_);
+  std::memcpy(output.data(), storage_.data() + head_, first);
+  std::memcpy(output.data() + first, storage_.data(), bytes - first);
   head_ = (head_ + bytes) % storage_.size();
   size_ -= bytes;
   return bytes;
 }
 
-uint32_t CaptureQueue::Read(uint8_t* output, uint32_t capacity) {
+uint32_t CaptureQueue::Read(std::span<uint8_t> output) {
+  const size_t capacity = output.size();
   std::lock_guard<std::mutex> lock(mutex_);
   uint32_t answer = engine::kReadNothingWaiting;
   if (formatPending_) {
@@ -111,12 +113,12 @@ uint32_t CaptureQueue::Read(uint8_t* output, uint32_t capacity) {
     const size_t frameBytes = std::max<size_t>(1, size_t(format_.channels) * format_.bitsPerSample / 8);
     const size_t block = std::min<size_t>(format_.blockBytes, capacity - capacity % frameBytes);
     if (block > 2 && size_ >= block) {
-      answer = uint32_t(TakeLocked(output, block));
+      answer = uint32_t(TakeLocked(output.first(block)));
     } else if (stopPending_) {
       // The tail of the stream goes out before the stop; a tail too short to tell from an answer is dropped.
       size_t tail = std::min(size_ - size_ % frameBytes, block);
       if (tail > 2) {
-        answer = uint32_t(TakeLocked(output, tail));
+        answer = uint32_t(TakeLocked(output.first(tail)));
       } else {
         head_ = size_ = 0;
         stopPending_ = false;
@@ -146,7 +148,7 @@ bool CaptureQueue::Answer(uint32_t code, void* output, uint32_t outputBytes, uin
         *error = kErrorInvalidParameter;
         return false;
       }
-      *bytesReturned = Read(static_cast<uint8_t*>(output), std::min(outputBytes, kMaxBlockBytes));
+      *bytesReturned = Read({static_cast<uint8_t*>(output), std::min(outputBytes, kMaxBlockBytes)});
       return true;
     case engine::kRequestReadFormat: {
       if (!output || outputBytes < sizeof(engine::StreamFormat)) {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "engine/driver_protocol.h"
@@ -32,10 +33,10 @@ class CaptureQueue {
   // Playback ended: what was captured is still delivered, then a stop report; data is refused until Start.
   void Stop();
   // Appends captured bytes (the capture's frames); refused while stopped. Full storage drops the newest.
-  void Push(const uint8_t* data, size_t bytes);
+  void Push(std::span<const uint8_t> data);
   // Push in pieces: Append adds without waking the reader, Publish then wakes it once for all of them, so
   // the reader does not start on the first piece while the producer still needs the lock for the next.
-  void Append(const uint8_t* data, size_t bytes);
+  void Append(std::span<const uint8_t> data);
   void Publish();
   bool Streaming() const;
   // Nothing streams and the reader has taken every answer, the last stop included.
@@ -47,8 +48,9 @@ class CaptureQueue {
   bool Answer(uint32_t code, void* output, uint32_t outputBytes, uint32_t* bytesReturned, uint32_t* error);
 
   // Reader side: the answers of the block and format requests.
-  // kReadFormatChanged, kReadStopped, kReadNothingWaiting or a PCM byte count (> 2, whole frames).
-  uint32_t Read(uint8_t* output, uint32_t capacity);
+  // kReadFormatChanged, kReadStopped, kReadNothingWaiting or a PCM byte count (> 2, whole frames) written
+  // to the start of `output`.
+  uint32_t Read(std::span<uint8_t> output);
   // False while no format has been reported yet.
   bool ReadFormat(engine::StreamFormat* format) const;
 
@@ -58,7 +60,8 @@ class CaptureQueue {
   std::shared_ptr<platform::Event> UpdateEventLocked();
   // Producer side: updates the event, unlocks, then sets it when needed.
   void WakeReader(std::unique_lock<std::mutex> lock);
-  size_t TakeLocked(uint8_t* output, size_t bytes);
+  // Moves the first `output.size()` stored bytes into `output`.
+  size_t TakeLocked(std::span<uint8_t> output);
 
   mutable std::mutex mutex_;
   std::vector<uint8_t> storage_;

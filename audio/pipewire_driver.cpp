@@ -40,8 +40,8 @@ bool PipeWireDriverDevice::Control(uint32_t code, void* output, uint32_t outputB
     case engine::kRequestRegisterEvent: return true;
     case engine::kRequestReadBlock:
       if (!output) return false;
-      *bytesReturned =
-          inCycle_ ? ReadBlock(path_.Cycle(), static_cast<uint8_t*>(output), outputBytes) : engine::kReadNothingWaiting;
+      *bytesReturned = inCycle_ ? ReadBlock(path_.Cycle(), {static_cast<uint8_t*>(output), outputBytes})
+                                : engine::kReadNothingWaiting;
       return true;
     case engine::kRequestReadFormat:
       if (!output || outputBytes < sizeof reported_ || !streaming_) {
@@ -57,7 +57,7 @@ bool PipeWireDriverDevice::Control(uint32_t code, void* output, uint32_t outputB
   }
 }
 
-uint32_t PipeWireDriverDevice::ReadBlock(GraphCycle& cycle, uint8_t* output, uint32_t capacity) {
+uint32_t PipeWireDriverDevice::ReadBlock(GraphCycle& cycle, std::span<uint8_t> output) {
   if (cycle.restarted && streaming_) {
     streaming_ = false;
     return engine::kReadStopped;
@@ -70,11 +70,12 @@ uint32_t PipeWireDriverDevice::ReadBlock(GraphCycle& cycle, uint8_t* output, uin
     return engine::kReadFormatChanged;
   }
   const uint32_t frameBytes = uint32_t(format.channels) * 4;
-  const uint32_t frames = std::min({cycle.frames - cycle.read, capacity / frameBytes, format.blockBytes / frameBytes});
+  const uint32_t frames =
+      std::min({cycle.frames - cycle.read, uint32_t(output.size()) / frameBytes, format.blockBytes / frameBytes});
   if (frames == 0) return engine::kReadNothingWaiting;
   for (int c = 0; c < format.channels; ++c) {
     const float* in = cycle.input[c] + cycle.read;
-    uint8_t* out = output + 4 * c;
+    uint8_t* out = output.data() + 4 * c;
     for (uint32_t i = 0; i < frames; ++i, out += frameBytes) engine::pcm::Write32(out, double(in[i]));
   }
   cycle.read += frames;

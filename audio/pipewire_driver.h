@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <span>
 #include <string>
 
 #include "audio/pipewire_live_path.h"
@@ -22,7 +23,7 @@ class PipeWireDriverDevice : public engine::IDriverDevice {
   bool ReadOnDeviceThread(std::function<void()> reader) override;
 
   // The answer to a block request for `cycle`, on the data thread; exposed for tests.
-  uint32_t ReadBlock(GraphCycle& cycle, uint8_t* output, uint32_t capacity);
+  uint32_t ReadBlock(GraphCycle& cycle, std::span<uint8_t> output);
 
  private:
   PipeWireLivePath& path_;

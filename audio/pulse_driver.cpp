@@ -271,7 +271,7 @@ void PulseDriverDevice::OnRecordData() {
   size_t bytes = 0;
   while (record_ && pa_stream_readable_size(record_) > 0) {
     if (pa_stream_peek(record_, &data, &bytes) < 0 || bytes == 0) break;
-    if (data && active_) queue_.Append(static_cast<const uint8_t*>(data), bytes);
+    if (data && active_) queue_.Append({static_cast<const uint8_t*>(data), bytes});
     pa_stream_drop(record_);
   }
   queue_.Publish();

@@ -1,10 +1,12 @@
 #include "audio/pulse_wave_out.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "audio/wave_header_flags.h"
 #include "engine/driver_protocol.h"
+#include "engine/frame_slip.h"
 #include "engine/wave_output.h"
 #include "platform/debug_output.h"
 
@@ -25,11 +27,17 @@ constexpr pa_usec_t kClockStallUs = 20000;
 // and on PipeWire's pulse server it drifts 5 to 10 ms (tens of ms when the machine stalls) before the next
 // one sets it right; the queue regulation would read that as a buffer more or less queued.
 constexpr pa_usec_t kTimingRefreshUs = 100000;
-// Blocks written while the stream was being made that are sent when it is ready; older ones are dropped.
-// As many as the engine's start cushion and first block, so the queue starts at the depth it keeps.
-constexpr size_t kBacklogBlocks = engine::kStartCushionBuffers + 1;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
+// Frames owed by the rate correction are kept within this many: one frame is slipped per block at most, so a
+// correction beyond what that pays (0.2 % with 10 ms blocks) leaves the rest to the engine's outer band.
+constexpr double kMaxOwedFrames = 2;
+// How long a stream plays after its start or an underrun before its depth steers the rate.
+constexpr pa_usec_t kSettleUs = 1000000;
+
+double BlockUs(uint32_t blockBytes, const pa_sample_spec& format) {
+  return double(blockBytes) / double(pa_frame_size(&format)) * 1e6 / format.rate;
+}
 
 bool SampleFormatFor(const engine::WaveFormat& format, pa_sample_spec* sampleFormat) {
   if (format.formatTag != engine::kWaveFormatPcm || format.channels == 0 || format.channels > PA_CHANNELS_MAX)
@@ -191,12 +199,17 @@ PulseWaveOutStream::PulseWaveOutStream(PulseWaveOutSystem& system, const std::st
       connection_(system.connection_),
       description_(description),
       sampleFormat_(sampleFormat),
-      blockBytes_(blockBytes) {}
+      blockBytes_(blockBytes),
+      rateControl_(BlockUs(blockBytes, sampleFormat), system.learnedMarginUs_),
+      slipped_(engine::kMaxBlockBytes + pa_frame_size(&sampleFormat)) {
+  targetUs_ = rateControl_.TargetUs();
+}
 
 PulseWaveOutStream::~PulseWaveOutStream() {
   platform::LoopLock lock(connection_);
   auto& streams = system_.streams_;
   streams.erase(std::remove(streams.begin(), streams.end(), this), streams.end());
+  system_.learnedMarginUs_ = rateControl_.MarginUs();  // the next stream starts from what this one learned
   FinishAll();
   Disconnect();
   if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
@@ -250,6 +263,10 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   if (!stream_) return false;
   sent_ = 0;
   lastPosition_ = 0;
+  rateControl_.Restart();
+  owedFrames_ = 0;
+  rate_ = 1.0;
+  lastMeasure_ = 0;
   pa_stream_set_state_callback(
       stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnState(); }, this);
   // Every request for data means the server has played on: a good moment to look at the clock.
@@ -257,20 +274,29 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
       stream_, [](pa_stream*, size_t, void* self) { static_cast<PulseWaveOutStream*>(self)->OnRequest(); }, this);
   // Running dry means everything sent has been played, even the last frames the clock has not passed yet.
   pa_stream_set_underflow_callback(
-      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->FinishSent(); }, this);
+      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->OnUnderflow(); }, this);
+  // Playing again once the target depth is queued: the clock moves from here on, which the last timing report
+  // (taken while it stood still) does not say.
+  pa_stream_set_started_callback(
+      stream_, [](pa_stream*, void* self) { static_cast<PulseWaveOutStream*>(self)->RequestTiming(); }, this);
   pa_buffer_attr attr;
   std::memset(&attr, 0xff, sizeof attr);
-  // How much is queued is the engine's business (its 2 to 7 buffers). The server's own latency is what both
+  // How much is queued is this stream's business (its rate correction). The server's own latency is what both
   // PulseAudio and PipeWire's pulse server make of these: (tlength - 2 minreq) / 2, half a block, which keeps
   // PipeWire's quantum small; a request for data needs two blocks of room, so requests (each a wake-up of the
   // mainloop thread, and the engine writes on its own anyway) come seldom.
   attr.tlength = 5 * blockBytes_;
   attr.minreq = 2 * blockBytes_;
-  attr.prebuf = blockBytes_;
+  // The server starts playing, at a stream's start and again after it ran dry, only once the target depth is
+  // queued: the stream starts at its target with the sound itself, not behind inserted silence.
+  prebuf_ = TargetBytes();
+  attr.prebuf = prebuf_;
   // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
   // where it plays when its sink goes is decided here.
-  const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_INTERPOLATE_TIMING |
-                                       PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
+  // The rate correction is made here, a frame at a time: a stream whose rate may change goes through the server's
+  // resampler even at the nominal rate, and PulseAudio's default one takes 2 to 3 dB off 19 and 20 kHz.
+  const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
+                                       PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
   // It starts at its own volume: muted until the engine opens the output, never louder than asked.
   const pa_cvolume volume = Volume();
   if (pa_stream_connect_playback(stream_, sinkName.c_str(), &attr, flags, &volume, nullptr) < 0) {
@@ -334,12 +360,54 @@ void PulseWaveOutStream::OnState() {
 
 void PulseWaveOutStream::DropBacklog() {
   // Whatever piled up while the stream was being made (at a start or a move, longer on a loaded machine) would
-  // stay as latency for as long as it plays; only the newest blocks, as many as a stream starts with, are kept.
-  while (count_ > kBacklogBlocks && queue_[head_].end == 0) {
+  // stay as latency for as long as it plays; only the newest blocks, as many as the target depth holds, are kept.
+  const size_t keep = std::max<size_t>(1, size_t(rateControl_.TargetUs() / BlockUs(blockBytes_, sampleFormat_)));
+  while (count_ > keep && queue_[head_].end == 0) {
     MarkHeaderDone(*queue_[head_].header);
     head_ = (head_ + 1) % kQueueCapacity;
     --count_;
   }
+}
+
+double PulseWaveOutStream::BytesToUs(double bytes) const {
+  return bytes / pa_frame_size(&sampleFormat_) * 1e6 / sampleFormat_.rate;
+}
+
+uint32_t PulseWaveOutStream::TargetBytes() const {
+  const size_t frame = pa_frame_size(&sampleFormat_);
+  const size_t bytes = pa_usec_to_bytes(pa_usec_t(rateControl_.TargetUs()), &sampleFormat_);
+  return uint32_t(std::max(frame, bytes - bytes % frame));
+}
+
+void PulseWaveOutStream::FollowTarget() {
+  targetUs_.store(rateControl_.TargetUs(), std::memory_order_relaxed);
+  const uint32_t wanted = TargetBytes();
+  if (!ready_ || wanted == prebuf_) return;
+  const pa_buffer_attr* current = pa_stream_get_buffer_attr(stream_);
+  if (!current) return;
+  pa_buffer_attr attr = *current;
+  attr.prebuf = wanted;
+  pa_operation* op = pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr);
+  if (!op) return;
+  pa_operation_unref(op);
+  prebuf_ = wanted;
+}
+
+void PulseWaveOutStream::RequestTiming() {
+  if (timingUpdate_) return;
+  lastUpdate_ = pa_rtclock_now();
+  timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
+}
+
+size_t PulseWaveOutStream::Slipped(const WaveHeader& header) {
+  const size_t frame = pa_frame_size(&sampleFormat_);
+  const int frames = int(std::min<size_t>(header.bufferLength, slipped_.size() - frame) / frame);
+  owedFrames_ = std::clamp(owedFrames_ + (rate_ - 1.0) * frames, -kMaxOwedFrames, kMaxOwedFrames);
+  const int slip = owedFrames_ >= 1 ? 1 : owedFrames_ <= -1 ? -1 : 0;
+  const int written = engine::SlipFrame(header.data, frames, sampleFormat_.channels,
+                                        int(pa_sample_size(&sampleFormat_) * 8), slip, slipped_.data());
+  owedFrames_ -= frames - written;
+  return size_t(written) * frame;
 }
 
 void PulseWaveOutStream::SendUnsent() {
@@ -348,11 +416,12 @@ void PulseWaveOutStream::SendUnsent() {
     Queued& item = queue_[(head_ + i) % kQueueCapacity];
     if (item.end != 0) continue;
     WaveHeader& header = *item.header;
-    if (pa_stream_write(stream_, header.data, header.bufferLength, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+    const size_t length = Slipped(header);
+    if (pa_stream_write(stream_, slipped_.data(), length, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
       FinishAll();
       return;
     }
-    sent_ += header.bufferLength;
+    sent_ += length;
     item.end = sent_;
   }
 }
@@ -372,12 +441,24 @@ void PulseWaveOutStream::OnRequest() {
   CheckPlayed();
 }
 
+bool PulseWaveOutStream::PlayedBytes(uint64_t* position) {
+  // Worked out here rather than read from libpulse's interpolated clock: that clock converts the server's byte
+  // counts to time at the stream's current rate, so every rate change would move it by up to 1 % of all that
+  // was ever played.
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+  if (!timing || timing->read_index_corrupt) return false;
+  const double bytesPerUs = double(pa_frame_size(&sampleFormat_)) * sampleFormat_.rate / 1e6;
+  double played = double(timing->read_index) - double(timing->sink_usec) * bytesPerUs;
+  if (timing->playing) played += double(pa_timeval_age(&timing->timestamp)) * bytesPerUs;
+  *position = played > 0 ? uint64_t(played) : 0;
+  return true;
+}
+
 void PulseWaveOutStream::CheckPlayed() {
   if (!ready_ || count_ == 0) return;
-  pa_usec_t played = 0;
-  if (pa_stream_get_time(stream_, &played) < 0) return;
-  const uint64_t position = pa_usec_to_bytes(played, &sampleFormat_);
-  // The clock is interpolated between the server's timing reports, which libpulse alone spaces out to 1.5 s;
+  uint64_t position = 0;
+  if (!PlayedBytes(&position)) return;
+  // The position is interpolated between the server's timing reports, which libpulse alone spaces out to 1.5 s;
   // after an underrun it stands still until the next one. Ask for a report every tenth of a second, and
   // whenever the clock has not moved for a while, so done marks follow the real playback.
   // Past an underrun it runs on beyond everything sent, which no playback can: a report is asked for at once.
@@ -390,14 +471,11 @@ void PulseWaveOutStream::CheckPlayed() {
     lastMove_ = now;
   }
   const bool reportDue = overrun || now - lastMove_ > kClockStallUs || now - lastUpdate_ > kTimingRefreshUs;
-  if (reportDue && now - lastUpdate_ > kClockStallUs && !timingUpdate_) {
-    lastUpdate_ = now;
-    timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
-  }
   if (timingUpdate_ && pa_operation_get_state(timingUpdate_) != PA_OPERATION_RUNNING) {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
+  if (reportDue && now - lastUpdate_ > kClockStallUs) RequestTiming();
   FinishUpTo(position);
 }
 
@@ -412,6 +490,46 @@ void PulseWaveOutStream::FinishUpTo(uint64_t position, bool unsentToo) {
 }
 
 void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
+
+void PulseWaveOutStream::OnUnderflow() {
+  FinishSent();
+  underruns_.fetch_add(1, std::memory_order_relaxed);
+  rateControl_.OnUnderrun();
+  FollowTarget();
+}
+
+void PulseWaveOutStream::NoteDepthBeforeWrite() {
+  uint64_t position = 0;
+  if (!ready_ || !PlayedBytes(&position) || !pa_stream_get_timing_info(stream_)->playing) return;
+  rateControl_.NoteLowest(BytesToUs(double(sent_) - double(position)));
+}
+
+void PulseWaveOutStream::SteerRate() {
+  uint64_t position = 0;
+  if (!ready_ || !PlayedBytes(&position)) return;
+  const pa_usec_t now = pa_rtclock_now();
+  // A stream that does not play yet (a sink that has just appeared renders seconds ahead first) or has only just
+  // come back from an underrun tells nothing yet about the depth it keeps, and a rate change then keeps
+  // PulseAudio's new sink silent for longer: the rate is left alone until the stream has played a while.
+  const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+  if (!timing->playing || timing->since_underrun < int64_t(pa_usec_to_bytes(kSettleUs, &sampleFormat_))) {
+    lastMeasure_ = now;
+    return;
+  }
+  const double depthUs = BytesToUs(double(sent_) - double(position));
+  const double rate = rateControl_.Update(depthUs, lastMeasure_ ? double(now - lastMeasure_) : 0.0);
+
+  lastMeasure_ = now;
+  depthUs_.store(depthUs, std::memory_order_relaxed);
+  correction_.store(rate - 1, std::memory_order_relaxed);
+  rate_ = rate;
+  FollowTarget();
+}
+
+engine::QueueTiming PulseWaveOutStream::Timing() const {
+  return {depthUs_.load(std::memory_order_relaxed) / 1000, targetUs_.load(std::memory_order_relaxed) / 1000,
+          correction_.load(std::memory_order_relaxed), underruns_.load(std::memory_order_relaxed)};
+}
 
 void PulseWaveOutStream::FinishAll() { FinishUpTo(UINT64_MAX, true); }
 
@@ -463,7 +581,9 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
+  NoteDepthBeforeWrite();
   SendUnsent();
+  SteerRate();
   return engine::kMmNoError;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/output_device_rule.h"
+#include "engine/queue_rate_control.h"
 #include "engine/wave_device.h"
 #include "platform/pulse_connection.h"
 
@@ -66,6 +67,8 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
   bool refreshAgain_ = false;
   std::vector<PulseWaveOutStream*> streams_;
   pa_volume_t mixerVolume_ = PA_VOLUME_NORM;
+  // The margin the last output stream had learned: it belongs to the machine, so every stream starts from it.
+  std::atomic<double> learnedMarginUs_{engine::QueueRateControl::kStartMarginUs};
 };
 
 // The program's output: a playback stream in exactly the format asked for, on the sink the output rule picks
@@ -74,6 +77,12 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // asks for data, and at least every 20 ms. When the stream moves to another sink, what was queued on the
 // old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
 // device that does not exist.
+// It holds its queue (written and not yet played) at a target in time: measured at every write, steered by its
+// playback rate (in small steps, see engine::QueueRateControl), which it makes itself by writing a block a frame
+// shorter or longer now and then (at the block's smoothest frame, see engine::SlipFrame): the server plays the
+// stream untouched, with no resampler in the way, and one frame per 10 ms block at most is 0.2 %. The server starts
+// playing a stream, and starts it again after it ran dry, only once that depth is queued (its pre-buffering), so no
+// silence is ever inserted for it; the times it ran dry are counted (Timing).
 class PulseWaveOutStream : public engine::IWaveOutStream {
  public:
   PulseWaveOutStream(PulseWaveOutSystem& system, const std::string& description, const pa_sample_spec& sampleFormat,
@@ -86,6 +95,8 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult Reset() override;
   engine::MmResult Close() override;
   engine::MmResult SetVolume(uint32_t volume) override;
+  bool HoldsItsQueue() const override { return true; }
+  engine::QueueTiming Timing() const override;
 
  private:
   friend class PulseWaveOutSystem;
@@ -106,6 +117,21 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void ArmTimer(pa_usec_t delay);
   void OnRequest();
   void CheckPlayed();
+  // Stream bytes played so far, from the server's last timing report and the time since; false without one.
+  bool PlayedBytes(uint64_t* position);
+  // Measures the queue after a write and moves the playback rate toward what holds it at its target.
+  void SteerRate();
+  // Copies the header's block to slipped_, a frame shorter or longer where the rate correction has a frame
+  // owed, at the block's smoothest frame; returns its length in bytes.
+  size_t Slipped(const engine::WaveHeader& header);
+  // Tells the rate control how low the queue came (measured before a write), once the stream plays.
+  void NoteDepthBeforeWrite();
+  double BytesToUs(double bytes) const;  // stream bytes as time at the nominal rate
+  void OnUnderflow();
+  uint32_t TargetBytes() const;  // the target depth, in whole frames
+  // Publishes the target, and has the server start playing (at a start or after running dry) at it.
+  void FollowTarget();
+  void RequestTiming();  // a timing report, unless one is on its way
   void DropBacklog();
   void SendUnsent();
   // Marks done, in order, the sent buffers that end at or before `position` (and the unsent ones too).
@@ -139,6 +165,19 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   uint64_t lastPosition_ = 0;
   pa_usec_t lastMove_ = 0;
   pa_usec_t lastUpdate_ = 0;
+  // Rate correction, loop lock held.
+  engine::QueueRateControl rateControl_;
+  uint32_t prebuf_ = 0;           // the start depth the server was last given
+  double rate_ = 1.0;             // the rate the control asks for
+  double owedFrames_ = 0;         // frames to drop (above 0) or play twice (below 0) for it
+  std::vector<uint8_t> slipped_;  // a block as written, a frame shorter or longer; made once
+  pa_usec_t lastMeasure_ = 0;
+  // For status lines on any thread.
+  std::atomic<double> depthUs_{0};
+  std::atomic<double> targetUs_{0};
+  std::atomic<double> correction_{0};
+  std::atomic<uint64_t> underruns_{0};
+  static_assert(std::atomic<double>::is_always_lock_free);
 };
 
 }  // namespace audio

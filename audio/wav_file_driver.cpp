@@ -51,7 +51,7 @@ void WavFileDriverDevice::Play() {
         samples[i] = int32_t(std::lrint(std::clamp(floats_[size_t(i)], -1.0, 1.0) * 2147483647.0));
     }
     if (got <= 0) break;
-    queue_.Push(block_.data(), size_t(got) * format_.channels * format_.bitsPerSample / 8);
+    queue_.Push(std::span(block_).first(size_t(got) * format_.channels * format_.bitsPerSample / 8));
     due += std::chrono::duration_cast<Clock::duration>(blockTime * (double(got) / frames));
     std::this_thread::sleep_until(due);
   }

@@ -66,12 +66,12 @@ bool WavFileWaveOutSystem::SetMixerVolume(unsigned index, unsigned) {
   return index == 0;
 }
 
-bool WavFileWaveOutSystem::WriteFrames(const uint8_t* data, uint32_t bytes) {
+bool WavFileWaveOutSystem::WriteFrames(std::span<const uint8_t> frames) {
   std::lock_guard<std::mutex> lock(fileMutex_);
   if (!file_) return false;
   // Raw writes store the samples exactly as given (8-bit files are unsigned by the WAV convention).
-  const sf_count_t written = sf_write_raw(file_, data, bytes);
-  return written == sf_count_t(bytes);
+  const sf_count_t written = sf_write_raw(file_, frames.data(), sf_count_t(frames.size()));
+  return written == sf_count_t(frames.size());
 }
 
 WavFileWaveOutStream::WavFileWaveOutStream(WavFileWaveOutSystem& system, const engine::WaveFormat& format, double speed)
@@ -117,7 +117,7 @@ void WavFileWaveOutStream::Play() {
     std::lock_guard<std::mutex> lock(mutex_);
     // Reset may have taken the buffer back meanwhile.
     if (count_ == 0 || queue_[head_] != current) continue;
-    system_.WriteFrames(current->data, current->bufferLength);
+    system_.WriteFrames({current->data, current->bufferLength});
     FinishLocked(current);
     head_ = (head_ + 1) % queue_.size();
     --count_;

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -29,7 +30,7 @@ class WavFileWaveOutSystem : public engine::IWaveOutSystem {
 
  private:
   friend class WavFileWaveOutStream;
-  bool WriteFrames(const uint8_t* data, uint32_t bytes);
+  bool WriteFrames(std::span<const uint8_t> frames);
 
   const std::string path_;
   const double speed_;

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <vector>
 
-#include "audio/pipewire_driver.h"
 #include "audio/pipewire_live_path.h"
 #include "audio/pipewire_wave_out.h"
 #include "bench/chain_settings.h"
 #include "engine/dsp_main.h"
+#include "tests/support/graph_opener.h"
 
 namespace {
 
@@ -31,17 +31,6 @@ class OneDevice : public engine::IWaveOutSystem {
   bool SetMixerVolume(unsigned, unsigned) override { return true; }
 };
 
-class GraphOpener : public engine::IDriverOpener {
- public:
-  explicit GraphOpener(audio::PipeWireLivePath& path) : path_(path) {}
-  std::unique_ptr<engine::IDriverDevice> Open(const std::string&) override {
-    return std::make_unique<audio::PipeWireDriverDevice>(path_);
-  }
-
- private:
-  audio::PipeWireLivePath& path_;
-};
-
 class QuietReporter : public engine::IEngineReporter {
  public:
   void ShowError(const std::string&) override {}
@@ -54,7 +43,7 @@ void BM_GraphCycle(benchmark::State& state) {
   audio::PipeWireLivePath path;  // never started: the benchmark runs its cycles
   OneDevice list;
   audio::PipeWireWaveOutSystem outputs(list, path);
-  GraphOpener opener(path);
+  testing_support::GraphOpener opener(path);
   QuietReporter reporter;
   engine::CDspMain dsp(opener, outputs, reporter, parameters);
   dsp.Output().SelectDevice(0);

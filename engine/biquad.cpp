@@ -1,5 +1,6 @@
 #include "engine/biquad.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace engine {
@@ -135,14 +136,18 @@ CBiquad::Registers<CBiquad::Lanes> CBiquad::Load(CBiquad& lane0, CBiquad& lane1)
   lane1.SetHistory(s.x1[1], s.x2[1], s.y1[1], s.y2[1]);
 }
 
-void CBiquad::ProcessBlock(double* samples, int count) {
+void CBiquad::ProcessBlock(std::span<double> block) {
+  double* const samples = block.data();
+  const int count = static_cast<int>(block.size());
   if (count <= 0) return;
   Registers<double> s = Load();
   for (int i = 0; i < count; ++i) samples[i] = s.Next(samples[i]);
   Store(s);
 }
 
-void CBiquad::ProcessPair(CBiquad& first, CBiquad& second, double* samples, int count) {
+void CBiquad::ProcessPair(CBiquad& first, CBiquad& second, std::span<double> block) {
+  double* const samples = block.data();
+  const int count = static_cast<int>(block.size());
   if (count <= 0) return;
   Registers<double> p = first.Load(), q = second.Load();
   for (int i = 0; i < count; ++i) samples[i] = q.Next(p.Next(samples[i]));
@@ -150,7 +155,9 @@ void CBiquad::ProcessPair(CBiquad& first, CBiquad& second, double* samples, int 
   second.Store(q);
 }
 
-double CBiquad::ProcessSumOfSquares(const double* in, int count) {
+double CBiquad::ProcessSumOfSquares(std::span<const double> block) {
+  const double* const in = block.data();
+  const int count = static_cast<int>(block.size());
   Registers<double> s = Load();
   double sum = 0.0;
   for (int i = 0; i < count; ++i) {
@@ -161,8 +168,10 @@ double CBiquad::ProcessSumOfSquares(const double* in, int count) {
   return sum;
 }
 
-void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count, double* firstSum,
+void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, std::span<const double> block, double* firstSum,
                                       double* secondSum) {
+  const double* const in = block.data();
+  const int count = static_cast<int>(block.size());
   Registers<double> p = first.Load(), q = second.Load();
   double pSum = 0.0, qSum = 0.0;
   for (int i = 0; i < count; ++i) {
@@ -178,7 +187,10 @@ void CBiquad::ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const dou
 }
 
 void CBiquad::ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight, CBiquad& secondRight,
-                                double* left, double* right, int count) {
+                                std::span<double> leftBlock, std::span<double> rightBlock) {
+  double* const left = leftBlock.data();
+  double* const right = rightBlock.data();
+  const int count = static_cast<int>(std::min(leftBlock.size(), rightBlock.size()));
   if (count <= 0) return;
   Registers<Lanes> p = Load(firstLeft, firstRight), q = Load(secondLeft, secondRight);
   for (int i = 0; i < count; ++i) {
@@ -190,8 +202,10 @@ void CBiquad::ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad
   Store(q, secondLeft, secondRight);
 }
 
-void CBiquad::ProcessSumOfSquaresQuad(const std::array<CBiquad*, 4>& sections, const double* in, int count,
+void CBiquad::ProcessSumOfSquaresQuad(const std::array<CBiquad*, 4>& sections, std::span<const double> block,
                                       double* sums) {
+  const double* const in = block.data();
+  const int count = static_cast<int>(block.size());
   CBiquad &a = *sections[0], &b = *sections[1], &c = *sections[2], &d = *sections[3];
   Registers<Lanes> ab = Load(a, b), cd = Load(c, d);
   Lanes abSum = {0.0, 0.0}, cdSum = {0.0, 0.0};

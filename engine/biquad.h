@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cmath>
+#include <span>
 
 namespace engine {
 
@@ -49,24 +50,23 @@ class CBiquad {
   static V Step(V b0, V b1, V b2, V a1, V a2, V x, V x1, V x2, V y1, V y2) {
     return (b0 * x + b1 * x1 + b2 * x2 - a2 * y2) - a1 * y1;
   }
-  // Process over `count` samples in place; the same arithmetic, with the state kept in registers.
-  void ProcessBlock(double* samples, int count);
-  // Runs `first` and then `second` over `count` samples in place, in one pass: the two recursions overlap,
+  // Process over the samples in place; the same arithmetic, with the state kept in registers.
+  void ProcessBlock(std::span<double> samples);
+  // Runs `first` and then `second` over the samples in place, in one pass: the two recursions overlap,
   // which nearly halves the time of two separate passes. The results are those of two ProcessBlock calls.
-  static void ProcessPair(CBiquad& first, CBiquad& second, double* samples, int count);
-  // Filters `count` samples of `in` without changing them and returns the sum of the squared outputs,
-  // accumulated in sample order.
-  double ProcessSumOfSquares(const double* in, int count);
-  // ProcessPair on two channels at once, the left channel's sections on `left` and the right's on
-  // `right`, each channel's arithmetic exactly as ProcessPair's (the two channels share vector lanes).
+  static void ProcessPair(CBiquad& first, CBiquad& second, std::span<double> samples);
+  // Filters `in` without changing it and returns the sum of the squared outputs, accumulated in sample order.
+  double ProcessSumOfSquares(std::span<const double> in);
+  // ProcessPair on two channels of the same length at once, the left channel's sections on `left` and the
+  // right's on `right`, each channel's arithmetic exactly as ProcessPair's (the two channels share vector lanes).
   static void ProcessPairStereo(CBiquad& firstLeft, CBiquad& secondLeft, CBiquad& firstRight, CBiquad& secondRight,
-                                double* left, double* right, int count);
+                                std::span<double> left, std::span<double> right);
   // ProcessSumOfSquares of four independent sections over the same input, in one pass (two sections to a
   // vector), each section's arithmetic exactly as ProcessSumOfSquares'.
-  static void ProcessSumOfSquaresQuad(const std::array<CBiquad*, 4>& sections, const double* in, int count,
+  static void ProcessSumOfSquaresQuad(const std::array<CBiquad*, 4>& sections, std::span<const double> in,
                                       double* sums);
   // ProcessSumOfSquares of two independent sections over the same input, in one pass.
-  static void ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, const double* in, int count, double* firstSum,
+  static void ProcessSumOfSquaresPair(CBiquad& first, CBiquad& second, std::span<const double> in, double* firstSum,
                                       double* secondSum);
 
   // Restarts the section from silence at its next sample, keeping its coefficients.

@@ -1,6 +1,9 @@
 #include "engine/dsp_main.h"
 
+#include <algorithm>
+
 #include "engine/exceptions.h"
+#include "engine/sample_conversion.h"
 #include "platform/system_error.h"
 
 namespace engine {
@@ -14,8 +17,8 @@ constexpr uint32_t kSafetyWaitMs = 250;
 CDspMain::CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter,
                    ProcessingParameters& parameters)
     : parameters_(parameters),
-      link_(driver, output_),
-      output_(devices, link_),
+      link_(driver, ring_, output_),
+      output_(devices, ring_),
       chain_(parameters),
       reporter_(reporter),
       buffers_{CSignalBuffer(kChannelBufferFrames), CSignalBuffer(kChannelBufferFrames)} {
@@ -78,24 +81,26 @@ WaveFormat CDspMain::PlayingFormat() const {
   return format;
 }
 
-bool CDspMain::ReadBlock(WaveFormat* format, int* frames) {
-  platform::Guard ring(link_.RingLock());
-  if (!link_.ReadSlotReady()) return false;
+bool CDspMain::ReadBlock(WaveFormat* format, int* frames, bool* holdsSound) {
+  platform::Guard guard(ring_.Lock());
+  const InputSlot* const slot = ring_.ReadSlot();
+  if (!slot) return false;
   if (parameters_.warningPending) parameters_.warningPending = 0;
   // Reading under the ring lock keeps a format report from emptying the ring (and refilling this slot)
   // while its bytes are converted; the lock is held for microseconds.
   *format = output_.Format();
   *frames = 0;
+  *holdsSound = pcm::HoldsSound({slot->data, std::min(slot->length, kMaxBlockBytes)}, format->bitsPerSample);
   try {
     for (int ch = 0; ch < format->channels && ch < kChannels; ++ch) {
-      *frames = output_.ReadChannel(link_.ReadSlot(), buffers_[ch].Data(), buffers_[ch].Capacity(), ch);
+      *frames = output_.ReadChannel(*slot, buffers_[ch].Storage(), ch);
       buffers_[ch].Resize(*frames);
     }
   } catch (...) {
-    link_.ConsumeReadSlot();  // an unreadable block must not stall the ring
+    ring_.Consume();  // an unreadable block must not stall the ring
     throw;
   }
-  link_.ConsumeReadSlot();
+  ring_.Consume();
   return true;
 }
 
@@ -103,7 +108,8 @@ bool CDspMain::ProcessPendingBlock() {
   try {
     WaveFormat format;
     int frames = 0;
-    if (!ReadBlock(&format, &frames)) return false;
+    bool holdsSound = false;
+    if (!ReadBlock(&format, &frames, &holdsSound)) return false;
     if (frames == 0) return true;
     playingFormat_.store(
         uint64_t{format.samplesPerSec} | uint64_t{format.bitsPerSample} << 32 | uint64_t{format.channels} << 48,
@@ -111,12 +117,12 @@ bool CDspMain::ProcessPendingBlock() {
 
     chain_.FollowSampleRate(static_cast<int>(format.samplesPerSec));
     if (output_.TakeFormatChanged()) chain_.Reset();
-    output_.Regulate();
+    ring_.DropInput(output_.Regulate(holdsSound).dropInput);
 
     chain_.Run(buffers_, format.channels);
     int written = 0;
     for (int ch = 0; ch < format.channels; ++ch) {
-      written = output_.WriteChannel(buffers_[ch].Data(), buffers_[ch].Count(), ch);
+      written = output_.WriteChannel(buffers_[ch].Samples(), ch);
       if (written == 0) break;  // the device still holds the buffer: this block is dropped
     }
     output_.Submit(written);

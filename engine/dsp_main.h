@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/capture_ring.h"
 #include "engine/channel_chain.h"
 #include "engine/driver_protocol.h"
 #include "engine/engine_reporter.h"
@@ -14,8 +15,8 @@
 
 namespace engine {
 
-// The audio engine: the driver link, the output and the processing thread that runs every block
-// through the channel chain.
+// The audio engine: the capture ring with the driver link that fills it, the output and the processing
+// thread that runs every block from the ring through the channel chain.
 class CDspMain {
  public:
   CDspMain(IDriverOpener& driver, IWaveOutSystem& devices, IEngineReporter& reporter, ProcessingParameters& parameters);
@@ -38,15 +39,17 @@ class CDspMain {
   WaveFormat PlayingFormat() const;
 
   CUserMode& DriverLink() { return link_; }
+  CCaptureRing& Ring() { return ring_; }
   CWaveOutput& Output() { return output_; }
   CChannelChain& Chain() { return chain_; }
 
  private:
   uint32_t ProcessingThread();
   void ProcessWaitingBlocks();  // until none waits or the engine stops
-  bool ReadBlock(WaveFormat* format, int* frames);
+  bool ReadBlock(WaveFormat* format, int* frames, bool* holdsSound);
 
   ProcessingParameters& parameters_;
+  CCaptureRing ring_;
   CUserMode link_;
   CWaveOutput output_;
   CChannelChain chain_;

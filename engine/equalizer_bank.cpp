@@ -41,12 +41,11 @@ CEqualizerBank::ActiveBands CEqualizerBank::Prepare(int channel) {
 }
 
 void CEqualizerBank::Filter(const ActiveBands& active, CSignalBuffer& buffer) {
-  double* samples = buffer.Data();
-  const int count = buffer.Count();
+  const std::span<double> samples = buffer.Samples();
   int next = 0;
   for (; next + 1 < active.count; next += 2)
-    CBiquad::ProcessPair(*active.section[next], *active.section[next + 1], samples, count);
-  if (next < active.count) active.section[next]->ProcessBlock(samples, count);
+    CBiquad::ProcessPair(*active.section[next], *active.section[next + 1], samples);
+  if (next < active.count) active.section[next]->ProcessBlock(samples);
 }
 
 // Every band's design depends only on its own record, so designing all of a channel's bands before
@@ -78,14 +77,13 @@ bool CEqualizerBank::RunStereo(CSignalBuffer& left, CSignalBuffer& right) {
     Filter(rightBands, right);
     return BothFinite(leftBands, rightBands);
   }
-  const int count = left.Count();
   int next = 0;
   for (; next + 1 < leftBands.count; next += 2)
     CBiquad::ProcessPairStereo(*leftBands.section[next], *leftBands.section[next + 1], *rightBands.section[next],
-                               *rightBands.section[next + 1], left.Data(), right.Data(), count);
+                               *rightBands.section[next + 1], left.Samples(), right.Samples());
   if (next < leftBands.count) {
-    leftBands.section[next]->ProcessBlock(left.Data(), count);
-    rightBands.section[next]->ProcessBlock(right.Data(), count);
+    leftBands.section[next]->ProcessBlock(left.Samples());
+    rightBands.section[next]->ProcessBlock(right.Samples());
   }
   return BothFinite(leftBands, rightBands);
 }

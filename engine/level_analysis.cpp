@@ -28,12 +28,12 @@ CLevelAnalysis::Reading CLevelAnalysis::Measure(const CSignalBuffer& buffer) {
   int band = 0;
   for (; band + 4 <= measurable; band += 4)
     CBiquad::ProcessSumOfSquaresQuad(
-        {&sections_[band], &sections_[band + 1], &sections_[band + 2], &sections_[band + 3]}, samples, count,
+        {&sections_[band], &sections_[band + 1], &sections_[band + 2], &sections_[band + 3]}, buffer.Samples(),
         &sums[band]);
   for (; band + 2 <= measurable; band += 2)
-    CBiquad::ProcessSumOfSquaresPair(sections_[band], sections_[band + 1], samples, count, &sums[band],
+    CBiquad::ProcessSumOfSquaresPair(sections_[band], sections_[band + 1], buffer.Samples(), &sums[band],
                                      &sums[band + 1]);
-  if (band < measurable) sums[band] = sections_[band].ProcessSumOfSquares(samples, count);
+  if (band < measurable) sums[band] = sections_[band].ProcessSumOfSquares(buffer.Samples());
   for (int band = 0; band < kBandCount; ++band)
     reading.band[band] =
         BandMeasurable(band, analysisRate_) ? 10.0 * std::log10(sums[band] / count) + kFullScaleDbSpl : 0.0;

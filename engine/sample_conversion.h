@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <span>
 
 namespace engine {
 
@@ -50,11 +51,18 @@ inline void Write64(uint8_t* p, double x) {
   std::memcpy(p, &v, sizeof v);
 }
 
-// Reads `frames` samples of one channel starting at `first`, `stride` bytes apart.
-void ReadChannel(const uint8_t* first, int stride, int frames, int bits, double* out);
-void WriteChannel(uint8_t* first, int stride, int frames, int bits, const double* in);
+// Reads `out.size()` samples of one channel starting at `first`, `stride` bytes apart; WriteChannel the reverse.
+void ReadChannel(const uint8_t* first, int stride, int bits, std::span<double> out);
+void WriteChannel(uint8_t* first, int stride, int bits, std::span<const double> in);
 // The byte value that plays as silence at this width.
 inline uint8_t SilenceByte(int bits) { return bits == 8 ? 128 : 0; }
+// False when every sample of the block is digital silence (what a sink delivers while nothing plays).
+inline bool HoldsSound(std::span<const uint8_t> block, int bits) {
+  const uint8_t silence = SilenceByte(bits);
+  for (const uint8_t byte : block)
+    if (byte != silence) return true;
+  return false;
+}
 
 }  // namespace pcm
 }  // namespace engine

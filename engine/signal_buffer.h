@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <memory>
+#include <span>
 
 namespace engine {
 
@@ -22,6 +23,11 @@ class CSignalBuffer {
   int Capacity() const { return capacity_; }
   double* Data() { return data_.get(); }
   const double* Data() const { return data_.get(); }
+  // The `Count()` samples of the block.
+  std::span<double> Samples() { return {data_.get(), static_cast<size_t>(count_)}; }
+  std::span<const double> Samples() const { return {data_.get(), static_cast<size_t>(count_)}; }
+  // All of the storage, for a block to be read into before Resize.
+  std::span<double> Storage() { return {data_.get(), static_cast<size_t>(capacity_)}; }
   double& operator[](int i) { return data_[i]; }
   double operator[](int i) const { return data_[i]; }
 

@@ -1,6 +1,9 @@
 #include "engine/user_mode.h"
 
+#include <algorithm>
+
 #include "engine/exceptions.h"
+#include "engine/sample_conversion.h"
 #include "engine/wave_output.h"
 #include "platform/debug_output.h"
 #include "platform/string_table.h"
@@ -14,7 +17,8 @@ constexpr int kNoDriverString = 61463;
 constexpr uint32_t kSafetyWaitMs = 250;
 }  // namespace
 
-CUserMode::CUserMode(IDriverOpener& opener, CWaveOutput& output) : opener_(opener), output_(output) {}
+CUserMode::CUserMode(IDriverOpener& opener, CCaptureRing& ring, CWaveOutput& output)
+    : opener_(opener), ring_(ring), output_(output) {}
 
 CUserMode::~CUserMode() {
   Stop();
@@ -36,12 +40,7 @@ void CUserMode::Open(std::function<void()> afterReading) {
 }
 
 void CUserMode::OpenDevice() {
-  {
-    platform::Guard guard(ringLock_);
-    for (InputSlot& slot : ring_) slot.ready = 0;
-    writeIndex_ = readIndex_ = skipCounter_ = 0;
-    blocksSkipped_ = blocksRefused_ = 0;
-  }
+  ring_.Reset();
   ringOverrun_ = false;
   state_ = kCaptureOpened;
   device_.reset();
@@ -86,17 +85,12 @@ void CUserMode::ReleaseDevice() {
 }
 
 bool CUserMode::CapturePass() {
-  bool full;
-  InputSlot* slot;
-  {
-    platform::Guard guard(ringLock_);
-    slot = &ring_[writeIndex_];
-    full = slot->ready != 0;
-  }
+  uint8_t* const slot = ring_.FreeSlot();
+  const bool full = slot == nullptr;
   // A full ring means the processing thread has fallen behind (a stalled process, a loaded machine). The
   // driver is still read, so that its reports are followed and its data does not pile up there as delay,
   // but data blocks are refused until a slot is free again.
-  uint8_t* destination = full ? refused_.data() : slot->data;
+  uint8_t* destination = full ? refused_.data() : slot;
 
   uint32_t answer = 0, error = 0;
   if (!device_->Control(kRequestReadBlock, destination, kMaxBlockBytes, &answer, &error)) {
@@ -116,25 +110,19 @@ bool CUserMode::CapturePass() {
       return true;
     default:
       if (full)
-        RefuseBlock();
+        RefuseBlock(answer);
       else
         OnData(answer);
       return true;
   }
 }
 
-void CUserMode::RefuseBlock() {
+void CUserMode::RefuseBlock(uint32_t bytes) {
   const int32_t state = state_;
   if (state == kCaptureFormatted || state == kCaptureStreaming) ringOverrun_ = true;
   state_ = kCaptureFault;
-  platform::Guard guard(ringLock_);
-  ++blocksRefused_;
-}
-
-void CUserMode::EmptyRing() {
-  platform::Guard guard(ringLock_);
-  for (InputSlot& slot : ring_) slot.ready = 0;
-  writeIndex_ = readIndex_ = 0;
+  const bool sound = pcm::HoldsSound(std::span(refused_).first(std::min(bytes, kMaxBlockBytes)), format_.bitsPerSample);
+  ring_.CountRefused(sound);
 }
 
 bool CUserMode::FormatSupported() const {
@@ -144,7 +132,7 @@ bool CUserMode::FormatSupported() const {
 }
 
 StreamFormat CUserMode::Format() {
-  platform::Guard guard(ringLock_);
+  platform::Guard guard(ring_.Lock());
   return format_;
 }
 
@@ -162,12 +150,12 @@ void CUserMode::OnFormatReport() {
   }
   {
     // Other threads read it for status lines; this thread is the only writer.
-    platform::Guard guard(ringLock_);
+    platform::Guard guard(ring_.Lock());
     format_ = reported;
   }
   // Blocks of the old format must never be read in the new one: the ring is emptied before the format
   // changes and the output reopens (the processing thread reads a slot only under the ring lock).
-  EmptyRing();
+  ring_.Empty();
   // The chain holds two channels of state, and a sample width we cannot convert would play as noise:
   // such a stream is refused (nothing is played) until the driver reports a format we can handle.
   if (!FormatSupported()) {
@@ -202,37 +190,10 @@ void CUserMode::OnData(uint32_t bytes) {
   }
   // Room again after a full ring: the stream goes on, even if this block is one the output asks to skip.
   if (overrun) state_ = kCaptureStreaming;
-  {
-    platform::Guard guard(ringLock_);
-    InputSlot& slot = ring_[writeIndex_];
-    slot.length = bytes;
-    if (skipCounter_ > 0) {
-      // The output queue is too deep: dropping input is how it drains back to its target depth.
-      --skipCounter_;
-      ++blocksSkipped_;
-      return;
-    }
-    slot.ready = 1;
-    writeIndex_ = (writeIndex_ + 1) % kRingSlots;
-  }
+  if (!ring_.Store(bytes, format_.bitsPerSample)) return;  // dropped on the output's request
   state_ = kCaptureStreaming;
   // Read on the driver's thread, the block is processed there next: no processing thread waits to be woken.
   if (!readOnDevice_) output_.BlockReady().Set();
-}
-
-void CUserMode::ConsumeReadSlot() {
-  InputSlot& slot = ring_[readIndex_];
-  if (slot.ready == 1) {
-    slot.ready = 0;
-    readIndex_ = (readIndex_ + 1) % kRingSlots;
-  }
-}
-
-int CUserMode::ReadyCount() {
-  platform::Guard guard(ringLock_);
-  int count = 0;
-  for (const InputSlot& slot : ring_) count += slot.ready;
-  return count;
 }
 
 }  // namespace engine

@@ -7,6 +7,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/capture_ring.h"
 #include "engine/driver_protocol.h"
 #include "platform/critical_section.h"
 #include "platform/event.h"
@@ -15,14 +16,6 @@
 namespace engine {
 
 class CWaveOutput;
-
-inline constexpr int kRingSlots = 24;
-
-struct InputSlot {
-  int32_t ready = 0;  // guarded by ringLock
-  uint32_t length = 0;
-  uint8_t data[kMaxBlockBytes] = {};
-};
 
 // Capture states.
 enum CaptureState : int32_t {
@@ -33,11 +26,11 @@ enum CaptureState : int32_t {
   kCaptureFault = 4,    // data refused until the next format report, or only while the ring is full
 };
 
-// The driver link: opens the driver, runs the capture thread that pulls PCM blocks into a ring of
-// 24 fixed slots, and follows format reports by reopening the output.
+// The driver link: opens the driver, runs the capture thread that pulls PCM blocks into the capture ring,
+// and follows format reports by reopening the output.
 class CUserMode {
  public:
-  CUserMode(IDriverOpener& opener, CWaveOutput& output);
+  CUserMode(IDriverOpener& opener, CCaptureRing& ring, CWaveOutput& output);
   virtual ~CUserMode();
   CUserMode(const CUserMode&) = delete;
   CUserMode& operator=(const CUserMode&) = delete;
@@ -56,45 +49,25 @@ class CUserMode {
   // the driver had nothing to answer (or failed).
   bool CapturePass();
 
-  // Consumer side, for the processing thread.
-  platform::CriticalSection& RingLock() RETURN_CAPABILITY(ringLock_) { return ringLock_; }
-  InputSlot& ReadSlot() REQUIRES(ringLock_) { return ring_[readIndex_]; }
-  bool ReadSlotReady() const REQUIRES(ringLock_) { return ring_[readIndex_].ready == 1; }
-  // Frees the slot at the read index if it is still ready.
-  void ConsumeReadSlot() REQUIRES(ringLock_);
-  int32_t& SkipCounter() REQUIRES(ringLock_) { return skipCounter_; }
-
   int32_t State() const { return state_; }
   // The last format reported, for any thread (it takes the ring lock).
   StreamFormat Format();
-  int ReadyCount();  // takes the lock; for diagnostics and tests
-  // Data blocks dropped on the output's request since Open.
-  uint64_t BlocksSkipped() const REQUIRES(ringLock_) { return blocksSkipped_; }
-  // Data blocks refused because the ring was full, since Open.
-  uint64_t BlocksRefused() const REQUIRES(ringLock_) { return blocksRefused_; }
 
  private:
   uint32_t CaptureThread();
   void ReleaseDevice();  // by whichever thread read it last
   void OnFormatReport();
   void OnData(uint32_t bytes);
-  void RefuseBlock();
-  void EmptyRing();
+  void RefuseBlock(uint32_t bytes);
   bool FormatSupported() const;
 
   IDriverOpener& opener_;
+  CCaptureRing& ring_;
   CWaveOutput& output_;
   std::unique_ptr<IDriverDevice> device_;
   std::shared_ptr<platform::Event> driverEvent_;
   // The same event, held for Stop to wake the capture thread with (the thread releases driverEvent_).
   std::shared_ptr<platform::Event> wake_;
-  platform::CriticalSection ringLock_;
-  std::array<InputSlot, kRingSlots> ring_{};
-  int32_t writeIndex_ GUARDED_BY(ringLock_) = 0;
-  int32_t readIndex_ GUARDED_BY(ringLock_) = 0;
-  int32_t skipCounter_ GUARDED_BY(ringLock_) = 0;
-  uint64_t blocksSkipped_ GUARDED_BY(ringLock_) = 0;
-  uint64_t blocksRefused_ GUARDED_BY(ringLock_) = 0;
   // The fault is only a full ring: the stream itself is fine and goes on as soon as a slot is free.
   bool ringOverrun_ = false;  // capture thread only
   // Where a block goes that the full ring cannot take: read from the driver so that it does not pile up

@@ -45,10 +45,25 @@ struct WaveHeader {
   uint32_t loops = 0;
 };
 
+// How a stream that holds its own queue (see IWaveOutStream::HoldsItsQueue) stands, for status lines.
+struct QueueTiming {
+  double depthMs = 0;         // written and not yet played, as last measured
+  double targetMs = 0;        // where its rate correction holds it
+  double rateCorrection = 0;  // the playback rate's factor minus one (0.001 = 0.1 % faster)
+  uint64_t underruns = 0;     // times it ran dry while playing, since it was opened: each one a gap
+};
+
 // An open output device. Completion is observed by polling kHeaderDone; there are no callbacks.
 class IWaveOutStream {
  public:
   virtual ~IWaveOutStream() = default;
+  // True for a stream that holds its queue at a target depth in time by itself, with small changes of its
+  // playback rate, and starts each stream (and starts again after running dry) at that depth: the engine then
+  // never inserts silence and drops input only when far too much is queued. Others are regulated in whole
+  // buffers.
+  virtual bool HoldsItsQueue() const { return false; }
+  // Its measured depth, target and rate correction; any thread, never waits.
+  virtual QueueTiming Timing() const { return {}; }
   virtual MmResult Prepare(WaveHeader& header) = 0;    // sets kHeaderPrepared, clears kHeaderDone
   virtual MmResult Unprepare(WaveHeader& header) = 0;  // kWaveStillPlaying while queued
   virtual MmResult Write(WaveHeader& header) = 0;      // queues bufferLength bytes; kWaveUnprepared if not prepared

@@ -1,11 +1,10 @@
 #include "engine/wave_output.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "engine/capture_ring.h"
 #include "engine/exceptions.h"
 #include "engine/sample_conversion.h"
-#include "engine/user_mode.h"
 
 namespace engine {
 namespace {
@@ -16,9 +15,15 @@ constexpr int kTopUpLevel = 3;
 constexpr int kPayBackWindowBlocks = 50;
 // A device that runs dry this soon after a pay-back needed that cushion: it is kept until the next Open.
 constexpr int kPayBackSettleBlocks = 200;
+// The outer band: above this many queued buffers input is dropped, down to the drain level.
+constexpr int kOverFullBuffers = 8;
+constexpr int kDrainLevel = 6;
+// After the outer band has dropped input, blocks (about 10 ms each) before it judges the queue again: the
+// queue reads deep until the device has played what was written before the drop took effect.
+constexpr int kDropHoldBlocks = 100;
 }
 
-CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CUserMode& input) : devices_(devices), input_(input) {}
+CWaveOutput::CWaveOutput(IWaveOutSystem& devices, CCaptureRing& input) : devices_(devices), input_(input) {}
 
 CWaveOutput::~CWaveOutput() {
   Close();
@@ -49,20 +54,10 @@ void CWaveOutput::SelectDevice(int index) {
   if (!name.empty()) devices_.MoveOpenStreams(name);
 }
 
-void CWaveOutput::GetDeviceName(int index, char* buffer, int size) {
-  if (!buffer) throw ParamException("Invalid arguments");
+std::string CWaveOutput::GetDeviceName(int index) {
   std::string name;
   if (index < 0 || devices_.DeviceName(static_cast<unsigned>(index), &name) != kMmNoError)
     throw ParamException(kNoDevice);
-  if (size <= 0) return;
-  const size_t n = std::min(name.size(), static_cast<size_t>(size - 1));
-  std::memcpy(buffer, name.data(), n);
-  buffer[n] = '\0';
-}
-
-std::string CWaveOutput::GetDeviceName(int index) {
-  char name[256];
-  GetDeviceName(index, name, sizeof name);
   return name;
 }
 
@@ -113,7 +108,7 @@ void CWaveOutput::SetFormat(int bits, int rate, int channels) {
   blockReady_.Reset();
   // Both locks: the processing thread reads the format under either while it converts a block.
   platform::Guard output(outputLock_);
-  platform::Guard ring(input_.RingLock());
+  platform::Guard ring(input_.Lock());
   format_.formatTag = kWaveFormatPcm;
   format_.channels = static_cast<uint16_t>(channels);
   format_.bitsPerSample = static_cast<uint16_t>(bits);
@@ -143,6 +138,8 @@ void CWaveOutput::Open(uint32_t blockBytes) {
   currentHeader_ = 0;
   lastQueued_ = 0;
   owedSilence_ = windowBlocks_ = 0;
+  underrunsSeen_ = 0;
+  dropHold_ = 0;
   sincePayBack_ = kPayBackSettleBlocks;
   keepCushion_ = false;
   if (deviceIndex_ < 0) return;
@@ -194,21 +191,24 @@ bool CWaveOutput::IsOpen() {
   return stream_ != nullptr;
 }
 
-int CWaveOutput::ReadChannel(const InputSlot& slot, double* destination, int capacity, int channel) {
+int CWaveOutput::ReadChannel(const InputSlot& slot, std::span<double> destination, int channel) {
   if (format_.blockAlign == 0) return 0;
   const int frames = static_cast<int>(slot.length / format_.blockAlign);
-  if (capacity < frames) throw ParamException("vector is too small");
+  if (destination.size() < static_cast<size_t>(frames)) throw ParamException("vector is too small");
   const int sampleBytes = format_.blockAlign / format_.channels;
-  pcm::ReadChannel(slot.data + sampleBytes * channel, format_.blockAlign, frames, format_.bitsPerSample, destination);
+  pcm::ReadChannel(slot.data + sampleBytes * channel, format_.blockAlign, format_.bitsPerSample,
+                   destination.first(static_cast<size_t>(frames)));
   return frames;
 }
 
-int CWaveOutput::WriteChannel(const double* source, int frames, int channel) {
+int CWaveOutput::WriteChannel(std::span<const double> source, int channel) {
+  const int frames = static_cast<int>(source.size());
   platform::Guard guard(outputLock_);
   WaveHeader& header = headers_[currentHeader_];
   if (stream_ && (header.flags & kHeaderPrepared)) {
     if (!(header.flags & kHeaderDone)) {
       ++droppedBusy_;
+      if (blockSound_) ++soundDroppedBusy_;
       return 0;
     }
     if (stream_->Unprepare(header) != kMmNoError) return 0;
@@ -218,7 +218,7 @@ int CWaveOutput::WriteChannel(const double* source, int frames, int channel) {
     throw ParamException("vector is greater than expected");
   if (!header.data) return 0;  // never opened: nowhere to write
   const int sampleBytes = format_.blockAlign / format_.channels;
-  pcm::WriteChannel(header.data + sampleBytes * channel, format_.blockAlign, frames, format_.bitsPerSample, source);
+  pcm::WriteChannel(header.data + sampleBytes * channel, format_.blockAlign, format_.bitsPerSample, source);
   return frames;
 }
 
@@ -237,10 +237,12 @@ void CWaveOutput::Submit(int frames) {
   currentHeader_ = (currentHeader_ + 1) % kOutputBuffers;
 }
 
-void CWaveOutput::Regulate() {
-  if (deviceIndex_ < 0) return;
+QueueDecision CWaveOutput::Regulate(bool blockHoldsSound) {
+  if (deviceIndex_ < 0) return {};
   platform::Guard guard(outputLock_);
-  if (!stream_ || stream_->PlaysAsWritten()) return;
+  if (!stream_ || stream_->PlaysAsWritten()) return {};
+  lastBlockSound_ = blockSound_;
+  blockSound_ = blockHoldsSound;
 
   int queued = 0;
   bool stoppedAtFree = false;
@@ -251,8 +253,8 @@ void CWaveOutput::Regulate() {
     if (flags & kHeaderDone) break;
     if (flags == 0) {
       if (step == 0 && currentHeader_ == 0) {  // the first block of a stream
-        QueueSilenceLocked(kStartCushionBuffers);
-        return;
+        if (!stream_->HoldsItsQueue()) QueueSilenceLocked(kStartCushionBuffers);
+        return {};
       }
       stoppedAtFree = true;
       break;
@@ -260,22 +262,39 @@ void CWaveOutput::Regulate() {
     ++queued;
   }
   lastQueued_ = queued;
-  const bool payBack = PayBackDue(queued);
+  if (stream_->HoldsItsQueue()) return RegulateOuterBand(queued);
+  return RegulateInBuffers(queued, stoppedAtFree);
+}
 
+// The device's own rate correction holds the depth, and a device that ran dry starts again at its target
+// depth by itself: nothing is inserted here. Its gaps are counted as inserted silence (that is what a
+// listener hears), and input is dropped only for a device that holds far too much (a long stall's backlog).
+QueueDecision CWaveOutput::RegulateOuterBand(int queued) {
+  const uint64_t underruns = stream_->Timing().underruns;
+  if (underruns > underrunsSeen_) {
+    const uint64_t gaps = underruns - underrunsSeen_;
+    silentInserted_ += gaps;
+    if (blockSound_ || lastBlockSound_) silenceInSound_ += gaps;
+    underrunsSeen_ = underruns;
+  }
+  if (dropHold_ > 0) {
+    --dropHold_;
+    return {};
+  }
+  if (queued < kOverFullBuffers) return {};
+  dropHold_ = kDropHoldBlocks;
+  return {queued - kDrainLevel};
+}
+
+QueueDecision CWaveOutput::RegulateInBuffers(int queued, bool stoppedAtFree) {
+  const bool payBack = PayBackDue(queued);
   if (queued <= 1 && !stoppedAtFree) {
-    {
-      platform::Guard ring(input_.RingLock());
-      input_.SkipCounter() = 0;
-    }
     if (sincePayBack_ < kPayBackSettleBlocks) keepCushion_ = true;
     InsertSilenceLocked(kTopUpLevel - queued);
-  } else if (queued >= 8) {
-    platform::Guard ring(input_.RingLock());
-    if (input_.SkipCounter() == 0) input_.SkipCounter() = queued - 6;
-  } else {
-    platform::Guard ring(input_.RingLock());
-    input_.SkipCounter() = payBack ? 1 : 0;
+    return {};
   }
+  if (queued >= kOverFullBuffers) return {queued - kDrainLevel};
+  return {payBack ? 1 : 0};
 }
 
 // Silence tops a dry queue up; when the late blocks then arrive, the queue stands that much deeper, and
@@ -301,6 +320,8 @@ bool CWaveOutput::PayBackDue(int queued) {
 void CWaveOutput::InsertSilenceLocked(int count) {
   const int inserted = QueueSilenceLocked(count);
   silentInserted_ += static_cast<uint64_t>(inserted);
+  // A gap next to sound is heard; one between two silent blocks is not.
+  if (blockSound_ || lastBlockSound_) silenceInSound_ += static_cast<uint64_t>(inserted);
   owedSilence_ += inserted;
 }
 
@@ -351,9 +372,17 @@ OutputStatistics CWaveOutput::Statistics() {
   statistics.queued = lastQueued_;
   statistics.silentBuffersInserted = silentInserted_;
   statistics.blocksDroppedBusy = droppedBusy_;
-  platform::Guard ring(input_.RingLock());
-  statistics.blocksSkipped = input_.BlocksSkipped();
-  statistics.blocksRefused = input_.BlocksRefused();
+  statistics.silenceInsertedInSound = silenceInSound_;
+  statistics.soundBlocksDropped = soundDroppedBusy_;
+  if (stream_ && stream_->HoldsItsQueue()) {
+    statistics.holdsItsQueue = true;
+    statistics.timing = stream_->Timing();
+  }
+  platform::Guard ring(input_.Lock());
+  const RingStatistics lost = input_.Statistics();
+  statistics.blocksSkipped = lost.blocksSkipped;
+  statistics.blocksRefused = lost.blocksRefused;
+  statistics.soundBlocksDropped += lost.soundBlocksLost;
   return statistics;
 }
 

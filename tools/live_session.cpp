@@ -32,11 +32,21 @@ std::string StatusLine(engine::CDspMain& dsp) {
   else
     std::snprintf(line, sizeof line, "format: %u Hz %u-bit %u ch", format.samplesPerSec, format.bitsPerSample,
                   format.channels);
-  char rest[256];
-  std::snprintf(rest, sizeof rest, " | state %d | queue %d | blocks dropped %llu | silent buffers inserted %llu", state,
-                stats.queued,
-                static_cast<unsigned long long>(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused),
-                static_cast<unsigned long long>(stats.silentBuffersInserted));
+  // The counters say what a listener can notice: blocks with sound dropped, silence inserted next to sound.
+  // Silence dropped or inserted while nothing plays is shown apart.
+  const uint64_t dropped = stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused;
+  char queue[96] = "";
+  if (stats.holdsItsQueue)
+    std::snprintf(queue, sizeof queue, " (%.1f ms, target %.1f ms, rate %+.2f %%)", stats.timing.depthMs,
+                  stats.timing.targetMs, stats.timing.rateCorrection * 100);
+  char rest[320];
+  std::snprintf(rest, sizeof rest,
+                " | state %d | queue %d%s | blocks dropped %llu | silent buffers inserted %llu"
+                " | while silent: dropped %llu, inserted %llu",
+                state, stats.queued, queue, static_cast<unsigned long long>(stats.soundBlocksDropped),
+                static_cast<unsigned long long>(stats.silenceInsertedInSound),
+                static_cast<unsigned long long>(dropped - stats.soundBlocksDropped),
+                static_cast<unsigned long long>(stats.silentBuffersInserted - stats.silenceInsertedInSound));
   return std::string(line) + rest;
 }
 

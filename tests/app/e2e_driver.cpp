@@ -9,7 +9,8 @@
 //   slide up|down one keyboard step of the shown panel's left volume slider: its position
 //   device NAME   choose the output device NAME in the Output Device dialog's list, as a click would: the
 //                 monotonic clock's seconds just before ("chosen T")
-//   stats         the output's counters: "dropped N silent N position P" (P the left volume slider's position)
+//   stats         the output's counters of what a listener notices (blocks with sound dropped, silent buffers
+//                 inserted next to sound): "dropped N silent N position P" (P the left volume slider's position)
 #include <unistd.h>
 
 #include <QAbstractButton>
@@ -85,8 +86,8 @@ void Run(desktop::CMainFrame& frame, const std::string& line) {
   }
   if (line == "stats" && application->Live()) {
     const engine::OutputStatistics stats = application->Live()->Dsp().Output().Statistics();
-    return Answer("dropped " + std::to_string(stats.blocksSkipped + stats.blocksDroppedBusy + stats.blocksRefused) +
-                  " silent " + std::to_string(stats.silentBuffersInserted) + " position " +
+    return Answer("dropped " + std::to_string(stats.soundBlocksDropped) + " silent " +
+                  std::to_string(stats.silenceInsertedInSound) + " position " +
                   std::to_string(volume ? volume->value() : -1));
   }
   if (line == "hide" || line == "show") {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <numeric>
+#include <span>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -22,7 +23,7 @@ std::vector<uint8_t> Ramp(size_t bytes) {
 // A store of one protocol block and a reader's buffer of that size.
 class CaptureQueueTest : public ::testing::Test {
  protected:
-  uint32_t Read() { return queue.Read(out.data(), uint32_t(out.size())); }
+  uint32_t Read() { return queue.Read(out); }
   CaptureQueue queue{engine::kMaxBlockBytes};
   std::vector<uint8_t> out = std::vector<uint8_t>(engine::kMaxBlockBytes);
 };
@@ -37,7 +38,7 @@ TEST_F(CaptureQueueTest, FormatReportComesBeforeDataAndBlocksAreWholeFrames) {
   EXPECT_GT(MakeStreamFormat(1, 8, 100).blockBytes, 2u);
   queue.Start(MakeStreamFormat(2, 16, 48000));  // 1920-byte blocks
   auto data = Ramp(5000);
-  queue.Push(data.data(), data.size());
+  queue.Push(data);
   EXPECT_EQ(Read(), engine::kReadFormatChanged);
   engine::StreamFormat format;
   ASSERT_TRUE(queue.ReadFormat(&format));
@@ -49,18 +50,18 @@ TEST_F(CaptureQueueTest, FormatReportComesBeforeDataAndBlocksAreWholeFrames) {
   // 1160 bytes are left: less than a block, so nothing is waiting while the stream goes on.
   EXPECT_EQ(Read(), engine::kReadNothingWaiting);
   // A smaller reader buffer gets whole frames only.
-  queue.Push(data.data(), 800);
-  EXPECT_EQ(queue.Read(out.data(), 1001), 1000u);
+  queue.Push(std::span(data).first(800));
+  EXPECT_EQ(queue.Read(std::span(out).first(1001)), 1000u);
 }
 
 TEST_F(CaptureQueueTest, StopComesAfterTheTailAndDataAfterAStopNeedsAFormatReport) {
   queue.Start(MakeStreamFormat(2, 16, 48000));
   ASSERT_EQ(Read(), engine::kReadFormatChanged);
   auto data = Ramp(1920 + 402);  // one block and a tail that is not a whole frame
-  queue.Push(data.data(), data.size());
+  queue.Push(data);
   queue.Stop();
   EXPECT_FALSE(queue.Streaming());
-  queue.Push(data.data(), data.size());  // refused while stopped
+  queue.Push(data);  // refused while stopped
   EXPECT_EQ(Read(), 1920u);
   EXPECT_EQ(Read(), 400u);
   EXPECT_EQ(Read(), engine::kReadStopped);
@@ -68,7 +69,7 @@ TEST_F(CaptureQueueTest, StopComesAfterTheTailAndDataAfterAStopNeedsAFormatRepor
   EXPECT_TRUE(queue.Drained());
 
   queue.Start(MakeStreamFormat(2, 16, 48000));
-  queue.Push(data.data(), 1920);
+  queue.Push(std::span(data).first(1920));
   EXPECT_EQ(Read(), engine::kReadFormatChanged);
   EXPECT_EQ(Read(), 1920u);
 }
@@ -80,7 +81,7 @@ TEST_F(CaptureQueueTest, ShortTailsAreDroppedAndAnUnreadStreamStillReportsItsSto
     queue.Start(MakeStreamFormat(channels, 16, 8000));
     if (answers) { ASSERT_EQ(Read(), engine::kReadFormatChanged); }
     auto data = Ramp(bytes);
-    queue.Push(data.data(), data.size());
+    queue.Push(data);
     queue.Stop();
     EXPECT_EQ(Read(), engine::kReadStopped) << bytes;
     EXPECT_EQ(Read(), engine::kReadNothingWaiting);
@@ -101,7 +102,7 @@ TEST_F(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWai
   std::thread producer([&] {
     const auto half = Ramp(format.blockBytes / 2);
     for (int i = 0; i < 2 * kBlocks; ++i) {
-      queue.Push(half.data(), half.size());
+      queue.Push(half);
       if (i % 8 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
@@ -109,7 +110,7 @@ TEST_F(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWai
   int blocks = 0, timeouts = 0;
   while (blocks < kBlocks && timeouts == 0) {
     if (event->Wait(2000) == platform::kWaitTimeout) ++timeouts;
-    for (uint32_t n; (n = queue.Read(out.data(), uint32_t(out.size()))) != engine::kReadNothingWaiting;)
+    for (uint32_t n; (n = queue.Read(out)) != engine::kReadNothingWaiting;)
       if (n > 2) ++blocks;
   }
   producer.join();
@@ -117,7 +118,7 @@ TEST_F(CaptureQueueTest, AReaderRacingTheProducerIsNeverLeftAsleepWhileABlockWai
   EXPECT_EQ(timeouts, 0);
   EXPECT_EQ(blocks, kBlocks);
   // The producer's last Set may have come after the last read: one more pass finds nothing and resets.
-  EXPECT_EQ(queue.Read(out.data(), uint32_t(out.size())), engine::kReadNothingWaiting);
+  EXPECT_EQ(queue.Read(out), engine::kReadNothingWaiting);
   EXPECT_FALSE(event->IsSet()) << "an empty queue leaves the reader asleep";
 }
 
@@ -137,9 +138,9 @@ TEST_F(CaptureQueueTest, AReaderOnTheProducersThreadReadsWhatWaitsAtOnce) {
   queue.SetReader(reader);
   EXPECT_EQ(answers, std::vector<uint32_t>{engine::kReadFormatChanged}) << "what waited is read when it is set";
   const auto data = Ramp(2900);
-  queue.Push(data.data(), 1000);
+  queue.Push(std::span(data).first(1000));
   EXPECT_EQ(answers.size(), 1u) << "no block is whole yet";
-  queue.Push(data.data(), 1900);
+  queue.Push(std::span(data).first(1900));
   queue.Stop();
   EXPECT_EQ(answers, (std::vector<uint32_t>{engine::kReadFormatChanged, 1920, 980, engine::kReadStopped}));
   EXPECT_FALSE(event->IsSet()) << "with a reader, the event wakes nobody";
@@ -166,11 +167,11 @@ TEST_F(CaptureQueueTest, AFullStoreDropsTheNewestBytesAndCountsThem) {
   queue.Start(MakeStreamFormat(2, 16, 48000));
   ASSERT_EQ(Read(), engine::kReadFormatChanged);
   const auto data = Ramp(10000);
-  queue.Push(data.data(), data.size());
-  queue.Push(data.data(), data.size());
+  queue.Push(data);
+  queue.Push(data);
   EXPECT_EQ(queue.DroppedBytes(), 20000u - engine::kMaxBlockBytes);
   for (int i = 0; i < 6; ++i) ASSERT_EQ(Read(), 1920u);
-  queue.Push(data.data(), 5000);  // wraps round the end of the store
+  queue.Push(std::span(data).first(5000));  // wraps round the end of the store
   // Left were bytes 1520..6384 of the second copy, in order across the wrap; the third copy follows them.
   std::vector<uint8_t> all, expected(data.begin() + 1520, data.begin() + 6384);
   expected.insert(expected.end(), data.begin(), data.begin() + (9600 - 4864));

@@ -14,6 +14,7 @@
 #include "engine/dsp_main.h"
 #include "engine/sample_conversion.h"
 #include "tests/support/allocation_counter.h"
+#include "tests/support/graph_opener.h"
 #include "tests/support/test_wave_device.h"
 #include "tools/cli_arguments.h"
 
@@ -27,18 +28,6 @@ class SilentReporter : public engine::IEngineReporter {
  public:
   void ShowError(const std::string& text) override { shown.push_back(text); }
   std::vector<std::string> shown;
-};
-
-// Opens the driver device on a path that is never started: the test runs its cycles.
-class GraphOpener : public engine::IDriverOpener {
- public:
-  explicit GraphOpener(audio::PipeWireLivePath& path) : path_(path) {}
-  std::unique_ptr<engine::IDriverDevice> Open(const std::string&) override {
-    return std::make_unique<audio::PipeWireDriverDevice>(path_);
-  }
-
- private:
-  audio::PipeWireLivePath& path_;
 };
 
 // The engine with flat curves, ratio 1, 0 dB and the limiter at full scale: what it plays is what it got.
@@ -73,7 +62,7 @@ struct GraphEngine {
   audio::PipeWireLivePath path;
   testing_support::TestWaveOutSystem list{{"Speakers"}};
   audio::PipeWireWaveOutSystem outputs{list, path};
-  GraphOpener opener{path};
+  testing_support::GraphOpener opener{path};
   SilentReporter reporter;
   engine::CDspMain dsp{opener, outputs, reporter, *parameters};
   std::vector<float> input[audio::kGraphChannels], output[audio::kGraphChannels];
@@ -148,7 +137,7 @@ TEST(PipeWirePath, CyclesAnswerTheDriverProtocol) {
                         {"the next", 2048 * 8},
                         {"the rest of the cycle", 904 * 8},
                         {"then nothing", engine::kReadNothingWaiting}};
-  for (const Step& step : first) EXPECT_EQ(device.ReadBlock(cycle, block, sizeof block), step.answer) << step.what;
+  for (const Step& step : first) EXPECT_EQ(device.ReadBlock(cycle, block), step.answer) << step.what;
   int32_t sample[2];
   std::memcpy(sample, block, sizeof sample);
   EXPECT_NEAR(engine::pcm::Read32(reinterpret_cast<uint8_t*>(&sample[0])), 0.5, 1e-9);
@@ -170,9 +159,9 @@ TEST(PipeWirePath, CyclesAnswerTheDriverProtocol) {
                              {"then reports the stream again", engine::kReadFormatChanged},
                              {"then plays it", 100 * 8}};
   cycle = GraphCycle{{left.data(), right.data()}, {}, 100, kRate, 0, 0, true};
-  for (const Step& step : afterPause) EXPECT_EQ(device.ReadBlock(cycle, block, sizeof block), step.answer) << step.what;
+  for (const Step& step : afterPause) EXPECT_EQ(device.ReadBlock(cycle, block), step.answer) << step.what;
   cycle = GraphCycle{{left.data(), right.data()}, {}, 100, 44100, 0, 0, false};
-  EXPECT_EQ(device.ReadBlock(cycle, block, sizeof block), engine::kReadFormatChanged) << "a new rate is a new format";
+  EXPECT_EQ(device.ReadBlock(cycle, block), engine::kReadFormatChanged) << "a new rate is a new format";
 }
 
 // What the engine writes goes into the cycle's output at the write position, scaled, never past the cycle; an

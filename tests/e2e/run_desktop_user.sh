@@ -16,25 +16,9 @@ mode=$3
 here=$(cd "$(dirname "$0")" && pwd)
 measure="python3 $here/median_level.py"  # robust to a glitch of the playback on a loaded machine
 shot="python3 $here/../../tools/xwd_png.py"
-PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-user.XXXXXX)
-work=$PRIVATE_AUDIO_DIR
-. "$here/../../tools/private_audio_server.sh"
-
-program_pid=
-helpers=
-failures=0
-trap 'for p in $helpers; do kill "$p" 2>/dev/null || true; done; private_session_end "$program_pid"' EXIT
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-near() { python3 -c "import sys; sys.exit(0 if abs(($1) - ($2)) <= $3 else 1)"; }
-
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
+. "$here/desktop_session.sh" user
 mkdir -p "$work/fb"
-private_display_start "$work" -fbdir "$work/fb" || exit 1
-helpers=$PRIVATE_DISPLAY_PID
-private_server_start
-export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
+desktop_session_start -fbdir "$work/fb"
 if [ "$mode" = tray ]; then
   openbox --sm-disable >/dev/null 2>&1 &
   helpers="$helpers $!"

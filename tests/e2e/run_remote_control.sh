@@ -12,31 +12,15 @@ TONVEX_PACER=$(realpath "$2")
 export PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 measure="python3 $here/median_level.py"
-PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-remote.XXXXXX)
-work=$PRIVATE_AUDIO_DIR
-. "$here/../../tools/private_audio_server.sh"
-
-program_pid=
-helpers=
-failures=0
-trap 'for p in $helpers; do kill "$p" 2>/dev/null || true; done; private_session_end "$program_pid"' EXIT
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-near() { python3 -c "import sys; sys.exit(0 if abs(($1) - ($2)) <= $3 else 1)"; }
-
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
+. "$here/desktop_session.sh" remote
 cli=$prefix/bin/tonvex-cli
-private_display_start "$work" || exit 1
-helpers=$PRIVATE_DISPLAY_PID
-private_server_start
+desktop_session_start
 # The session bus of this test alone (private_server_env named its address; PipeWire's stack runs one there).
 if [ ! -S "$XDG_RUNTIME_DIR/bus" ]; then
   setsid dbus-daemon --session --nofork --nopidfile --address="$DBUS_SESSION_BUS_ADDRESS" >/dev/null 2>&1 &
   helpers="$helpers $!"
   for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/bus" ] && break; sleep 0.05; done
 fi
-export DISPLAY=$PRIVATE_DISPLAY QT_QPA_PLATFORM=xcb
 
 control() {  # ARGS: runs tonvex-cli control; sets out, err and status
   status=0

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures recordings of the end-to-end tests (raw signed 16-bit little-endian stereo at 48 kHz).
 
-  signal_check.py level FILE FREQ   amplitude of the FREQ component in dB of full scale (a sine of peak 1.0 is 0 dB)
+  signal_check.py level FILE FREQ   amplitude of the FREQ component in dB of full scale (a sine of peak 1.0 is 0 dB),
+                                    within 1 % of FREQ
   signal_check.py meanabs FILE      mean magnitude of the sound in dB of full scale
   signal_check.py peak FILE         largest magnitude in the whole file in dB of full scale (-200 for digital silence)
 
@@ -37,16 +38,26 @@ def steady_part(x):
 
 
 def amplitude_at(x, freq):
-    # Least-squares fit of a sine and a cosine at exactly `freq`.
-    sc = ss = cc = xs = xc = 0.0
+    # Least-squares fit of a sine and a cosine at `freq` in each 20 ms window, the amplitudes averaged in power:
+    # the output's playback rate may be corrected by up to 1 % (a tone 1 % off drifts a fifth of a cycle in a
+    # window, 0.6 dB at most), where one fit over seconds would read a tone a tenth of a percent off as gone.
+    window = RATE // 50
     w = 2 * math.pi * freq / RATE
-    for n, v in enumerate(x):
-        s, c = math.sin(w * n), math.cos(w * n)
-        ss += s * s; cc += c * c; sc += s * c; xs += v * s; xc += v * c
+    sines = [math.sin(w * n) for n in range(window)]
+    cosines = [math.cos(w * n) for n in range(window)]
+    ss = sum(s * s for s in sines)
+    cc = sum(c * c for c in cosines)
+    sc = sum(s * c for s, c in zip(sines, cosines))
     det = ss * cc - sc * sc
-    a = (xs * cc - xc * sc) / det
-    b = (xc * ss - xs * sc) / det
-    return math.hypot(a, b)
+    power = []
+    for start in range(0, len(x) - window + 1, window):
+        chunk = x[start:start + window]
+        xs = sum(v * s for v, s in zip(chunk, sines))
+        xc = sum(v * c for v, c in zip(chunk, cosines))
+        a = (xs * cc - xc * sc) / det
+        b = (xc * ss - xs * sc) / det
+        power.append(a * a + b * b)
+    return math.sqrt(sum(power) / len(power)) if power else 0.0
 
 
 def db(value):

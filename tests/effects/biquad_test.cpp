@@ -72,11 +72,11 @@ TEST(BiquadState, SumOfSquaresFastPathsMatchSectionBySection) {
     alone[k] = quad[k];
   }
   double sums[4], pairSums[2];
-  CBiquad::ProcessSumOfSquaresQuad({&quad[0], &quad[1], &quad[2], &quad[3]}, input.data(), 1500, sums);
+  CBiquad::ProcessSumOfSquaresQuad({&quad[0], &quad[1], &quad[2], &quad[3]}, input, sums);
   CBiquad c0 = alone[0], c1 = alone[1];
-  CBiquad::ProcessSumOfSquaresPair(c0, c1, input.data(), 1500, &pairSums[0], &pairSums[1]);
+  CBiquad::ProcessSumOfSquaresPair(c0, c1, input, &pairSums[0], &pairSums[1]);
   for (int k = 0; k < 4; ++k) {
-    EXPECT_EQ(sums[k], alone[k].ProcessSumOfSquares(input.data(), 1500)) << k;
+    EXPECT_EQ(sums[k], alone[k].ProcessSumOfSquares(input)) << k;
     EXPECT_EQ(quad[k].Y1(), alone[k].Y1()) << k;
   }
   EXPECT_EQ(pairSums[0], sums[0]);

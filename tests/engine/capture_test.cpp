@@ -44,6 +44,25 @@ TEST_F(CaptureStates, FullRingRefusesAndCountsBlocksThenRecoversWithoutAFormatRe
   EXPECT_EQ(count(0x0404), 200) << "the block after the stall did";
 }
 
+// Blocks the output has dropped count as heard only when they held sound; those refused by a full ring too.
+TEST_F(CaptureStates, DroppedBlocksCountAsHeardOnlyWithSound) {
+  StartStereo16();
+  for (int i = 0; i < kRingSlots; ++i) driver.PushData(Block(0));
+  driver.PushData(Block(0));  // refused, silent
+  driver.PushData(Block(5));  // refused, sound
+  Capture();
+  ASSERT_TRUE(dsp.ProcessPendingBlock());
+  SetSkip(3);
+  driver.PushData(Block(0));
+  driver.PushData(Block(7));
+  driver.PushData(std::vector<uint8_t>{0, 0, 0, 0, 0, 1, 0, 0});  // one sample off silence is sound
+  Capture();
+  const OutputStatistics statistics = output().Statistics();
+  EXPECT_EQ(statistics.blocksRefused, 2u);
+  EXPECT_EQ(statistics.blocksSkipped, 3u);
+  EXPECT_EQ(statistics.soundBlocksDropped, 3u);
+}
+
 TEST_F(CaptureStates, StopReportClosesTheOutputOnce) {
   StartStereo16();
   driver.PushData(Block(1));
@@ -60,9 +79,9 @@ TEST_F(CaptureStates, FormatReportEmptiesTheRingBeforeTheOutputReopens) {
   StartStereo16();
   for (int i = 0; i < 3; ++i) driver.PushData(Block(1));
   Capture();
-  ASSERT_EQ(link().ReadyCount(), 3);
+  ASSERT_EQ(ring().ReadyCount(), 3);
   int readyAtReopen = -1;
-  devices.onOpen = [&] { readyAtReopen = link().ReadyCount(); };
+  devices.onOpen = [&] { readyAtReopen = ring().ReadyCount(); };
   driver.PushFormat(1, 8, 8000, 80);
   Capture();
   EXPECT_EQ(readyAtReopen, 0);

@@ -87,22 +87,22 @@ class SteppedEngine : public ::testing::Test, public EngineParts {
  protected:
   engine::CUserMode& link() { return dsp.DriverLink(); }
   engine::CWaveOutput& output() { return dsp.Output(); }
+  engine::CCaptureRing& ring() { return dsp.Ring(); }
   // The capture state and the count of blocks waiting in the ring.
-  std::tuple<int, int> StateAndReady() { return {link().State(), link().ReadyCount()}; }
+  std::tuple<int, int> StateAndReady() { return {link().State(), ring().ReadyCount()}; }
   void StartStereo16(uint32_t rate = 44100, uint32_t blockBytes = 1764) {
     driver.PushFormat(2, 16, rate, blockBytes);
     Capture();
     ASSERT_EQ(link().State(), engine::kCaptureFormatted);
   }
-  // The count of blocks the capture side is to drop, as the output's regulation sets it.
-  int Skip() {
-    platform::Guard guard(link().RingLock());
-    return link().SkipCounter();
-  }
+  // The count of blocks the capture side is to drop, as the output's regulation decided it.
+  int Skip() { return ring().PendingDrops(); }
   void SetSkip(int count) {
-    platform::Guard guard(link().RingLock());
-    link().SkipCounter() = count;
+    ring().DropInput(0);
+    ring().DropInput(count);
   }
+  // One regulation, its decision passed on to the capture side as the processing thread does.
+  void Regulate(bool blockHoldsSound = true) { ring().DropInput(output().Regulate(blockHoldsSound).dropInput); }
 };
 
 }  // namespace engine_tests

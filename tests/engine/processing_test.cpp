@@ -20,7 +20,7 @@ TEST_F(ProcessingPass, BlockShorterThanAFrameIsConsumedAndNotPlayed) {
   Capture();
   EXPECT_TRUE(dsp.ProcessPendingBlock());
   EXPECT_EQ(parameters->warningPending.load(), 0);
-  EXPECT_EQ(link().ReadyCount(), 0);
+  EXPECT_EQ(ring().ReadyCount(), 0);
   EXPECT_EQ(devices.Queued(), 0);
 }
 
@@ -38,7 +38,7 @@ std::vector<uint8_t> SineBlock(const Format& format, double amplitude, double ph
   for (int i = 0; i < frames; ++i) sine[i] = amplitude * std::sin(phaseStep * i);
   std::vector<uint8_t> bytes(size_t(frames) * stride);
   for (int ch = 0; ch < format.channels; ++ch)
-    pcm::WriteChannel(bytes.data() + ch * format.bits / 8, stride, frames, format.bits, sine.data());
+    pcm::WriteChannel(bytes.data() + ch * format.bits / 8, stride, format.bits, sine);
   return bytes;
 }
 

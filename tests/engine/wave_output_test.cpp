@@ -30,18 +30,18 @@ TEST_F(WaveOutputQueue, MuteAndRestoreActOnTheSelectedDevicesOwnOutput) {
 TEST(SampleConversion, ClampsAndSaturatesAtEveryWidth) {
   const std::vector<double> in = {1.5, -1.5, 1.0, -1.0, 0.5, -0.25, std::nan("")};
   uint8_t bytes[8 * 8];
-  pcm::WriteChannel(bytes, 2, 7, 16, in.data());
+  pcm::WriteChannel(bytes, 2, 16, in);
   EXPECT_EQ(Samples16(std::vector<uint8_t>(bytes, bytes + 14)),
             (std::vector<int16_t>{32767, -32767, 32767, -32767, 16383, -8191, 0}));
-  pcm::WriteChannel(bytes, 1, 7, 8, in.data());
+  pcm::WriteChannel(bytes, 1, 8, in);
   EXPECT_EQ(std::vector<int>(bytes, bytes + 7), (std::vector<int>{255, 1, 255, 1, 191, 97, 128}));
 
   // Reading then writing 16-bit PCM at unity returns the same integers.
   const std::vector<int16_t> original = {-32767, -12345, -1, 0, 1, 12345, 32767};
   auto pcm16 = Pcm16(original);
   double x[7];
-  pcm::ReadChannel(pcm16.data(), 2, 7, 16, x);
-  pcm::WriteChannel(bytes, 2, 7, 16, x);
+  pcm::ReadChannel(pcm16.data(), 2, 16, x);
+  pcm::WriteChannel(bytes, 2, 16, x);
   EXPECT_EQ(Samples16(std::vector<uint8_t>(bytes, bytes + 14)), original);
 }
 
@@ -51,8 +51,8 @@ class Regulation : public SteppedEngine {
   void QueueBlocks(int count) {
     std::vector<double> block(441, 0.5);
     for (int i = 0; i < count; ++i) {
-      ASSERT_EQ(output().WriteChannel(block.data(), 441, 0), 441);
-      ASSERT_EQ(output().WriteChannel(block.data(), 441, 1), 441);
+      ASSERT_EQ(output().WriteChannel(block, 0), 441);
+      ASSERT_EQ(output().WriteChannel(block, 1), 441);
       output().Submit(441);
     }
   }
@@ -62,7 +62,7 @@ class Regulation : public SteppedEngine {
     int payBacks = 0;
     for (int i = 0; i < steps; ++i) {
       devices.Play(devices.Queued() - depth + 1);
-      output().Regulate();
+      Regulate();
       if (Skip() == 1) {
         ++payBacks;
         SetSkip(0);
@@ -76,24 +76,116 @@ class Regulation : public SteppedEngine {
 
 TEST_F(Regulation, StreamStartsBehindACushionAndADryQueueGetsSilenceUpToThreeBuffers) {
   StartStereo16();
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "the first block goes behind a silent cushion";
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), kStartCushionBuffers) << "only once";
   QueueBlocks(3);
   devices.Play(kStartCushionBuffers + 2);  // one left
   SetSkip(5);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(Skip(), 0) << "a dry device must not also drop input";
   devices.Play(3);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(devices.Queued(), 3);
   EXPECT_EQ(output().Statistics().silentBuffersInserted, 5u) << "the cushion is no glitch and is not counted";
   devices.Play(3);
   const auto played = PastStartCushion(devices.Played(), 1764);
   ASSERT_EQ(played.size(), 8u * 1764);
   for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(played[i] == 0, i >= 3 * 1764) << "byte " << i;
+}
+
+// The band's edges, as a listener meets them. A queue down to one buffer (or none) is about to leave a gap:
+// the whole-buffer regulation fills it with silence up to three buffers, while a device that holds its queue
+// in time starts itself again at its target and gets nothing inserted. Two to seven buffers are sound that plays
+// on untouched. Beyond seven, sound is backing up (a stall's backlog): both have the input dropped down to six.
+class BandEdges : public Regulation, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(BandEdges, TopUpOnlyADryingQueueAndDropOnlyABackedUpOne) {
+  const bool holds = GetParam();
+  devices.holdsItsQueue = holds;
+  StartStereo16();
+  Regulate();
+  EXPECT_EQ(devices.Queued(), holds ? 0 : kStartCushionBuffers) << "a device that holds its queue starts itself";
+  struct Case {
+    int queued;
+    int silence;  // silent buffers queued for a device regulated in whole buffers
+    int drop;     // input blocks the capture side is to drop (either device)
+  } cases[] = {{0, 3, 0}, {1, 2, 0}, {2, 0, 0}, {6, 0, 0}, {7, 0, 0}, {8, 0, 2}, {9, 0, 3}};
+  for (const Case& c : cases) {
+    devices.Play(kOutputBuffers);
+    if (holds)
+      for (int i = 0; i < 100; ++i) Regulate();  // past the hold of an earlier drop, with nothing queued
+    QueueBlocks(c.queued);
+    SetSkip(0);
+    Regulate();
+    EXPECT_EQ(devices.Queued(), c.queued + (holds ? 0 : c.silence)) << c.queued << " queued";
+    EXPECT_EQ(Skip(), c.drop) << c.queued << " queued";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WholeBuffersOrHeldInTime, BandEdges, ::testing::Bool());
+
+// After the outer band has dropped input, the queue still reads deep until the device has played what was
+// written before; judging it again at once would drop sound a second time for the same backlog.
+TEST_F(Regulation, ADeviceThatHoldsItsQueueLosesABacklogOnceNotAgainWhileItDrains) {
+  devices.holdsItsQueue = true;
+  StartStereo16();
+  Regulate();
+  QueueBlocks(10);
+  Regulate();
+  ASSERT_EQ(Skip(), 4);
+  SetSkip(0);  // the capture side has dropped them
+  int dropsWithinASecond = 0;
+  for (int block = 0; block < 100; ++block) {
+    Regulate();
+    dropsWithinASecond += Skip();
+  }
+  EXPECT_EQ(dropsWithinASecond, 0) << "the same backlog, still being played";
+  Regulate();
+  EXPECT_EQ(Skip(), 4) << "a second on, a queue still backed up is drained again";
+  EXPECT_EQ(PayBacksWhileQueued(5, 400), 0) << "inside the band its rate correction pays silence back";
+}
+
+// A device that holds its queue fills its own gaps; each one is still a gap to the listener, counted where it
+// cut into sound, and the engine adds no silence of its own to it.
+TEST_F(Regulation, TheGapsOfADeviceThatHoldsItsQueueAreCountedWhereTheyCutIntoSound) {
+  devices.holdsItsQueue = true;
+  StartStereo16();
+  Regulate(false);
+  QueueBlocks(2);
+  struct Step {
+    bool blockHoldsSound;
+    uint64_t underrunsSoFar;
+    uint64_t inserted, heard;
+  } steps[] = {{false, 1, 1, 0}, {true, 1, 1, 0}, {true, 2, 2, 1}, {false, 4, 4, 3}, {false, 5, 5, 3}};
+  for (const Step& step : steps) {
+    devices.underruns = step.underrunsSoFar;
+    Regulate(step.blockHoldsSound);
+    const OutputStatistics statistics = output().Statistics();
+    EXPECT_EQ(statistics.silentBuffersInserted, step.inserted) << step.underrunsSoFar << " underruns";
+    EXPECT_EQ(statistics.silenceInsertedInSound, step.heard) << step.underrunsSoFar << " underruns";
+  }
+  EXPECT_EQ(devices.Queued(), 2) << "nothing written for the gaps";
+}
+
+// What a listener notices is counted apart from silence dropped or inserted while nothing plays.
+TEST_F(Regulation, OnlyGapsNextToSoundAndDroppedSoundAreCountedAsHeard) {
+  StartStereo16();
+  Regulate(false);  // the start cushion
+  QueueBlocks(1);
+  struct Step {
+    bool blockHoldsSound;
+    uint64_t inserted, heard;  // silent buffers inserted in all, and of them next to sound
+  } steps[] = {{false, 3, 0}, {false, 6, 0}, {true, 9, 3}, {false, 12, 6}, {false, 15, 6}};
+  for (const Step& step : steps) {
+    devices.Play(kOutputBuffers);
+    Regulate(step.blockHoldsSound);  // dry: topped up
+    const OutputStatistics statistics = output().Statistics();
+    EXPECT_EQ(statistics.silentBuffersInserted, step.inserted);
+    EXPECT_EQ(statistics.silenceInsertedInSound, step.heard) << "sound " << step.blockHoldsSound;
+  }
 }
 
 // The processing thread may still hold blocks of a stream that ends while the output closes: they are not
@@ -104,7 +196,7 @@ TEST_F(Regulation, BlocksProcessedWhileTheOutputClosesAreNeitherPlayedNorToppedU
   uint64_t writtenAtReset = 0;
   devices.onReset = [&] {
     writtenAtReset = devices.BuffersWritten();
-    output().Regulate();
+    Regulate();
     QueueBlocks(1);
   };
   output().Close();
@@ -137,17 +229,17 @@ TEST_F(Regulation, TheDeviceClosesOutsideTheOutputsLock) {
 TEST_F(Regulation, SevenAndTwoQueuedPlayOnAndEightOrMoreDropDownToSix) {
   StartStereo16();
   QueueBlocks(7);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 0);
   QueueBlocks(1);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 2);
   QueueBlocks(2);
   SetSkip(1);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(Skip(), 1) << "a pending count is left to run out";
   devices.Play(8);
-  output().Regulate();
+  Regulate();
   EXPECT_EQ(std::tuple(Skip(), devices.Queued()), std::tuple(0, 2));
   EXPECT_EQ(output().Statistics().silentBuffersInserted, 0u);
 }
@@ -156,7 +248,7 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   StartStereo16();
   QueueBlocks(3);
   devices.Play(3);
-  output().Regulate();  // dry: three silent buffers
+  Regulate();  // dry: three silent buffers
   QueueBlocks(2);       // the late blocks arrive together: five queued, 30 ms more than before the gap
   EXPECT_EQ(PayBacksWhileQueued(4, 100), 0) << "a queue standing at the top-up level owes nothing back";
   EXPECT_EQ(PayBacksWhileQueued(5, 49), 0) << "not before the queue has stood deep for half a second";
@@ -166,11 +258,11 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   // Run dry soon after a pay-back: the device needs the deeper queue, which is then kept.
   QueueBlocks(3);
   devices.Play(devices.Queued());
-  output().Regulate();
+  Regulate();
   QueueBlocks(2);
   EXPECT_EQ(PayBacksWhileQueued(5, 50), 1);
   devices.Play(devices.Queued());
-  output().Regulate();
+  Regulate();
   QueueBlocks(2);
   EXPECT_EQ(PayBacksWhileQueued(5, 400), 0);
   EXPECT_EQ(output().Statistics().queued, 4);
@@ -179,12 +271,12 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
 TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
   driver.PushFormat(1, 8, 8000, 80);
   Capture();
-  output().Regulate();  // the start cushion
+  Regulate();  // the start cushion
   std::vector<double> block(80, 0.0);
-  output().WriteChannel(block.data(), 80, 0);
+  output().WriteChannel(block, 0);
   output().Submit(80);
   devices.Play(3);
-  output().Regulate();
+  Regulate();
   devices.Play(3);
   const auto played = devices.Played();
   ASSERT_EQ(played.size(), 6u * 80);
@@ -200,10 +292,10 @@ TEST_F(Regulation, RefusedBuffersAreRecycledAndABusyDeviceDropsTheBlock) {
   devices.Current()->failWrite = false;
   QueueBlocks(kOutputBuffers);  // every buffer is with the device now
   std::vector<double> block(441, 0.5);
-  EXPECT_EQ(output().WriteChannel(block.data(), 441, 0), 0);
+  EXPECT_EQ(output().WriteChannel(block, 0), 0);
   EXPECT_EQ(output().Statistics().blocksDroppedBusy, 1u);
   devices.Play(1);
-  EXPECT_EQ(output().WriteChannel(block.data(), 441, 0), 441);
+  EXPECT_EQ(output().WriteChannel(block, 0), 441);
 }
 
 TEST(NoDeviceSelected, OpensWritesAndRegulatesNothing) {

@@ -52,6 +52,14 @@ MmResult TestWaveOutStream::Close() {
   return kMmNoError;
 }
 
+bool TestWaveOutStream::HoldsItsQueue() const { return system_.holdsItsQueue.load(); }
+
+engine::QueueTiming TestWaveOutStream::Timing() const {
+  engine::QueueTiming timing;
+  timing.underruns = system_.underruns.load();
+  return timing;
+}
+
 MmResult TestWaveOutStream::SetVolume(uint32_t volume) {
   std::lock_guard<std::mutex> lock(system_.mutex_);
   system_.waveVolumes_[index_] = volume;

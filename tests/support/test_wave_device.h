@@ -28,6 +28,8 @@ class TestWaveOutStream : public engine::IWaveOutStream {
   engine::MmResult Reset() override;
   engine::MmResult Close() override;
   engine::MmResult SetVolume(uint32_t volume) override;
+  bool HoldsItsQueue() const override;
+  engine::QueueTiming Timing() const override;
 
   bool failWrite = false;
 
@@ -72,6 +74,10 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   uint64_t BuffersPlayed() const { return playedBuffers_.load(); }
 
   engine::MmResult openResult = engine::kMmNoError;
+  // Its streams say they hold their queue in time themselves (as the PulseAudio output does).
+  std::atomic<bool> holdsItsQueue{false};
+  // The times such a stream ran dry, as its Timing reports them.
+  std::atomic<uint64_t> underruns{0};
   // Called at every open, before the stream exists (on the opening thread).
   std::function<void()> onOpen;
   // Called at every reset, once the buffers are handed back (on the resetting thread).
