@@ -49,7 +49,7 @@ const std::vector<float>& Table() {
 }
 
 // The taps for an output `fraction` of a sample past the sample the filter centres on, between two rows of the
-// table. Into a local array: with nothing else it could overlap, the loop is done two taps at a time.
+// table. Into a local array: with nothing else it could overlap, the loop is done four taps at a time.
 inline void Interpolate(const float* table, double fraction, float (&taps)[RateConverter::kTaps]) {
   const double at = fraction * RateConverter::kPhases;
   const int phase = std::min(int(at), RateConverter::kPhases - 1);
@@ -103,7 +103,7 @@ int RateConverter::Process(const uint8_t* input, int frames, uint8_t* output) {
     Interpolate(table_, position_ - i, taps);
     for (int c = 0; c < channels_; ++c) {
       const float* x = &history_[size_t(c) * capacity_ + size_t(i - kHalf + 1)];
-      // Four sums side by side: one would be a chain of 32 additions, each waiting for the one before.
+      // Eight sums side by side: one would be a chain of 32 additions, each waiting for the one before.
       float s0 = 0, s1 = 0, s2 = 0, s3 = 0, s4 = 0, s5 = 0, s6 = 0, s7 = 0;
       for (int j = 0; j < kTaps; j += 8) {
         s0 += x[j] * taps[j];

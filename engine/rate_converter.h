@@ -23,7 +23,8 @@ class RateConverter {
   static constexpr int kDelayFrames = kTaps / 2;
   static constexpr double kMaxRatioOffset = 0.01;  // ratios are kept within 1 ± this
 
-  // Widths 8, 16 and 32 bits (engine::pcm); `maxFrames`: the longest block Process is given.
+  // Widths 8, 16 and 32 bits (engine::pcm; computed in single precision, so 32-bit samples keep 24 bits);
+  // `maxFrames`: the longest block Process is given.
   RateConverter(int channels, int bits, int maxFrames);
 
   // A new stream: silence behind, position at the start, ratio 1.
