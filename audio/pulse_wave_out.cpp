@@ -6,7 +6,6 @@
 
 #include "audio/wave_header_flags.h"
 #include "engine/driver_protocol.h"
-#include "engine/frame_slip.h"
 #include "engine/wave_output.h"
 #include "platform/debug_output.h"
 
@@ -29,9 +28,6 @@ constexpr pa_usec_t kClockStallUs = 20000;
 constexpr pa_usec_t kTimingRefreshUs = 100000;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
-// Frames owed by the rate correction are kept within this many: one frame is slipped per block at most, so a
-// correction beyond what that pays (0.2 % with 10 ms blocks) leaves the rest to the engine's outer band.
-constexpr double kMaxOwedFrames = 2;
 // How long a stream plays after its start or an underrun before its depth steers the rate.
 constexpr pa_usec_t kSettleUs = 1000000;
 
@@ -45,7 +41,6 @@ bool SampleFormatFor(const engine::WaveFormat& format, pa_sample_spec* sampleFor
   switch (format.bitsPerSample) {
     case 8: sampleFormat->format = PA_SAMPLE_U8; break;
     case 16: sampleFormat->format = PA_SAMPLE_S16LE; break;
-    case 24: sampleFormat->format = PA_SAMPLE_S24LE; break;
     case 32: sampleFormat->format = PA_SAMPLE_S32LE; break;
     default: return false;
   }
@@ -201,7 +196,11 @@ PulseWaveOutStream::PulseWaveOutStream(PulseWaveOutSystem& system, const std::st
       sampleFormat_(sampleFormat),
       blockBytes_(blockBytes),
       rateControl_(BlockUs(blockBytes, sampleFormat), system.learnedMarginUs_),
-      slipped_(engine::kMaxBlockBytes + pa_frame_size(&sampleFormat)) {
+      converter_(sampleFormat.channels, int(pa_sample_size(&sampleFormat) * 8),
+                 int(engine::kMaxBlockBytes / pa_frame_size(&sampleFormat))),
+      converted_(
+          size_t(engine::RateConverter::MaxOutputFrames(int(engine::kMaxBlockBytes / pa_frame_size(&sampleFormat)))) *
+          pa_frame_size(&sampleFormat)) {
   targetUs_ = rateControl_.TargetUs();
 }
 
@@ -264,7 +263,7 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   sent_ = 0;
   lastPosition_ = 0;
   rateControl_.Restart();
-  owedFrames_ = 0;
+  converter_.Reset();
   rate_ = 1.0;
   lastMeasure_ = 0;
   pa_stream_set_state_callback(
@@ -293,8 +292,8 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   attr.prebuf = prebuf_;
   // The server must never move the stream (when its sink goes, the default is the virtual device: a loop);
   // where it plays when its sink goes is decided here.
-  // The rate correction is made here, a frame at a time: a stream whose rate may change goes through the server's
-  // resampler even at the nominal rate, and PulseAudio's default one takes 2 to 3 dB off 19 and 20 kHz.
+  // The rate correction is made here (engine::RateConverter): a stream whose rate may change goes through the
+  // server's resampler even at the nominal rate, and PulseAudio's default one takes 2 to 3 dB off 19 and 20 kHz.
   const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_AUTO_TIMING_UPDATE |
                                        PA_STREAM_NOT_MONOTONIC | PA_STREAM_DONT_MOVE);
   // It starts at its own volume: muted until the engine opens the output, never louder than asked.
@@ -399,15 +398,11 @@ void PulseWaveOutStream::RequestTiming() {
   timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
 }
 
-size_t PulseWaveOutStream::Slipped(const WaveHeader& header) {
+size_t PulseWaveOutStream::Converted(const WaveHeader& header) {
   const size_t frame = pa_frame_size(&sampleFormat_);
-  const int frames = int(std::min<size_t>(header.bufferLength, slipped_.size() - frame) / frame);
-  owedFrames_ = std::clamp(owedFrames_ + (rate_ - 1.0) * frames, -kMaxOwedFrames, kMaxOwedFrames);
-  const int slip = owedFrames_ >= 1 ? 1 : owedFrames_ <= -1 ? -1 : 0;
-  const int written = engine::SlipFrame(header.data, frames, sampleFormat_.channels,
-                                        int(pa_sample_size(&sampleFormat_) * 8), slip, slipped_.data());
-  owedFrames_ -= frames - written;
-  return size_t(written) * frame;
+  const int frames = int(std::min<size_t>(header.bufferLength, engine::kMaxBlockBytes) / frame);
+  converter_.SetRatio(rate_);
+  return size_t(converter_.Process(header.data, frames, converted_.data())) * frame;
 }
 
 void PulseWaveOutStream::SendUnsent() {
@@ -416,8 +411,8 @@ void PulseWaveOutStream::SendUnsent() {
     Queued& item = queue_[(head_ + i) % kQueueCapacity];
     if (item.end != 0) continue;
     WaveHeader& header = *item.header;
-    const size_t length = Slipped(header);
-    if (pa_stream_write(stream_, slipped_.data(), length, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+    const size_t length = Converted(header);
+    if (pa_stream_write(stream_, converted_.data(), length, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
       FinishAll();
       return;
     }

@@ -9,6 +9,7 @@
 
 #include "audio/output_device_rule.h"
 #include "engine/queue_rate_control.h"
+#include "engine/rate_converter.h"
 #include "engine/wave_device.h"
 #include "platform/pulse_connection.h"
 
@@ -78,9 +79,9 @@ class PulseWaveOutSystem : public engine::IWaveOutSystem {
 // old one is marked done (lost); while there is no sink, writes are refused, so the engine never waits for a
 // device that does not exist.
 // It holds its queue (written and not yet played) at a target in time: measured at every write, steered by its
-// playback rate (in small steps, see engine::QueueRateControl), which it makes itself by writing a block a frame
-// shorter or longer now and then (at the block's smoothest frame, see engine::SlipFrame): the server plays the
-// stream untouched, with no resampler in the way, and one frame per 10 ms block at most is 0.2 %. The server starts
+// playback rate (in small steps, see engine::QueueRateControl), which it makes itself by resampling every block
+// at that rate (engine::RateConverter, flat to 20 kHz, a constant delay of 16 frames): the server plays the stream
+// at its nominal rate, with no resampler of its own in the way. The server starts
 // playing a stream, and starts it again after it ran dry, only once that depth is queued (its pre-buffering), so no
 // silence is ever inserted for it; the times it ran dry are counted (Timing).
 class PulseWaveOutStream : public engine::IWaveOutStream {
@@ -121,9 +122,8 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   bool PlayedBytes(uint64_t* position);
   // Measures the queue after a write and moves the playback rate toward what holds it at its target.
   void SteerRate();
-  // Copies the header's block to slipped_, a frame shorter or longer where the rate correction has a frame
-  // owed, at the block's smoothest frame; returns its length in bytes.
-  size_t Slipped(const engine::WaveHeader& header);
+  // Resamples the header's block to converted_ at the rate the control asks for; returns its length in bytes.
+  size_t Converted(const engine::WaveHeader& header);
   // Tells the rate control how low the queue came (measured before a write), once the stream plays.
   void NoteDepthBeforeWrite();
   double BytesToUs(double bytes) const;  // stream bytes as time at the nominal rate
@@ -167,10 +167,10 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   pa_usec_t lastUpdate_ = 0;
   // Rate correction, loop lock held.
   engine::QueueRateControl rateControl_;
-  uint32_t prebuf_ = 0;           // the start depth the server was last given
-  double rate_ = 1.0;             // the rate the control asks for
-  double owedFrames_ = 0;         // frames to drop (above 0) or play twice (below 0) for it
-  std::vector<uint8_t> slipped_;  // a block as written, a frame shorter or longer; made once
+  uint32_t prebuf_ = 0;              // the start depth the server was last given
+  double rate_ = 1.0;                // the rate the control asks for
+  engine::RateConverter converter_;  // which makes it
+  std::vector<uint8_t> converted_;   // a block as written; made once
   pa_usec_t lastMeasure_ = 0;
   // For status lines on any thread.
   std::atomic<double> depthUs_{0};
