@@ -90,7 +90,7 @@ int RateConverter::Process(const uint8_t* input, int frames, uint8_t* output) {
   const int sampleBytes = bits_ / 8;
   const int stride = sampleBytes * channels_;
   for (int c = 0; c < channels_; ++c) {
-    pcm::ReadChannel(input + c * sampleBytes, stride, frames, bits_, output_.data());
+    pcm::ReadChannel(input + c * sampleBytes, stride, bits_, std::span(output_.data(), size_t(frames)));
     std::copy(output_.begin(), output_.begin() + frames, history_.begin() + c * capacity_ + filled_);
   }
   filled_ += frames;
@@ -121,7 +121,8 @@ int RateConverter::Process(const uint8_t* input, int frames, uint8_t* output) {
     position_ += ratio_;
   }
   for (int c = 0; c < channels_; ++c)
-    pcm::WriteChannel(output + c * sampleBytes, stride, made, bits_, &output_[size_t(c) * maxOutput]);
+    pcm::WriteChannel(output + c * sampleBytes, stride, bits_,
+                      std::span<const double>(&output_[size_t(c) * maxOutput], size_t(made)));
 
   // Only what the next output frame reaches back to is kept.
   const int keepFrom = int(position_) - kHalf + 1;

@@ -248,8 +248,8 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   StartStereo16();
   QueueBlocks(3);
   devices.Play(3);
-  Regulate();  // dry: three silent buffers
-  QueueBlocks(2);       // the late blocks arrive together: five queued, 30 ms more than before the gap
+  Regulate();      // dry: three silent buffers
+  QueueBlocks(2);  // the late blocks arrive together: five queued, 30 ms more than before the gap
   EXPECT_EQ(PayBacksWhileQueued(4, 100), 0) << "a queue standing at the top-up level owes nothing back";
   EXPECT_EQ(PayBacksWhileQueued(5, 49), 0) << "not before the queue has stood deep for half a second";
   EXPECT_EQ(PayBacksWhileQueued(5, 1), 1);
