@@ -136,4 +136,4 @@ PY
 steal_summary "$work/steal"
 echo "status at the end: $(tail -n1 "$work/live.log")"
 echo "backend: $(sed -n 's/^live: output .* (\(.*\)); stop.*/\1/p' "$work/live.log")"
-[ -n "${BENCH_KEEP_LOG:-}" ] && cp "$work/live.log" "$BENCH_KEEP_LOG"
+if [ -n "${BENCH_KEEP_LOG:-}" ]; then cp "$work/live.log" "$BENCH_KEEP_LOG"; fi
