@@ -76,17 +76,6 @@ await_window() {  # waits up to 10 s for a window of the program that was not in
 }
 
 sox -q -n -r 48000 -c 2 -b 16 "$work/tones.wav" synth 2 sine 100 sine 1000 remix 1,2 1,2 vol 0.1
-record_tones() {  # plays the two tones into the default sink; sets tilt (100 Hz against 1 kHz) and level (1 kHz)
-  parec -d speakers.monitor --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/rec.raw" &
-  local rec=$!
-  sleep 0.3
-  paplay "$work/tones.wav"
-  sleep 0.3
-  kill "$rec"
-  wait "$rec" 2>/dev/null || true
-  level=$($measure "$work/rec.raw" 1000)
-  tilt=$(python3 -c "print($($measure "$work/rec.raw" 100) - $level)")
-}
 
 sounds_modified() {  # records until the tones sound as modified, twice at most (a loaded machine may glitch once)
   for _ in 1 2; do

@@ -8,18 +8,7 @@ TONVEX_PACER=$(realpath "$2")
 PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
-PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-e2e.XXXXXX)
-work=$PRIVATE_AUDIO_DIR
-. "$here/../../tools/private_audio_server.sh"
-
-live_pid=
-failures=0
-trap 'private_session_end "$live_pid"' EXIT
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-# near VALUE EXPECTED TOLERANCE
-near() { python3 -c "import sys; sys.exit(0 if abs($1 - ($2)) <= $3 else 1)"; }
+. "$here/e2e_session.sh" e2e
 below() { python3 -c "import sys; sys.exit(0 if $1 < $2 else 1)"; }
 
 wait_for_default() {  # the virtual device has become the default sink
@@ -32,17 +21,17 @@ wait_for_default() {  # the virtual device has become the default sink
 
 start_live() {  # options for tonvex-cli live...
   "$cli" live "$@" >"$work/live.log" 2>&1 &
-  live_pid=$!
+  program_pid=$!
   wait_for_default || { cat "$work/live.log" >&2; echo "live did not take the default sink" >&2; exit 1; }
   # A null sink made a moment ago renders up to two seconds ahead before it follows its streams.
   sleep 2.5
 }
 
 stop_live() {
-  kill -TERM "$live_pid"
+  kill -TERM "$program_pid"
   local status=0
-  wait "$live_pid" || status=$?
-  live_pid=
+  wait "$program_pid" || status=$?
+  program_pid=
   return $status
 }
 
@@ -147,11 +136,11 @@ echo "--- sound comes through as soon as the program has started"
 # The virtual sink is made at the start; a sink made without a low-latency reader would play nothing new for
 # up to two seconds.
 "$cli" live >"$work/live.log" 2>&1 &
-live_pid=$!
+program_pid=$!
 wait_for_default || { cat "$work/live.log" >&2; echo "live did not take the default sink" >&2; exit 1; }
 paplay "$work/long.wav" &
 player=$!
-heard=$(python3 "$here/../../bench/sound_watch.py" 1000 4 "$live_pid" "speakers=100" 1) || true
+heard=$(python3 "$here/../../bench/sound_watch.py" 1000 4 "$program_pid" "speakers=100" 1) || true
 kill "$player" 2>/dev/null
 wait "$player" 2>/dev/null || true
 stop_live || fail "live did not end cleanly"
@@ -171,7 +160,7 @@ wait_for_default || fail "live did not take the default sink of the new server"
 sleep 2.5
 record in1k
 after=$($check level "$work/in1k.raw" 1000)
-kill -0 "$live_pid" 2>/dev/null && pass "live survived the restart" || fail "live ended with the server"
+kill -0 "$program_pid" 2>/dev/null && pass "live survived the restart" || fail "live ended with the server"
 if near "$after" "$before" 0.5; then pass "sound comes through again ($before -> $after dB)"; else fail "after the restart $after dB, before $before dB"; fi
 stop_live || fail "live did not end cleanly after the restart"
 
@@ -225,7 +214,7 @@ pactl unload-module "$headphones"
 pactl unload-module "$(pactl list short modules | awk '/sink_name=speakers/ {print $1}')"
 pactl list short sinks | grep -qv tonvex_brevalto && fail "a real sink is still there"
 expect_output none "no real sink left"
-kill -0 "$live_pid" 2>/dev/null && pass "live runs on without a sink" || fail "live ended without a sink"
+kill -0 "$program_pid" 2>/dev/null && pass "live runs on without a sink" || fail "live ended without a sink"
 null_sink speakers Speakers >/dev/null
 expect_output speakers "Speakers plugged in"
 sleep 2.5

@@ -9,17 +9,7 @@ cli=$(realpath "$1")
 TONVEX_PACER=$(realpath "$2")
 PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
-PRIVATE_AUDIO_DIR=$(mktemp -d /tmp/tonvex-life.XXXXXX)
-work=$PRIVATE_AUDIO_DIR
-. "$here/../../tools/private_audio_server.sh"
-
-live_pid=
-failures=0
-trap 'private_session_end "$live_pid"' EXIT
-
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-near() { python3 -c "import sys; sys.exit(0 if abs($1 - ($2)) <= $3 else 1)"; }
+. "$here/e2e_session.sh" life
 
 default_sink() { pactl get-default-sink 2>/dev/null || true; }
 virtual_sinks() { pactl list short sinks | awk '$2 == "tonvex_brevalto"' || true; }
@@ -37,16 +27,16 @@ start_live() {  # LOG options...: starts live in a process group of its own, as 
   local log=$1
   shift
   setsid "$cli" live "$@" >"$work/$log" 2>&1 &
-  live_pid=$!
+  program_pid=$!
   wait_for_default tonvex_brevalto || { cat "$work/$log" >&2; echo "live did not take the default sink" >&2; exit 1; }
 }
 
 # stopped_orderly SIGNAL: live ends on SIGNAL with status 0, the default back on Speakers, no virtual sink.
 stopped_orderly() {
   local status=0
-  kill "-$1" "$live_pid"
-  wait "$live_pid" || status=$?
-  live_pid=
+  kill "-$1" "$program_pid"
+  wait "$program_pid" || status=$?
+  program_pid=
   [ "$status" -eq 0 ] && pass "$1 ends live with status 0" || fail "$1 ends live with status $status"
   desktop_restored "after $1"
 }
@@ -65,8 +55,8 @@ kill_restored_within_2s() {
   local start restored=
   start=$(date +%s%N)
   kill -KILL "$@"
-  wait "$live_pid" 2>/dev/null || true
-  live_pid=
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=
   for _ in $(seq 250); do
     if [ "$(default_sink)" = speakers ] && [ -z "$(virtual_sinks)" ]; then restored=$(date +%s%N); break; fi
     sleep 0.02
@@ -85,7 +75,7 @@ before="$(default_sink) / $(virtual_sinks)"
 status=0
 timeout 10 "$cli" live >"$work/second.log" 2>&1 || status=$?
 after="$(default_sink) / $(virtual_sinks)"
-[ "$status" -ne 0 ] && grep -q "already running (process $live_pid)" "$work/second.log" &&
+[ "$status" -ne 0 ] && grep -q "already running (process $program_pid)" "$work/second.log" &&
   pass "second instance refused: $(cat "$work/second.log")" || fail "second instance: status $status, $(cat "$work/second.log")"
 [ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
 [ "$(virtual_sinks | wc -l)" -eq 1 ] || fail "$(virtual_sinks | wc -l) virtual sinks"
@@ -95,19 +85,19 @@ mkdir -p "$work/other-run"
 status=0
 XDG_RUNTIME_DIR=$work/other-run timeout 10 "$cli" live >"$work/other.log" 2>&1 || status=$?
 after="$(default_sink) / $(virtual_sinks)"
-[ "$status" -ne 0 ] && grep -q "already running (process $live_pid)" "$work/other.log" &&
+[ "$status" -ne 0 ] && grep -q "already running (process $program_pid)" "$work/other.log" &&
   pass "second instance through another runtime folder refused" || fail "other runtime folder: status $status, $(cat "$work/other.log")"
 [ "$before" = "$after" ] && pass "nothing changed ($after)" || fail "before: $before, after: $after"
 
 echo "--- SIGKILL of the whole process group: the guardian restores the desktop"
 sleep 1
-kill_restored_within_2s -- "-$live_pid"
+kill_restored_within_2s -- "-$program_pid"
 # The lock goes with the guardian: a new instance starts at once.
 start_live again.log
 stopped_orderly HUP
 
 echo "--- the guardians: named out of reach of a pattern aimed at the program; one that dies is replaced"
-guardians() { ps -o pid= --ppid "$live_pid" | tr -d ' ' | sort; }  # live's only children
+guardians() { ps -o pid= --ppid "$program_pid" | tr -d ' ' | sort; }  # live's only children
 start_live guarded.log
 sleep 0.5
 first=$(guardians)
@@ -131,7 +121,7 @@ done
 
 echo "--- SIGKILL of the program and a guardian together (by pid): the sound is back on a real sink within 2 s"
 victim=$(guardians | head -n 1)
-kill_restored_within_2s "$live_pid" $victim
+kill_restored_within_2s "$program_pid" $victim
 paplay "$work/steady.wav" &
 player=$!
 sleep 0.5
@@ -195,9 +185,9 @@ echo "--- the default goes back to the sink that was the default, not to the out
 pactl load-module module-null-sink sink_name=headphones sink_properties=device.description=Headphones >/dev/null
 pactl set-default-sink headphones
 start_live headphones.log --output Speakers
-kill -TERM "$live_pid"
-wait "$live_pid" || fail "live did not end cleanly"
-live_pid=
+kill -TERM "$program_pid"
+wait "$program_pid" || fail "live did not end cleanly"
+program_pid=
 [ "$(default_sink)" = headphones ] && pass "default back on Headphones" || fail "default sink is $(default_sink)"
 pactl set-default-sink speakers
 

@@ -61,17 +61,6 @@ first=$(field configuration)
 sox -q -n -r 48000 -c 2 -b 16 "$work/tones.wav" synth 2 sine 100 sine 1000 remix 1,2 1,2 vol 0.1
 sox -q "$work/tones.wav" -t raw -e signed -b 16 "$work/tones.raw"
 played=$($measure "$work/tones.raw" 1000)
-record_tones() {  # [SINK]: plays the tones into the default sink; sets level (1 kHz) and tilt (100 Hz against 1 kHz)
-  parec -d "${1:-speakers}.monitor" --raw --format=s16le --rate=48000 --channels=2 --latency-msec=20 >"$work/rec.raw" &
-  local rec=$!
-  sleep 0.3
-  paplay "$work/tones.wav"
-  sleep 0.3
-  kill "$rec"
-  wait "$rec" 2>/dev/null || true
-  level=$($measure "$work/rec.raw" 1000)
-  tilt=$(python3 -c "print($($measure "$work/rec.raw" 100) - $level)")
-}
 record_tones
 before_tilt=$tilt
 
