@@ -236,21 +236,6 @@ TEST_F(Regulation, SilenceForALateBlockIsPaidBackOnlyOnceTheQueueHasCaughtUp) {
   EXPECT_EQ(output().Statistics().queued, 4);
 }
 
-TEST_F(Regulation, SilenceForEightBitStreamsIsTheMidpoint) {
-  driver.PushFormat(1, 8, 8000, 80);
-  Capture();
-  Regulate();  // the start cushion
-  std::vector<double> block(80, 0.0);
-  output().WriteChannel(block, 0);
-  output().Submit(80);
-  devices.Play(3);
-  Regulate();
-  devices.Play(3);
-  const auto played = devices.Played();
-  ASSERT_EQ(played.size(), 6u * 80);
-  for (uint8_t b : played) ASSERT_EQ(b, 128);
-}
-
 // A buffer the device refuses is used again; while the device holds every buffer, a block is dropped.
 TEST_F(Regulation, RefusedBuffersAreRecycledAndABusyDeviceDropsTheBlock) {
   StartStereo16();
