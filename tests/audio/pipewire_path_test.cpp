@@ -13,6 +13,7 @@
 #include "audio/pipewire_wave_out.h"
 #include "engine/dsp_main.h"
 #include "engine/sample_conversion.h"
+#include "tests/engine/engine_fixture.h"
 #include "tests/support/allocation_counter.h"
 #include "tests/support/graph_opener.h"
 #include "tests/support/test_wave_device.h"
@@ -23,12 +24,6 @@ namespace {
 using audio::GraphCycle;
 
 constexpr uint32_t kRate = 48000;
-
-class SilentReporter : public engine::IEngineReporter {
- public:
-  void ShowError(const std::string& text) override { shown.push_back(text); }
-  std::vector<std::string> shown;
-};
 
 // The engine with flat curves, ratio 1, 0 dB and the limiter at full scale: what it plays is what it got.
 struct GraphEngine {
@@ -63,7 +58,7 @@ struct GraphEngine {
   testing_support::TestWaveOutSystem list{{"Speakers"}};
   audio::PipeWireWaveOutSystem outputs{list, path};
   testing_support::GraphOpener opener{path};
-  SilentReporter reporter;
+  engine_tests::CapturingReporter reporter;
   engine::CDspMain dsp{opener, outputs, reporter, *parameters};
   std::vector<float> input[audio::kGraphChannels], output[audio::kGraphChannels];
   uint64_t nsec = 1;
@@ -102,7 +97,7 @@ TEST(PipeWirePath, EveryCycleLeavesInTheSameCycleWhateverItsSize) {
   const engine::OutputStatistics stats = graph.dsp.Output().Statistics();
   EXPECT_EQ(stats.silentBuffersInserted, 0u);
   EXPECT_EQ(stats.blocksSkipped + stats.blocksRefused + stats.blocksDroppedBusy, 0u);
-  EXPECT_TRUE(graph.reporter.shown.empty());
+  EXPECT_TRUE(graph.reporter.Shown().empty());
   const engine::WaveFormat playing = graph.dsp.PlayingFormat();
   EXPECT_EQ(playing.samplesPerSec, kRate);
   EXPECT_EQ(playing.channels, 2);
