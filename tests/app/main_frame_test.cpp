@@ -16,17 +16,18 @@
 #include "settings/configuration_model.h"
 #include "tests/qt_support/silent_monitor.h"
 #include "tests/support/files.h"
+#include "tests/support/registry_sandbox.h"
 #include "tests/support/scripted_prompt.h"
 
 namespace {
 
-// What a main window works on, with its settings in a scratch folder.
-class MainFrame : public testing::Test {
+// What a main window works on, with its settings in the registry sandbox.
+class MainFrame : public testing_support::RegistrySandbox {
  protected:
   void SetUp() override {
-    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    platform::SetRegistryFolder(platform::HKEY_CURRENT_USER, home + "/user");
-    selection.configFolder = home + "/config";
+    RegistrySandbox::SetUp();
+    setenv("XDG_CONFIG_HOME", root.c_str(), 1);
+    selection.configFolder = root + "/config";
     std::filesystem::create_directories(selection.configFolder);
   }
   // Shows `frame` as the program starts it, on a desktop with or without a notification area.
@@ -42,8 +43,6 @@ class MainFrame : public testing::Test {
   }
 
   std::string playing;
-  testing_support::ScratchDir scratch;
-  const std::string home = scratch.path;
   engine::ProcessingParameters parameters;
   settings::ConfigurationModel configuration;
   testing_support::ScriptedPrompt prompt;
@@ -107,8 +106,6 @@ TEST_F(MainFrame, GrowsByWhatTheToolbarGrows) {
 // The session's end (SIGTERM, SIGINT, SIGHUP, the desktop logging out) waits for nobody: unsaved changes and
 // waiting writes are stored, and a folder that takes no file is told on stderr, never in a message box.
 TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
-  platform::RegistryKey key;
-  ASSERT_EQ(key.Create(platform::HKEY_CURRENT_USER, "Software\\Brevalto\\Tonvex"), 0);
   for (const bool writable : {false, true}) {
     SCOPED_TRACE(writable ? "writable" : "read-only configuration folder");
     ::chmod(selection.configFolder.c_str(), writable ? 0755 : 0555);
@@ -122,9 +119,8 @@ TEST_F(MainFrame, TheSessionsEndStoresWhatWaitsAndShowsNoMessageBox) {
     EXPECT_TRUE(prompt.messages.empty()) << prompt.messages.front().text;
     EXPECT_TRUE(waitingWriteRan);
     EXPECT_EQ(std::filesystem::exists(selection.configFolder + "/Custom.tvh"), writable);
-    std::string pending;
-    key.QueryString("pending", &pending, 16);
-    EXPECT_EQ(pending, writable ? "1" : "") << "never a pointer to a file that is not there";
+    EXPECT_EQ(Value(platform::HKEY_CURRENT_USER, "pending"), writable ? "1" : "<missing>")
+        << "never a pointer to a file that is not there";
     EXPECT_EQ(errors.find("Custom.tvh") != std::string::npos, !writable) << errors;
   }
 }

@@ -24,20 +24,22 @@ struct CliRun {
   std::string err;
 };
 
-// Runs a shell command line; its standard output and error go through files beside the folder.
-CliRun RunCommand(const std::string& line, const ScratchDir& dir) {
-  const std::string out = dir.path + ".out", err = dir.path + ".err";
-  const int status = std::system((line + " >" + out + " 2>" + err).c_str());
-  CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
-  std::remove(out.c_str());
-  std::remove(err.c_str());
-  return run;
-}
+// Each test's own folder, and tonvex-cli and shell command lines run with their output collected beside it.
+class CliTest : public ::testing::Test {
+ protected:
+  // Runs a shell command line; its standard output and error go through files beside the folder.
+  CliRun RunCommand(const std::string& line) const {
+    const std::string out = dir.path + ".out", err = dir.path + ".err";
+    const int status = std::system((line + " >" + out + " 2>" + err).c_str());
+    CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+    std::remove(out.c_str());
+    std::remove(err.c_str());
+    return run;
+  }
+  CliRun RunCli(const std::string& arguments) const { return RunCommand(std::string(TONVEX_CLI) + " " + arguments); }
 
-// Runs tonvex-cli with `arguments`.
-CliRun RunCli(const std::string& arguments, const ScratchDir& dir) {
-  return RunCommand(std::string(TONVEX_CLI) + " " + arguments, dir);
-}
+  ScratchDir dir;
+};
 
 bool WriteTone(const std::string& path, int format, int frames) {
   return audio_test::WriteSound(path, format, 44100, 2, audio_test::TestSignal(44100, 2, frames));
@@ -53,16 +55,15 @@ const char* const kConfiguration =
 
 // Values the program's own sliders could not set never reach the engine, and a backend other than the two is
 // refused before any server is asked: the fault goes to standard error alone, one line naming it.
-TEST(CliTest, BadCallsExitWithTwoNamingTheFaultOnOneLine) {
-  ScratchDir dir;
-  EXPECT_EQ(RunCli("--help", dir).status, 0);
-  EXPECT_EQ(RunCli("", dir).status, 2);
+TEST_F(CliTest, BadCallsExitWithTwoNamingTheFaultOnOneLine) {
+  EXPECT_EQ(RunCli("--help").status, 0);
+  EXPECT_EQ(RunCli("").status, 2);
   for (const std::string call :
        {"frobnicate", "bands", "--frobnicate", "--volume-left loud", "--volume-left nan", "--volume-right -59",
         "--volume-left 41", "--limit-left 140", "--limit-right 47", "--limit-left 90.5", "--limiter-attack 0.05",
         "--limiter-release 0.001", "--limiter-release 2", "live --backend jack", "live --backend auto",
         "live --backend PipeWire"}) {
-    const CliRun run = RunCli((call[0] == '-' ? "render a.wav b.wav " : "") + call, dir);
+    const CliRun run = RunCli((call[0] == '-' ? "render a.wav b.wav " : "") + call);
     const size_t at = call.find("--") == std::string::npos ? 0 : call.find("--");
     EXPECT_EQ(std::make_tuple(run.status, run.out), std::make_tuple(2, std::string())) << call;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << call << ": " << run.err;
@@ -70,8 +71,7 @@ TEST(CliTest, BadCallsExitWithTwoNamingTheFaultOnOneLine) {
   }
 }
 
-TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
-  ScratchDir dir;
+TEST_F(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
   WriteText(dir.File("text.wav"), "RIFF but not really");
   ASSERT_TRUE(WriteTone(dir.File("sound.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 441));
   ASSERT_TRUE(audio_test::WriteSound(dir.File("surround.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 6,
@@ -88,7 +88,7 @@ TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
       {"render " + dir.File("sound.wav") + " " + dir.File("out.xyz"), ""},
       {"render " + dir.File("sound.wav") + " " + dir.File("no/such/folder/out.wav"), "out.wav"}};
   for (const auto& [call, named] : calls) {
-    CliRun run = RunCli(call, dir);
+    CliRun run = RunCli(call);
     EXPECT_EQ(run.status, 1) << call;
     EXPECT_FALSE(run.err.empty()) << call;
     EXPECT_NE(run.err.find(named), std::string::npos) << call << ": " << run.err;
@@ -98,33 +98,31 @@ TEST(CliTest, UnreadableFilesExitWithOneAndLeaveNoOutput) {
   EXPECT_EQ(names, (std::vector<std::string>{"sound.wav", "surround.wav", "text.wav"}));
 }
 
-TEST(CliTest, BandsAndNormalizeReadAndStoreAsTheProgramDoes) {
-  ScratchDir dir;
+TEST_F(CliTest, BandsAndNormalizeReadAndStoreAsTheProgramDoes) {
   WriteText(dir.File("loud.tvd"), kConfiguration);
-  CliRun bands = RunCli("bands " + dir.File("loud.tvd"), dir);
+  CliRun bands = RunCli("bands " + dir.File("loud.tvd"));
   ASSERT_EQ(bands.status, 0) << bands.err;
   EXPECT_EQ(bands.out.substr(0, 25), "1.50\n0.00\n0.00\n-2.25\n6.00");
   EXPECT_NE(bands.out.find("\n-4.00\n5.00\n"), std::string::npos);
-  ASSERT_EQ(RunCli("normalize " + dir.File("loud.tvd") + " " + dir.File("once.tvd"), dir).status, 0);
+  ASSERT_EQ(RunCli("normalize " + dir.File("loud.tvd") + " " + dir.File("once.tvd")).status, 0);
   const std::string once = ReadText(dir.File("once.tvd"));
   EXPECT_EQ(once.rfind("lang_09_ = Loud\nlang_22_=Alto\ncompress_left_center = 70\n", 0), 0u)
       << "a preset keeps its display names: " << once;
-  ASSERT_EQ(RunCli("normalize " + dir.File("once.tvd") + " " + dir.File("twice.tvd"), dir).status, 0);
+  ASSERT_EQ(RunCli("normalize " + dir.File("once.tvd") + " " + dir.File("twice.tvd")).status, 0);
   EXPECT_EQ(ReadText(dir.File("twice.tvd")), once);
 }
 
 // OUT names a link, a device or a pipe: a link is written through (its target replaced, the link kept), the
 // others are refused before anything is written.
-TEST(CliTest, OutputThroughALinkReachesItsTargetAndDevicesAndPipesAreRefused) {
-  ScratchDir dir;
+TEST_F(CliTest, OutputThroughALinkReachesItsTargetAndDevicesAndPipesAreRefused) {
   ASSERT_TRUE(WriteTone(dir.File("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 441));
   WriteText(dir.File("loud.tvd"), kConfiguration);
   std::filesystem::create_directory(dir.File("kept"));
   WriteText(dir.File("kept/preset.tvd"), "old");
   for (const std::string link : {"song.wav", "preset.tvd"})  // relative links; kept/song.wav is not there yet
     std::filesystem::create_symlink("kept/" + link, dir.File(link));
-  ASSERT_EQ(RunCli("render " + dir.File("in.wav") + " " + dir.File("song.wav"), dir).status, 0);
-  ASSERT_EQ(RunCli("normalize " + dir.File("loud.tvd") + " " + dir.File("preset.tvd"), dir).status, 0);
+  ASSERT_EQ(RunCli("render " + dir.File("in.wav") + " " + dir.File("song.wav")).status, 0);
+  ASSERT_EQ(RunCli("normalize " + dir.File("loud.tvd") + " " + dir.File("preset.tvd")).status, 0);
   SF_INFO info;
   for (const char* link : {"song.wav", "preset.tvd"}) EXPECT_TRUE(std::filesystem::is_symlink(dir.File(link)));
   EXPECT_EQ(audio_test::ReadSound(dir.File("kept/song.wav"), &info).size(), 2u * 441);
@@ -139,7 +137,7 @@ TEST(CliTest, OutputThroughALinkReachesItsTargetAndDevicesAndPipesAreRefused) {
     names += 2;
     for (const std::string& call :
          {"render " + dir.File("in.wav") + " " + link, "normalize " + dir.File("loud.tvd") + " " + node}) {
-      CliRun run = RunCli(call, dir);
+      CliRun run = RunCli(call);
       EXPECT_EQ(run.status, 1) << call;
       EXPECT_NE(run.err.find(word), std::string::npos) << call << ": " << run.err;
     }
@@ -149,11 +147,10 @@ TEST(CliTest, OutputThroughALinkReachesItsTargetAndDevicesAndPipesAreRefused) {
   EXPECT_EQ(dir.Names().size(), names) << "nothing replaced, no temporary file left";
 }
 
-TEST(CliTest, RenderAndAnalyzeWorkFromTheCommandLine) {
-  ScratchDir dir;
+TEST_F(CliTest, RenderAndAnalyzeWorkFromTheCommandLine) {
   const std::string in = dir.File("in.wav"), out = dir.File("out.wav");
   ASSERT_TRUE(WriteTone(in, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4410));
-  CliRun render = RunCli("render " + in + " " + out + " --volume-left -6 --volume-right -6 --limit-left 90", dir);
+  CliRun render = RunCli("render " + in + " " + out + " --volume-left -6 --volume-right -6 --limit-left 90");
   ASSERT_EQ(render.status, 0) << render.err;
   SF_INFO info;
   const auto input = audio_test::ReadSound(in, &info);
@@ -161,25 +158,24 @@ TEST(CliTest, RenderAndAnalyzeWorkFromTheCommandLine) {
   ASSERT_EQ(output.size(), input.size());
   // -6 dB on the right, where nothing else acts.
   for (size_t i = 1; i < output.size(); i += 2) ASSERT_NEAR(output[i], input[i] * 0.501187, 2.0 / 32768);
-  CliRun analyze = RunCli("analyze " + in + " --block 441 --side right", dir);
+  CliRun analyze = RunCli("analyze " + in + " --block 441 --side right");
   ASSERT_EQ(analyze.status, 0) << analyze.err;
   // A header and a row a block (the level figures are the monitor's, tested with the engine).
   EXPECT_EQ(analyze.out.rfind("time_s,b25,b63,b160,b400,b1000,b2500,b6300,b16000,total\n", 0), 0u) << analyze.out;
   EXPECT_EQ(std::count(analyze.out.begin(), analyze.out.end(), '\n'), 11);
 }
 
-TEST(CliTest, RenderWritesTheFormatTheNameSaysUnderAnyNameAndWarnsOfACutShortInput) {
-  ScratchDir dir;
+TEST_F(CliTest, RenderWritesTheFormatTheNameSaysUnderAnyNameAndWarnsOfACutShortInput) {
   ASSERT_TRUE(WriteTone(dir.File("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100));
   const std::string longName = std::string(246, 'a') + ".wav";  // 250 characters: the longest a name may be
-  ASSERT_EQ(RunCli("render " + dir.File("in.flac") + " " + dir.File(longName), dir).status, 0);
+  ASSERT_EQ(RunCli("render " + dir.File("in.flac") + " " + dir.File(longName)).status, 0);
   SF_INFO info;
   EXPECT_EQ(audio_test::ReadSound(dir.File(longName), &info).size(), 2u * 44100);
   EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
   // Cut in the middle, as an interrupted download leaves it: 4 bytes a frame after a 44-byte header.
   ASSERT_TRUE(WriteTone(dir.File("cut.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100));
   std::filesystem::resize_file(dir.File("cut.wav"), 44 + 4 * 10000);
-  CliRun cut = RunCli("render " + dir.File("cut.wav") + " " + dir.File("out.flac"), dir);
+  CliRun cut = RunCli("render " + dir.File("cut.wav") + " " + dir.File("out.flac"));
   EXPECT_EQ(cut.status, 0) << cut.err;
   EXPECT_NE(cut.err.find("44100 frames"), std::string::npos) << cut.err;
   EXPECT_NE(cut.err.find("10000 frames"), std::string::npos) << cut.err;
@@ -188,8 +184,7 @@ TEST(CliTest, RenderWritesTheFormatTheNameSaysUnderAnyNameAndWarnsOfACutShortInp
   EXPECT_EQ(dir.Names().size(), 4u) << "no temporary file is left";
 }
 
-TEST(CliTest, AnInterruptedRenderRemovesItsTemporaryFileAndFails) {
-  ScratchDir dir;
+TEST_F(CliTest, AnInterruptedRenderRemovesItsTemporaryFileAndFails) {
   ASSERT_TRUE(WriteTone(dir.File("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100 * 60));
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const pid_t child = ::fork();
@@ -214,18 +209,16 @@ TEST(CliTest, AnInterruptedRenderRemovesItsTemporaryFileAndFails) {
 
 // Every command answers --help (and "help COMMAND") on standard output with its own usage, the manual
 // page documents it and the shell completion offers it.
-TEST(CliTest, EveryCommandHasItsHelpItsManualEntryAndItsCompletion) {
-  ScratchDir dir;
+TEST_F(CliTest, EveryCommandHasItsHelpItsManualEntryAndItsCompletion) {
   const std::string manual = ReadText(TONVEX_RESOURCES "/man/tonvex-cli.1");
-  const CliRun general = RunCli("--help", dir);
+  const CliRun general = RunCli("--help");
   const CliRun completed = RunCommand("bash -c '. " TONVEX_RESOURCES
                                       "/completion/tonvex.bash; COMP_WORDS=(tonvex-cli \"\"); COMP_CWORD=1; "
-                                      "_tonvex_cli; echo \" ${COMPREPLY[*]} \"'",
-                                      dir);
+                                      "_tonvex_cli; echo \" ${COMPREPLY[*]} \"'");
   for (const std::string command : {"render", "analyze", "bands", "normalize", "live", "control"}) {
     SCOPED_TRACE(command);
     for (const std::string& asked : {command + " --help", command + " -h", "help " + command}) {
-      const CliRun run = RunCli(asked, dir);
+      const CliRun run = RunCli(asked);
       EXPECT_EQ(run.status, 0);
       EXPECT_EQ(run.out.rfind("Usage: tonvex-cli " + command + " ", 0), 0u) << run.out;
       EXPECT_NE(run.out.find("Exit status"), std::string::npos);
@@ -239,25 +232,23 @@ TEST(CliTest, EveryCommandHasItsHelpItsManualEntryAndItsCompletion) {
 
 #ifdef TONVEX_DESKTOP
 // The desktop program answers --help without a display, and says on standard error why it refuses a start.
-TEST(CliTest, TheDesktopProgramsHelpAndRefusal) {
-  ScratchDir dir;
-  const CliRun help = RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " TONVEX_DESKTOP " --help", dir);
+TEST_F(CliTest, TheDesktopProgramsHelpAndRefusal) {
+  const CliRun help = RunCommand("env -u DISPLAY -u WAYLAND_DISPLAY " TONVEX_DESKTOP " --help");
   EXPECT_EQ(help.status, 0);
   for (const char* part : {"Usage: tonvex", "/F FILE", "Exit status", "tonvex(1)"})
     EXPECT_NE(help.out.find(part), std::string::npos) << part;
   const CliRun refused =
-      RunCommand("QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" + dir.path + " " TONVEX_DESKTOP " /X file.tvd", dir);
+      RunCommand("QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=" + dir.path + " " TONVEX_DESKTOP " /X file.tvd");
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.err.find("tonvex: arguments not understood"), std::string::npos) << refused.err;
 }
 #endif
 
 // Both manual pages render without a warning of the formatter, with their exit status section.
-TEST(CliTest, ManualPagesRender) {
-  ScratchDir dir;
-  if (RunCommand("command -v man", dir).status != 0) GTEST_SKIP() << "man is not installed";
+TEST_F(CliTest, ManualPagesRender) {
+  if (RunCommand("command -v man").status != 0) GTEST_SKIP() << "man is not installed";
   for (const char* page : {"tonvex.1", "tonvex-cli.1"}) {
-    const CliRun run = RunCommand(std::string("MANWIDTH=80 man --warnings -l " TONVEX_RESOURCES "/man/") + page, dir);
+    const CliRun run = RunCommand(std::string("MANWIDTH=80 man --warnings -l " TONVEX_RESOURCES "/man/") + page);
     EXPECT_EQ(run.status, 0) << page;
     EXPECT_EQ(run.err, "") << page;
     EXPECT_NE(run.out.find("EXIT STATUS"), std::string::npos) << page;
