@@ -26,6 +26,12 @@ template <class Graph>
 struct Sized : Graph {
   Sized() { this->resize(kGraphWidth, kGraphHeight); }
 };
+
+QImage DrawnCompressor(int threshold, int center, double rate) {
+  Sized<GraphCompress> graph;
+  graph.SetValues(threshold, center, rate);
+  return Render(graph);
+}
 }  // namespace
 
 // Where each curve lies at column 100 (away from the grid lines), and in which colour.
@@ -95,9 +101,7 @@ TEST(LimiterGraph, EqualLevelsDrawOneBlueKneeAndDifferentOnesAGreenAndARedLine) 
 }
 
 TEST(CompressorGraph, LinesJoinTheScalesAndHatchingFillsOutsideThem) {
-  Sized<GraphCompress> graph;
-  graph.SetValues(60, 50, 2.0);  // output top 85 dB, output threshold 55 dB
-  const QImage image = Render(graph);
+  const QImage image = DrawnCompressor(60, 50, 2.0);  // output top 85 dB, output threshold 55 dB
   // Blue from 120 dB in (row 20) to 85 dB out (row 20 + trunc(194 * 35 / 120) = 76); red from 60 dB in
   // (row 117) to 55 dB out (row 125). Columns 34 and 280 lie clear of the brackets' ticks.
   EXPECT_TRUE(ColumnHas(image, 34, 21, 23, kBlue));
@@ -112,9 +116,7 @@ TEST(CompressorGraph, LinesJoinTheScalesAndHatchingFillsOutsideThem) {
 // At threshold 0 the input range reads "120 dB", wider than its box beside the plot's left edge: the
 // whole text stands inside the plot, its first digit included, left of the bracket's centre tick.
 TEST(CompressorGraph, TheInputRangeTextIsShownWhole) {
-  Sized<GraphCompress> graph;
-  graph.SetValues(0, 60, 1.0);
-  const QImage image = Render(graph);
+  const QImage image = DrawnCompressor(0, 60, 1.0);
   const QFontMetrics metrics(CGraphFrame::LabelFont(12));
   // Row of the text: the middle of 0..120 dB, row 20 + 97 = 117.
   // Text pixels: dark grey to black (antialiased), not the bracket's dark blue.
@@ -137,14 +139,9 @@ TEST(CompressorGraph, TheInputRangeTextIsShownWhole) {
 
 // Any ratio above 29 (the panel's top position, "INF") is drawn as unlimited, not as the ratio itself.
 TEST(CompressorGraph, RatioAboveTwentyNineIsDrawnAsUnlimited) {
-  auto drawn = [](double rate) {
-    Sized<GraphCompress> graph;
-    graph.SetValues(0, 50, rate);
-    return Render(graph);
-  };
   // With center 50 and threshold 0 the 1000:1 line ends at 50.07 dB out: at column 250, row 114.
-  const QImage unlimited = drawn(30.0);
+  const QImage unlimited = DrawnCompressor(0, 50, 30.0);
   EXPECT_TRUE(ColumnHas(unlimited, 250, 114, 115, kBlue) && !ColumnHas(unlimited, 250, 20, 113, kBlue));
-  EXPECT_EQ(drawn(29.5), unlimited);
-  EXPECT_NE(drawn(29.0), unlimited);
+  EXPECT_EQ(DrawnCompressor(0, 50, 29.5), unlimited);
+  EXPECT_NE(DrawnCompressor(0, 50, 29.0), unlimited);
 }

@@ -100,7 +100,9 @@ TEST_F(Selection, DevicesKeepTheirConfigurationAcrossStarts) {
   EXPECT_EQ(UserValue("selcustom"), "Live");
 }
 
-TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
+// A changed preset is kept in Custom.tvh without asking and comes back at the next start, as does a file saved
+// under a title.
+TEST_F(Selection, UnsavedChangesAreKeptInCustomTvhAndRestoredOrAskedForOnceTheyHaveATitle) {
   SetUserValue("selection", "rock");  // matched without regard to case
   Start();
   EXPECT_EQ(Loaded(), 51);
@@ -136,27 +138,23 @@ TEST_F(Selection, PresetModifiedSavedAndRestoredAtTheNextStart) {
   Start();
   EXPECT_EQ(Loaded(), 64);
   EXPECT_EQ(SelectedText(), "Custom (Live.Set)");
-}
 
-TEST_F(Selection, UnsavedChangesAreKeptInCustomTvhOrAskedForWithATitle) {
-  Start();
-  prompt.ChooseFile(configFolder + "/Mine.tva");
-  selection->SaveUserFile();
+  // With a title, changes are still kept as they settle, and the exit asks whether to save them.
   selection->MarkModified();
-  EXPECT_EQ(SelectedText(), "Custom (Mine) *");
+  EXPECT_EQ(SelectedText(), "Custom (Live.Set) *");
   model.compressorValues[0].center = 77;
   EXPECT_EQ(selection->KeepPendingChanges(), 0);
   EXPECT_EQ(UserValue("pending"), "1") << "kept as the change settled";
   prompt.Answer(PromptAnswer::No);
   selection->SaveOnExit();
   EXPECT_EQ(prompt.messages.back().text, "Do you want to save changes ?");
-  EXPECT_TRUE(FileHolds(configFolder + "/Mine.tva", 50));
+  EXPECT_TRUE(FileHolds(configFolder + "/Live.Set.tva", 64));
   EXPECT_EQ(UserValue("pending"), "0") << "No discards the kept changes for the next start";
   prompt.Answer(PromptAnswer::Yes);
-  prompt.ChooseFile(configFolder + "/Mine.tva");
+  prompt.ChooseFile(configFolder + "/Live.Set.tva");
   selection->SaveOnExit();
-  EXPECT_EQ(prompt.dialogs.back().initialName, configFolder + "/Mine.tva");
-  EXPECT_TRUE(FileHolds(configFolder + "/Mine.tva", 77));
+  EXPECT_EQ(prompt.dialogs.back().initialName, configFolder + "/Live.Set.tva");
+  EXPECT_TRUE(FileHolds(configFolder + "/Live.Set.tva", 77));
   EXPECT_TRUE(prompt.AllAnswersUsed());
 }
 
