@@ -60,7 +60,7 @@ void CaptureQueue::Push(std::span<const uint8_t> data) {
   Publish();
 }
 
-void CaptureQueue::Publish() { WakeReader(std::unique_lock<std::mutex>(mutex_)); }
+bool CaptureQueue::Publish() { return WakeReader(std::unique_lock<std::mutex>(mutex_)); }
 
 void CaptureQueue::Append(std::span<const uint8_t> data) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -192,18 +192,19 @@ std::shared_ptr<platform::Event> CaptureQueue::UpdateEventLocked() {
   return event_;
 }
 
-void CaptureQueue::WakeReader(std::unique_lock<std::mutex> lock) {
+bool CaptureQueue::WakeReader(std::unique_lock<std::mutex> lock) {
+  const bool waiting = WaitingLocked();
   if (reader_) {
-    const bool waiting = WaitingLocked();
     lock.unlock();
     if (waiting) reader_();
-    return;
+    return waiting;
   }
   std::shared_ptr<platform::Event> wake = UpdateEventLocked();
   // Set after unlocking: the woken reader goes straight for this lock, and would only be sent back to sleep.
   // A Set that lands after the reader has emptied the queue costs it one spurious pass, nothing more.
   lock.unlock();
   if (wake) wake->Set();
+  return waiting;
 }
 
 engine::StreamFormat MakeStreamFormat(uint16_t channels, uint16_t bitsPerSample, uint32_t samplesPerSec) {

@@ -36,8 +36,9 @@ class CaptureQueue {
   void Push(std::span<const uint8_t> data);
   // Push in pieces: Append adds without waking the reader, Publish then wakes it once for all of them, so
   // the reader does not start on the first piece while the producer still needs the lock for the next.
+  // Publish says whether a whole block (or a report) was there for the reader.
   void Append(std::span<const uint8_t> data);
-  void Publish();
+  bool Publish();
   bool Streaming() const;
   // Nothing streams and the reader has taken every answer, the last stop included.
   bool Drained() const;
@@ -59,7 +60,7 @@ class CaptureQueue {
   // Resets the event when nothing waits; returns it when it is to be set (the caller sets it unlocked).
   std::shared_ptr<platform::Event> UpdateEventLocked();
   // Producer side: updates the event, unlocks, then sets it when needed.
-  void WakeReader(std::unique_lock<std::mutex> lock);
+  bool WakeReader(std::unique_lock<std::mutex> lock);
   // Moves the first `output.size()` stored bytes into `output`.
   size_t TakeLocked(std::span<uint8_t> output);
 

@@ -274,7 +274,11 @@ void PulseDriverDevice::OnRecordData() {
     if (data && active_) queue_.Append({static_cast<const uint8_t*>(data), bytes});
     pa_stream_drop(record_);
   }
-  queue_.Publish();
+  // The loop's wake-ups follow the blocks while sound streams (platform::BlockPacer).
+  if (queue_.Publish() && active_)
+    connection_.Loop()->BlockHandedOn(double(recordFormat_.blockBytes) /
+                                      (recordFormat_.channels * recordFormat_.bitsPerSample / 8) * 1e6 /
+                                      recordFormat_.samplesPerSec);
 }
 
 void PulseDriverDevice::OnLost() {

@@ -37,7 +37,7 @@ void PulseConnection::Shutdown() {
     LoopLock lock(*this);
     Drop();
     if (retry_) {
-      pa_threaded_mainloop_get_api(mainloop_)->time_free(retry_);
+      loop_->Api()->time_free(retry_);
       retry_ = nullptr;
     }
   }
@@ -76,7 +76,7 @@ bool PulseConnection::WaitOperation(pa_operation* operation, int timeoutMs) {
 }
 
 void PulseConnection::Connect() {
-  pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
+  pa_mainloop_api* api = loop_->Api();
   pa_proplist* properties = pa_proplist_new();
   pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, clientName_.c_str());
   context_ = pa_context_new_with_proplist(api, clientName_.c_str(), properties);
@@ -130,7 +130,7 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
         if (self->callbacks_.lost) self->callbacks_.lost();
       }
       pa_threaded_mainloop_signal(self->mainloop_, 0);
-      pa_mainloop_api* api = pa_threaded_mainloop_get_api(self->mainloop_);
+      pa_mainloop_api* api = self->loop_->Api();
       if (!self->retry_) self->retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, self);
       timeval when;
       pa_timeval_add(pa_gettimeofday(&when), kRetryDelayUs);

@@ -45,6 +45,8 @@ class PulseConnection {
   // Null until started.
   pa_threaded_mainloop* Mainloop() { return mainloop_; }
   pa_context* Context() { return context_; }
+  // Null until started.
+  PulseLoop* Loop() { return loop_.get(); }
   // Waits for an operation started under the lock (the caller holds it), at most timeoutMs; cancels it on
   // timeout. For start-up and shutdown work only, never for the audio path.
   bool WaitOperation(pa_operation* operation, int timeoutMs);

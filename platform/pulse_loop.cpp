@@ -1,5 +1,8 @@
 #include "platform/pulse_loop.h"
 
+#include <pulse/rtclock.h>
+#include <pulse/timeval.h>
+
 #include <mutex>
 
 #include "platform/debug_output.h"
@@ -7,10 +10,42 @@
 
 namespace platform {
 
-PulseLoop::PulseLoop(std::string threadName, bool realtime)
+PulseLoop::PulseLoop(std::string threadName, bool realtime, bool paced)
     : mainloop_(pa_threaded_mainloop_new()), realtime_(realtime) {
+  if (!mainloop_) return;
   // The system keeps 15 characters of a thread's name.
-  if (mainloop_) pa_threaded_mainloop_set_name(mainloop_, threadName.substr(0, 15).c_str());
+  pa_threaded_mainloop_set_name(mainloop_, threadName.substr(0, 15).c_str());
+  if (paced) held_ = std::make_unique<HeldIoApi>(pa_threaded_mainloop_get_api(mainloop_));
+}
+
+pa_mainloop_api* PulseLoop::Api() { return held_ ? held_->Api() : pa_threaded_mainloop_get_api(mainloop_); }
+
+void PulseLoop::BlockHandedOn(double periodUs) {
+  if (!held_) return;
+  pacer_.OnBlock(pa_rtclock_now(), periodUs);
+  if (held_->Held()) return;
+  held_->Hold(true);
+  ArmTick();
+}
+
+void PulseLoop::ArmTick() {
+  pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
+  const pa_usec_t now = pa_rtclock_now();
+  timeval when;
+  pa_timeval_add(pa_gettimeofday(&when), pacer_.TickAtUs() > now ? pacer_.TickAtUs() - now : 0);
+  if (tick_)
+    api->time_restart(tick_, &when);
+  else
+    tick_ = api->time_new(api, &when, &PulseLoop::OnTick, this);
+}
+
+void PulseLoop::OnTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* userdata) {
+  auto* self = static_cast<PulseLoop*>(userdata);
+  // A socket hands over one message per read: a few passes take in what came since the last tick.
+  for (int pass = 0; pass < 4 && self->held_->Service() > 0; ++pass) {}
+  const bool pacing = self->pacer_.OnTick(pa_rtclock_now());
+  self->held_->Hold(pacing);
+  if (pacing) self->ArmTick();
 }
 
 PulseLoop::~PulseLoop() {
@@ -47,7 +82,7 @@ std::shared_ptr<PulseLoop> SharedAudioLoop() {
   std::lock_guard<std::mutex> lock(mutex);
   std::shared_ptr<PulseLoop> loop = shared.lock();
   if (!loop) {
-    loop = std::make_shared<PulseLoop>("Tonvex audio", true);
+    loop = std::make_shared<PulseLoop>("Tonvex audio", true, true);
     shared = loop;
   }
   return loop;

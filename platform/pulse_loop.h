@@ -5,6 +5,9 @@
 #include <mutex>
 #include <string>
 
+#include "platform/block_pacer.h"
+#include "platform/pulse_held_io.h"
+
 namespace platform {
 
 // A libpulse mainloop thread, which several connections may share: work that passes from one connection to
@@ -13,7 +16,8 @@ namespace platform {
 class PulseLoop {
  public:
   // A `realtime` loop asks for real-time scheduling of its thread when it starts (see realtime_priority.h).
-  explicit PulseLoop(std::string threadName, bool realtime = false);
+  // A `paced` one wakes once a block while captured sound streams through it (see BlockPacer).
+  explicit PulseLoop(std::string threadName, bool realtime = false, bool paced = false);
   ~PulseLoop();
   PulseLoop(const PulseLoop&) = delete;
   PulseLoop& operator=(const PulseLoop&) = delete;
@@ -21,11 +25,21 @@ class PulseLoop {
   // Starts the thread (once, whoever asks first); false when libpulse cannot.
   bool Start();
   pa_threaded_mainloop* Mainloop() const { return mainloop_; }
+  // The API the connections on this loop are made with: on a paced loop, one whose input can be held.
+  pa_mainloop_api* Api();
+  // A block of captured sound has been handed on; blocks last `periodUs`. Loop thread.
+  void BlockHandedOn(double periodUs);
   // Runs `work` once on the loop's thread, soon; work queued together may run in any order.
   void Post(void (*work)(pa_mainloop_api*, void*), void* data);
 
  private:
+  static void OnTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self);
+  void ArmTick();
+
   pa_threaded_mainloop* mainloop_ = nullptr;
+  std::unique_ptr<HeldIoApi> held_;  // paced loops only
+  BlockPacer pacer_;
+  pa_time_event* tick_ = nullptr;
   std::mutex startMutex_;
   bool running_ = false;
   bool realtime_ = false;
