@@ -85,14 +85,21 @@ def stretches(path):
             run = 0
     return found, sum(1 for l in levels if l > level + 3)
 
-# A tone heard whole is one stretch as long as the tone (within 30 ms); a gap splits it in two.
+# A tone heard whole is one stretch as long as the tone (within 30 ms); a gap splits it in two. Tones played one
+# after another may follow each other in the virtual device with no gap at all (the next player's sound can start
+# where the last one's ended), and the program then plays them as one stretch: a stretch as long as n tones counts
+# as n tones heard whole.
+def tones_in(stretch, seconds):
+    n = round(stretch / seconds)
+    return n if n >= 1 and abs(stretch - n * seconds) <= 0.03 * n else 0
+
 failed = False
 tests = ((sys.argv[1], int(sys.argv[2]), float(sys.argv[3]), "tones one after another"),
          (sys.argv[4], int(sys.argv[5]), float(sys.argv[6]), "a long tone while a recorder joins and leaves"))
 for path, expected, seconds, name in tests:
     found, louder = stretches(path)
-    whole = sum(1 for f in found if abs(f - seconds) <= 0.03)
-    pieces = [f for f in found if abs(f - seconds) > 0.03]
+    whole = sum(tones_in(f, seconds) for f in found)
+    pieces = [f for f in found if not tones_in(f, seconds)]
     print("%s: %d of %d heard whole; other stretches (s): %s; windows louder than the tone: %d"
           % (name, whole, expected, " ".join("%.3f" % f for f in pieces) or "none", louder))
     failed |= whole != expected or bool(pieces) or louder > 0
