@@ -209,6 +209,7 @@ void PulseDriverDevice::OpenRecord() {
   if (!record_) return;
   recordFormat_ =
       MakeStreamFormat(sampleFormat.channels, uint16_t(pa_sample_size(&sampleFormat) * 8), sampleFormat.rate);
+  blockUs_ = double(pa_bytes_to_usec(recordFormat_.blockBytes, &sampleFormat));
   recordReady_ = false;
   pa_stream_set_state_callback(
       record_, [](pa_stream*, void* self) { static_cast<PulseDriverDevice*>(self)->OnRecordState(); }, this);
@@ -275,10 +276,7 @@ void PulseDriverDevice::OnRecordData() {
     pa_stream_drop(record_);
   }
   // The loop's wake-ups follow the blocks while sound streams (platform::BlockPacer).
-  if (queue_.Publish() && active_)
-    connection_.Loop()->BlockHandedOn(double(recordFormat_.blockBytes) /
-                                      (recordFormat_.channels * recordFormat_.bitsPerSample / 8) * 1e6 /
-                                      recordFormat_.samplesPerSec);
+  if (queue_.Publish() && active_) connection_.Loop()->BlockHandedOn(blockUs_);
 }
 
 void PulseDriverDevice::OnLost() {

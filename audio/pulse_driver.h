@@ -78,6 +78,7 @@ class PulseDriverDevice : public engine::IDriverDevice {
   pa_stream* record_ = nullptr;
   bool recordReady_ = false;
   engine::StreamFormat recordFormat_{};
+  double blockUs_ = 0;  // how long one captured block plays
   bool active_ = false;
 };
 

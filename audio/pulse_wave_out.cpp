@@ -28,6 +28,9 @@ constexpr pa_usec_t kClockStallUs = 20000;
 constexpr pa_usec_t kTimingRefreshUs = 100000;
 // A sink that refused the stream is tried again after this long (or at once when the sinks change).
 constexpr pa_usec_t kRetryUs = 500000;
+// How long a gap in the writes is remembered. After a stall the engine writes what piled up at once, and the
+// underrun the stall caused may be read only after that: the gap must still be known then.
+constexpr pa_usec_t kGapMemoryUs = 1000000;
 // How long a stream plays after its start or an underrun before its depth steers the rate.
 constexpr pa_usec_t kSettleUs = 1000000;
 
@@ -211,7 +214,7 @@ PulseWaveOutStream::~PulseWaveOutStream() {
   system_.learnedMarginUs_ = rateControl_.MarginUs();  // the next stream starts from what this one learned
   FinishAll();
   Disconnect();
-  if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_free(timer_);
+  if (timer_) connection_.Loop()->Api()->time_free(timer_);
 }
 
 void PulseWaveOutStream::Follow(const std::vector<OutputCandidate>& sinks, bool moved) {
@@ -263,6 +266,7 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
   sent_ = 0;
   lastPosition_ = 0;
   rateControl_.Restart();
+  lastWrite_ = longestGap_ = longestGapAt_ = 0;
   converter_.Reset();
   rate_ = 1.0;
   lastMeasure_ = 0;
@@ -307,7 +311,7 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
 }
 
 void PulseWaveOutStream::ArmTimer(pa_usec_t delay) {
-  pa_mainloop_api* api = pa_threaded_mainloop_get_api(connection_.Mainloop());
+  pa_mainloop_api* api = connection_.Loop()->Api();
   timeval when;
   pa_timeval_add(pa_gettimeofday(&when), delay);
   if (timer_)
@@ -327,7 +331,7 @@ void PulseWaveOutStream::Disconnect() {
     pa_operation_unref(timingUpdate_);
     timingUpdate_ = nullptr;
   }
-  if (timer_) pa_threaded_mainloop_get_api(connection_.Mainloop())->time_restart(timer_, nullptr);
+  if (timer_) connection_.Loop()->Api()->time_restart(timer_, nullptr);
   if (stream_) {
     platform::ReleaseStream(stream_);
     stream_ = nullptr;
@@ -489,8 +493,22 @@ void PulseWaveOutStream::FinishSent() { FinishUpTo(UINT64_MAX); }
 void PulseWaveOutStream::OnUnderflow() {
   FinishSent();
   underruns_.fetch_add(1, std::memory_order_relaxed);
-  rateControl_.OnUnderrun();
+  rateControl_.OnUnderrun(double(RecentWriteGap(pa_rtclock_now())));
   FollowTarget();
+}
+
+void PulseWaveOutStream::NoteWriteTime(pa_usec_t now) {
+  const pa_usec_t gap = lastWrite_ ? now - lastWrite_ : 0;
+  if (gap >= longestGap_ || now - longestGapAt_ > kGapMemoryUs) {
+    longestGap_ = gap;
+    longestGapAt_ = now;
+  }
+  lastWrite_ = now;
+}
+
+pa_usec_t PulseWaveOutStream::RecentWriteGap(pa_usec_t now) const {
+  const pa_usec_t sinceWrite = lastWrite_ ? now - lastWrite_ : 0;
+  return now - longestGapAt_ <= kGapMemoryUs ? std::max(sinceWrite, longestGap_) : sinceWrite;
 }
 
 void PulseWaveOutStream::NoteDepthBeforeWrite() {
@@ -576,6 +594,7 @@ MmResult PulseWaveOutStream::Write(WaveHeader& header) {
   MarkHeaderQueued(header);
   queue_[(head_ + count_) % kQueueCapacity] = {&header, 0};
   ++count_;
+  NoteWriteTime(pa_rtclock_now());
   NoteDepthBeforeWrite();
   SendUnsent();
   SteerRate();

@@ -125,6 +125,9 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   // Resamples the header's block to converted_ at the rate the control asks for; returns its length in bytes.
   size_t Converted(const engine::WaveHeader& header);
   // Tells the rate control how low the queue came (measured before a write), once the stream plays.
+  void NoteWriteTime(pa_usec_t now);
+  // The longest the writes stopped lately (within a second), up to now.
+  pa_usec_t RecentWriteGap(pa_usec_t now) const;
   void NoteDepthBeforeWrite();
   double BytesToUs(double bytes) const;  // stream bytes as time at the nominal rate
   void OnUnderflow();
@@ -172,6 +175,9 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   engine::RateConverter converter_;  // which makes it
   std::vector<uint8_t> converted_;   // a block as written; made once
   pa_usec_t lastMeasure_ = 0;
+  pa_usec_t lastWrite_ = 0;     // when the engine last wrote (0: not since the stream started)
+  pa_usec_t longestGap_ = 0;    // the longest gap between two writes lately,
+  pa_usec_t longestGapAt_ = 0;  // which ended then
   // For status lines on any thread.
   std::atomic<double> depthUs_{0};
   std::atomic<double> targetUs_{0};

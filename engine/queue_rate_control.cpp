@@ -45,10 +45,11 @@ double QueueRateControl::Update(double depthUs, double elapsedUs) {
   return Rate();
 }
 
-void QueueRateControl::OnUnderrun() {
+void QueueRateControl::OnUnderrun(double writeGapUs) {
   cleanUs_ = 0;
   lowestUs_ = kNotMeasured;
   if (sinceGrowthUs_ < kUnderrunBurstUs) return;
+  if (writeGapUs > blockUs_ + marginUs_ + kMarginGrowthUs) return;
   sinceGrowthUs_ = 0;
   marginUs_ = std::min(kMaxMarginUs, marginUs_ + kMarginGrowthUs);
 }

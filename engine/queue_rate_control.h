@@ -12,10 +12,13 @@ namespace engine {
 // capture and playback), it never goes beyond ±1 % and moves by at most 2 per mille a second (no audible glide).
 //
 // The target is one block plus a margin for the sawtooth and the engine's late wake-ups. An underrun shows the
-// margin was too small: it grows at once (once per stall: a stalled server reports several in a row). It shrinks
-// only after a clean stretch whose lowest depth (just before a write) stayed above the low-water mark, by part of
-// the room there was: the target settles near the smallest depth that plays without underruns on this machine,
-// without probing for them. The margin survives Restart: it belongs to the machine, not to one stream.
+// margin was too small: it grows at once (once per stall: a stalled server reports several in a row). Not when
+// the writes stopped for longer than a grown margin would have covered (the program was stopped, or the machine
+// took the processor from it): that underrun says nothing about the margin, and growing it would only add
+// latency. It shrinks only after a clean stretch whose lowest depth (just before a write) stayed above the
+// low-water mark, by part of the room there was: the target settles near the smallest depth that plays without
+// underruns on this machine, without probing for them. The margin survives Restart: it belongs to the machine,
+// not to one stream.
 //
 // Pure arithmetic on the values given: no clock, no allocation, no lock.
 class QueueRateControl {
@@ -53,8 +56,9 @@ class QueueRateControl {
   double Update(double depthUs, double elapsedUs);
   // The depth just before a write: the lowest the queue came to.
   void NoteLowest(double depthUs);
-  // The queue ran dry.
-  void OnUnderrun();
+  // The queue ran dry. `writeGapUs`: the longest the writes stopped around it (since the last write, or
+  // between the last two).
+  void OnUnderrun(double writeGapUs);
 
   double TargetUs() const { return blockUs_ + marginUs_; }
   double MarginUs() const { return marginUs_; }

@@ -68,9 +68,11 @@ TEST(QueueRateControl, HoldsTheQueueAtItsTargetWithSmallBoundedRateChanges) {
   }
 }
 
-// The margin grows by an underrun at once, once per stall, up to its ceiling. It gives latency back only after a
-// clean stretch, and only half the room the queue showed it did not need above the low-water mark, a little at a
-// time, never below the floor: no underrun is risked to find out. A new stream keeps it and starts at rate 1.
+// The margin grows by an underrun at once, once per stall, up to its ceiling, unless the writes had stopped for
+// longer than the grown margin would have covered (a stopped program, a machine that took the processor). It
+// gives latency back only after a clean stretch, and only half the room the queue showed it did not need above
+// the low-water mark, a little at a time, never below the floor: no underrun is risked to find out. A new stream
+// keeps it and starts at rate 1.
 TEST(QueueRateControl, MarginGrowsAtUnderrunsAndShrinksOnlyByRoomShown) {
   const double start = QueueRateControl::kStartMarginUs, growth = QueueRateControl::kMarginGrowthUs;
   const double lowWater = QueueRateControl::kLowWaterUs, stretch = QueueRateControl::kCleanStretchUs;
@@ -89,17 +91,23 @@ TEST(QueueRateControl, MarginGrowsAtUnderrunsAndShrinksOnlyByRoomShown) {
     EXPECT_DOUBLE_EQ(control.MarginUs(), start - c.shrinkUs) << "lowest " << c.lowestUs << " us";
   }
 
+  const double covered = kBlockUs + start + growth;
+  for (double gapUs : {covered + 1, 400000.0}) {
+    QueueRateControl stalled(kBlockUs);
+    stalled.OnUnderrun(gapUs);
+    EXPECT_DOUBLE_EQ(stalled.MarginUs(), start) << "writes stopped for " << gapUs << " us";
+  }
   QueueRateControl control(kBlockUs);
   control.Update(20000, 0);
   control.NoteLowest(lowWater + 20000);
-  control.OnUnderrun();
+  control.OnUnderrun(covered);
   EXPECT_DOUBLE_EQ(control.TargetUs(), kBlockUs + start + growth);
   control.Update(20000, QueueRateControl::kUnderrunBurstUs - 1);
-  control.OnUnderrun();
+  control.OnUnderrun(kBlockUs);
   EXPECT_DOUBLE_EQ(control.MarginUs(), start + growth) << "the same stall; the room seen before it is forgotten";
   for (int i = 0; i < 100; ++i) {
     control.Update(60000, QueueRateControl::kUnderrunBurstUs);
-    control.OnUnderrun();
+    control.OnUnderrun(kBlockUs);
   }
   EXPECT_DOUBLE_EQ(control.MarginUs(), QueueRateControl::kMaxMarginUs);
   ASSERT_GT(control.Rate(), 1.0);
