@@ -124,10 +124,11 @@ class PulseWaveOutStream : public engine::IWaveOutStream {
   void SteerRate();
   // Resamples the header's block to converted_ at the rate the control asks for; returns its length in bytes.
   size_t Converted(const engine::WaveHeader& header);
-  // Tells the rate control how low the queue came (measured before a write), once the stream plays.
+  // Remembers when the engine wrote, and the longest gap between its writes lately.
   void NoteWriteTime(pa_usec_t now);
   // The longest the writes stopped lately (within a second), up to now.
   pa_usec_t RecentWriteGap(pa_usec_t now) const;
+  // Tells the rate control how low the queue came (measured before a write), once the stream plays.
   void NoteDepthBeforeWrite();
   double BytesToUs(double bytes) const;  // stream bytes as time at the nominal rate
   void OnUnderflow();
