@@ -132,6 +132,12 @@ before, after = switches(w0), switches(w1)
 rates = [(t.split(":", 1)[1], (int(after[t]) - int(before.get(t, 0))) / (minutes * 60)) for t in sorted(after)]
 print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rates), ", ".join("%s %.0f" % r for r in rates)))
 PY
+# On PulseAudio the latency follows the output's target, which grows after an underrun: its first and last
+# value in the counted run tell whether a run's median is the start margin's or a grown one's.
+targets=$(sed -n "${lines_before},${lines_after}p" "$work/live.log" | grep -o 'target [0-9.]* ms' | awk '{print $2}')
+if [ -n "$targets" ]; then
+  echo "output target: $(head -n1 <<<"$targets") ms at the start of the count, $(tail -n1 <<<"$targets") ms at its end"
+fi
 [ -n "${baseline:-}" ] && echo "$baseline"
 steal_summary "$work/steal"
 echo "status at the end: $(tail -n1 "$work/live.log")"
