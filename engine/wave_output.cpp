@@ -1,6 +1,7 @@
 #include "engine/wave_output.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/capture_ring.h"
 #include "engine/exceptions.h"
@@ -18,6 +19,8 @@ constexpr int kPayBackSettleBlocks = 200;
 // The outer band: above this many queued buffers input is dropped, down to the drain level.
 constexpr int kOverFullBuffers = 8;
 constexpr int kDrainLevel = 6;
+// A device that holds its queue is drained down to about its target, but never into the band's dry edge.
+constexpr int kMinDrainLevel = 2;
 // After the outer band has dropped input, blocks (about 10 ms each) before it judges the queue again: the
 // queue reads deep until the device has played what was written before the drop took effect.
 constexpr int kDropHoldBlocks = 100;
@@ -270,7 +273,8 @@ QueueDecision CWaveOutput::Regulate(bool blockHoldsSound) {
 // depth by itself: nothing is inserted here. Its gaps are counted as inserted silence (that is what a
 // listener hears), and input is dropped only for a device that holds far too much (a long stall's backlog).
 QueueDecision CWaveOutput::RegulateOuterBand(int queued) {
-  const uint64_t underruns = stream_->Timing().underruns;
+  const QueueTiming timing = stream_->Timing();
+  const uint64_t underruns = timing.underruns;
   if (underruns > underrunsSeen_) {
     const uint64_t gaps = underruns - underrunsSeen_;
     silentInserted_ += gaps;
@@ -283,7 +287,20 @@ QueueDecision CWaveOutput::RegulateOuterBand(int queued) {
   }
   if (queued < kOverFullBuffers) return {};
   dropHold_ = kDropHoldBlocks;
-  return {queued - kDrainLevel};
+  return {queued - OuterDrainLevel(timing.targetMs)};
+}
+
+// A backlog is drained down to the device's own target rather than to six buffers: what stayed above the target
+// would be left to the rate correction, which takes seconds at an audible fraction of a semitone. One buffer more
+// than the target spans: the count includes the one playing now, and the capture may leave the queue a block
+// short right after; drained to the bare target, the queue ran dry again a second after a stall.
+int CWaveOutput::OuterDrainLevel(double targetMs) const {
+  const double blockMs = blockBytes_ && format_.blockAlign && format_.samplesPerSec
+                             ? 1000.0 * blockBytes_ / format_.blockAlign / format_.samplesPerSec
+                             : 0.0;
+  if (!(targetMs > 0) || blockMs <= 0) return kDrainLevel;  // no target given: the band's own level
+  const double spanned = std::ceil(std::min(targetMs / blockMs, double(kDrainLevel)));
+  return std::clamp(static_cast<int>(spanned) + 1, kMinDrainLevel, kDrainLevel);
 }
 
 QueueDecision CWaveOutput::RegulateInBuffers(int queued, bool stoppedAtFree) {

@@ -146,6 +146,28 @@ TEST_F(Regulation, ADeviceThatHoldsItsQueueLosesABacklogOnceNotAgainWhileItDrain
   EXPECT_EQ(PayBacksWhileQueued(5, 400), 0) << "inside the band its rate correction pays silence back";
 }
 
+// The backlog goes at once down to about the depth the device keeps by itself (the buffers its target spans and
+// one more, never into the dry edge nor above the band's own six), not to six buffers that its rate correction
+// would take seconds to play away at a shifted pitch.
+TEST_F(Regulation, ADeviceThatHoldsItsQueueIsDrainedDownToItsTarget) {
+  devices.holdsItsQueue = true;
+  StartStereo16();  // 10 ms blocks
+  Regulate();
+  struct Case {
+    double targetMs;
+    int drop;
+  } cases[] = {{24, 6}, {34, 5}, {0.5, 8}, {5, 8}, {15, 7}, {200, 4}, {0, 4}};
+  for (const Case& c : cases) {
+    devices.Play(kOutputBuffers);
+    for (int i = 0; i < 100; ++i) Regulate();  // past the hold of the drop before
+    devices.targetMs = c.targetMs;
+    QueueBlocks(10);
+    SetSkip(0);
+    Regulate();
+    EXPECT_EQ(Skip(), c.drop) << "target " << c.targetMs << " ms";
+  }
+}
+
 // What a listener notices, a gap next to sound, is counted apart from silence inserted while nothing plays. A
 // device that holds its queue fills its own gaps: each is still counted, and the engine writes no silence for it.
 class Gaps : public Regulation, public ::testing::WithParamInterface<bool> {};

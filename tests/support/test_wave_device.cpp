@@ -57,6 +57,7 @@ bool TestWaveOutStream::HoldsItsQueue() const { return system_.holdsItsQueue.loa
 engine::QueueTiming TestWaveOutStream::Timing() const {
   engine::QueueTiming timing;
   timing.underruns = system_.underruns.load();
+  timing.targetMs = system_.targetMs.load();
   return timing;
 }
 

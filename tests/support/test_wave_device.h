@@ -78,6 +78,8 @@ class TestWaveOutSystem : public engine::IWaveOutSystem {
   std::atomic<bool> holdsItsQueue{false};
   // The times such a stream ran dry, as its Timing reports them.
   std::atomic<uint64_t> underruns{0};
+  // The depth such a stream holds its queue at, as its Timing reports it (0: none given).
+  std::atomic<double> targetMs{0};
   // Called at every open, before the stream exists (on the opening thread).
   std::function<void()> onOpen;
   // Called at every reset, once the buffers are handed back (on the resetting thread).
