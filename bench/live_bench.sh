@@ -134,7 +134,7 @@ print("wake-ups per second: %.0f in all; by thread: %s" % (sum(r for _, r in rat
 PY
 # On PulseAudio the latency follows the output's target, which grows after an underrun: its first and last
 # value in the counted run tell whether a run's median is the start margin's or a grown one's.
-targets=$(sed -n "${lines_before},${lines_after}p" "$work/live.log" | grep -o 'target [0-9.]* ms' | awk '{print $2}')
+targets=$(sed -n "${lines_before},${lines_after}p" "$work/live.log" | grep -o 'target [0-9.]* ms' | awk '{print $2}' || true)
 if [ -n "$targets" ]; then
   echo "output target: $(head -n1 <<<"$targets") ms at the start of the count, $(tail -n1 <<<"$targets") ms at its end"
 fi
