@@ -8,6 +8,8 @@ TONVEX_PACER=$(realpath "$2")
 PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
+# A tone's level as the median over its 200 ms windows: a gap on a loaded machine does not pass for a wrong gain.
+level_of="python3 $here/median_level.py"
 . "$here/e2e_session.sh" e2e
 below() { python3 -c "import sys; sys.exit(0 if $1 < $2 else 1)"; }
 
@@ -92,7 +94,7 @@ tone in100 100 0.1 3
 tone loud 1000 0.9 3
 tone half 1000 0.45 3
 tone long 1000 0.1 30
-input=$($check level <(sox "$work/in1k.wav" -t raw -) 1000)
+input=$($level_of <(sox "$work/in1k.wav" -t raw -) 1000)
 
 echo "--- equalizer: +6 dB at 1000 Hz"
 start_live --config "$work/boost.tva"
@@ -107,8 +109,8 @@ fi
 record in1k
 record in100
 stop_live || fail "live did not end cleanly"
-gain1k=$(python3 -c "print($($check level "$work/in1k.raw" 1000) - ($input))")
-gain100=$(python3 -c "print($($check level "$work/in100.raw" 100) - ($input))")
+gain1k=$(python3 -c "print($($level_of "$work/in1k.raw" 1000) - ($input))")
+gain100=$(python3 -c "print($($level_of "$work/in100.raw" 100) - ($input))")
 if near "$gain1k" 6 0.5; then pass "1 kHz raised by $gain1k dB"; else fail "1 kHz raised by $gain1k dB, not 6 +- 0.5"; fi
 if near "$gain100" 0 0.5; then pass "100 Hz changed by $gain100 dB"; else fail "100 Hz changed by $gain100 dB, not within 0.5"; fi
 [ "$(pactl get-default-sink)" = speakers ] && pass "default sink handed back to Speakers" || fail "default sink is $(pactl get-default-sink)"
@@ -127,8 +129,8 @@ record loud
 record half
 stop_live || fail "live did not end cleanly"
 # The limiter holds the tone's peaks at the limit: 80 - 96 = -16 dB of full scale.
-loudHeld=$($check level "$work/loud.raw" 1000)
-halfHeld=$($check level "$work/half.raw" 1000)
+loudHeld=$($level_of "$work/loud.raw" 1000)
+halfHeld=$($level_of "$work/half.raw" 1000)
 if near "$loudHeld" -16 0.5; then pass "loud tone held at $loudHeld dB"; else fail "loud tone at $loudHeld dB, not -16 +- 0.5"; fi
 if near "$halfHeld" "$loudHeld" 0.5; then pass "a 6 dB quieter tone is held at the same level ($halfHeld dB)"; else fail "quieter tone at $halfHeld dB"; fi
 
@@ -152,14 +154,14 @@ if [ "${heard%% *}" = heard ] && below "$seconds" 0.5; then pass "$heard s after
 echo "--- the server restarts under the running program"
 start_live
 record in1k
-before=$($check level "$work/in1k.raw" 1000)
+before=$($level_of "$work/in1k.raw" 1000)
 private_server_stop
 sleep 1
 private_server_start
 wait_for_default || fail "live did not take the default sink of the new server"
 sleep 2.5
 record in1k
-after=$($check level "$work/in1k.raw" 1000)
+after=$($level_of "$work/in1k.raw" 1000)
 kill -0 "$program_pid" 2>/dev/null && pass "live survived the restart" || fail "live ended with the server"
 if near "$after" "$before" 0.5; then pass "sound comes through again ($before -> $after dB)"; else fail "after the restart $after dB, before $before dB"; fi
 stop_live || fail "live did not end cleanly after the restart"
@@ -206,7 +208,7 @@ sleep 2.5  # the new sink renders ahead at first
 listen back headphones
 # The sound is there at its level; 3 dB leave room for a dropout of a loaded machine within the recording.
 for name in moved back; do
-  level=$($check level "$work/$name.raw" 1000)
+  level=$($level_of "$work/$name.raw" 1000)
   near "$level" "$input" 3 && pass "sound plays after \"$name\" ($level dB)" || fail "after \"$name\": $level dB, not $input"
 done
 pactl unload-module "$headphones"
@@ -219,7 +221,7 @@ null_sink speakers Speakers >/dev/null
 expect_output speakers "Speakers plugged in"
 sleep 2.5
 listen returned speakers
-level=$($check level "$work/returned.raw" 1000)
+level=$($level_of "$work/returned.raw" 1000)
 near "$level" "$input" 3 && pass "sound on the new Speakers ($level dB)" || fail "new Speakers: $level dB, not $input"
 kill "$player" 2>/dev/null; wait "$player" 2>/dev/null || true
 stop_live || fail "live did not end cleanly after the sinks came and went"
