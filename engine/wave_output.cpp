@@ -299,8 +299,8 @@ int CWaveOutput::OuterDrainLevel(double targetMs) const {
                              ? 1000.0 * blockBytes_ / format_.blockAlign / format_.samplesPerSec
                              : 0.0;
   if (!(targetMs > 0) || blockMs <= 0) return kDrainLevel;  // no target given: the band's own level
-  const double spanned = std::ceil(std::min(targetMs / blockMs, double(kDrainLevel)));
-  return std::clamp(static_cast<int>(spanned) + 1, kMinDrainLevel, kDrainLevel);
+  // Clamped while still a double: a target of any size stays within the int.
+  return static_cast<int>(std::clamp(std::ceil(targetMs / blockMs) + 1, double(kMinDrainLevel), double(kDrainLevel)));
 }
 
 QueueDecision CWaveOutput::RegulateInBuffers(int queued, bool stoppedAtFree) {

@@ -53,8 +53,8 @@ struct QueueDecision {
 // dry, and the capture side is told to drop input when too much is queued. Silence inserted for a late
 // block is paid back once the stream has caught up (see Regulate), so a glitch does not add latency for good.
 // A device that holds its queue at a target in time by itself (IWaveOutStream::HoldsItsQueue) gets only the
-// outer safety net: beyond seven buffers input is dropped down to that target (then not again for a second),
-// nothing is inserted; the times it ran dry are counted as inserted silence.
+// outer safety net: beyond seven buffers input is dropped down to the buffers that target spans and one more
+// (then not again for a second), nothing is inserted; the times it ran dry are counted as inserted silence.
 class CWaveOutput {
  public:
   // `input` is the ring the blocks come from: its lock keeps the format consistent with the blocks it holds.
