@@ -25,20 +25,51 @@ struct HeldIoApi::Watch {
 
 namespace {
 
-template <typename RealEvent, typename Callback, typename Destroy>
+// A timer's or a deferred event's record: `Extra` are what its callback gets besides the API, the event and the
+// user's data (a timer's time).
+template <typename RealEvent, typename... Extra>
 struct Wrapped {
-  HeldIoApi* owner;
+  using Callback = void (*)(pa_mainloop_api*, RealEvent*, Extra..., void*);
+  using Destroy = void (*)(pa_mainloop_api*, RealEvent*, void*);
+
+  pa_mainloop_api* api;  // the API the event was made with, which its callbacks are handed
   pa_mainloop_api* real;
   Callback callback;
   void* userdata;
   RealEvent* event = nullptr;
   Destroy destroy = nullptr;
-};
-using Timer = Wrapped<pa_time_event, pa_time_event_cb_t, pa_time_event_destroy_cb_t>;
-using Deferred = Wrapped<pa_defer_event, pa_defer_event_cb_t, pa_defer_event_destroy_cb_t>;
 
-Timer* AsTimer(pa_time_event* event) { return reinterpret_cast<Timer*>(event); }
-Deferred* AsDeferred(pa_defer_event* event) { return reinterpret_cast<Deferred*>(event); }
+  static Wrapped* Of(RealEvent* event) { return reinterpret_cast<Wrapped*>(event); }
+  RealEvent* AsEvent() { return reinterpret_cast<RealEvent*>(this); }
+
+  // Makes the record and, with `makeReal(forward, record)`, the real event whose callbacks come to it; null when
+  // the real loop makes none. `setDestroy(real event, callback)` is the real loop's way to be told when it frees one.
+  template <typename MakeReal, typename SetDestroy>
+  static RealEvent* New(pa_mainloop_api* api, pa_mainloop_api* real, Callback callback, void* userdata,
+                        MakeReal makeReal, SetDestroy setDestroy) {
+    auto* record = new Wrapped{api, real, callback, userdata};
+    record->event = makeReal(&Forward, record);
+    if (!record->event) {
+      delete record;
+      return nullptr;
+    }
+    setDestroy(record->event, &Destroyed);
+    return record->AsEvent();
+  }
+
+  static void Forward(pa_mainloop_api*, RealEvent*, Extra... extra, void* self) {
+    auto* record = static_cast<Wrapped*>(self);
+    record->callback(record->api, record->AsEvent(), extra..., record->userdata);
+  }
+
+  static void Destroyed(pa_mainloop_api*, RealEvent*, void* self) {
+    auto* record = static_cast<Wrapped*>(self);
+    if (record->destroy) record->destroy(record->api, record->AsEvent(), record->userdata);
+    delete record;
+  }
+};
+using Timer = Wrapped<pa_time_event, const timeval*>;
+using Deferred = Wrapped<pa_defer_event>;
 
 }  // namespace
 
@@ -51,61 +82,33 @@ HeldIoApi::HeldIoApi(pa_mainloop_api* real) : real_(real), api_(*real) {
 
   api_.time_new = [](pa_mainloop_api* api, const timeval* when, pa_time_event_cb_t callback,
                      void* userdata) -> pa_time_event* {
-    HeldIoApi* self = Owner(api);
-    auto* timer = new Timer{self, self->real_, callback, userdata};
-    timer->event = self->real_->time_new(
-        self->real_, when,
-        [](pa_mainloop_api*, pa_time_event*, const timeval* at, void* wrapped) {
-          auto* t = static_cast<Timer*>(wrapped);
-          t->callback(&t->owner->api_, reinterpret_cast<pa_time_event*>(t), at, t->userdata);
-        },
-        timer);
-    if (!timer->event) {
-      delete timer;
-      return nullptr;
-    }
-    self->real_->time_set_destroy(timer->event, [](pa_mainloop_api*, pa_time_event*, void* wrapped) {
-      auto* t = static_cast<Timer*>(wrapped);
-      if (t->destroy) t->destroy(&t->owner->api_, reinterpret_cast<pa_time_event*>(t), t->userdata);
-      delete t;
-    });
-    return reinterpret_cast<pa_time_event*>(timer);
+    pa_mainloop_api* real = Owner(api)->real_;
+    return Timer::New(
+        api, real, callback, userdata,
+        [&](Timer::Callback forward, Timer* timer) { return real->time_new(real, when, forward, timer); },
+        [&](pa_time_event* event, Timer::Destroy destroyed) { real->time_set_destroy(event, destroyed); });
   };
   api_.time_restart = [](pa_time_event* event, const timeval* when) {
-    AsTimer(event)->real->time_restart(AsTimer(event)->event, when);
+    Timer::Of(event)->real->time_restart(Timer::Of(event)->event, when);
   };
-  api_.time_free = [](pa_time_event* event) { AsTimer(event)->real->time_free(AsTimer(event)->event); };
+  api_.time_free = [](pa_time_event* event) { Timer::Of(event)->real->time_free(Timer::Of(event)->event); };
   api_.time_set_destroy = [](pa_time_event* event, pa_time_event_destroy_cb_t callback) {
-    AsTimer(event)->destroy = callback;
+    Timer::Of(event)->destroy = callback;
   };
 
   api_.defer_new = [](pa_mainloop_api* api, pa_defer_event_cb_t callback, void* userdata) -> pa_defer_event* {
-    HeldIoApi* self = Owner(api);
-    auto* deferred = new Deferred{self, self->real_, callback, userdata};
-    deferred->event = self->real_->defer_new(
-        self->real_,
-        [](pa_mainloop_api*, pa_defer_event*, void* wrapped) {
-          auto* d = static_cast<Deferred*>(wrapped);
-          d->callback(&d->owner->api_, reinterpret_cast<pa_defer_event*>(d), d->userdata);
-        },
-        deferred);
-    if (!deferred->event) {
-      delete deferred;
-      return nullptr;
-    }
-    self->real_->defer_set_destroy(deferred->event, [](pa_mainloop_api*, pa_defer_event*, void* wrapped) {
-      auto* d = static_cast<Deferred*>(wrapped);
-      if (d->destroy) d->destroy(&d->owner->api_, reinterpret_cast<pa_defer_event*>(d), d->userdata);
-      delete d;
-    });
-    return reinterpret_cast<pa_defer_event*>(deferred);
+    pa_mainloop_api* real = Owner(api)->real_;
+    return Deferred::New(
+        api, real, callback, userdata,
+        [&](Deferred::Callback forward, Deferred* deferred) { return real->defer_new(real, forward, deferred); },
+        [&](pa_defer_event* event, Deferred::Destroy destroyed) { real->defer_set_destroy(event, destroyed); });
   };
   api_.defer_enable = [](pa_defer_event* event, int enable) {
-    AsDeferred(event)->real->defer_enable(AsDeferred(event)->event, enable);
+    Deferred::Of(event)->real->defer_enable(Deferred::Of(event)->event, enable);
   };
-  api_.defer_free = [](pa_defer_event* event) { AsDeferred(event)->real->defer_free(AsDeferred(event)->event); };
+  api_.defer_free = [](pa_defer_event* event) { Deferred::Of(event)->real->defer_free(Deferred::Of(event)->event); };
   api_.defer_set_destroy = [](pa_defer_event* event, pa_defer_event_destroy_cb_t callback) {
-    AsDeferred(event)->destroy = callback;
+    Deferred::Of(event)->destroy = callback;
   };
 
   api_.quit = [](pa_mainloop_api* api, int value) { Owner(api)->real_->quit(Owner(api)->real_, value); };
