@@ -311,18 +311,12 @@ bool PulseWaveOutStream::Connect(const std::string& sinkName) {
 }
 
 void PulseWaveOutStream::ArmTimer(pa_usec_t delay) {
-  pa_mainloop_api* api = connection_.Loop()->Api();
-  timeval when;
-  pa_timeval_add(pa_gettimeofday(&when), delay);
-  if (timer_)
-    api->time_restart(timer_, &when);
-  else
-    timer_ = api->time_new(
-        api, &when,
-        [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
-          static_cast<PulseWaveOutStream*>(self)->OnTimer();
-        },
-        this);
+  platform::ArmLoopTimer(
+      connection_.Loop()->Api(), timer_, delay,
+      [](pa_mainloop_api*, pa_time_event*, const struct timeval*, void* self) {
+        static_cast<PulseWaveOutStream*>(self)->OnTimer();
+      },
+      this);
 }
 
 void PulseWaveOutStream::Disconnect() {

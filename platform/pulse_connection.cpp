@@ -88,10 +88,7 @@ void PulseConnection::Connect() {
   if (pa_context_connect(context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
     Drop();
     // Retry from the timer; the state callback will not fire for a context that never connected.
-    if (!retry_) retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, this);
-    timeval when;
-    pa_timeval_add(pa_gettimeofday(&when), kRetryDelayUs);
-    api->time_restart(retry_, &when);
+    ArmLoopTimer(api, retry_, kRetryDelayUs, &PulseConnection::OnRetry, this);
   }
 }
 
@@ -131,10 +128,7 @@ void PulseConnection::OnContextState(pa_context* context, void* userdata) {
       }
       pa_threaded_mainloop_signal(self->mainloop_, 0);
       pa_mainloop_api* api = self->loop_->Api();
-      if (!self->retry_) self->retry_ = api->time_new(api, nullptr, &PulseConnection::OnRetry, self);
-      timeval when;
-      pa_timeval_add(pa_gettimeofday(&when), kRetryDelayUs);
-      api->time_restart(self->retry_, &when);
+      ArmLoopTimer(api, self->retry_, kRetryDelayUs, &PulseConnection::OnRetry, self);
       break;
     }
     default: break;

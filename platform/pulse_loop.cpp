@@ -29,14 +29,9 @@ void PulseLoop::BlockHandedOn(double periodUs) {
 }
 
 void PulseLoop::ArmTick() {
-  pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
   const pa_usec_t now = pa_rtclock_now();
-  timeval when;
-  pa_timeval_add(pa_gettimeofday(&when), pacer_.TickAtUs() > now ? pacer_.TickAtUs() - now : 0);
-  if (tick_)
-    api->time_restart(tick_, &when);
-  else
-    tick_ = api->time_new(api, &when, &PulseLoop::OnTick, this);
+  ArmLoopTimer(pa_threaded_mainloop_get_api(mainloop_), tick_, pacer_.TickAtUs() > now ? pacer_.TickAtUs() - now : 0,
+               &PulseLoop::OnTick, this);
 }
 
 void PulseLoop::OnTick(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* userdata) {
@@ -74,6 +69,16 @@ void PulseLoop::Post(void (*work)(pa_mainloop_api*, void*), void* data) {
   pa_threaded_mainloop_lock(mainloop_);
   pa_mainloop_api_once(pa_threaded_mainloop_get_api(mainloop_), work, data);
   pa_threaded_mainloop_unlock(mainloop_);
+}
+
+void ArmLoopTimer(pa_mainloop_api* api, pa_time_event*& timer, pa_usec_t delayUs, pa_time_event_cb_t callback,
+                  void* userdata) {
+  timeval when;
+  pa_timeval_add(pa_gettimeofday(&when), delayUs);
+  if (timer)
+    api->time_restart(timer, &when);
+  else
+    timer = api->time_new(api, &when, callback, userdata);
 }
 
 std::shared_ptr<PulseLoop> SharedAudioLoop() {

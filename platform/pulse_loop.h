@@ -45,6 +45,11 @@ class PulseLoop {
   bool realtime_ = false;
 };
 
+// Sets `timer` to fire `delayUs` from now, making it on `api` at the first call. libpulse's loops take a time of
+// day and turn it into their monotonic clock as the timer is set, so a clock step later moves nothing.
+void ArmLoopTimer(pa_mainloop_api* api, pa_time_event*& timer, pa_usec_t delayUs, pa_time_event_cb_t callback,
+                  void* userdata);
+
 // One loop for the program's audio path, shared by whoever asks while it lives; real-time where allowed.
 std::shared_ptr<PulseLoop> SharedAudioLoop();
 
