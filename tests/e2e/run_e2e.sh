@@ -8,7 +8,7 @@ TONVEX_PACER=$(realpath "$2")
 PRIVATE_AUDIO_SERVER=${3:-pulseaudio}
 here=$(cd "$(dirname "$0")" && pwd)
 check="python3 $here/signal_check.py"
-# A tone's level as the median over its 200 ms windows: a gap on a loaded machine does not pass for a wrong gain.
+# A tone's level as the median over its 20 ms windows: a gap on a loaded machine does not pass for a wrong gain.
 level_of="python3 $here/median_level.py"
 . "$here/e2e_session.sh" e2e
 below() { python3 -c "import sys; sys.exit(0 if $1 < $2 else 1)"; }
@@ -106,11 +106,16 @@ if [ "$(live_backend)" = pipewire ]; then
 else
   case "$made" in *norewinds=1*) pass "virtual sink made without rewinds" ;; *) fail "virtual sink made as: $made" ;; esac
 fi
-record in1k
-record in100
+measure_gains() {
+  record in1k
+  record in100
+  gain1k=$(python3 -c "print($($level_of "$work/in1k.raw" 1000) - ($input))")
+  gain100=$(python3 -c "print($($level_of "$work/in100.raw" 100) - ($input))")
+}
+gains_right() { near "$gain1k" 6 0.5 && near "$gain100" 0 0.5; }
+describe_gains() { echo "1 kHz came out raised by $gain1k dB and 100 Hz changed by $gain100 dB,"; }
+measure_again_if_off measure_gains gains_right "$work/in100.raw" describe_gains
 stop_live || fail "live did not end cleanly"
-gain1k=$(python3 -c "print($($level_of "$work/in1k.raw" 1000) - ($input))")
-gain100=$(python3 -c "print($($level_of "$work/in100.raw" 100) - ($input))")
 if near "$gain1k" 6 0.5; then pass "1 kHz raised by $gain1k dB"; else fail "1 kHz raised by $gain1k dB, not 6 +- 0.5"; fi
 if near "$gain100" 0 0.5; then pass "100 Hz changed by $gain100 dB"; else fail "100 Hz changed by $gain100 dB, not within 0.5"; fi
 [ "$(pactl get-default-sink)" = speakers ] && pass "default sink handed back to Speakers" || fail "default sink is $(pactl get-default-sink)"

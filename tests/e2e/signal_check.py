@@ -49,15 +49,15 @@ def fit(x, freq, origin):
     return math.hypot(a, b), math.atan2(b, a)
 
 
-def amplitude_at(x, freq):
-    # The amplitude in each 20 ms window, averaged in power. The output's playback rate may be corrected by up to
-    # 1 %, which moves a tone by as much: at 19 kHz even 0.1 % (19 Hz) drifts a third of a cycle in a window and
-    # reads as a loss of 1 dB at FREQ. So the tone is fitted where it is: its frequency in the window is found first
-    # from how its phase moves from one 4-cycle part to the next (a tone 1 % off moves 0.04 cycle). Below 400 Hz a
-    # window holds too few parts, and a tone 1 % off drifts less than a tenth of a cycle in it anyway.
+def window_amplitudes(x, freq):
+    # The amplitude in each 20 ms window. The output's playback rate may be corrected by up to 1 %, which moves a
+    # tone by as much: at 19 kHz even 0.1 % (19 Hz) drifts a third of a cycle in a window and reads as a loss of
+    # 1 dB at FREQ. So the tone is fitted where it is: its frequency in the window is found first from how its phase
+    # moves from one 4-cycle part to the next (a tone 1 % off moves 0.04 cycle). Below 400 Hz a window holds too few
+    # parts, and a tone 1 % off drifts less than a tenth of a cycle in it anyway.
     window = RATE // 50
     part = max(1, round(4 * RATE / freq))
-    power = []
+    amplitudes = []
     for start in range(0, len(x) - window + 1, window):
         chunk = x[start:start + window]
         found = freq
@@ -65,8 +65,14 @@ def amplitude_at(x, freq):
             phases = [fit(chunk[i:i + part], freq, start + i)[1] for i in range(0, window - part + 1, part)]
             steps = [(b - a + math.pi) % (2 * math.pi) - math.pi for a, b in zip(phases, phases[1:])]
             found += sum(steps) / len(steps) / (2 * math.pi * part / RATE)
-        power.append(fit(chunk, found, start)[0] ** 2)
-    return math.sqrt(sum(power) / len(power)) if power else 0.0
+        amplitudes.append(fit(chunk, found, start)[0])
+    return amplitudes
+
+
+def amplitude_at(x, freq):
+    # The 20 ms windows' amplitudes averaged in power.
+    amplitudes = window_amplitudes(x, freq)
+    return math.sqrt(sum(a * a for a in amplitudes) / len(amplitudes)) if amplitudes else 0.0
 
 
 def db(value):
