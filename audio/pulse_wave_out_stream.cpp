@@ -241,7 +241,7 @@ void PulseWaveOutStream::FollowTarget() {
 }
 
 void PulseWaveOutStream::RequestTiming() {
-  if (timingUpdate_) return;
+  if (timingUpdate_ || !ready_) return;
   lastUpdate_ = pa_rtclock_now();
   timingUpdate_ = pa_stream_update_timing_info(stream_, nullptr, nullptr);
 }

@@ -156,6 +156,8 @@ void ReleaseStream(pa_stream* stream) {
   pa_stream_set_read_callback(stream, nullptr, nullptr);
   pa_stream_set_write_callback(stream, nullptr, nullptr);
   pa_stream_set_underflow_callback(stream, nullptr, nullptr);
+  // A stream that is ending can still report that it started playing: its owner may be gone by then.
+  pa_stream_set_started_callback(stream, nullptr, nullptr);
   switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
       pa_stream_set_state_callback(stream, nullptr, nullptr);

@@ -95,9 +95,10 @@ class LoopLock {
 
 namespace platform {
 
-// Disconnects and releases a stream whatever its state. A stream still being created cannot be
-// disconnected yet (the server would keep it, orphaned, for the life of the connection), so it is
-// disconnected as soon as it is ready and released when it ends. Mainloop lock held.
+// Disconnects and releases a stream whatever its state, its callbacks cleared first: messages for it that are
+// still on their way reach nobody. A stream still being created cannot be disconnected yet (the server would
+// keep it, orphaned, for the life of the connection), so it is disconnected as soon as it is ready and released
+// when it ends. Mainloop lock held.
 void ReleaseStream(pa_stream* stream);
 
 }  // namespace platform
